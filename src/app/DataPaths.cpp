@@ -1,0 +1,51 @@
+#include "app/DataPaths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+
+#include "storage/FileIo.h"
+
+namespace halvern {
+
+namespace {
+
+std::optional<std::string> Env(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value || !*value) return std::nullopt;
+    return std::string(value);
+}
+
+bool IsWritableFolder(const std::filesystem::path& dir) { return ::access(dir.c_str(), W_OK | X_OK) == 0; }
+
+}  // namespace
+
+std::filesystem::path GetExeFolder() {
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return std::filesystem::current_path(ec);
+    return exe.parent_path();
+}
+
+DataFolderEnvironment DataFolderEnvironment::FromProcess() {
+    return {GetExeFolder(), Env("HALVERN_DATA_DIR"), Env("XDG_DATA_HOME"), Env("HOME")};
+}
+
+std::filesystem::path GetDataFolder(const DataFolderEnvironment& env) {
+    std::filesystem::path folder;
+    if (env.dataDirOverride) {
+        folder = *env.dataDirOverride;
+    } else if (IsWritableFolder(env.exeFolder)) {
+        folder = env.exeFolder / "Data";
+    } else {
+        std::filesystem::path base = env.xdgDataHome ? std::filesystem::path(*env.xdgDataHome)
+                                     : env.home     ? std::filesystem::path(*env.home) / ".local/share"
+                                                    : std::filesystem::path("/tmp");
+        folder = base / "halvern" / "Data";
+    }
+    EnsureDirectory(folder);
+    return folder;
+}
+
+}  // namespace halvern

@@ -1,0 +1,44 @@
+// File access for the stores and record files. Errors are values: a one-line message
+// naming the file and the cause, ready to show or print.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace halvern {
+
+struct FileContents {
+    bool exists = false;      // false: the file is not there (nothing to keep)
+    std::string error;        // set when the file exists but could not be read
+    std::vector<std::byte> data;
+    bool truncated = false;   // the file is larger than the caller's limit; data holds the limit
+
+    bool ok() const { return exists && error.empty(); }
+};
+
+// Reads a whole file, at most maxBytes of it (a hostile file may be huge).
+FileContents ReadFileBytes(const std::filesystem::path& path, std::uintmax_t maxBytes);
+
+// Replaces `path` with the concatenated pieces so that the old file stays whole until
+// the new one is complete on disk: a temporary file in the same folder is written,
+// flushed and renamed over the old one. Returns an error message, or nullopt.
+std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path,
+                                               std::span<const std::span<const std::byte>> pieces);
+std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path, std::span<const std::byte> data);
+
+// Keeps a file that is about to be replaced: renames it to "<name>.bad", or
+// "<name>.bad.N" when that exists already. Returns the new path, or nullopt.
+std::optional<std::filesystem::path> MoveAside(const std::filesystem::path& path);
+
+// Creates the folder when no directory of that name exists; failures are left to the
+// write that follows, which reports them.
+void EnsureDirectory(const std::filesystem::path& dir);
+
+std::string ErrnoText(int error);
+
+}  // namespace halvern

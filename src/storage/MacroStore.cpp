@@ -1,0 +1,95 @@
+#include "storage/MacroStore.h"
+
+#include <cstring>
+
+#include "protocol/MouseProfile.h"
+#include "storage/FileIo.h"
+#include "storage/Text.h"
+
+namespace halvern {
+
+MacroStore::MacroStore(std::filesystem::path modelFolder) : folder_(std::move(modelFolder)) {}
+
+StoreLoadResult MacroStore::load() {
+    StoreLoadResult result;
+    macros_.clear();
+    FileContents file = ReadFileBytes(filePath(), kMaxFileBytes);
+    if (!file.exists) {
+        result.outcome = StoreLoadResult::Outcome::Missing;
+        return result;
+    }
+    if (!file.ok()) {
+        result.problems.push_back(file.error);
+    } else {
+        if (file.truncated) result.problems.push_back("the file is larger than any macro store; the rest was not read");
+        std::size_t whole = file.data.size() / MacroRecord::kSize;
+        for (std::size_t i = 0; i < whole; ++i) {
+            auto macro = std::make_unique<MacroRecord>();
+            std::memcpy(macro.get(), file.data.data() + i * MacroRecord::kSize, MacroRecord::kSize);
+            if (RepairRecord(*macro))
+                result.problems.push_back("macro " + std::to_string(i + 1) + " had an unterminated name or a step count outside 0..160");
+            macros_.push_back(std::move(macro));
+        }
+        if (file.data.size() % MacroRecord::kSize != 0)
+            result.problems.push_back("the file ends in a partial record of " +
+                                      std::to_string(file.data.size() % MacroRecord::kSize) + " bytes");
+    }
+    if (result.problems.empty()) return result;
+
+    // Keep the user's original before anything overwrites it.
+    result.outcome = StoreLoadResult::Outcome::Repaired;
+    result.keptAs = MoveAside(filePath());
+    if (result.keptAs) result.saveError = save();
+    else result.problems.push_back("the original could not be kept aside: " + filePath().string());
+    return result;
+}
+
+std::optional<std::string> MacroStore::save() const {
+    EnsureDirectory(folder_);
+    std::vector<std::span<const std::byte>> pieces;
+    pieces.reserve(macros_.size());
+    for (const auto& m : macros_) pieces.push_back(m->bytes());
+    return WriteFileAtomically(filePath(), pieces);
+}
+
+bool MacroStore::nameExists(std::u16string_view name) const { return findByName(name).position >= 0; }
+
+MacroMatch MacroStore::findByName(std::u16string_view name, const ButtonAssignment* compareWith) const {
+    MacroMatch match;
+    for (std::size_t i = 0; i < macros_.size(); ++i) {
+        const MacroRecord& m = *macros_[i];
+        if (!EqualsIgnoreCase(m.nameText(), name)) continue;
+        match.position = static_cast<int>(i);
+        if (compareWith)
+            match.sameActions = m.actionCount == compareWith->macroActionCount &&
+                                std::memcmp(m.actions, compareWith->macroActions, sizeof m.actions) == 0;
+        break;
+    }
+    return match;
+}
+
+std::size_t MacroStore::append(std::unique_ptr<MacroRecord> macro) {
+    macros_.push_back(std::move(macro));
+    return macros_.size() - 1;
+}
+
+void MacroStore::remove(std::size_t position) {
+    if (position < macros_.size()) macros_.erase(macros_.begin() + static_cast<std::ptrdiff_t>(position));
+}
+
+std::u16string MacroStore::uniqueName(std::u16string_view base) const {
+    return MakeUniqueName(base, kMacroNameUnits - 1, [this](std::u16string_view n) { return nameExists(n); });
+}
+
+MacroRecord& MacroStore::createMacro(std::u16string_view addMacroText, std::optional<std::string>* saveError) {
+    std::u16string base = std::u16string(addMacroText) + AsciiToUtf16(std::to_string(macros_.size() + 1));
+    auto macro = std::make_unique<MacroRecord>();
+    macro->setName(uniqueName(base));
+    MacroRecord& ref = *macro;
+    append(std::move(macro));
+    auto error = save();
+    if (saveError) *saveError = std::move(error);
+    return ref;
+}
+
+}  // namespace halvern

@@ -1,0 +1,148 @@
+#include "storage/ProfileStore.h"
+
+#include <cstring>
+
+#include "storage/FileIo.h"
+#include "storage/MacroStore.h"
+#include "storage/Text.h"
+
+namespace halvern {
+
+ProfileStore::ProfileStore(std::filesystem::path modelFolder)
+    : folder_(std::move(modelFolder)), header_(kHeaderSize) {}
+
+void ProfileStore::resetHeader() { header_.assign(kHeaderSize, std::byte{0}); }
+
+StoreLoadResult ProfileStore::load(std::u16string_view addProfileText) {
+    StoreLoadResult result;
+    profiles_.clear();
+    resetHeader();
+
+    const std::uintmax_t cap = kHeaderSize + kMaxProfiles * MouseProfile::kSize;
+    FileContents file = ReadFileBytes(filePath(), cap);
+    if (!file.exists) {
+        result.outcome = StoreLoadResult::Outcome::Missing;
+        createDefaultProfile(addProfileText);
+        result.saveError = save();
+        return result;
+    }
+
+    if (!file.ok()) {
+        result.problems.push_back(file.error);
+    } else if (file.data.size() < kHeaderSize) {
+        result.problems.push_back("the file is " + std::to_string(file.data.size()) +
+                                  " bytes, shorter than the store's header");
+    } else {
+        std::memcpy(header_.data(), file.data.data(), kHeaderSize);
+        std::size_t body = file.data.size() - kHeaderSize;
+        std::size_t whole = body / MouseProfile::kSize;
+        for (std::size_t i = 0; i < whole; ++i) {
+            auto profile = std::make_unique<MouseProfile>();
+            std::memcpy(profile.get(), file.data.data() + kHeaderSize + i * MouseProfile::kSize, MouseProfile::kSize);
+            if (RepairRecord(*profile))
+                result.problems.push_back("profile " + std::to_string(i + 1) +
+                                          " had an unterminated name or a step count above 160");
+            profiles_.push_back(std::move(profile));
+        }
+        if (file.truncated)
+            result.problems.push_back("the file holds more than " + std::to_string(kMaxProfiles) +
+                                      " profiles; the rest was not read");
+        else if (body % MouseProfile::kSize != 0)
+            result.problems.push_back("the file ends in a partial record of " +
+                                      std::to_string(body % MouseProfile::kSize) + " bytes");
+    }
+
+    if (profiles_.empty()) {
+        if (file.ok() && file.data.size() >= kHeaderSize) result.problems.push_back("the file holds no profile");
+        createDefaultProfile(addProfileText);
+    }
+    if (selectedProfile() < 0 || static_cast<std::size_t>(selectedProfile()) >= profiles_.size()) {
+        if (file.ok() && file.data.size() >= kHeaderSize)
+            result.problems.push_back("the selected profile " + std::to_string(selectedProfile()) +
+                                      " is not in the list");
+        setSelectedProfile(0);
+    }
+    if (result.problems.empty()) return result;
+
+    // Keep the user's original before anything overwrites it.
+    result.outcome = StoreLoadResult::Outcome::Repaired;
+    result.keptAs = MoveAside(filePath());
+    if (result.keptAs) result.saveError = save();
+    else result.problems.push_back("the original could not be kept aside: " + filePath().string());
+    return result;
+}
+
+std::optional<std::string> ProfileStore::save() const {
+    EnsureDirectory(folder_);
+    std::vector<std::span<const std::byte>> pieces;
+    pieces.reserve(profiles_.size() + 1);
+    pieces.push_back(header_);
+    for (const auto& p : profiles_) pieces.push_back(p->bytes());
+    return WriteFileAtomically(filePath(), pieces);
+}
+
+std::int32_t ProfileStore::selectedProfile() const {
+    std::int32_t index;
+    std::memcpy(&index, header_.data(), sizeof index);
+    return index;
+}
+
+void ProfileStore::setSelectedProfile(std::int32_t index) { std::memcpy(header_.data(), &index, sizeof index); }
+
+MouseProfile* ProfileStore::currentProfile() {
+    std::int32_t i = selectedProfile();
+    if (i < 0 || static_cast<std::size_t>(i) >= profiles_.size()) return nullptr;
+    return profiles_[static_cast<std::size_t>(i)].get();
+}
+
+bool ProfileStore::nameExists(std::u16string_view name) const {
+    for (const auto& p : profiles_)
+        if (EqualsIgnoreCase(p->nameText(), name)) return true;
+    return false;
+}
+
+MouseProfile& ProfileStore::createDefaultProfile(std::u16string_view addProfileText) {
+    std::u16string base = std::u16string(addProfileText) + AsciiToUtf16(std::to_string(profiles_.size() + 1));
+    std::u16string name =
+        MakeUniqueName(base, kProfileNameUnits - 1, [this](std::u16string_view n) { return nameExists(n); });
+    auto profile = MouseProfile::Create(name);
+    MouseProfile& ref = *profile;
+    append(std::move(profile));
+    return ref;
+}
+
+std::u16string ProfileStore::importName(std::u16string_view name) const {
+    return ImportedName(name, kProfileNameUnits - 1, [this](std::u16string_view n) { return nameExists(n); });
+}
+
+std::size_t ProfileStore::append(std::unique_ptr<MouseProfile> profile) {
+    profiles_.push_back(std::move(profile));
+    return profiles_.size() - 1;
+}
+
+void ProfileStore::remove(std::size_t position) {
+    if (position < profiles_.size()) profiles_.erase(profiles_.begin() + static_cast<std::ptrdiff_t>(position));
+}
+
+std::vector<std::size_t> ResynchroniseProfiles(ProfileStore::List& profiles, const MacroStore& macros) {
+    // Only the first twelve entries can hold macros the user assigned.
+    constexpr std::size_t kMacroEntries = 12;
+    std::vector<std::size_t> touched;
+    for (std::size_t p = 0; p < profiles.size(); ++p) {
+        bool any = false;
+        for (std::size_t i = 0; i < kMacroEntries; ++i) {
+            ButtonAssignment& entry = profiles[p]->buttons[i];
+            if (entry.function != ButtonFunction::Macro && entry.macroName[0] == u'\0') continue;
+            any = true;
+            MacroMatch match = macros.findByName(entry.macroNameText());
+            if (match.position >= 0)
+                entry.copyMacroContent(macros.at(static_cast<std::size_t>(match.position)));
+            else
+                entry.resetToInitial(i);
+        }
+        if (any) touched.push_back(p);
+    }
+    return touched;
+}
+
+}  // namespace halvern

@@ -1,0 +1,23 @@
+// What loading or saving a store did, for the caller to log or show.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace halvern {
+
+struct StoreLoadResult {
+    enum class Outcome {
+        Loaded,    // the file was read as it stands
+        Missing,   // no file: the store starts from its defaults
+        Repaired,  // the file was unusable as it stood; the original is kept at `keptAs`
+    };
+    Outcome outcome = Outcome::Loaded;
+    std::vector<std::string> problems;          // one line each: what was wrong
+    std::optional<std::filesystem::path> keptAs;  // where the original file now lies
+    std::optional<std::string> saveError;       // when a save made during the load failed
+};
+
+}  // namespace halvern
