@@ -29,14 +29,15 @@ std::filesystem::path GetExeFolder() {
 }
 
 DataFolderEnvironment DataFolderEnvironment::FromProcess() {
-    return {GetExeFolder(), Env("HALVERN_DATA_DIR"), Env("XDG_DATA_HOME"), Env("HOME")};
+    std::filesystem::path exe = GetExeFolder();
+    return {exe, IsWritableFolder(exe), Env("HALVERN_DATA_DIR"), Env("XDG_DATA_HOME"), Env("HOME")};
 }
 
 std::filesystem::path GetDataFolder(const DataFolderEnvironment& env) {
     std::filesystem::path folder;
     if (env.dataDirOverride) {
         folder = *env.dataDirOverride;
-    } else if (IsWritableFolder(env.exeFolder)) {
+    } else if (env.exeFolderWritable) {
         folder = env.exeFolder / "Data";
     } else {
         std::filesystem::path base = env.xdgDataHome ? std::filesystem::path(*env.xdgDataHome)

@@ -19,6 +19,7 @@ std::filesystem::path GetExeFolder();
 // The environment the data folder depends on; a seam for tests.
 struct DataFolderEnvironment {
     std::filesystem::path exeFolder;
+    bool exeFolderWritable = false;
     std::optional<std::string> dataDirOverride;  // HALVERN_DATA_DIR
     std::optional<std::string> xdgDataHome;      // XDG_DATA_HOME
     std::optional<std::string> home;             // HOME

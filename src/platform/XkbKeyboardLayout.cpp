@@ -171,8 +171,9 @@ void XkbKeyboardLayout::buildVirtualKeyMap() {
     pass([&](std::uint32_t s) { return digitOf(symAt(s, 0)) ? digitOf(symAt(s, 0)) : digitOf(symAt(s, 1)); });
     pass([&](std::uint32_t s) { return PunctuationVirtualKey(xkb_keysym_to_utf32(symAt(s, 0))); });
     pass([&](std::uint32_t s) {
+        // Keys of non-Latin scripts keep their US codes, as they do on Windows.
         std::uint32_t usVk = us.scanCodeToVirtualKey(s);
-        if (usVk >= 0xBA && !taken[usVk]) return usVk;
+        if (!taken[usVk]) return usVk;
         for (std::uint8_t vk : kPunctuationPool)
             if (!taken[vk]) return std::uint32_t{vk};
         return std::uint32_t{0};

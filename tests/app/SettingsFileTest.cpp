@@ -1,0 +1,77 @@
+#include "app/SettingsFile.h"
+
+#include <gtest/gtest.h>
+
+#include "support/TempDir.h"
+
+namespace halvern {
+namespace {
+
+std::string Text(const std::filesystem::path& p) {
+    auto b = test::ReadAll(p);
+    return std::string(b.begin(), b.end());
+}
+
+void Put(const std::filesystem::path& p, const std::string& s) {
+    test::WriteAll(p, std::vector<unsigned char>(s.begin(), s.end()));
+}
+
+TEST(SettingsFile, FirstRunWritesModelIdZero) {
+    test::TempDir dir;
+    SettingsFile settings(dir.path());
+    EXPECT_EQ(settings.readModelId(), -1);
+    EXPECT_EQ(settings.loadModelIdForStartup(), 0);
+    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\r\nModelId=0\r\n");
+    EXPECT_EQ(settings.readModelId(), 0);
+}
+
+TEST(SettingsFile, ValidValuesAreKeptAndOthersBecomeZero) {
+    test::TempDir dir;
+    SettingsFile settings(dir.path());
+    Put(dir / "CONFIG.ini", "[SETTING]\nModelId=2\n");
+    EXPECT_EQ(settings.loadModelIdForStartup(), 2);
+    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\nModelId=2\n");  // untouched
+    for (const char* bad : {"7", "-3", "99999999999999"}) {
+        Put(dir / "CONFIG.ini", std::string("[SETTING]\nModelId=") + bad + "\n");
+        EXPECT_EQ(settings.loadModelIdForStartup(), 0) << bad;
+        EXPECT_EQ(settings.readModelId(), 0) << bad;
+    }
+}
+
+TEST(SettingsFile, ReadsLikeAWindowsIniFile) {
+    test::TempDir dir;
+    SettingsFile settings(dir.path());
+    Put(dir / "CONFIG.ini", "; comment\r\n[setting]\r\n  modelid = 1  \r\n");
+    EXPECT_EQ(settings.readModelId(), 1);
+    Put(dir / "CONFIG.ini", "[SETTING]\nModelId=2abc\n");
+    EXPECT_EQ(settings.readModelId(), 2);
+    Put(dir / "CONFIG.ini", "[SETTING]\nModelId=abc\n");
+    EXPECT_EQ(settings.readModelId(), 0);
+    Put(dir / "CONFIG.ini", "[OTHER]\nModelId=2\n");
+    EXPECT_EQ(settings.readModelId(), -1);
+}
+
+TEST(SettingsFile, WritingKeepsEveryOtherSectionAndKey) {
+    test::TempDir dir;
+    SettingsFile settings(dir.path());
+    Put(dir / "CONFIG.ini", "[Window]\nX=10\n\n[SETTING]\nTheme=dark\nModelId=1\n\n[Extra]\nY=2\n");
+    ASSERT_FALSE(settings.saveModelId(2));
+    EXPECT_EQ(Text(dir / "CONFIG.ini"),
+              "[Window]\r\nX=10\r\n\r\n[SETTING]\r\nTheme=dark\r\nModelId=2\r\n\r\n[Extra]\r\nY=2\r\n");
+
+    Put(dir / "CONFIG.ini", "[SETTING]\nTheme=dark\n\n[Extra]\nY=2");
+    ASSERT_FALSE(settings.saveModelId(1));
+    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\r\nTheme=dark\r\nModelId=1\r\n\r\n[Extra]\r\nY=2\r\n");
+}
+
+TEST(SettingsFile, AMissingDataFolderFailsQuietly) {
+    test::TempDir dir;
+    test::WriteAll(dir / "Data", {'x'});  // a file where the folder should be
+    SettingsFile settings(dir / "Data");
+    EXPECT_EQ(settings.readModelId(), -1);
+    EXPECT_TRUE(settings.saveModelId(1));
+    EXPECT_EQ(settings.loadModelIdForStartup(), 0);
+}
+
+}  // namespace
+}  // namespace halvern

@@ -1,0 +1,70 @@
+#include "storage/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace halvern {
+namespace {
+
+TEST(Text, Utf8RoundTripsAndRefusesMalformedInput) {
+    std::string s = "Été \xF0\x9F\x98\x80 日本";
+    auto u = Utf8ToUtf16(s);
+    ASSERT_TRUE(u);
+    EXPECT_EQ(Utf16ToUtf8(*u), s);
+    EXPECT_FALSE(Utf8ToUtf16("\xC3"));              // truncated sequence
+    EXPECT_FALSE(Utf8ToUtf16("\xC0\xAF"));          // overlong
+    EXPECT_FALSE(Utf8ToUtf16("\xED\xA0\x80"));      // encoded surrogate
+    EXPECT_FALSE(Utf8ToUtf16("\xF4\x90\x80\x80"));  // beyond U+10FFFF
+    EXPECT_FALSE(Utf8ToUtf16("a\x80"));
+    // A lone surrogate read from a file prints as the replacement character.
+    EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
+}
+
+TEST(Text, CaseInsensitiveEqualityCoversNonAscii) {
+    EXPECT_TRUE(EqualsIgnoreCase(u"Profile1", u"PROFILE1"));
+    EXPECT_TRUE(EqualsIgnoreCase(u"Été", u"éTÉ"));
+    EXPECT_TRUE(EqualsIgnoreCase(u"Привет", u"пРИВЕТ"));
+    EXPECT_FALSE(EqualsIgnoreCase(u"Profile1", u"Profile1 "));
+    EXPECT_FALSE(EqualsIgnoreCase(u"", u"a"));
+    EXPECT_TRUE(EqualsIgnoreCase(u"", u""));
+}
+
+TEST(Text, UniqueNamesCountUpFromOneAndFitTheirField) {
+    std::set<std::u16string> taken = {u"macro1", u"macro1_1"};
+    auto isTaken = [&](std::u16string_view n) {
+        for (const auto& t : taken)
+            if (EqualsIgnoreCase(t, n)) return true;
+        return false;
+    };
+    EXPECT_EQ(MakeUniqueName(u"Other", 23, isTaken), u"Other");
+    EXPECT_EQ(MakeUniqueName(u"Macro1", 23, isTaken), u"Macro1_2");
+
+    // A 23-character name that is taken: the base shrinks so the suffix fits, and the
+    // result is still unique when the shortened forms are taken too.
+    std::u16string full = u"ABCDEFGHIJKLMNOPQRSTUVW";
+    taken = {full, u"ABCDEFGHIJKLMNOPQRSTU_1"};
+    std::u16string n = MakeUniqueName(full, 23, isTaken);
+    EXPECT_EQ(n, u"ABCDEFGHIJKLMNOPQRSTU_2");
+    for (int d = 2; d <= 10; ++d) taken.insert(FormatUnique(full, d, 23));
+    n = MakeUniqueName(full, 23, isTaken);
+    EXPECT_EQ(n, u"ABCDEFGHIJKLMNOPQRST_11");
+    EXPECT_LE(n.size(), 23u);
+}
+
+TEST(Text, FixedFieldsStopAtTheirTerminatorOrTheirEnd) {
+    char16_t field[4] = {u'a', u'b', u'\0', u'z'};
+    EXPECT_EQ(ReadFixedText(field), u"ab");
+    char16_t full[3] = {u'a', u'b', u'c'};
+    EXPECT_EQ(ReadFixedText(full), u"abc");
+    EXPECT_FALSE(FixedTextIsTerminated(full));
+    WriteFixedText(field, u"wxyz");
+    EXPECT_EQ(ReadFixedText(field), u"wxy");
+    EXPECT_EQ(field[3], u'\0');
+    WriteFixedText(field, std::u16string_view(u"a\0b", 3));
+    EXPECT_EQ(ReadFixedText(field), u"a");
+    EXPECT_EQ(field[2], u'\0');
+}
+
+}  // namespace
+}  // namespace halvern
