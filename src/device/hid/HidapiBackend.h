@@ -1,0 +1,35 @@
+// The HID interface over hidapi's hidraw backend, for real hardware.
+//
+// hidapi keeps process-wide state (initialisation, the last enumeration error) that
+// is not safe to touch from two threads at once, so every enumeration and open of the
+// process goes through this class, one at a time. Reads and feature writes on opened
+// handles need no such care.
+#pragma once
+
+#include "device/HidBackend.h"
+
+namespace halvern {
+
+class HidapiBackend final : public HidBackend {
+public:
+    HidapiBackend();
+    ~HidapiBackend() override;
+    HidapiBackend(const HidapiBackend&) = delete;
+    HidapiBackend& operator=(const HidapiBackend&) = delete;
+
+    // hid_init's result: false when hidapi could not start (enumerations stay empty).
+    bool initialised() const { return initialised_; }
+
+    std::vector<HidDeviceInfo> enumerate(std::uint16_t vendorId, std::uint16_t productId) override;
+    HidOpenResult open(const std::string& path) override;
+
+private:
+    bool initialised_ = false;
+};
+
+// The instance key of a hidraw node: the sysfs path of its USB device, equal for every
+// interface of one receiver; for a device on another bus, the sysfs path of its HID
+// device. Windows-form paths use ExtractInstanceKey. Empty when udev knows no parent.
+std::string HidrawInstanceKey(const std::string& path);
+
+}  // namespace halvern
