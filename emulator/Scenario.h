@@ -1,0 +1,40 @@
+// Declarations of virtual mice and the devices they come through, picked by name in
+// tests ("receiver", "two receivers", "silent mouse", ...) or built from the
+// comma-separated links of HALVERN_EMULATOR.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "VirtualMouse.h"
+#include "device/DeviceEvent.h"
+
+namespace halvern::emu {
+
+struct ScenarioDevice {
+    Link link = Link::Receiver;
+    int mouse = 0;          // which mouse of the scenario it carries
+    bool plugged = true;    // present from the start
+    bool announce = true;   // the mouse reports its battery whenever the device is opened
+};
+
+struct Scenario {
+    std::string name;
+    std::vector<ScenarioDevice> devices;
+    int mice = 1;
+    AckMode ack = AckMode::Immediate;
+    std::chrono::milliseconds ackDelay{0};
+};
+
+// The scenarios by name; nullopt for an unknown name.
+std::optional<Scenario> NamedScenario(std::string_view name);
+std::vector<std::string> ScenarioNames();
+
+// One mouse on each listed link ("receiver", "cable", "ble"), e.g. "receiver,cable".
+// nullopt and `error` set for an empty list or an unknown word.
+std::optional<Scenario> ScenarioFromLinks(std::string_view links, std::string& error);
+
+}  // namespace halvern::emu

@@ -1,0 +1,323 @@
+#include "VirtualDevices.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <deque>
+#include <utility>
+
+#include "device/DeviceNames.h"
+
+namespace halvern::emu {
+
+namespace {
+
+// How long the receiver's input reports are.
+constexpr std::size_t kInputReportSize = 16;
+
+EmulatedHidBackend::NodeSpec SpecFor(Link link, int device) {
+    EmulatedHidBackend::NodeSpec spec;
+    spec.instanceKey = "virtual-usb-" + std::to_string(device);
+    switch (link) {
+        case Link::Receiver:
+            spec.vendorId = kReceiverVendorId;
+            spec.productId = kReceiverProductId;
+            spec.collections = {{kCommandUsagePage, 0}, {kInputUsagePage, 0}};
+            break;
+        case Link::Cable:
+            spec.vendorId = kCableVendorId;
+            spec.productId = kCableProductId;
+            spec.collections = {{kCommandUsagePage, 0}, {kInputUsagePage, 0}};
+            break;
+        case Link::Ble:
+            spec.vendorId = kBleVendorId;
+            spec.productId = kBleProductId;
+            spec.bus = HidBus::Bluetooth;
+            spec.collections = {{0x0001, 0x0002}};
+            spec.instanceKey = "virtual-bluetooth-" + std::to_string(device);
+            break;
+    }
+    return spec;
+}
+
+class EmulatedHotplugSource;
+
+}  // namespace
+
+// ---- Hot-plug ----
+
+class VirtualDevices::Hub {
+public:
+    void add(HotplugSource* s);
+    void remove(HotplugSource* s);
+    void broadcast(DeviceChange change, const std::string& name);
+
+private:
+    std::mutex mutex_;
+    std::vector<HotplugSource*> sources_;
+};
+
+namespace {
+
+class EmulatedHotplugSource final : public HotplugSource {
+public:
+    explicit EmulatedHotplugSource(std::shared_ptr<VirtualDevices::Hub> hub)
+        : hub_(std::move(hub)), fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    ~EmulatedHotplugSource() override {
+        hub_->remove(this);
+        if (fd_ >= 0) ::close(fd_);
+    }
+    EmulatedHotplugSource(const EmulatedHotplugSource&) = delete;
+    EmulatedHotplugSource& operator=(const EmulatedHotplugSource&) = delete;
+
+    bool start(Sink sink) override {
+        if (fd_ < 0) return false;
+        {
+            std::lock_guard lock(mutex_);
+            sink_ = std::move(sink);
+        }
+        hub_->add(this);
+        return true;
+    }
+    int fd() const override { return fd_; }
+    void dispatch() override {
+        std::uint64_t count;
+        [[maybe_unused]] ssize_t r = ::read(fd_, &count, sizeof count);
+        std::deque<std::pair<DeviceChange, std::string>> pending;
+        Sink sink;
+        {
+            std::lock_guard lock(mutex_);
+            pending.swap(pending_);
+            sink = sink_;
+        }
+        for (auto& [change, name] : pending)
+            if (sink) sink(change, name);
+    }
+
+    void deliver(DeviceChange change, const std::string& name) {
+        {
+            std::lock_guard lock(mutex_);
+            pending_.emplace_back(change, name);
+        }
+        std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t w = ::write(fd_, &one, sizeof one);
+    }
+
+private:
+    std::shared_ptr<VirtualDevices::Hub> hub_;
+    int fd_;
+    std::mutex mutex_;
+    Sink sink_;
+    std::deque<std::pair<DeviceChange, std::string>> pending_;
+};
+
+}  // namespace
+
+void VirtualDevices::Hub::add(HotplugSource* s) {
+    std::lock_guard lock(mutex_);
+    sources_.push_back(s);
+}
+
+void VirtualDevices::Hub::remove(HotplugSource* s) {
+    std::lock_guard lock(mutex_);
+    sources_.erase(std::remove(sources_.begin(), sources_.end(), s), sources_.end());
+}
+
+void VirtualDevices::Hub::broadcast(DeviceChange change, const std::string& name) {
+    std::lock_guard lock(mutex_);
+    for (HotplugSource* s : sources_) static_cast<EmulatedHotplugSource*>(s)->deliver(change, name);
+}
+
+// ---- Bluetooth LE characteristics ----
+
+class VirtualDevices::Gatt final : public BleGatt {
+public:
+    explicit Gatt(VirtualDevices& world) : world_(world) {}
+
+    bool writeCommand(std::span<const std::uint8_t> report) override {
+        int device = world_.deviceOf(Link::Ble);
+        if (device < 0 || !world_.plugged(device)) return false;
+        world_.mouse(world_.devices_[static_cast<std::size_t>(device)].spec.mouse).receive(Link::Ble, report);
+        return true;
+    }
+    bool subscribe(NotificationHandler handler) override {
+        int device = world_.deviceOf(Link::Ble);
+        if (device < 0 || !world_.plugged(device)) return false;
+        std::lock_guard lock(mutex_);
+        handler_ = std::move(handler);
+        return true;
+    }
+    void unsubscribe() override {
+        std::lock_guard lock(mutex_);
+        handler_ = {};
+    }
+    void notify(std::span<const std::uint8_t> value) {
+        std::lock_guard lock(mutex_);
+        if (handler_) handler_(value);
+    }
+
+private:
+    VirtualDevices& world_;
+    std::mutex mutex_;  // held while the handler runs, so unsubscribe() waits for it
+    NotificationHandler handler_;
+};
+
+// ---- The world ----
+
+VirtualDevices::VirtualDevices(const Scenario& scenario, Clock& clock, Options options)
+    : options_(std::move(options)),
+      scheduler_(std::make_unique<Scheduler>(clock)),
+      backend_(std::make_unique<EmulatedHidBackend>()),
+      hub_(std::make_shared<Hub>()),
+      gatt_(std::make_unique<Gatt>(*this)) {
+    if (!options_.logPath.empty()) logFile_ = std::fopen(options_.logPath.c_str(), "ae");
+    int mice = std::max(scenario.mice, 1);
+    for (const ScenarioDevice& d : scenario.devices) mice = std::max(mice, d.mouse + 1);
+    for (int m = 0; m < mice; ++m) {
+        auto mouse = std::make_unique<VirtualMouse>(*scheduler_);
+        mouse->setAckMode(scenario.ack, scenario.ackDelay);
+        mouse->setEventSink([this, m](Link link, DeviceEvent event) { route(m, link, event); });
+        mouse->setReceiveLog([this](std::span<const std::uint8_t> buffer) { log(buffer); });
+        mice_.push_back(std::move(mouse));
+    }
+    for (std::size_t i = 0; i < scenario.devices.size(); ++i) {
+        const ScenarioDevice& spec = scenario.devices[i];
+        int device = static_cast<int>(i);
+        VirtualMouse* mouse = mice_[static_cast<std::size_t>(spec.mouse)].get();
+        Link link = spec.link;
+        EmulatedHidBackend::FeatureSink sink;
+        if (link != Link::Ble)
+            sink = [mouse, link](std::span<const std::uint8_t> report) {
+                mouse->receive(link, report);
+                return static_cast<int>(report.size());
+            };
+        int node = backend_->addNode(SpecFor(link, device), std::move(sink), [this, device] { onOpen(device); });
+        devices_.push_back({spec, node, {}});
+    }
+    for (std::size_t i = 0; i < devices_.size(); ++i)
+        if (devices_[i].spec.plugged) plug(static_cast<int>(i));
+    if (options_.realTime) {
+        scheduler_->startRealTime();
+        if (options_.heartbeat.count() > 0) scheduleHeartbeat(*scheduler_);
+    }
+}
+
+VirtualDevices::~VirtualDevices() {
+    // Late work refers to the mice; it stops before they go.
+    scheduler_.reset();
+    if (logFile_) std::fclose(logFile_);
+}
+
+BleGatt& VirtualDevices::ble() { return *gatt_; }
+
+std::unique_ptr<HotplugSource> VirtualDevices::makeHotplugSource() { return std::make_unique<EmulatedHotplugSource>(hub_); }
+
+int VirtualDevices::deviceOf(Link link, int nth) const {
+    for (std::size_t i = 0; i < devices_.size(); ++i)
+        if (devices_[i].spec.link == link && nth-- == 0) return static_cast<int>(i);
+    return -1;
+}
+
+bool VirtualDevices::plugged(int device) const { return backend_->plugged(devices_.at(static_cast<std::size_t>(device)).node); }
+
+std::string VirtualDevices::pathOf(int device) const { return backend_->pathOf(devices_.at(static_cast<std::size_t>(device)).node); }
+
+std::string VirtualDevices::interfaceNameOf(int device) const {
+    const Device& d = devices_.at(static_cast<std::size_t>(device));
+    EmulatedHidBackend::NodeSpec spec = SpecFor(d.spec.link, device);
+    std::lock_guard lock(mutex_);
+    return ComposeInterfaceName(spec.bus, spec.vendorId, spec.productId, d.lastPath);
+}
+
+bool VirtualDevices::plug(int device) {
+    std::string path;
+    {
+        std::lock_guard lock(mutex_);
+        path = "/dev/virtual-hidraw" + std::to_string(nextNode_++);
+        devices_.at(static_cast<std::size_t>(device)).lastPath = path;
+    }
+    if (!backend_->plug(devices_[static_cast<std::size_t>(device)].node, path)) return false;
+    hub_->broadcast(DeviceChange::Arrival, interfaceNameOf(device));
+    return true;
+}
+
+bool VirtualDevices::unplug(int device) {
+    if (backend_->unplug(devices_.at(static_cast<std::size_t>(device)).node).empty()) return false;
+    hub_->broadcast(DeviceChange::RemoveComplete, interfaceNameOf(device));
+    return true;
+}
+
+void VirtualDevices::setAnnounce(int device, bool on) {
+    std::lock_guard lock(mutex_);
+    devices_.at(static_cast<std::size_t>(device)).spec.announce = on;
+}
+
+void VirtualDevices::onOpen(int device) {
+    bool announce;
+    int mouse;
+    Link link;
+    {
+        std::lock_guard lock(mutex_);
+        const Device& d = devices_[static_cast<std::size_t>(device)];
+        announce = d.spec.announce;
+        mouse = d.spec.mouse;
+        link = d.spec.link;
+    }
+    if (announce && link != Link::Ble) mice_[static_cast<std::size_t>(mouse)]->announce(link);
+}
+
+void VirtualDevices::route(int mouse, Link link, DeviceEvent event) {
+    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(event.head), static_cast<std::uint8_t>(event.head >> 8),
+                                   static_cast<std::uint8_t>(event.value), static_cast<std::uint8_t>(event.value >> 8)};
+    for (std::size_t i = 0; i < devices_.size(); ++i) {
+        const Device& d = devices_[i];
+        if (d.spec.mouse != mouse || d.spec.link != link || !backend_->plugged(d.node)) continue;
+        if (link == Link::Ble) {
+            gatt_->notify(bytes);
+            continue;
+        }
+        std::vector<std::uint8_t> report(kInputReportSize, 0);
+        report[0] = kEventReportId;
+        std::copy(std::begin(bytes), std::end(bytes), report.begin() + 1);
+        backend_->pushInput(d.node, report);
+    }
+}
+
+void VirtualDevices::sendRaw(int device, std::vector<std::uint8_t> report) {
+    backend_->pushInput(devices_.at(static_cast<std::size_t>(device)).node, report);
+}
+
+bool VirtualDevices::settle(std::chrono::milliseconds timeout) {
+    if (scheduler_) scheduler_->runDue();
+    return backend_->waitIdle(timeout);
+}
+
+void VirtualDevices::log(std::span<const std::uint8_t> buffer) {
+    std::lock_guard lock(logMutex_);
+    if (!logFile_) return;
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string line;
+    line.reserve(buffer.size() * 2 + 1);
+    for (std::uint8_t b : buffer) {
+        line.push_back(kHex[b >> 4]);
+        line.push_back(kHex[b & 0xF]);
+    }
+    line.push_back('\n');
+    std::fputs(line.c_str(), logFile_);
+    std::fflush(logFile_);
+}
+
+void VirtualDevices::scheduleHeartbeat(Scheduler& scheduler) {
+    // The scheduler may be stopping while a round runs; it is still there to take (and
+    // drop) the next one.
+    scheduler.after(options_.heartbeat, [this, &scheduler] {
+        for (std::size_t i = 0; i < devices_.size(); ++i) {
+            const Device& d = devices_[i];
+            if (d.spec.link != Link::Ble && backend_->plugged(d.node)) mice_[static_cast<std::size_t>(d.spec.mouse)]->announce(d.spec.link);
+        }
+        scheduleHeartbeat(scheduler);
+    });
+}
+
+}  // namespace halvern::emu
