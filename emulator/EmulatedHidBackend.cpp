@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
 
 namespace halvern::emu {
 
@@ -46,6 +47,7 @@ public:
     std::condition_variable idleChanged;
     std::vector<Node> nodes;
     std::vector<EmulatedHandle*> handles;
+    std::map<std::string, HidOpenError> openErrors;
     int changeFd = -1;
 
     bool idleLocked() const;
@@ -78,7 +80,6 @@ public:
     int read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
         auto deadline = std::chrono::steady_clock::now() + timeout;
         std::unique_lock lock(core_->mutex);
-        everRead_ = true;
         if (processing_) {
             processing_ = false;
             core_->idleChanged.notify_all();
@@ -135,7 +136,7 @@ public:
         gone_ = true;
         Signal(fd_);
     }
-    bool busyLocked() const { return !gone_ && (processing_ || (everRead_ && !queue_.empty())); }
+    bool busyLocked() const { return !gone_ && (processing_ || !queue_.empty()); }
 
 private:
     std::shared_ptr<EmulatedHidBackend::Core> core_;
@@ -144,7 +145,6 @@ private:
     std::deque<std::vector<std::uint8_t>> queue_;
     bool gone_ = false;
     bool interrupted_ = false;
-    bool everRead_ = false;
     bool processing_ = false;
 };
 
@@ -241,11 +241,18 @@ std::vector<HidDeviceInfo> EmulatedHidBackend::enumerate(std::uint16_t vendorId,
     return out;
 }
 
+void EmulatedHidBackend::setOpenError(const std::string& path, HidOpenError error) {
+    std::lock_guard lock(core_->mutex);
+    if (error == HidOpenError::None) core_->openErrors.erase(path);
+    else core_->openErrors[path] = error;
+}
+
 HidOpenResult EmulatedHidBackend::open(const std::string& path) {
     int node = -1;
     OpenHook hook;
     {
         std::lock_guard lock(core_->mutex);
+        if (auto denied = core_->openErrors.find(path); denied != core_->openErrors.end()) return {nullptr, denied->second};
         for (std::size_t i = 0; i < core_->nodes.size(); ++i) {
             if (core_->nodes[i].plugged && core_->nodes[i].path == path) {
                 node = static_cast<int>(i);

@@ -55,6 +55,10 @@ public:
     bool plugged(int node) const;
     std::string pathOf(int node) const;
 
+    // Makes opening `path` fail with `error` (None lifts it), as a node the user may
+    // not open does.
+    void setOpenError(const std::string& path, HidOpenError error);
+
     // An input report to every open handle of the node (a plugged one).
     void pushInput(int node, std::span<const std::uint8_t> report);
 
@@ -62,8 +66,9 @@ public:
     HidOpenResult open(const std::string& path) override;
     int openChangeFd() override;
 
-    // Waits (real time, at most `timeout`) until every report pushed to a handle that
-    // someone reads has been read and its reader has come back for the next one.
+    // Waits (real time, at most `timeout`) until every report pushed to an open handle
+    // has been read and its reader has come back for the next one. Input reports go to
+    // input collections only, whose handles are there to be read.
     bool waitIdle(std::chrono::milliseconds timeout);
     int openHandles() const;
 

@@ -16,28 +16,31 @@ namespace {
 // How long the receiver's input reports are.
 constexpr std::size_t kInputReportSize = 16;
 
-EmulatedHidBackend::NodeSpec SpecFor(Link link, int device) {
-    EmulatedHidBackend::NodeSpec spec;
-    spec.instanceKey = "virtual-usb-" + std::to_string(device);
+struct Identity {
+    std::uint16_t vendorId;
+    std::uint16_t productId;
+    HidBus bus;
+};
+
+Identity IdentityOf(Link link) {
     switch (link) {
-        case Link::Receiver:
-            spec.vendorId = kReceiverVendorId;
-            spec.productId = kReceiverProductId;
-            spec.collections = {{kCommandUsagePage, 0}, {kInputUsagePage, 0}};
-            break;
-        case Link::Cable:
-            spec.vendorId = kCableVendorId;
-            spec.productId = kCableProductId;
-            spec.collections = {{kCommandUsagePage, 0}, {kInputUsagePage, 0}};
-            break;
-        case Link::Ble:
-            spec.vendorId = kBleVendorId;
-            spec.productId = kBleProductId;
-            spec.bus = HidBus::Bluetooth;
-            spec.collections = {{0x0001, 0x0002}};
-            spec.instanceKey = "virtual-bluetooth-" + std::to_string(device);
-            break;
+        case Link::Receiver: return {kReceiverVendorId, kReceiverProductId, HidBus::Usb};
+        case Link::Cable: return {kCableVendorId, kCableProductId, HidBus::Usb};
+        case Link::Ble: return {kBleVendorId, kBleProductId, HidBus::Bluetooth};
     }
+    return {};
+}
+
+// One collection of a device, on a node of its own: the device's interfaces come and
+// go one after the other, as a burst.
+EmulatedHidBackend::NodeSpec NodeFor(Link link, int device, std::uint16_t usagePage, std::uint16_t usage) {
+    Identity id = IdentityOf(link);
+    EmulatedHidBackend::NodeSpec spec;
+    spec.vendorId = id.vendorId;
+    spec.productId = id.productId;
+    spec.bus = id.bus;
+    spec.collections = {{usagePage, usage}};
+    spec.instanceKey = std::string(link == Link::Ble ? "virtual-bluetooth-" : "virtual-usb-") + std::to_string(device);
     return spec;
 }
 
@@ -186,14 +189,19 @@ VirtualDevices::VirtualDevices(const Scenario& scenario, Clock& clock, Options o
         int device = static_cast<int>(i);
         VirtualMouse* mouse = mice_[static_cast<std::size_t>(spec.mouse)].get();
         Link link = spec.link;
-        EmulatedHidBackend::FeatureSink sink;
-        if (link != Link::Ble)
-            sink = [mouse, link](std::span<const std::uint8_t> report) {
+        Device d{spec, {}, {}};
+        if (link == Link::Ble) {
+            d.nodes.push_back(backend_->addNode(NodeFor(link, device, 0x0001, 0x0002), {}));
+        } else {
+            auto sink = [mouse, link](std::span<const std::uint8_t> report) {
                 mouse->receive(link, report);
                 return static_cast<int>(report.size());
             };
-        int node = backend_->addNode(SpecFor(link, device), std::move(sink), [this, device] { onOpen(device); });
-        devices_.push_back({spec, node, {}});
+            d.nodes.push_back(backend_->addNode(NodeFor(link, device, kCommandUsagePage, 0), sink));
+            d.nodes.push_back(backend_->addNode(NodeFor(link, device, kInputUsagePage, 0), {}, [this, device] { onOpen(device); }));
+        }
+        d.paths.resize(d.nodes.size());
+        devices_.push_back(std::move(d));
     }
     for (std::size_t i = 0; i < devices_.size(); ++i)
         if (devices_[i].spec.plugged) plug(static_cast<int>(i));
@@ -219,32 +227,45 @@ int VirtualDevices::deviceOf(Link link, int nth) const {
     return -1;
 }
 
-bool VirtualDevices::plugged(int device) const { return backend_->plugged(devices_.at(static_cast<std::size_t>(device)).node); }
+bool VirtualDevices::plugged(int device) const { return backend_->plugged(devices_.at(static_cast<std::size_t>(device)).nodes.front()); }
 
-std::string VirtualDevices::pathOf(int device) const { return backend_->pathOf(devices_.at(static_cast<std::size_t>(device)).node); }
-
-std::string VirtualDevices::interfaceNameOf(int device) const {
-    const Device& d = devices_.at(static_cast<std::size_t>(device));
-    EmulatedHidBackend::NodeSpec spec = SpecFor(d.spec.link, device);
+std::vector<std::string> VirtualDevices::pathsOf(int device) const {
     std::lock_guard lock(mutex_);
-    return ComposeInterfaceName(spec.bus, spec.vendorId, spec.productId, d.lastPath);
+    return devices_.at(static_cast<std::size_t>(device)).paths;
+}
+
+std::string VirtualDevices::inputPathOf(int device) const { return pathsOf(device).back(); }
+
+std::string VirtualDevices::commandPathOf(int device) const { return pathsOf(device).front(); }
+
+std::vector<std::string> VirtualDevices::interfaceNamesOf(int device) const {
+    Identity id = IdentityOf(linkOf(device));
+    std::vector<std::string> names;
+    for (const std::string& path : pathsOf(device)) names.push_back(ComposeInterfaceName(id.bus, id.vendorId, id.productId, path));
+    return names;
 }
 
 bool VirtualDevices::plug(int device) {
-    std::string path;
-    {
-        std::lock_guard lock(mutex_);
-        path = "/dev/virtual-hidraw" + std::to_string(nextNode_++);
-        devices_.at(static_cast<std::size_t>(device)).lastPath = path;
+    Device& d = devices_.at(static_cast<std::size_t>(device));
+    if (backend_->plugged(d.nodes.front())) return false;
+    for (std::size_t i = 0; i < d.nodes.size(); ++i) {
+        std::string path;
+        {
+            std::lock_guard lock(mutex_);
+            path = "/dev/virtual-hidraw" + std::to_string(nextNode_++);
+            d.paths[i] = path;
+        }
+        backend_->plug(d.nodes[i], path);
     }
-    if (!backend_->plug(devices_[static_cast<std::size_t>(device)].node, path)) return false;
-    hub_->broadcast(DeviceChange::Arrival, interfaceNameOf(device));
+    for (const std::string& name : interfaceNamesOf(device)) hub_->broadcast(DeviceChange::Arrival, name);
     return true;
 }
 
 bool VirtualDevices::unplug(int device) {
-    if (backend_->unplug(devices_.at(static_cast<std::size_t>(device)).node).empty()) return false;
-    hub_->broadcast(DeviceChange::RemoveComplete, interfaceNameOf(device));
+    Device& d = devices_.at(static_cast<std::size_t>(device));
+    if (!backend_->plugged(d.nodes.front())) return false;
+    for (int node : d.nodes) backend_->unplug(node);
+    for (const std::string& name : interfaceNamesOf(device)) hub_->broadcast(DeviceChange::RemoveComplete, name);
     return true;
 }
 
@@ -272,7 +293,7 @@ void VirtualDevices::route(int mouse, Link link, DeviceEvent event) {
                                    static_cast<std::uint8_t>(event.value), static_cast<std::uint8_t>(event.value >> 8)};
     for (std::size_t i = 0; i < devices_.size(); ++i) {
         const Device& d = devices_[i];
-        if (d.spec.mouse != mouse || d.spec.link != link || !backend_->plugged(d.node)) continue;
+        if (d.spec.mouse != mouse || d.spec.link != link || !backend_->plugged(d.nodes.back())) continue;
         if (link == Link::Ble) {
             gatt_->notify(bytes);
             continue;
@@ -280,12 +301,12 @@ void VirtualDevices::route(int mouse, Link link, DeviceEvent event) {
         std::vector<std::uint8_t> report(kInputReportSize, 0);
         report[0] = kEventReportId;
         std::copy(std::begin(bytes), std::end(bytes), report.begin() + 1);
-        backend_->pushInput(d.node, report);
+        backend_->pushInput(d.nodes.back(), report);
     }
 }
 
 void VirtualDevices::sendRaw(int device, std::vector<std::uint8_t> report) {
-    backend_->pushInput(devices_.at(static_cast<std::size_t>(device)).node, report);
+    backend_->pushInput(devices_.at(static_cast<std::size_t>(device)).nodes.back(), report);
 }
 
 bool VirtualDevices::settle(std::chrono::milliseconds timeout) {
@@ -314,7 +335,7 @@ void VirtualDevices::scheduleHeartbeat(Scheduler& scheduler) {
     scheduler.after(options_.heartbeat, [this, &scheduler] {
         for (std::size_t i = 0; i < devices_.size(); ++i) {
             const Device& d = devices_[i];
-            if (d.spec.link != Link::Ble && backend_->plugged(d.node)) mice_[static_cast<std::size_t>(d.spec.mouse)]->announce(d.spec.link);
+            if (d.spec.link != Link::Ble && backend_->plugged(d.nodes.back())) mice_[static_cast<std::size_t>(d.spec.mouse)]->announce(d.spec.link);
         }
         scheduleHeartbeat(scheduler);
     });

@@ -1,8 +1,9 @@
 // The virtual mice of a scenario and the devices they come through, presented to the
 // device layer exactly as hardware would be:
-// - a receiver is one USB device 1d57:fa60 with two collections on one node, command
-//   (usage page 0x000B) and input (0x000A); its mouse's events arrive as input
-//   reports 03 EE code value;
+// - a receiver is one USB device 1d57:fa60 with two collections, command (usage page
+//   0x000B) and input (0x000A), each on a node of its own that shares the device's
+//   instance key; its mouse's events arrive on the input collection as input reports
+//   03 EE code value;
 // - the cable is the device 1d57:215e with the same two collections, reached by the
 //   driver library through the HID table the host hands it;
 // - the Bluetooth LE mouse is the HID device 045e:00ee on the Bluetooth bus, with
@@ -58,9 +59,13 @@ public:
     int deviceOf(Link link, int nth = 0) const;
     Link linkOf(int device) const { return devices_.at(static_cast<std::size_t>(device)).spec.link; }
     bool plugged(int device) const;
-    std::string pathOf(int device) const;
-    // The hot-plug name of the device's node (as it is or was last plugged).
-    std::string interfaceNameOf(int device) const;
+    // The node paths of the device's collections (command first, then input), as they
+    // are or were when it was last plugged.
+    std::vector<std::string> pathsOf(int device) const;
+    std::string commandPathOf(int device) const;
+    std::string inputPathOf(int device) const;
+    // Their hot-plug names.
+    std::vector<std::string> interfaceNamesOf(int device) const;
 
     // Plugs a device in, on a node path it has not had before; false when it is in.
     bool plug(int device);
@@ -85,8 +90,8 @@ public:
 private:
     struct Device {
         ScenarioDevice spec;
-        int node = -1;
-        std::string lastPath;
+        std::vector<int> nodes;          // command and input collection, or the one BLE node
+        std::vector<std::string> paths;  // guarded by mutex_
     };
     void route(int mouse, Link link, DeviceEvent event);
     void onOpen(int device);
