@@ -1,6 +1,6 @@
 // Work the virtual mouse does later (a late acknowledgement), on the clock the tests
 // or the program run on. On virtual time nothing runs until someone calls runDue()
-// (VirtualClock does, after each step of time); on real time a thread of the
+// (SettlingClock does, after each step of time); on real time a thread of the
 // scheduler's own runs each task when it is due.
 #pragma once
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "VirtualClock.h"
+#include "SettlingClock.h"
 #include "VirtualDevices.h"
 #include "support/VirtualLoop.h"
 #include "device/DeviceObserver.h"
@@ -125,7 +125,7 @@ public:
         ADD_FAILURE() << "the device link never came to rest";
     }
 
-    emu::VirtualClock clock;
+    emu::SettlingClock clock;
     std::unique_ptr<emu::VirtualDevices> world;
     VirtualLoop loop;
     RecordingObserver observer;

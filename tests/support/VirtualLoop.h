@@ -14,7 +14,7 @@
 #include <mutex>
 #include <vector>
 
-#include "VirtualClock.h"
+#include "SettlingClock.h"
 #include "device/TimerService.h"
 #include "halvern_abi.h"
 
@@ -31,7 +31,7 @@ public:
     using MessageHandler = std::function<void(const PostedMessage&)>;
     using TimerHandler = std::function<void(int id)>;
 
-    explicit VirtualLoop(emu::VirtualClock& clock) : clock_(clock) {
+    explicit VirtualLoop(emu::SettlingClock& clock) : clock_(clock) {
         window_.context = this;
         window_.post = [](void* context, std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
             static_cast<VirtualLoop*>(context)->post({m, w, l});
@@ -138,7 +138,7 @@ private:
         std::chrono::milliseconds due;
         std::chrono::milliseconds period;
     };
-    emu::VirtualClock& clock_;
+    emu::SettlingClock& clock_;
     HalvernHostWindow window_{};
     MessageHandler onMessage_;
     TimerHandler onTimer_;

@@ -1,5 +1,5 @@
-// Virtual time for the device layer's tests and the virtual mouse: now() moves only
-// when someone sleeps or advances it. After each step the settle hook runs (the
+// Virtual time for tests of the device link against the virtual mouse: now() moves
+// only when someone sleeps or advances it. After each step the settle hook runs (the
 // virtual mouse's due work, then waiting until its readers have caught up), so a
 // thread that "sleeps" through a pause sees what would have happened during it.
 #pragma once
@@ -13,7 +13,7 @@
 
 namespace halvern::emu {
 
-class VirtualClock final : public Clock {
+class SettlingClock final : public Clock {
 public:
     std::chrono::milliseconds now() const override { return std::chrono::milliseconds{now_.load()}; }
 
