@@ -150,6 +150,10 @@ void LinkController::OnDriverMessage(std::uintptr_t wParam, std::intptr_t lParam
 }
 
 void LinkController::OnDriverEvent(std::uint32_t value) {
+    if (cableSettling_) {
+        heldCableEvents_.push_back(value);
+        return;
+    }
     std::uint32_t high = value >> 16;
     std::uint32_t low = value & 0xFFFF;
     if (high == kCablePlugHead) {
@@ -166,12 +170,14 @@ void LinkController::OnDriverEvent(std::uint32_t value) {
 
 void LinkController::CableAttached() {
     if (parts_.links.wiredLink == 1) return;
-    // The device needs a moment before its feature collection answers; a second attach
-    // while it settles restarts the wait, so it still acts once.
+    // The device needs a moment before its feature collection answers. The main thread
+    // goes on meanwhile; the library's messages wait for the end of it.
+    cableSettling_ = true;
     parts_.timers.arm(TimerId::CableSettle, kCableSettleDelay);
 }
 
 void LinkController::CableSettled() {
+    cableSettling_ = false;
     LinkState& links = parts_.links;
     links.wiredLink = 1;
     if (parts_.driver) parts_.driver->openFeatureDevice();
@@ -182,13 +188,14 @@ void LinkController::CableSettled() {
         links.anyLink = 1;
         postLinkChanged();
     }
+    std::vector<std::uint32_t> held;
+    held.swap(heldCableEvents_);
+    for (std::uint32_t value : held) OnDriverEvent(value);
 }
 
 void LinkController::CableDetached() {
     LinkState& links = parts_.links;
     if (links.wiredLink == 2) return;
-    // An attach still settling is overtaken by this detach.
-    parts_.timers.kill(TimerId::CableSettle);
     links.wiredLink = 2;
     if (parts_.driver) parts_.driver->closeFeatureDevice();
     parts_.observer.showIndicator(Indicator::Wired, false);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "device/BleGatt.h"
 #include "device/DeviceEvent.h"
@@ -116,6 +117,10 @@ private:
 
     Parts parts_;
     int batteryLevel_ = 0;
+    // While an attached cable settles, the library's later messages wait, in order,
+    // and run once it has settled: what they do depends on the cable being linked.
+    bool cableSettling_ = false;
+    std::vector<std::uint32_t> heldCableEvents_;
     // The identity strings of the Bluetooth LE link: set between SetBleLink(1) and
     // SetBleLink(0); read by the worker's writes.
     std::atomic<bool> bleConnected_{false};
