@@ -58,13 +58,19 @@ std::optional<Scenario> ScenarioFromLinks(std::string_view links, std::string& e
         std::string_view word = links.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         while (!word.empty() && word.front() == ' ') word.remove_prefix(1);
         while (!word.empty() && word.back() == ' ') word.remove_suffix(1);
+        bool locked = false;
+        if (word.size() > 7 && word.substr(word.size() - 7) == ":locked") {
+            locked = true;
+            word.remove_suffix(7);
+        }
         if (word == "receiver") s.devices.push_back({Link::Receiver});
         else if (word == "cable") s.devices.push_back({Link::Cable});
-        else if (word == "ble") s.devices.push_back({Link::Ble});
-        else if (!word.empty()) {
-            error = "unknown link '" + std::string(word) + "' (use receiver, cable or ble)";
+        else if (word == "ble" && !locked) s.devices.push_back({Link::Ble});
+        else if (!word.empty() || locked) {
+            error = "unknown link '" + std::string(word) + (locked ? ":locked" : "") + "' (use receiver, cable or ble)";
             return std::nullopt;
         }
+        if (locked) s.devices.back().locked = true;
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }

@@ -19,6 +19,7 @@ struct ScenarioDevice {
     int mouse = 0;          // which mouse of the scenario it carries
     bool plugged = true;    // present from the start
     bool announce = true;   // the mouse reports its battery whenever the device is opened
+    bool locked = false;    // its nodes refuse to open: permission denied
 };
 
 struct Scenario {
@@ -34,7 +35,9 @@ std::optional<Scenario> NamedScenario(std::string_view name);
 std::vector<std::string> ScenarioNames();
 
 // One mouse on each listed link ("receiver", "cable", "ble"), e.g. "receiver,cable".
-// nullopt and `error` set for an empty list or an unknown word.
+// A link written "receiver:locked" (or "cable:locked") is there but may not be opened,
+// as without the udev rule. nullopt and `error` set for an empty list or an unknown
+// word.
 std::optional<Scenario> ScenarioFromLinks(std::string_view links, std::string& error);
 
 }  // namespace halvern::emu

@@ -256,6 +256,7 @@ bool VirtualDevices::plug(int device) {
             d.paths[i] = path;
         }
         backend_->plug(d.nodes[i], path);
+        if (d.spec.locked) backend_->setOpenError(path, HidOpenError::PermissionDenied);
     }
     for (const std::string& name : interfaceNamesOf(device)) hub_->broadcast(DeviceChange::Arrival, name);
     return true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Cli.h"
+#include "DeviceCommands.h"
 #include "ProfileCommands.h"
 
 namespace halvern::cli {
@@ -27,6 +28,8 @@ const Command kCommands[] = {
     {{"profile", "new"}, "profile new NAME OUT.pro       write a default profile named NAME", ProfileNew},
     {{"profile", "show"}, "profile show FILE.pro          print every field of a profile file as JSON", ProfileShow},
     {{"macro", "show"}, "macro show FILE.macro          print a macro file as JSON", MacroShow},
+    {{"devices"}, "devices                        list the mouse's links: cable, receiver, Bluetooth LE", Devices},
+    {{"monitor"}, "monitor [--count N] [--seconds S]  print the mouse's events as they arrive", Monitor},
 };
 
 void PrintUsage(std::ostream& os) {

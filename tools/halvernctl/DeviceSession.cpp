@@ -1,0 +1,92 @@
+#include "DeviceSession.h"
+
+#include <fcntl.h>
+
+#include <csignal>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QSocketNotifier>
+#include <QTimer>
+
+namespace halvern::cli {
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    char c = 1;
+    [[maybe_unused]] ssize_t w = ::write(g_signalPipe[1], &c, 1);
+}
+
+char g_appName[] = "halvernctl";
+char* g_argv[] = {g_appName, nullptr};
+int g_argc = 1;
+
+}  // namespace
+
+DeviceSession::DeviceSession(DeviceObserver& observer, ProfileHolder& profiles)
+    : observer_(observer), profiles_(profiles) {
+    if (!QCoreApplication::instance()) ownApp_ = std::make_unique<QCoreApplication>(g_argc, g_argv);
+    loop_ = std::make_unique<QtDeviceLoop>();
+}
+
+DeviceSession::~DeviceSession() {
+    stack_.reset();
+    loop_.reset();
+}
+
+bool DeviceSession::start(std::string& error) {
+    stack_ = DeviceStack::Create(DeviceStack::Options::FromEnvironment(),
+                                 {*loop_, loop_->window(), observer_, profiles_, links_}, error);
+    if (!stack_) return false;
+    loop_->setMessageHandler([this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
+        stack_->link().handleMessage(m, w, l);
+        if (extraMessage_) extraMessage_(m, w, l);
+    });
+    loop_->setTimerHandler([this](int id) { stack_->link().onTimer(id); });
+    stack_->link().start();
+    loop_->watch(stack_->link().hotplugFd(), [this] { stack_->link().dispatchHotplug(); });
+    stack_->link().applyInitialBleLink();
+    return true;
+}
+
+void DeviceSession::postToMain(std::function<void()> task) {
+    QMetaObject::invokeMethod(loop_.get(), std::move(task), Qt::QueuedConnection);
+}
+
+bool DeviceSession::runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    if (done()) return true;
+    QTimer check;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (done()) QCoreApplication::quit();
+    });
+    QObject::connect(&deadline, &QTimer::timeout, [] { QCoreApplication::quit(); });
+    check.start(5);
+    deadline.start(static_cast<int>(limit.count()));
+    QCoreApplication::exec();
+    return done();
+}
+
+void DeviceSession::run() {
+    if (g_signalPipe[0] < 0 && ::pipe2(g_signalPipe, O_CLOEXEC) != 0) g_signalPipe[0] = g_signalPipe[1] = -1;
+    QSocketNotifier* notifier = nullptr;
+    if (g_signalPipe[0] >= 0) {
+        struct sigaction sa {};
+        sa.sa_handler = OnSignal;
+        ::sigaction(SIGINT, &sa, nullptr);
+        ::sigaction(SIGTERM, &sa, nullptr);
+        notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, loop_.get());
+        QObject::connect(notifier, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+    }
+    QCoreApplication::exec();
+    delete notifier;
+}
+
+void DeviceSession::quit() { QCoreApplication::quit(); }
+
+}  // namespace halvern::cli

@@ -1,0 +1,63 @@
+// The device link as halvernctl runs it: a Qt event loop on the main thread, the
+// device stack the environment chooses (hardware or HALVERN_EMULATOR), and the
+// messages, timers and device changes routed to it, as in the GUI.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+
+#include "device/DeviceObserver.h"
+#include "device/ProfileHolder.h"
+#include "device/host/DeviceStack.h"
+#include "device/host/QtDeviceLoop.h"
+#include "protocol/LinkState.h"
+
+class QCoreApplication;
+
+namespace halvern::cli {
+
+class DeviceSession {
+public:
+    // Creates the application object when there is none yet.
+    DeviceSession(DeviceObserver& observer, ProfileHolder& profiles);
+    ~DeviceSession();
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // Builds the stack and starts the link. False with `error` set when the
+    // environment names no valid emulator.
+    bool start(std::string& error);
+
+    // Runs the event loop until `done` holds or `limit` passed (checked every few
+    // milliseconds and after each message). Returns whether `done` held.
+    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+    // Runs the event loop until quit() or a termination signal.
+    void run();
+    void quit();
+
+    // Called on the main thread for every message, after the link had it.
+    void onMessage(std::function<void(std::uint32_t, std::uintptr_t, std::intptr_t)> handler) {
+        extraMessage_ = std::move(handler);
+    }
+
+    DeviceStack& stack() { return *stack_; }
+    DeviceLink& link() { return stack_->link(); }
+    LinkState& links() { return links_; }
+    QtDeviceLoop& loop() { return *loop_; }
+    // Posts a task to the main thread (for the apply worker's host).
+    void postToMain(std::function<void()> task);
+
+private:
+    std::unique_ptr<QCoreApplication> ownApp_;
+    std::unique_ptr<QtDeviceLoop> loop_;
+    DeviceObserver& observer_;
+    ProfileHolder& profiles_;
+    LinkState links_;
+    std::unique_ptr<DeviceStack> stack_;
+    std::function<void(std::uint32_t, std::uintptr_t, std::intptr_t)> extraMessage_;
+};
+
+}  // namespace halvern::cli
