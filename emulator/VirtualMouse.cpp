@@ -94,7 +94,7 @@ bool VirtualMouse::receive(Link link, std::span<const std::uint8_t> buffer) {
             acknowledge(link, true, events);
         }
     }
-    emit(events);
+    emitEvents(events);
     return accepted;
 }
 
@@ -105,7 +105,7 @@ void VirtualMouse::acknowledge(Link link, bool ok, std::vector<Emitted>& out) {
         case AckMode::Never:
             return;
         case AckMode::Late:
-            scheduler_.after(ackDelay_, [this, link, ack] { emit({{link, ack}}); });
+            scheduler_.after(ackDelay_, [this, link, ack] { emitEvents({{link, ack}}); });
             return;
         case AckMode::Immediate:
         case AckMode::Negative:
@@ -114,7 +114,7 @@ void VirtualMouse::acknowledge(Link link, bool ok, std::vector<Emitted>& out) {
     }
 }
 
-void VirtualMouse::emit(const std::vector<Emitted>& events) {
+void VirtualMouse::emitEvents(const std::vector<Emitted>& events) {
     if (events.empty()) return;
     EventSink sink;
     {
@@ -344,7 +344,7 @@ void VirtualMouse::clearHistory() {
     preambles_ = 0;
 }
 
-void VirtualMouse::raise(Link link, DeviceEvent event) { emit({{link, event}}); }
+void VirtualMouse::raise(Link link, DeviceEvent event) { emitEvents({{link, event}}); }
 
 void VirtualMouse::pressDpiButton(Link link) {
     int level;

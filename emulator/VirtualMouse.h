@@ -91,7 +91,7 @@ private:
     std::string acceptPart(std::span<const std::uint8_t> r, Link link, bool& complete);
     FirmwareMacro reassemble(int firstBlock) const;
     void acknowledge(Link link, bool ok, std::vector<Emitted>& out);
-    void emit(const std::vector<Emitted>& events);
+    void emitEvents(const std::vector<Emitted>& events);
 
     Scheduler& scheduler_;
     mutable std::mutex mutex_;
