@@ -5,6 +5,7 @@
 #include "VirtualDevices.h"
 #include "app/DataPaths.h"
 #include "device/hid/HidapiBackend.h"
+#include "device/ble/BluezGatt.h"
 #include "device/hid/UdevHotplugSource.h"
 
 namespace halvern {
@@ -59,6 +60,8 @@ std::unique_ptr<DeviceStack> DeviceStack::Create(const Options& options, Host ho
         s.ownHid_ = std::make_unique<HidapiBackend>();
         s.hid_ = s.ownHid_.get();
         s.hotplug_ = std::make_unique<UdevHotplugSource>();
+        s.ownBle_ = std::make_unique<BluezGatt>();
+        ble = s.ownBle_.get();
     }
     s.hidExport_ = std::make_unique<HidApiExport>(*s.hid_);
     if (options.loadDriver) s.driver_.load(options.libraryFolder);

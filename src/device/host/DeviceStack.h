@@ -1,5 +1,5 @@
 // The device link put together for a program: hardware (hidapi, libudev, the driver
-// library, Bluetooth LE) or, when HALVERN_EMULATOR names links, the virtual mouse on
+// library, BlueZ) or, when HALVERN_EMULATOR names links, the virtual mouse on
 // those links, with the same DeviceLink above either. The choice is made at run time.
 //
 // HALVERN_EMULATOR: comma-separated "receiver", "cable", "ble".
@@ -73,6 +73,7 @@ private:
     std::unique_ptr<HidBackend> ownHid_;
     HidBackend* hid_ = nullptr;
     std::unique_ptr<HotplugSource> hotplug_;
+    std::unique_ptr<BleGatt> ownBle_;
     std::unique_ptr<HidApiExport> hidExport_;
     DriverLibrary driver_;
     std::unique_ptr<DeviceLink> link_;

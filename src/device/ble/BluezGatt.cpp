@@ -1,0 +1,166 @@
+#include "device/ble/BluezGatt.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QMap>
+
+#include "device/DeviceTrace.h"
+
+namespace halvern {
+
+namespace {
+
+using InterfaceProperties = QMap<QString, QVariantMap>;
+using ManagedObjects = QMap<QDBusObjectPath, InterfaceProperties>;
+
+const QString kDevice = QStringLiteral("org.bluez.Device1");
+const QString kService = QStringLiteral("org.bluez.GattService1");
+const QString kCharacteristic = QStringLiteral("org.bluez.GattCharacteristic1");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+constexpr std::uint16_t kCommandUuid = 0xFEE3;
+constexpr std::uint16_t kEventUuid = 0xFEE4;
+constexpr int kCallTimeoutMs = 5000;
+
+void RegisterTypes() {
+    static const bool registered = [] {
+        qDBusRegisterMetaType<InterfaceProperties>();
+        qDBusRegisterMetaType<ManagedObjects>();
+        return true;
+    }();
+    (void)registered;
+}
+
+QString PathOf(const QVariant& v) { return qvariant_cast<QDBusObjectPath>(v).path(); }
+
+}  // namespace
+
+bool ModaliasIsMouse(const QString& modalias) { return modalias.contains(QStringLiteral("v045Ep00EE"), Qt::CaseInsensitive); }
+
+bool IsShortUuid(const QString& uuid, std::uint16_t shortUuid) {
+    const QString expected = QStringLiteral("0000%1-0000-1000-8000-00805f9b34fb").arg(shortUuid, 4, 16, QLatin1Char('0'));
+    return uuid.compare(expected, Qt::CaseInsensitive) == 0;
+}
+
+BluezGatt::BluezGatt(QDBusConnection bus, QString service) : bus_(std::move(bus)), service_(std::move(service)) {
+    RegisterTypes();
+}
+
+BluezGatt::~BluezGatt() { unsubscribe(); }
+
+std::optional<BluezGatt::Characteristics> BluezGatt::find() const {
+    QDBusMessage call = QDBusMessage::createMethodCall(service_, QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                                                       QStringLiteral("GetManagedObjects"));
+    QDBusReply<ManagedObjects> reply = bus_.call(call, QDBus::Block, kCallTimeoutMs);
+    if (!reply.isValid()) return std::nullopt;
+    const ManagedObjects objects = reply.value();
+
+    QString device;
+    for (auto it = objects.begin(); it != objects.end() && device.isEmpty(); ++it) {
+        auto props = it.value().find(kDevice);
+        if (props != it.value().end() && ModaliasIsMouse(props->value(QStringLiteral("Modalias")).toString())) device = it.key().path();
+    }
+    if (device.isEmpty()) return std::nullopt;
+
+    // Services in path order, which is BlueZ's order of their handles.
+    QStringList services;
+    for (auto it = objects.begin(); it != objects.end(); ++it) {
+        auto props = it.value().find(kService);
+        if (props != it.value().end() && PathOf(props->value(QStringLiteral("Device"))) == device) services << it.key().path();
+    }
+    for (const QString& service : services) {
+        Characteristics found;
+        for (auto it = objects.begin(); it != objects.end(); ++it) {
+            auto props = it.value().find(kCharacteristic);
+            if (props == it.value().end() || PathOf(props->value(QStringLiteral("Service"))) != service) continue;
+            const QString uuid = props->value(QStringLiteral("UUID")).toString();
+            const QStringList flags = props->value(QStringLiteral("Flags")).toStringList();
+            bool writable = flags.contains(QStringLiteral("write")) || flags.contains(QStringLiteral("write-without-response"));
+            if (IsShortUuid(uuid, kCommandUuid) && writable) found.command = it.key().path();
+            if (IsShortUuid(uuid, kEventUuid) && flags.contains(QStringLiteral("notify"))) found.event = it.key().path();
+        }
+        if (!found.command.isEmpty() && !found.event.isEmpty()) return found;
+    }
+    return std::nullopt;
+}
+
+bool BluezGatt::writeCommand(std::span<const std::uint8_t> report) {
+    QString path;
+    {
+        std::lock_guard lock(mutex_);
+        path = commandPath_;
+    }
+    if (path.isEmpty()) {
+        std::optional<Characteristics> found = find();
+        if (!found) return false;
+        path = found->command;
+        std::lock_guard lock(mutex_);
+        commandPath_ = path;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(service_, path, kCharacteristic, QStringLiteral("WriteValue"));
+    QVariantMap options;
+    options.insert(QStringLiteral("type"), QStringLiteral("request"));
+    call << QByteArray(reinterpret_cast<const char*>(report.data()), static_cast<qsizetype>(report.size())) << options;
+    QDBusMessage reply = bus_.call(call, QDBus::Block, kCallTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        DeviceTrace("Write fail: %s\r\n", reply.errorMessage().toUtf8().constData());
+        // The mouse may have come back under another path.
+        std::lock_guard lock(mutex_);
+        commandPath_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool BluezGatt::subscribe(NotificationHandler handler) {
+    unsubscribe();
+    std::optional<Characteristics> found = find();
+    if (!found) return false;
+    if (!bus_.connect(service_, found->event, kProperties, QStringLiteral("PropertiesChanged"), this,
+                      SLOT(onPropertiesChanged(QString, QVariantMap, QStringList))))
+        return false;
+    QDBusMessage reply = bus_.call(QDBusMessage::createMethodCall(service_, found->event, kCharacteristic, QStringLiteral("StartNotify")),
+                                   QDBus::Block, kCallTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        bus_.disconnect(service_, found->event, kProperties, QStringLiteral("PropertiesChanged"), this,
+                        SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    commandPath_ = found->command;
+    subscribedPath_ = found->event;
+    handler_ = std::move(handler);
+    return true;
+}
+
+void BluezGatt::unsubscribe() {
+    QString path;
+    {
+        std::lock_guard lock(mutex_);
+        path = std::exchange(subscribedPath_, QString());
+        handler_ = {};
+    }
+    if (path.isEmpty()) return;
+    bus_.disconnect(service_, path, kProperties, QStringLiteral("PropertiesChanged"), this,
+                    SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
+    // The mouse may be gone already; StopNotify failing then is no matter.
+    bus_.call(QDBusMessage::createMethodCall(service_, path, kCharacteristic, QStringLiteral("StopNotify")), QDBus::Block,
+              kCallTimeoutMs);
+}
+
+void BluezGatt::onPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {
+    if (interface != kCharacteristic) return;
+    auto value = changed.find(QStringLiteral("Value"));
+    if (value == changed.end()) return;
+    QByteArray bytes = value->toByteArray();
+    NotificationHandler handler;
+    {
+        std::lock_guard lock(mutex_);
+        handler = handler_;
+    }
+    if (handler) handler(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+}
+
+}  // namespace halvern

@@ -1,0 +1,60 @@
+// The Bluetooth LE mouse's characteristics through BlueZ over D-Bus: the device whose
+// Modalias names 045e:00ee, the first of its GATT services that holds the command
+// characteristic (...fee3..., written with WriteValue, type "request") and the event
+// characteristic (...fee4..., StartNotify, values from PropertiesChanged of "Value").
+//
+// Threads: subscribe() and unsubscribe() on the main thread, whose event loop
+// delivers the notifications; writeCommand() on any thread (a blocking D-Bus call).
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include "device/BleGatt.h"
+
+namespace halvern {
+
+class BluezGatt final : public QObject, public BleGatt {
+    Q_OBJECT
+public:
+    // `bus`: the system bus normally; tests hand a private one.
+    explicit BluezGatt(QDBusConnection bus = QDBusConnection::systemBus(), QString service = QStringLiteral("org.bluez"));
+    ~BluezGatt() override;
+
+    bool writeCommand(std::span<const std::uint8_t> report) override;
+    bool subscribe(NotificationHandler handler) override;
+    void unsubscribe() override;
+
+    struct Characteristics {
+        QString command;  // object path of ...fee3...
+        QString event;    // object path of ...fee4...
+    };
+    // Looks the mouse's characteristics up; nullopt when the mouse or either
+    // characteristic is not there.
+    std::optional<Characteristics> find() const;
+
+private slots:
+    void onPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
+
+private:
+    QDBusConnection bus_;
+    QString service_;
+    std::mutex mutex_;           // guards the fields below
+    QString commandPath_;        // cached by the last successful lookup
+    QString subscribedPath_;
+    NotificationHandler handler_;
+};
+
+// Whether a BlueZ Modalias ("usb:v045Ep00EEd0001", "bluetooth:v045Ep00EE...") names
+// the mouse.
+bool ModaliasIsMouse(const QString& modalias);
+// Whether a 128-bit UUID is the Bluetooth base UUID with this 16-bit short one.
+bool IsShortUuid(const QString& uuid, std::uint16_t shortUuid);
+
+}  // namespace halvern
