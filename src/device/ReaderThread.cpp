@@ -7,7 +7,22 @@
 
 namespace halvern {
 
+ReportOutcome ReadReport(ReaderState& state, std::span<const std::uint8_t, kInputReportBuffer> report) {
+    ReportOutcome outcome;
+    if (state.paired && !state.firstReportSeen) {
+        state.firstReportSeen = true;
+        state.accepted = report[1] == kEventMarker;
+        outcome.becameActive = state.accepted;
+    }
+    if (!state.accepted || report[0] != kEventReportId) return outcome;
+    DeviceEvent event = EventFromInputReport(report);
+    // Unmarked events change nothing on the main thread; they are not handed over.
+    if (event.isMouseEvent()) outcome.event = event;
+    return outcome;
+}
+
 ReaderThread::ReaderThread(Setup setup) : setup_(std::move(setup)) {
+    state_.paired = setup_.paired;
     try {
         thread_ = std::thread([this] { run(); });
         started_ = true;
@@ -54,22 +69,12 @@ void ReaderThread::run() {
             continue;
         }
         if (n == 0) continue;
-        handleReport(std::span<const std::uint8_t>(buffer.data(), buffer.size()));
+        ReportOutcome outcome = ReadReport(state_, buffer);
+        if (outcome.becameActive) post(kUmReaderActive, static_cast<std::uintptr_t>(setup_.index), setup_.generation);
+        if (!outcome.event) continue;
+        if (setup_.links) LinkController::RecordAcknowledgement(*setup_.links, *outcome.event);
+        post(kUmReaderEvent, static_cast<std::uintptr_t>(setup_.index) << 16 | outcome.event->head, outcome.event->value);
     }
-}
-
-void ReaderThread::handleReport(std::span<const std::uint8_t> report) {
-    if (setup_.paired && !firstReportSeen_) {
-        firstReportSeen_ = true;
-        accepted_ = report[1] == kEventMarker;
-        if (accepted_) post(kUmReaderActive, static_cast<std::uintptr_t>(setup_.index), setup_.generation);
-    }
-    if (!accepted_ || report[0] != kEventReportId) return;
-    DeviceEvent event = EventFromInputReport(report);
-    // Unmarked events change nothing on the main thread; they are not handed over.
-    if (!event.isMouseEvent()) return;
-    if (setup_.links) LinkController::RecordAcknowledgement(*setup_.links, event);
-    post(kUmReaderEvent, static_cast<std::uintptr_t>(setup_.index) << 16 | event.head, event.value);
 }
 
 }  // namespace halvern

@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <thread>
 
 #include "device/DeviceEvent.h"
@@ -32,6 +34,22 @@ namespace halvern {
 
 inline constexpr std::chrono::milliseconds kReadTimeout{250};
 inline constexpr std::chrono::milliseconds kReadErrorPause{10};
+
+// What a reader has made of the reports so far.
+struct ReaderState {
+    bool paired = false;           // a command collection shares its receiver
+    bool firstReportSeen = false;
+    bool accepted = false;         // its first report carried the marker
+};
+
+// What one report means for its reader.
+struct ReportOutcome {
+    bool becameActive = false;          // ask for this receiver to become the active one
+    std::optional<DeviceEvent> event;   // a marked event with report id 3, to hand over
+};
+
+// One report (the reader's zero-filled buffer) against the reader's state so far.
+ReportOutcome ReadReport(ReaderState& state, std::span<const std::uint8_t, kInputReportBuffer> report);
 
 class ReaderThread {
 public:
@@ -60,7 +78,6 @@ public:
 
 private:
     void run();
-    void handleReport(std::span<const std::uint8_t> report);
     void post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
     void pauseAfterError();
 
@@ -69,9 +86,7 @@ private:
     std::mutex pauseMutex_;
     std::condition_variable pauseWake_;
     bool started_ = false;
-    // Only the reader's own thread touches these.
-    bool firstReportSeen_ = false;
-    bool accepted_ = false;
+    ReaderState state_;  // the reader's own thread only
     std::thread thread_;
 };
 
