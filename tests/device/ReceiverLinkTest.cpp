@@ -225,5 +225,31 @@ TEST(ReceiverLink, ACollectionThatCannotBeOpenedIsSkippedAndNamed) {
     EXPECT_EQ(h.link().discovery().openFailures()[0].path, h.world->inputPathOf(ReceiverDevice(h)));
 }
 
+std::array<std::uint8_t, kInputReportBuffer> Report(std::initializer_list<std::uint8_t> bytes) {
+    std::array<std::uint8_t, kInputReportBuffer> r{};
+    std::copy(bytes.begin(), bytes.end(), r.begin());
+    return r;
+}
+
+TEST(ReaderDecision, OnlyAPairedReaderWhoseFirstReportIsMarkedIsHeard) {
+    ReaderState unpaired;
+    EXPECT_FALSE(ReadReport(unpaired, Report({0x03, 0xEE, 0x10, 0x02})).becameActive);
+    EXPECT_FALSE(ReadReport(unpaired, Report({0x03, 0xEE, 0x10, 0x02})).event);
+
+    ReaderState paired{true};
+    ReportOutcome first = ReadReport(paired, Report({0x05, 0xEE, 0x10, 0x02}));
+    EXPECT_TRUE(first.becameActive);
+    EXPECT_FALSE(first.event);  // marked, but report id 5
+    ReportOutcome second = ReadReport(paired, Report({0x03, 0xEE, 0x10, 0x02}));
+    EXPECT_FALSE(second.becameActive);  // only the first report decides
+    ASSERT_TRUE(second.event);
+    EXPECT_EQ(*second.event, DeviceEvent::Make(EventCode::DpiLevel, 2));
+    EXPECT_FALSE(ReadReport(paired, Report({0x03, 0x00, 0x10, 0x02})).event);
+
+    ReaderState ignored{true};
+    EXPECT_FALSE(ReadReport(ignored, Report({0x03, 0x00, 0x10, 0x02})).becameActive);
+    EXPECT_FALSE(ReadReport(ignored, Report({0x03, 0xEE, 0x10, 0x02})).event);
+}
+
 }  // namespace
 }  // namespace halvern::test
