@@ -142,6 +142,7 @@ public:
         int device = world_.deviceOf(Link::Ble);
         if (device < 0 || !world_.plugged(device)) return false;
         world_.mouse(world_.devices_[static_cast<std::size_t>(device)].spec.mouse).receive(Link::Ble, report);
+        world_.written(device);
         return true;
     }
     bool subscribe(NotificationHandler handler) override {
@@ -193,8 +194,9 @@ VirtualDevices::VirtualDevices(const Scenario& scenario, Clock& clock, Options o
         if (link == Link::Ble) {
             d.nodes.push_back(backend_->addNode(NodeFor(link, device, 0x0001, 0x0002), {}));
         } else {
-            auto sink = [mouse, link](std::span<const std::uint8_t> report) {
+            auto sink = [this, mouse, link, device](std::span<const std::uint8_t> report) {
                 mouse->receive(link, report);
+                written(device);
                 return static_cast<int>(report.size());
             };
             d.nodes.push_back(backend_->addNode(NodeFor(link, device, kCommandUsagePage, 0), sink));
@@ -273,6 +275,21 @@ bool VirtualDevices::unplug(int device) {
 void VirtualDevices::setAnnounce(int device, bool on) {
     std::lock_guard lock(mutex_);
     devices_.at(static_cast<std::size_t>(device)).spec.announce = on;
+}
+
+void VirtualDevices::unplugAfter(int device, int buffers) {
+    std::lock_guard lock(mutex_);
+    devices_.at(static_cast<std::size_t>(device)).unplugAfter = buffers;
+}
+
+void VirtualDevices::written(int device) {
+    bool unplugNow = false;
+    {
+        std::lock_guard lock(mutex_);
+        int& left = devices_[static_cast<std::size_t>(device)].unplugAfter;
+        if (left > 0) unplugNow = --left == 0;
+    }
+    if (unplugNow) unplug(device);
 }
 
 void VirtualDevices::onOpen(int device) {

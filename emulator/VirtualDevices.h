@@ -73,6 +73,9 @@ public:
     bool unplug(int device);
     // Whether the device's mouse reports its battery when the device is opened.
     void setAnnounce(int device, bool on);
+    // Unplugs the device once `buffers` more buffers have been written to it, in the
+    // middle of whatever transfer that is; 0 cancels.
+    void unplugAfter(int device, int buffers);
 
     // An input report exactly as given, on a receiver or the cable (garbage, reports
     // without the marker).
@@ -92,7 +95,10 @@ private:
         ScenarioDevice spec;
         std::vector<int> nodes;          // command and input collection, or the one BLE node
         std::vector<std::string> paths;  // guarded by mutex_
+        int unplugAfter = 0;             // guarded by mutex_
     };
+    // Counts a buffer written to the device, for unplugAfter().
+    void written(int device);
     void route(int mouse, Link link, DeviceEvent event);
     void onOpen(int device);
     void log(std::span<const std::uint8_t> buffer);

@@ -213,6 +213,23 @@ TEST(ReceiverLink, ReportsWithAnotherIdOrWithoutTheMarkerAreDropped) {
     EXPECT_EQ(h.links.wirelessLink, 1);
 }
 
+TEST(ReceiverLink, AReceiverPulledInTheMiddleOfATransferFailsTheRestAndDropsTheLink) {
+    DeviceHarness h("receiver");
+    h.start();
+    ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
+    h.settle();
+    const std::uint8_t polling[9] = {0x06, 0x09, 0x01, 0x01, 0xFE, 0, 0, 0, 0};
+    ActiveReceiver& active = h.link().discovery().activeReceiver();
+    h.world->unplugAfter(ReceiverDevice(h), 2);
+    EXPECT_EQ(active.sendFeatureReport(polling), 9);
+    EXPECT_EQ(active.sendFeatureReport(polling), 9);
+    EXPECT_EQ(active.sendFeatureReport(polling), -1);
+    h.settle();
+    EXPECT_EQ(h.links.wirelessLink, 0);
+    EXPECT_EQ(active.sendFeatureReport(polling), -1);
+    EXPECT_EQ(h.mouse().commandsAccepted(), 2);
+}
+
 TEST(ReceiverLink, ACollectionThatCannotBeOpenedIsSkippedAndNamed) {
     DeviceHarness h("receiver");
     h.world->hid().setOpenError(h.world->inputPathOf(ReceiverDevice(h)), HidOpenError::PermissionDenied);
