@@ -213,7 +213,7 @@ TEST(ReceiverLink, ReportsWithAnotherIdOrWithoutTheMarkerAreDropped) {
     EXPECT_EQ(h.links.wirelessLink, 1);
 }
 
-TEST(ReceiverLink, AReceiverPulledInTheMiddleOfATransferFailsTheRestAndDropsTheLink) {
+TEST(ReceiverLink, AReceiverPulledInTheMiddleOfATransferFailsTheRestAndIsDropped) {
     DeviceHarness h("receiver");
     h.start();
     ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
@@ -225,7 +225,8 @@ TEST(ReceiverLink, AReceiverPulledInTheMiddleOfATransferFailsTheRestAndDropsTheL
     EXPECT_EQ(active.sendFeatureReport(polling), 9);
     EXPECT_EQ(active.sendFeatureReport(polling), -1);
     h.settle();
-    EXPECT_EQ(h.links.wirelessLink, 0);
+    EXPECT_FALSE(h.link().discovery().activeSlot().filled());
+    EXPECT_EQ(h.link().discovery().readerCount(), 0);
     EXPECT_EQ(active.sendFeatureReport(polling), -1);
     EXPECT_EQ(h.mouse().commandsAccepted(), 2);
 }
