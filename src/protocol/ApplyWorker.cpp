@@ -38,15 +38,18 @@ void ApplyWorker::adoptAsApplied(const MouseProfile& profile) {
     wake_.notify_one();
 }
 
-void ApplyWorker::quit() {
+void ApplyWorker::requestQuit() {
     {
         std::lock_guard lock(mutex_);
-        if (!thread_.joinable()) return;
         quitting_ = true;
         queue_.push_back({Message::Kind::Quit, nullptr});
     }
     wake_.notify_one();
-    thread_.join();
+}
+
+void ApplyWorker::quit() {
+    requestQuit();
+    std::call_once(joined_, [this] { thread_.join(); });
 }
 
 bool ApplyWorker::fullApplyPending() const {

@@ -27,7 +27,7 @@
 // an apply actually runs, so a full request dropped for want of a link makes the next
 // apply full.
 //
-// Quitting (quit() or the destructor): the send in progress finishes, nothing after it
+// Quitting (quit(), requestQuit() or the destructor): the send in progress finishes, nothing after it
 // is sent, queued requests are dropped, and the steps after the sends are skipped, since
 // the mouse did not get the whole profile. Tasks posted before may still be delivered
 // after quit() returned; the host and the poster must stay valid until they are.
@@ -87,9 +87,11 @@ public:
     void requestApply(const MouseProfile& current, bool full = false);
     // Queues lastApplied = a snapshot of `profile`, taken now. Main thread.
     void adoptAsApplied(const MouseProfile& profile);
-    // Lets the send in progress finish, drops the rest and ends the thread. Main thread;
-    // a second call does nothing.
+    // Lets the send in progress finish, drops the rest and ends the thread; returns once
+    // the thread has ended. Main thread; a second call does nothing.
     void quit();
+    // The same without waiting; any thread, the worker's own included.
+    void requestQuit();
 
     bool fullApplyPending() const;
 
@@ -117,6 +119,7 @@ private:
 
     std::shared_ptr<const MouseProfile> lastApplied_;  // worker thread only
     std::thread thread_;
+    std::once_flag joined_;
 };
 
 }  // namespace halvern
