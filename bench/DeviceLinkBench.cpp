@@ -4,7 +4,7 @@
 //   the mouse is linked and silent; target under 0.5 % of one core;
 // - input latency: from an input report leaving the mouse to its effect on the main
 //   thread; target p99 under 12 ms.
-// Not a test: run it by hand, `build/bin/device_link_bench [idle-seconds] [events]`.
+// Not a test: run it by hand, `build/bench/device_link_bench [idle-seconds] [events]`.
 #include <sys/resource.h>
 
 #include <algorithm>
