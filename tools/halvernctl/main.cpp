@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ApplyCommand.h"
 #include "Cli.h"
 #include "DeviceCommands.h"
 #include "ProfileCommands.h"
@@ -35,6 +36,7 @@ const Command kCommands[] = {
      Reports},
     {{"devices"}, "devices                        list the mouse's links: cable, receiver, Bluetooth LE", Devices},
     {{"monitor"}, "monitor [--count N] [--seconds S]  print the mouse's events as they arrive", Monitor},
+    {{"apply"}, "apply FILE.pro [--full] [--against LAST.pro]  apply a profile to the linked mouse", Apply},
 };
 
 void PrintUsage(std::ostream& os) {

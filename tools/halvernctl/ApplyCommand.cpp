@@ -1,0 +1,147 @@
+#include "ApplyCommand.h"
+
+#include <chrono>
+#include <iostream>
+#include <optional>
+
+#include "DeviceSession.h"
+#include "protocol/ApplyWorker.h"
+#include "storage/RecordFiles.h"
+
+namespace halvern::cli {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kUsage = "usage: halvernctl apply FILE.pro [--full] [--against LAST.pro]";
+
+// How long a receiver that is there may take until its mouse first speaks: it reports
+// its battery at least this often, or the link would be taken as lost.
+constexpr auto kReceiverLinkWait = 6500ms;
+// How long the cable and the Bluetooth LE mouse may take to show up once the link runs.
+constexpr auto kOtherLinksWait = 300ms;
+
+struct ApplyArgs {
+    std::string profile;
+    bool full = false;
+    std::optional<std::string> against;
+};
+
+std::optional<ApplyArgs> Parse(const std::vector<std::string>& args) {
+    ApplyArgs parsed;
+    bool haveProfile = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--full" && !parsed.full) parsed.full = true;
+        else if (a == "--against" && i + 1 < args.size() && !parsed.against) parsed.against = args[++i];
+        else if (!a.starts_with("--") && !haveProfile) {
+            parsed.profile = a;
+            haveProfile = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!haveProfile) return std::nullopt;
+    return parsed;
+}
+
+class Quiet : public DeviceObserver {
+public:
+    void showIndicator(Indicator, bool) override {}
+    void updateLinkSections() override {}
+    void selectDpiLevel(int) override {}
+    void selectPollingRate(int) override {}
+    void selectLightEffect(int) override {}
+    void showCharged() override {}
+    void showCharging(bool) override {}
+    void showBatteryLevel(int) override {}
+    void clearBatteryDisplay() override {}
+    void stopChargingAnimation() override {}
+    void showFullBattery() override {}
+};
+
+// The profile being applied. What the mouse changes on itself meanwhile goes into it
+// and becomes what the mouse was last given, as in the program.
+class AppliedProfile final : public ProfileHolder {
+public:
+    explicit AppliedProfile(std::unique_ptr<MouseProfile> p) : profile(std::move(p)) {}
+    MouseProfile* currentProfile() override { return profile.get(); }
+    void storeProfile() override {
+        if (worker) worker->adoptAsApplied(*profile);
+    }
+    std::unique_ptr<MouseProfile> profile;
+    ApplyWorker* worker = nullptr;
+};
+
+// The worker's main-thread side: the link watchdog on the session's timers, progress
+// on standard error, and the end of the apply.
+class Host final : public ApplyHost {
+public:
+    Host(DeviceSession& session, std::ostream& err) : session_(session), err_(err) {}
+    void stopLinkWatchdog() override { session_.loop().kill(TimerId::WirelessTimeout); }
+    void startLinkWatchdog(std::chrono::milliseconds delay) override { session_.loop().arm(TimerId::WirelessTimeout, delay); }
+    void setApplyRingVisible(bool) override {}
+    void saveProfileStore() override {}
+    void lastAppliedChanged(const MouseProfile&) override { finished = true; }
+    void applyProgress(std::size_t sent, std::size_t planned) override {
+        err_ << "halvernctl: applying, " << sent << " of " << planned << " reports sent" << std::endl;
+    }
+    void applyDropped() override { dropped = true; }
+    bool finished = false;
+    bool dropped = false;
+
+private:
+    DeviceSession& session_;
+    std::ostream& err_;
+};
+
+std::unique_ptr<MouseProfile> ReadProfile(const std::string& path, std::string& error) {
+    RecordRead<MouseProfile> read = ReadProfileFile(path);
+    if (!read.record) {
+        error = read.error;
+        return nullptr;
+    }
+    // Repaired as the stores repair what they load, so the bytes are the program's.
+    RepairRecord(*read.record);
+    return std::move(read.record);
+}
+
+}  // namespace
+
+int Apply(const Invocation& call) {
+    std::optional<ApplyArgs> args = Parse(call.args);
+    if (!args) return call.fail(kExitUsage, kUsage);
+    std::string error;
+    std::unique_ptr<MouseProfile> profile = ReadProfile(args->profile, error);
+    if (!profile) return call.fail(kExitFailure, error);
+    std::unique_ptr<MouseProfile> against;
+    if (args->against && !(against = ReadProfile(*args->against, error))) return call.fail(kExitFailure, error);
+
+    Quiet observer;
+    AppliedProfile holder(std::move(profile));
+    DeviceSession session(observer, holder);
+    if (!session.start(error)) return call.fail(kExitFailure, error);
+    LinkState& links = session.links();
+    DeviceDiscovery& discovery = session.link().discovery();
+    session.runUntil([&] { return links.applyLinkUp(); }, discovery.inputCount() > 0 ? kReceiverLinkWait : kOtherLinksWait);
+    if (!links.applyLinkUp()) return call.fail(kExitFailure, "no mouse is linked (no cable, answering receiver or Bluetooth LE mouse)");
+
+    SteadyClock clock;
+    Host host(session, call.err);
+    {
+        ApplyWorker worker(links, session.link().transports(), clock, host, [&session](ApplyWorker::Task task) {
+            session.postToMain(std::move(task));
+        });
+        holder.worker = &worker;
+        if (against) worker.adoptAsApplied(*against);
+        worker.requestApply(*holder.profile, args->full);
+        session.runUntil([&] { return host.finished || host.dropped; }, std::chrono::hours(1));
+        holder.worker = nullptr;
+    }
+    if (host.dropped) return call.fail(kExitFailure, "no mouse is linked any more; nothing was applied");
+    if (!links.applyLinkUp()) return call.fail(kExitFailure, "the mouse went away during the apply; it may hold part of the profile");
+    return kExitOk;
+}
+
+}  // namespace halvern::cli
