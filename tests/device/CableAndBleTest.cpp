@@ -28,7 +28,7 @@ protected:
     }
     int cable() { return h.world->deviceOf(Link::Cable); }
     void post(std::uint32_t message, std::uintptr_t w, std::intptr_t l = 0) {
-        h.loop.post({message, w, l});
+        h.loop.post({message, w, l, {}});
         h.loop.turn();
     }
     DeviceHarness h{"cable", WithDriver()};

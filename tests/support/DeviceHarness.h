@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,8 +70,10 @@ public:
     void storeProfile() override {
         lastApplied = *current;
         ++stores;
+        if (onStore) onStore(*current);
     }
     std::unique_ptr<MouseProfile> current = MouseProfile::Create(u"test");
+    std::function<void(const MouseProfile&)> onStore;  // e.g. the apply worker's adoptAsApplied
     MouseProfile lastApplied = *current;
     int stores = 0;
 };

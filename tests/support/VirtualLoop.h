@@ -21,9 +21,10 @@
 namespace halvern::test {
 
 struct PostedMessage {
-    std::uint32_t message;
-    std::uintptr_t wParam;
-    std::intptr_t lParam;
+    std::uint32_t message = 0;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+    std::function<void()> task;  // a posted task instead of a message
 };
 
 class VirtualLoop final : public TimerService {
@@ -34,7 +35,7 @@ public:
     explicit VirtualLoop(emu::SettlingClock& clock) : clock_(clock) {
         window_.context = this;
         window_.post = [](void* context, std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-            static_cast<VirtualLoop*>(context)->post({m, w, l});
+            static_cast<VirtualLoop*>(context)->post({m, w, l, {}});
         };
     }
 
@@ -49,10 +50,12 @@ public:
     void post(PostedMessage m) {
         {
             std::lock_guard lock(mutex_);
-            queue_.push_back(m);
+            queue_.push_back(std::move(m));
         }
         posted_.notify_all();
     }
+    // Runs `task` on the loop's thread, in order with the messages; any thread.
+    void postTask(std::function<void()> task) { post({0, 0, 0, std::move(task)}); }
 
     // ---- TimerService ----
     void arm(int id, std::chrono::milliseconds delay) override {
@@ -67,10 +70,11 @@ public:
         return f == armCount_.end() ? 0 : f->second;
     }
 
-    // Delivers what is waiting: the hot-plug descriptor's changes, then every queued
-    // message, in order. Returns how many things it delivered.
+    // Delivers what is waiting: every queued message in order, then the hot-plug
+    // descriptor's changes, then what those queued. Returns how many things it
+    // delivered.
     int turn() {
-        int n = 0;
+        int n = deliverQueued();
         if (watchFd_ >= 0 && onReady_) {
             pollfd p{watchFd_, POLLIN, 0};
             if (::poll(&p, 1, 0) > 0) {
@@ -78,19 +82,7 @@ public:
                 ++n;
             }
         }
-        for (;;) {
-            PostedMessage m;
-            {
-                std::lock_guard lock(mutex_);
-                if (queue_.empty()) break;
-                m = queue_.front();
-                queue_.pop_front();
-            }
-            history_.push_back(m);
-            if (onMessage_) onMessage_(m);
-            ++n;
-        }
-        return n;
+        return n + deliverQueued();
     }
 
     // Runs the loop until `done` holds, waiting in real time for other threads' posts;
@@ -134,6 +126,27 @@ public:
     void clearHistory() { history_.clear(); }
 
 private:
+    int deliverQueued() {
+        int n = 0;
+        for (;;) {
+            PostedMessage m;
+            {
+                std::lock_guard lock(mutex_);
+                if (queue_.empty()) break;
+                m = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            ++n;
+            if (m.task) {
+                m.task();
+                continue;
+            }
+            history_.push_back(m);
+            if (onMessage_) onMessage_(m);
+        }
+        return n;
+    }
+
     struct Timer {
         std::chrono::milliseconds due;
         std::chrono::milliseconds period;
