@@ -1,7 +1,13 @@
 // halvernctl's device commands, run as built, against the virtual mouse.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "storage/RecordFiles.h"
 #include "support/RunProcess.h"
+#include "support/TempDir.h"
 
 namespace halvern::test {
 namespace {
@@ -48,6 +54,104 @@ TEST(HalvernctlMonitor, StopsAfterTheGivenTimeAndRefusesBadOptions) {
     EXPECT_EQ(r.out, "bluetooth connected\n");
     EXPECT_EQ(Ctl({"monitor", "--count", "0"}, "ble").exitCode, 2);
     EXPECT_EQ(Ctl({"monitor", "--seconds"}, "ble").exitCode, 2);
+}
+
+// ---- apply ----
+
+using namespace std::chrono_literals;
+
+std::string ReadText(const std::filesystem::path& p) {
+    std::ifstream in(p);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::filesystem::path ProfileWithMacro(const TempDir& dir, int button, int steps) {
+    auto p = MouseProfile::Create(u"x");
+    MacroRecord m;
+    m.setName(u"m");
+    m.actionCount = steps;
+    for (int i = 0; i < steps; ++i) m.actions[i] = {0x04, static_cast<std::uint8_t>(1 + i % 2), static_cast<std::uint16_t>(10 * i)};
+    p->buttons[button].assignMacro(m, 1, 2, 0);
+    std::filesystem::path file = dir / "x.pro";
+    EXPECT_FALSE(ExportProfile(*p, file));
+    return file;
+}
+
+// The pauses the send path owes the mouse for these buffers when it answers at once.
+std::chrono::milliseconds MandatedPauses(const std::string& lines, const std::string& transport) {
+    const bool cable = transport == "cable";
+    std::chrono::milliseconds total{0};
+    int parts = 0;
+    std::istringstream in(lines);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("09", 0) == 0) {
+            total += cable ? 200ms : 1000ms;
+            if (++parts % 3 == 0) total += 500ms;  // after every macro chunk
+        } else {
+            total += cable ? 200ms : 500ms;
+        }
+    }
+    return total;
+}
+
+class HalvernctlApply : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(HalvernctlApply, TheVirtualMouseReceivesExactlyWhatReportsPrintsWithTheMandatedPauses) {
+    const std::string transport = GetParam();
+    TempDir dir;
+    // A short macro on the receiver (its three parts cost 3.5 s), one of two chunks on
+    // the cable.
+    std::filesystem::path profile = transport == "cable" ? ProfileWithMacro(dir, 0, 60) : ProfileWithMacro(dir, 1, 4);
+    std::filesystem::path log = dir / "f";
+
+    auto start = std::chrono::steady_clock::now();
+    ProcessResult applied = RunProcess(HALVERNCTL_PATH, {"apply", profile.string(), "--full"},
+                                       {{"HALVERN_EMULATOR", transport}, {"HALVERN_EMULATOR_LOG", log.string()}});
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    ASSERT_EQ(applied.exitCode, 0) << applied.err;
+
+    ProcessResult reports = RunProcess(HALVERNCTL_PATH, {"reports", profile.string(), "--transport", transport});
+    ASSERT_EQ(reports.exitCode, 0) << reports.err;
+    EXPECT_EQ(ReadText(log), reports.out);
+
+    const std::chrono::milliseconds mandated = MandatedPauses(reports.out, transport);
+    EXPECT_GE(took, mandated);
+    EXPECT_LT(took, mandated + 3000ms) << "the apply took " << took.count() << " ms for " << mandated.count() << " ms of pauses";
+    EXPECT_NE(applied.err.find("halvernctl: applying, 0 of "), std::string::npos) << applied.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, HalvernctlApply, ::testing::Values("receiver", "cable"));
+
+TEST(HalvernctlApplyFailures, NoMouseUnreadableFilesAndMisuse) {
+    TempDir dir;
+    std::filesystem::path profile = ProfileWithMacro(dir, 0, 1);
+    ProcessResult none = RunProcess(HALVERNCTL_PATH, {"apply", profile.string()}, {{"HALVERN_EMULATOR", "receiver:locked"}});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.err, "halvernctl: no mouse is linked (no cable, answering receiver or Bluetooth LE mouse)\n");
+
+    ProcessResult missing = RunProcess(HALVERNCTL_PATH, {"apply", (dir / "none.pro").string()}, {{"HALVERN_EMULATOR", "ble"}});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
+
+    EXPECT_EQ(RunProcess(HALVERNCTL_PATH, {"apply"}, {{"HALVERN_EMULATOR", "ble"}}).exitCode, 2);
+    EXPECT_EQ(RunProcess(HALVERNCTL_PATH, {"apply", profile.string(), "--fast"}, {{"HALVERN_EMULATOR", "ble"}}).exitCode, 2);
+}
+
+TEST(HalvernctlApplyFailures, AgainstTheLastProfileOnlyTheChangedGroupsGo) {
+    TempDir dir;
+    auto last = MouseProfile::Create(u"x");
+    auto next = MouseProfile::Create(u"x");
+    next->keyDebounce = 3;
+    ASSERT_FALSE(ExportProfile(*last, dir / "last.pro"));
+    ASSERT_FALSE(ExportProfile(*next, dir / "next.pro"));
+    ProcessResult r = RunProcess(HALVERNCTL_PATH, {"apply", (dir / "next.pro").string(), "--against", (dir / "last.pro").string()},
+                                 {{"HALVERN_EMULATOR", "ble"}, {"HALVERN_EMULATOR_LOG", (dir / "f").string()}});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string log = ReadText(dir / "f");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_EQ(log.rfind("050f01", 0), 0u) << log;
 }
 
 }  // namespace
