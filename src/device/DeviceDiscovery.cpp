@@ -129,8 +129,11 @@ void DeviceDiscovery::OnInterfaceRemoved(const std::string& upperCasedName) {
         parts_.controller.ClearWirelessLink();
     }
     // The command collections stay listed until the next enumeration, but closed.
-    for (DeviceSlot& slot : featureSlots_)
-        if (InterfaceNameMatchesPath(upperCasedName, slot.devicePath)) slot.featureHandle.reset(), slot.inputHandle.reset();
+    for (DeviceSlot& slot : featureSlots_) {
+        if (!InterfaceNameMatchesPath(upperCasedName, slot.devicePath)) continue;
+        slot.featureHandle.reset();
+        slot.inputHandle.reset();
+    }
 }
 
 void DeviceDiscovery::MakeActive(int readerIndex) {
