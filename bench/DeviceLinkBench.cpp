@@ -27,23 +27,8 @@ namespace {
 using namespace halvern;
 using WallClock = std::chrono::steady_clock;
 
-class Silent : public DeviceObserver {
-public:
-    void showIndicator(Indicator, bool) override {}
-    void updateLinkSections() override {}
-    void selectDpiLevel(int) override {}
-    void selectPollingRate(int) override {}
-    void selectLightEffect(int) override {}
-    void showCharged() override {}
-    void showCharging(bool) override {}
-    void showBatteryLevel(int) override {}
-    void clearBatteryDisplay() override {}
-    void stopChargingAnimation() override {}
-    void showFullBattery() override {}
-};
-
 // Stamps the arrival of each event on the main thread.
-class Stamps final : public Silent {
+class Stamps final : public QuietDeviceObserver {
 public:
     void eventDispatched(Link, DeviceEvent event) override {
         if (event.code() == EventCode::BatteryLevel) arrivals.push_back({event.value, WallClock::now()});

@@ -50,4 +50,21 @@ public:
     virtual void eventDispatched(Link /*source*/, DeviceEvent /*event*/) {}
 };
 
+// Shows nothing: for tools that read the link state afterwards, or override the few
+// calls they print.
+class QuietDeviceObserver : public DeviceObserver {
+public:
+    void showIndicator(Indicator, bool) override {}
+    void updateLinkSections() override {}
+    void selectDpiLevel(int) override {}
+    void selectPollingRate(int) override {}
+    void selectLightEffect(int) override {}
+    void showCharged() override {}
+    void showCharging(bool) override {}
+    void showBatteryLevel(int) override {}
+    void clearBatteryDisplay() override {}
+    void stopChargingAnimation() override {}
+    void showFullBattery() override {}
+};
+
 }  // namespace halvern

@@ -46,21 +46,6 @@ std::optional<ApplyArgs> Parse(const std::vector<std::string>& args) {
     return parsed;
 }
 
-class Quiet : public DeviceObserver {
-public:
-    void showIndicator(Indicator, bool) override {}
-    void updateLinkSections() override {}
-    void selectDpiLevel(int) override {}
-    void selectPollingRate(int) override {}
-    void selectLightEffect(int) override {}
-    void showCharged() override {}
-    void showCharging(bool) override {}
-    void showBatteryLevel(int) override {}
-    void clearBatteryDisplay() override {}
-    void stopChargingAnimation() override {}
-    void showFullBattery() override {}
-};
-
 // The profile being applied. What the mouse changes on itself meanwhile goes into it
 // and becomes what the mouse was last given, as in the program.
 class AppliedProfile final : public ProfileHolder {
@@ -118,7 +103,7 @@ int Apply(const Invocation& call) {
     std::unique_ptr<MouseProfile> against;
     if (args->against && !(against = ReadProfile(*args->against, error))) return call.fail(kExitFailure, error);
 
-    Quiet observer;
+    QuietDeviceObserver observer;
     AppliedProfile holder(std::move(profile));
     DeviceSession session(observer, holder);
     if (!session.start(error)) return call.fail(kExitFailure, error);

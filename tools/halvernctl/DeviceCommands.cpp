@@ -23,24 +23,8 @@ constexpr auto kReceiverAnswerWait = 1500ms;
 
 constexpr const char* kUdevRule = "packaging/udev/70-halvern.rules";
 
-// Shows nothing; the commands read the link state afterwards.
-class SilentObserver : public DeviceObserver {
-public:
-    void showIndicator(Indicator, bool) override {}
-    void updateLinkSections() override {}
-    void selectDpiLevel(int) override {}
-    void selectPollingRate(int) override {}
-    void selectLightEffect(int) override {}
-    void showCharged() override {}
-    void showCharging(bool) override {}
-    void showBatteryLevel(int) override {}
-    void clearBatteryDisplay() override {}
-    void stopChargingAnimation() override {}
-    void showFullBattery() override {}
-};
-
 // Prints each event and each change of a link as a line of its own.
-class PrintingObserver final : public SilentObserver {
+class PrintingObserver final : public QuietDeviceObserver {
 public:
     explicit PrintingObserver(std::ostream& out) : out_(out) {}
     void showIndicator(Indicator which, bool visible) override {
@@ -108,7 +92,7 @@ bool ParseCount(const std::string& text, int& out) {
 
 int Devices(const Invocation& call) {
     if (!call.args.empty()) return call.fail(kExitUsage, "usage: halvernctl devices");
-    SilentObserver observer;
+    QuietDeviceObserver observer;
     ScratchProfile profile;
     DeviceSession session(observer, profile);
     std::string error;
