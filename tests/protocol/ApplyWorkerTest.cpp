@@ -134,7 +134,9 @@ TEST(ApplyWorker, LaterAppliesSendOnlyWhatDiffersFromWhatWasSent) {
     ASSERT_TRUE(b.waitForApplied(2));
     EXPECT_EQ(b.writtenHex(), HexOf({BuildLightPowerReport(*p)}));
 
-    // A rename reaches no report, but the apply still ends as every apply does.
+    // A rename reaches no report, but the apply still ends as every apply does. The
+    // second apply's last step is awaited first, so that it is not taken for the third's.
+    ASSERT_TRUE(b.mainThread.runUntil([&] { return std::count(b.host.calls.begin(), b.host.calls.end(), "ring hidden") == 2; }));
     b.mouse.clear();
     b.host.calls.clear();
     p->setName(u"Renamed");
