@@ -1,44 +1,20 @@
 #include "device/DriverLibrary.h"
 
-#include <dlfcn.h>
-
 #include <climits>
 
 namespace halvern {
 
-namespace {
-
-template <typename Fn>
-void Resolve(void* handle, const char* name, Fn& out) {
-    // dlsym hands back an object pointer; POSIX guarantees it converts to a function one.
-    out = reinterpret_cast<Fn>(::dlsym(handle, name));
-}
-
-}  // namespace
-
-DriverLibrary::~DriverLibrary() {
-    if (handle_) ::dlclose(handle_);
-}
-
 bool DriverLibrary::load(const std::filesystem::path& folder) {
-    if (handle_) return true;
-    std::filesystem::path file = folder / HALVERN_DRIVER_LIBRARY_NAME;
-    // By full path only: never through the library search path. RTLD_LOCAL keeps its
-    // symbols out of the process's global scope.
-    handle_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) {
-        const char* why = ::dlerror();
-        error_ = why ? why : ("cannot load " + file.string());
-        return false;
-    }
-    Resolve(handle_, "Set_HidApi", setHidApi_);
-    Resolve(handle_, "Set_VIDPID", setVidPid_);
-    Resolve(handle_, "Open_DevMonitor", openDevMonitor_);
-    Resolve(handle_, "Open_FeatureDevice", openFeatureDevice_);
-    Resolve(handle_, "Close_FeatureDevice", closeFeatureDevice_);
-    Resolve(handle_, "Close_DevMonitor", closeDevMonitor_);
-    Resolve(handle_, "SetFeature", setFeature_);
-    Resolve(handle_, "GetFeature", getFeature_);
+    if (loaded()) return true;
+    if (!library_.open(folder / HALVERN_DRIVER_LIBRARY_NAME)) return false;
+    setHidApi_ = library_.resolve<HalvernSetHidApiFn>("Set_HidApi");
+    setVidPid_ = library_.resolve<HalvernSetVidPidFn>("Set_VIDPID");
+    openDevMonitor_ = library_.resolve<HalvernOpenDevMonitorFn>("Open_DevMonitor");
+    openFeatureDevice_ = library_.resolve<HalvernOpenFeatureDeviceFn>("Open_FeatureDevice");
+    closeFeatureDevice_ = library_.resolve<HalvernCloseFeatureDeviceFn>("Close_FeatureDevice");
+    closeDevMonitor_ = library_.resolve<HalvernCloseDevMonitorFn>("Close_DevMonitor");
+    setFeature_ = library_.resolve<HalvernSetFeatureFn>("SetFeature");
+    getFeature_ = library_.resolve<HalvernGetFeatureFn>("GetFeature");
     return true;
 }
 

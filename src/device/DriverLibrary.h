@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 
+#include "device/RuntimeLibrary.h"
 #include "halvern_abi.h"
 #include "protocol/Transports.h"
 
@@ -22,7 +23,7 @@ public:
     DriverLibrary() = default;
     // Frees the library. Close the monitor first (closeDevMonitor), so that no thread
     // of the library still runs.
-    ~DriverLibrary() override;
+    ~DriverLibrary() override = default;
     DriverLibrary(const DriverLibrary&) = delete;
     DriverLibrary& operator=(const DriverLibrary&) = delete;
 
@@ -30,8 +31,8 @@ public:
     // the library cannot be loaded (error() says why); missing entry points are not a
     // failure.
     bool load(const std::filesystem::path& folder);
-    bool loaded() const { return handle_ != nullptr; }
-    const std::string& error() const { return error_; }
+    bool loaded() const { return library_.loaded(); }
+    const std::string& error() const { return library_.error(); }
 
     // Which entry points were found, for diagnostics.
     bool hasEntryPoint(std::string_view name) const;
@@ -46,8 +47,7 @@ public:
     int setFeature(std::span<const std::uint8_t> report) override;
 
 private:
-    void* handle_ = nullptr;
-    std::string error_;
+    RuntimeLibrary library_;
     HalvernSetHidApiFn setHidApi_ = nullptr;
     HalvernSetVidPidFn setVidPid_ = nullptr;
     HalvernOpenDevMonitorFn openDevMonitor_ = nullptr;

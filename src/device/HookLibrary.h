@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "device/RuntimeLibrary.h"
 #include "halvern_abi.h"
 
 namespace halvern {
@@ -33,14 +34,13 @@ public:
     // Empties the table and frees the library.
     void free();
 
-    bool loaded() const { return handle_ != nullptr; }
+    bool loaded() const { return library_.loaded(); }
     const HookTable& table() const { return table_; }
-    const std::string& error() const { return error_; }
+    const std::string& error() const { return library_.error(); }
 
 private:
-    void* handle_ = nullptr;
+    RuntimeLibrary library_;
     HookTable table_;
-    std::string error_;
 };
 
 }  // namespace halvern
