@@ -60,7 +60,7 @@ void ProfileReportsInput(const std::uint8_t* data, std::size_t size) {
         for (const Report& r : plan) CheckFrame(r);
         for (TransportLink link : {TransportLink::Cable, TransportLink::Receiver, TransportLink::Ble}) {
             LinkState links;
-            (link == TransportLink::Cable ? links.wiredLink : link == TransportLink::Receiver ? links.wirelessLink : links.bleLink) = 1;
+            links.flag(link) = 1;
             test::VirtualClock clock;
             RecordingTransports mouse(&links);
             SendPath sendPath(links, mouse.transports(), clock);

@@ -13,6 +13,7 @@
 #include "support/Hex.h"
 #include "support/PostedTasks.h"
 #include "support/VirtualClock.h"
+#include "support/Macros.h"
 
 namespace halvern {
 namespace {
@@ -78,14 +79,6 @@ struct WorkerBench {
     }
 };
 
-MacroRecord Macro(std::size_t steps) {
-    MacroRecord m;
-    m.setName(u"M");
-    m.actionCount = static_cast<std::int32_t>(steps);
-    for (std::size_t i = 0; i < steps; ++i) m.actions[i] = {5, static_cast<std::uint8_t>(1 + i % 2), 30};
-    return m;
-}
-
 std::vector<std::string> HexOf(const std::vector<Report>& reports) {
     std::vector<std::string> out;
     for (const Report& r : reports) out.push_back(test::Hex(r.bytes()));
@@ -96,8 +89,8 @@ TEST(ApplyWorker, FullApplyRunsEveryStepInOrderAndHandsTheMainThreadItsShare) {
     WorkerBench b;
     b.links.wirelessLink = 1;
     auto p = MouseProfile::Create(u"P");
-    p->buttons[0].assignMacro(Macro(60), 0, 1, 0);
-    p->buttons[8].assignMacro(Macro(4), 0, 1, 1);
+    p->buttons[0].assignMacro(test::ShortStepMacro(60), 0, 1, 0);
+    p->buttons[8].assignMacro(test::ShortStepMacro(4), 0, 1, 1);
     b.worker.adoptAsApplied(*p);
     b.worker.requestApply(*p, true);
     ASSERT_TRUE(b.waitForApplied(1));
