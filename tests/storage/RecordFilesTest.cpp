@@ -136,3 +136,42 @@ TEST_F(RecordFilesTest, ImportedMacroNamesStayUniqueWhenTheFieldIsFull) {
 
 }  // namespace
 }  // namespace halvern
+
+namespace halvern {
+namespace {
+
+TEST(RecordFilesRoundTrip, AProfileWithMacrosComesBackIdenticalOnAnotherComputer) {
+    test::TempDir home, away;
+    ProfileStore source(home / "ms_1");
+    source.load(u"Profile");
+    MouseProfile& p = source.at(0);
+    p.setName(u"Travel");
+    p.dpiValue[6] = 221;
+    MacroRecord a, b;
+    a.setName(u"Alpha");
+    a.actionCount = 2;
+    a.actions[0] = {0x04, 1, 128};
+    a.actions[1] = {0x04, 2, 5};
+    b.setName(u"Beta");
+    b.actionCount = 160;
+    for (auto& act : b.actions) act = {0xF1, 1, 1};
+    // Positions as the importing side will hand them out: its macro list is empty.
+    p.buttons[0].assignMacro(a, 1, 3, 0);
+    p.buttons[8].assignMacro(b, 2, 255, 1);
+    p.buttons[0].macroHeader[2] = 0x42;
+    ASSERT_FALSE(ExportProfile(p, home / "t.pro"));
+
+    ProfileStore target(away / "ms_1");
+    target.load(u"Profile");
+    MacroStore macros(away / "ms_1");
+    macros.load();
+    ProfileImport r = ImportProfile(home / "t.pro", target, macros);
+    ASSERT_TRUE(r.ok()) << r.error;
+    EXPECT_EQ(test::BytesOf(target.at(r.profilePosition)), test::BytesOf(p));
+    ASSERT_EQ(macros.size(), 2u);
+    EXPECT_EQ(macros.at(1).actionCount, 160);
+    EXPECT_EQ(macros.at(0).actions[0], (MacroAction{0x04, 1, 128}));
+}
+
+}  // namespace
+}  // namespace halvern

@@ -1,0 +1,7 @@
+// libFuzzer entry point; HALVERN_FUZZ_TARGET picks the target at build time.
+#include "StorageFuzzTargets.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    halvern::fuzz::HALVERN_FUZZ_TARGET(data, size);
+    return 0;
+}
