@@ -1,4 +1,5 @@
 // libFuzzer entry point; HALVERN_FUZZ_TARGET picks the target at build time.
+#include "SkinFuzzTargets.h"
 #include "StorageFuzzTargets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
