@@ -53,6 +53,9 @@ int Application::Run(int argc, char** argv) {
 
     const int code = QApplication::exec();
     qCInfo(lcShell) << "shutdown: event loop ended with" << code;
+    // A start that comes now finds the lock still held and ends; it must not reach a
+    // window that is going away.
+    instance.setActivateHandler({});
     driver.reset();
     window.reset();
     qCInfo(lcShell) << "shutdown: skin layer ended";

@@ -51,6 +51,16 @@ void Control::setTextKeyMode(bool on) {
     showText(shownText());
 }
 
+void Control::setToolTipKey(const QString& key) {
+    toolTipKey_ = key;
+    if (skin_) widget()->setToolTip(skin_->text(key));
+}
+
+void Control::retranslate() {
+    showText(shownText());
+    if (!toolTipKey_.isEmpty()) setToolTipKey(toolTipKey_);
+}
+
 void Control::raiseNotify(std::string_view type, std::uintptr_t wParam, std::intptr_t lParam) {
     if (!window_) return;
     Notification n;

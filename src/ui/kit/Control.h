@@ -52,8 +52,11 @@ public:
     void setTextKeyMode(bool on);
     bool textKeyMode() const { return textKeyMode_; }
 
+    // A hover text by language key.
+    void setToolTipKey(const QString& key);
+
     // Re-reads key texts after the language file changed.
-    void retranslate() { showText(shownText()); }
+    void retranslate();
 
     SkinWindow* skinWindow() const { return window_; }
     const Skin* skin() const { return skin_; }
@@ -81,6 +84,7 @@ private:
     QColor bkColor_;
     ImageSpec bkImage_;
     QString text_;
+    QString toolTipKey_;
     bool textKeyMode_ = false;
 };
 

@@ -170,7 +170,7 @@ void LayoutBuilder::applyCommon(const LayoutNode& node, Control* control) {
     if (!BoolOr(node, u"visible"_qs, true)) w->setVisible(false);
     if (!BoolOr(node, u"enabled"_qs, true)) w->setEnabled(false);
     if (auto v = node.attribute(u"tooltip"_qs)) w->setToolTip(*v);
-    if (auto v = node.attribute(u"tooltipkey"_qs)) w->setToolTip(skin_.text(*v));
+    if (auto v = node.attribute(u"tooltipkey"_qs)) control->setToolTipKey(*v);
     if (auto v = node.attribute(u"class"_qs)) w->setProperty("class", *v);
     if (auto v = node.attribute(u"bkcolor"_qs)) control->setBkColor(*LayoutParser::ParseColor(*v));
     if (auto v = node.attribute(u"bkimage"_qs)) control->setBkImage(*v);

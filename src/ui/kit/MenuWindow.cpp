@@ -1,17 +1,13 @@
 #include "ui/kit/MenuWindow.h"
 
+#include <QPointer>
+
 #include "halvern_abi.h"
 #include "ui/kit/LayoutParser.h"
 #include "ui/kit/Skin.h"
 #include "ui/kit/SkinWindow.h"
 
 namespace halvern::kit {
-
-MenuWindow::MenuWindow(SkinWindow* owner) : QMenu(owner), owner_(owner) {
-    setAttribute(Qt::WA_TranslucentBackground);
-    setWindowFlag(Qt::FramelessWindowHint);
-    setWindowFlag(Qt::NoDropShadowWindowHint);
-}
 
 std::unique_ptr<MenuWindow> MenuWindow::Create(const Skin& skin, const QString& file, SkinWindow* owner,
                                                QString* error) {
@@ -26,7 +22,10 @@ std::unique_ptr<MenuWindow> MenuWindow::Create(const Skin& skin, const QString& 
         return nullptr;
     }
     const LayoutNode& root = std::get<LayoutNode>(layout);
-    std::unique_ptr<MenuWindow> menu(new MenuWindow(owner));
+    std::unique_ptr<MenuWindow> menu(new MenuWindow);
+    menu->setAttribute(Qt::WA_TranslucentBackground);
+    menu->setWindowFlag(Qt::FramelessWindowHint);
+    menu->setWindowFlag(Qt::NoDropShadowWindowHint);
     menu->setObjectName(file);
     if (owner) menu->setStyleSheet(owner->styleSheet());
     if (auto cls = root.attribute(u"class"_qs)) menu->setProperty("class", *cls);
@@ -39,7 +38,7 @@ std::unique_ptr<MenuWindow> MenuWindow::Create(const Skin& skin, const QString& 
         QAction* action = menu->addAction(command->text);
         action->setObjectName(command->name);
         action->setVisible(LayoutParser::ParseBool(item.attributeOr(u"visible"_qs, u"true"_qs)).value_or(true));
-        SkinWindow* target = owner;
+        QPointer<SkinWindow> target(owner);
         QObject::connect(action, &QAction::triggered, menu.get(), [target, command] {
             if (!target) return;
             // Each choice gets its own copy: the receiver owns what it is given.

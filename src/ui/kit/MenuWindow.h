@@ -30,6 +30,7 @@ struct MenuCommand {
 class MenuWindow : public QMenu {
 public:
     // nullptr and the error in `error` when the file cannot be read or is not a menu.
+    // The menu may outlive its owner; choices made after the owner is gone are dropped.
     static std::unique_ptr<MenuWindow> Create(const Skin& skin, const QString& file, SkinWindow* owner,
                                               QString* error = nullptr);
 
@@ -39,8 +40,7 @@ public:
     int visibleItemCount() const;
 
 private:
-    explicit MenuWindow(SkinWindow* owner);
-    SkinWindow* owner_;
+    MenuWindow() = default;
 };
 
 }  // namespace halvern::kit

@@ -42,6 +42,8 @@ SkinWindow::~SkinWindow() {
 }
 
 std::optional<QString> SkinWindow::create(WindowKind kind, const QString& title) {
+    if (created_) return u"%1: the window exists already"_qs.arg(skinFile());
+    created_ = true;
     Qt::WindowFlags flags = Qt::FramelessWindowHint;
     switch (kind) {
         case WindowKind::Main: flags |= Qt::Window; break;
@@ -207,6 +209,9 @@ bool SkinWindow::event(QEvent* e) {
 }
 
 bool SkinWindow::eventFilter(QObject* watched, QEvent* e) {
+    const QEvent::Type kind = e->type();
+    if (kind != QEvent::Enter && kind != QEvent::Leave && kind != QEvent::FocusIn && kind != QEvent::FocusOut)
+        return QWidget::eventFilter(watched, e);
     auto* control = dynamic_cast<Control*>(qobject_cast<QWidget*>(watched));
     if (!control || control->widget() != watched) return QWidget::eventFilter(watched, e);
     std::string_view type;

@@ -130,6 +130,7 @@ private:
     QEventLoop* modalLoop_ = nullptr;
     bool deleteOnClose_ = false;
     bool closing_ = false;
+    bool created_ = false;
 };
 
 }  // namespace halvern::kit

@@ -23,7 +23,7 @@ namespace {
 
 constexpr const char* kLayout = R"(<Window size="500,700">
   <Vertical name="root">
-    <Button name="btn" text="Go" height="30"/>
+    <Button name="btn" text="Go" height="30" tooltipkey="tip_text"/>
     <Horizontal height="30">
       <Option name="o1" group="g" text="1" selected="true"/>
       <Option name="o2" group="g" text="2"/>
@@ -273,10 +273,12 @@ TEST_F(Controls, LabelsShowLanguageTextsInTextKeyMode) {
     EXPECT_EQ(label->QLabel::text(), QStringLiteral("one_text"));
 
     label->setTextKeyMode(true);
-    folder.write("lan2.xml", R"(<Language><Text key="one_text">Eins</Text></Language>)");
+    EXPECT_EQ(get<kit::Button>("btn")->toolTip(), QStringLiteral("tip_text"));
+    folder.write("lan2.xml", R"(<Language><Text key="one_text">Eins</Text><Text key="tip_text">Los</Text></Language>)");
     ASSERT_FALSE(window.loadLanguage(QStringLiteral("lan2.xml")));
     EXPECT_EQ(label->QLabel::text(), QStringLiteral("Eins"));
     EXPECT_EQ(get<kit::Combo>("combo")->itemText(1), QStringLiteral("Eins"));
+    EXPECT_EQ(get<kit::Button>("btn")->toolTip(), QStringLiteral("Los"));
 }
 
 TEST_F(Controls, TabShowsOnePageAndImagesAreCheckedAtRunTime) {

@@ -70,6 +70,10 @@ TEST(SkinWindow, BuildsFromTheLayoutAndFindsControlsBeforeInit) {
     EXPECT_TRUE(w.sawButtonInInit);
     EXPECT_EQ(w.size(), QSize(321, 123));
     EXPECT_EQ(w.objectName(), QStringLiteral("RecordingWindow"));
+    // A second create would build every control twice.
+    EXPECT_TRUE(w.create(kit::WindowKind::Dialog));
+    EXPECT_EQ(w.inits, 1);
+    EXPECT_EQ(w.controls().size(), 1u);
 }
 
 TEST(SkinWindow, ABrokenOrMissingLayoutGivesAnEmptyWindowAndAnError) {
@@ -258,6 +262,16 @@ TEST(MenuWindow, ChoosingAnItemPostsItsCommandToTheOwner) {
     EXPECT_EQ(command->userData, QStringLiteral("u1"));
     EXPECT_EQ(command->text, QStringLiteral("Open"));
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(command.get()), m.wParam);
+
+    // A menu that outlives its owner drops the choice.
+    {
+        auto owner = std::make_unique<test::RecordingWindow>(skin, QStringLiteral("w.xml"));
+        owner->create(kit::WindowKind::Dialog);
+        auto orphan = kit::MenuWindow::Create(skin, QStringLiteral("menu.xml"), owner.get());
+        owner.reset();
+        orphan->findItem(QStringLiteral("exit"))->trigger();
+        QCoreApplication::processEvents();
+    }
 
     folder.write("notmenu.xml", "<Window/>");
     EXPECT_FALSE(kit::MenuWindow::Create(skin, QStringLiteral("notmenu.xml"), &w, &error));
