@@ -38,6 +38,23 @@ void WhileServing(F work) {
     t.join();
 }
 
+// The copy that started first, counting how often it is asked to activate.
+struct Running {
+    explicit Running(const QString& folder) : guard(kClass, folder) {
+        guard.setActivateHandler([this] { ++activations; });
+        claimed = guard.claim();
+    }
+    SingleInstance guard;
+    SingleInstance::Outcome claimed;
+    int activations = 0;
+};
+
+SingleInstance::Outcome StartAgain(const QString& folder) {
+    SingleInstance::Outcome outcome{};
+    WhileServing([&] { outcome = SingleInstance(kClass, folder).claim(); });
+    return outcome;
+}
+
 pid_t DeadPid() {
     pid_t child = fork();
     if (child == 0) _exit(0);
@@ -50,18 +67,12 @@ pid_t DeadPid() {
 TEST(SingleInstance, ASecondStartActivatesTheFirstAndIsToldToEnd) {
     halvern::test::TempDir dir;
     const QString folder = QString::fromStdString(dir.path().string());
-    SingleInstance first(kClass, folder);
-    int activations = 0;
-    first.setActivateHandler([&] { ++activations; });
-    ASSERT_EQ(first.claim(), SingleInstance::Outcome::First);
-
-    SingleInstance::Outcome second{};
-    WhileServing([&] { second = SingleInstance(kClass, folder).claim(); });
-    EXPECT_EQ(second, SingleInstance::Outcome::ActivatedRunning);
-    EXPECT_EQ(activations, 1);
-
-    WhileServing([&] { second = SingleInstance(kClass, folder).claim(); });
-    EXPECT_EQ(activations, 2);
+    Running first(folder);
+    ASSERT_EQ(first.claimed, SingleInstance::Outcome::First);
+    EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
+    EXPECT_EQ(first.activations, 1);
+    EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
+    EXPECT_EQ(first.activations, 2);
 }
 
 TEST(SingleInstance, TheNamesComeFromTheClassNameAndTheUser) {
@@ -93,14 +104,10 @@ TEST(SingleInstance, ALockAndSocketLeftByACrashedCopyAreTakenOver) {
     ASSERT_TRUE(socket.open(QIODevice::WriteOnly));
     socket.close();
 
-    SingleInstance next(kClass, folder);
-    int activations = 0;
-    next.setActivateHandler([&] { ++activations; });
-    ASSERT_EQ(next.claim(), SingleInstance::Outcome::First);
-    SingleInstance::Outcome second{};
-    WhileServing([&] { second = SingleInstance(kClass, folder).claim(); });
-    EXPECT_EQ(second, SingleInstance::Outcome::ActivatedRunning);
-    EXPECT_EQ(activations, 1);
+    Running next(folder);
+    ASSERT_EQ(next.claimed, SingleInstance::Outcome::First);
+    EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
+    EXPECT_EQ(next.activations, 1);
 }
 
 TEST(SingleInstance, ACopyThatHoldsTheLockButDoesNotAnswerStillMeansEnd) {
@@ -117,17 +124,15 @@ TEST(SingleInstance, ACopyThatHoldsTheLockButDoesNotAnswerStillMeansEnd) {
 TEST(SingleInstance, StrangersOnTheSocketActivateNothing) {
     halvern::test::TempDir dir;
     const QString folder = QString::fromStdString(dir.path().string());
-    SingleInstance first(kClass, folder);
-    int activations = 0;
-    first.setActivateHandler([&] { ++activations; });
-    ASSERT_EQ(first.claim(), SingleInstance::Outcome::First);
+    Running first(folder);
+    ASSERT_EQ(first.claimed, SingleInstance::Outcome::First);
 
     for (const QByteArray& message : {QByteArray("hello\n"), QByteArray(4096, 'a'), QByteArray("activate"),
                                       QByteArray("activate\nactivate\n") + QByteArray(100, 'x')}) {
         QByteArray answer;
         WhileServing([&] {
             QLocalSocket s;
-            s.connectToServer(first.socketPath());
+            s.connectToServer(first.guard.socketPath());
             if (!s.waitForConnected(2000)) return;
             s.write(message);
             s.flush();
@@ -135,5 +140,5 @@ TEST(SingleInstance, StrangersOnTheSocketActivateNothing) {
         });
         EXPECT_NE(answer, QByteArray("ok\n")) << message.left(20).toStdString();
     }
-    EXPECT_EQ(activations, 0);
+    EXPECT_EQ(first.activations, 0);
 }

@@ -22,24 +22,38 @@ struct ProcessResult {
     std::string err;
 };
 
-// extraEnv entries are added to (or replace those of) this process's environment.
+// The argument and environment arrays posix_spawn takes. extraEnv entries are added to
+// (or replace those of) this process's environment.
+class SpawnStrings {
+public:
+    SpawnStrings(const std::string& program, const std::vector<std::string>& args,
+                 const std::map<std::string, std::string>& extraEnv) {
+        for (char** e = environ; *e; ++e) {
+            std::string s = *e;
+            if (!extraEnv.count(s.substr(0, s.find('=')))) env_.push_back(s);
+        }
+        for (const auto& [k, v] : extraEnv) env_.push_back(k + "=" + v);
+        args_.push_back(program);
+        args_.insert(args_.end(), args.begin(), args.end());
+    }
+    std::vector<char*> argv() { return Pointers(args_); }
+    std::vector<char*> envp() { return Pointers(env_); }
+
+private:
+    static std::vector<char*> Pointers(std::vector<std::string>& strings) {
+        std::vector<char*> out;
+        for (auto& s : strings) out.push_back(s.data());
+        out.push_back(nullptr);
+        return out;
+    }
+    std::vector<std::string> args_, env_;
+};
+
 inline ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                                 const std::map<std::string, std::string>& extraEnv = {}) {
-    std::vector<std::string> envStrings;
-    for (char** e = environ; *e; ++e) {
-        std::string s = *e;
-        if (!extraEnv.count(s.substr(0, s.find('=')))) envStrings.push_back(s);
-    }
-    for (const auto& [k, v] : extraEnv) envStrings.push_back(k + "=" + v);
-    std::vector<char*> envp;
-    for (auto& s : envStrings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-
-    std::vector<std::string> argStrings{program};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : argStrings) argv.push_back(s.data());
-    argv.push_back(nullptr);
+    SpawnStrings spawn(program, args, extraEnv);
+    auto argv = spawn.argv();
+    auto envp = spawn.envp();
 
     int outPipe[2], errPipe[2];
     if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return {};
@@ -100,20 +114,9 @@ class BackgroundProcess {
 public:
     BackgroundProcess(const std::string& program, const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& extraEnv = {}) {
-        std::vector<std::string> envStrings;
-        for (char** e = environ; *e; ++e) {
-            std::string s = *e;
-            if (!extraEnv.count(s.substr(0, s.find('=')))) envStrings.push_back(s);
-        }
-        for (const auto& [k, v] : extraEnv) envStrings.push_back(k + "=" + v);
-        std::vector<char*> envp;
-        for (auto& s : envStrings) envp.push_back(s.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> argStrings{program};
-        argStrings.insert(argStrings.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& s : argStrings) argv.push_back(s.data());
-        argv.push_back(nullptr);
+        SpawnStrings spawn(program, args, extraEnv);
+        auto argv = spawn.argv();
+        auto envp = spawn.envp();
 
         int in[2], out[2], err[2];
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return;

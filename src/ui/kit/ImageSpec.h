@@ -27,7 +27,7 @@ struct ImageSpec {
 // text gives an empty spec (no image).
 std::optional<ImageSpec> ParseImageSpec(const QString& text);
 
-// Draws the image into `bounds` (the control's rectangle) as the spec says; a missing
+// Draws the image into `bounds` (the control's rectangle) as its spec asks; a missing
 // or unreadable file draws nothing.
 void PaintImage(QPainter& painter, const QRect& bounds, const ImageSpec& spec, const Skin& skin);
 

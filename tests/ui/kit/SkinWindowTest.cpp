@@ -47,6 +47,26 @@ protected:
     }
 };
 
+// A window on a one-line layout, built and ready.
+template <typename W = test::RecordingWindow>
+struct Bare {
+    explicit Bare(const char* layout = "<Window/>") {
+        folder.write("w.xml", layout);
+        window.create(kit::WindowKind::Dialog);
+    }
+    test::SkinFolder folder;
+    kit::Skin skin = folder.makeSkin();
+    W window{skin, QStringLiteral("w.xml")};
+};
+
+// Puts a window on virtual time; returns the clock.
+test::VirtualTimerSource* OnVirtualTime(kit::SkinWindow& w) {
+    auto source = std::make_unique<test::VirtualTimerSource>();
+    auto* clock = source.get();
+    w.setTimerSource(std::move(source));
+    return clock;
+}
+
 template <typename Pred>
 bool WaitFor(Pred pred, int ms = 5000) {
     QElapsedTimer t;
@@ -93,11 +113,8 @@ TEST(SkinWindow, ABrokenOrMissingLayoutGivesAnEmptyWindowAndAnError) {
 }
 
 TEST(SkinWindowTimers, RearmingAnIdRestartsItsPeriod) {
-    test::SkinFolder folder;
-    folder.write("w.xml", "<Window/>");
-    kit::Skin skin = folder.makeSkin();
-    test::RecordingWindow w(skin, QStringLiteral("w.xml"));
-    w.create(kit::WindowKind::Dialog);
+    Bare<> bare;
+    auto& w = bare.window;
     QElapsedTimer clock;
     clock.start();
     w.setTimer(7, 200ms);
@@ -114,14 +131,9 @@ TEST(SkinWindowTimers, RearmingAnIdRestartsItsPeriod) {
 }
 
 TEST(SkinWindowTimers, ControlTimersRaiseTimerNotificationsWithTheirId) {
-    test::SkinFolder folder;
-    folder.write("w.xml", "<Window><Label name='l'/><Label name='v' virtualwnd='P'/></Window>");
-    kit::Skin skin = folder.makeSkin();
-    test::RecordingWindow w(skin, QStringLiteral("w.xml"));
-    w.create(kit::WindowKind::Dialog);
-    auto virtualTime = std::make_unique<test::VirtualTimerSource>();
-    auto* clock = virtualTime.get();
-    w.setTimerSource(std::move(virtualTime));
+    Bare<> bare("<Window><Label name='l'/><Label name='v' virtualwnd='P'/></Window>");
+    auto& w = bare.window;
+    auto* clock = OnVirtualTime(w);
     test::RecordingPump pump;
     w.addVirtualWindow(QStringLiteral("P"), &pump);
 
@@ -140,14 +152,9 @@ TEST(SkinWindowTimers, ControlTimersRaiseTimerNotificationsWithTheirId) {
 }
 
 TEST(SkinWindowTimers, VirtualTimeRearmDelaysTheExpiry) {
-    test::SkinFolder folder;
-    folder.write("w.xml", "<Window/>");
-    kit::Skin skin = folder.makeSkin();
-    test::RecordingWindow w(skin, QStringLiteral("w.xml"));
-    w.create(kit::WindowKind::Dialog);
-    auto virtualTime = std::make_unique<test::VirtualTimerSource>();
-    auto* clock = virtualTime.get();
-    w.setTimerSource(std::move(virtualTime));
+    Bare<> bare;
+    auto& w = bare.window;
+    auto* clock = OnVirtualTime(w);
     w.setTimer(513, 500ms);
     clock->advance(400ms);
     w.setTimer(513, 500ms);
@@ -158,11 +165,8 @@ TEST(SkinWindowTimers, VirtualTimeRearmDelaysTheExpiry) {
 }
 
 TEST(SkinWindowMessages, PostedFromOtherThreadsArriveInOrderOnTheMainThread) {
-    test::SkinFolder folder;
-    folder.write("w.xml", "<Window/>");
-    kit::Skin skin = folder.makeSkin();
-    ThreadCheckingWindow w(skin, QStringLiteral("w.xml"));
-    w.create(kit::WindowKind::Dialog);
+    Bare<ThreadCheckingWindow> bare;
+    auto& w = bare.window;
     constexpr int kPerThread = 1500;
     HalvernHostWindow* host = w.hostWindow();
     std::thread viaKit([&] {
@@ -186,11 +190,8 @@ TEST(SkinWindowMessages, PostedFromOtherThreadsArriveInOrderOnTheMainThread) {
 }
 
 TEST(SkinWindowMessages, SendIsSynchronousAndADetachedPortDropsPosts) {
-    test::SkinFolder folder;
-    folder.write("w.xml", "<Window/>");
-    kit::Skin skin = folder.makeSkin();
-    test::RecordingWindow w(skin, QStringLiteral("w.xml"));
-    w.create(kit::WindowKind::Dialog);
+    Bare<> bare;
+    auto& w = bare.window;
     EXPECT_TRUE(w.send(UM_ACTIVATE, 1, 2));
     ASSERT_EQ(w.messages.size(), 1u);
     EXPECT_EQ(w.messages[0].wParam, 1u);
@@ -205,11 +206,8 @@ TEST(SkinWindowMessages, SendIsSynchronousAndADetachedPortDropsPosts) {
 }
 
 TEST(SkinWindowModal, ShowModalReturnsTheResultGivenToCloseWindow) {
-    test::SkinFolder folder;
-    folder.write("w.xml", "<Window size='200,100'><Button name='b'/></Window>");
-    kit::Skin skin = folder.makeSkin();
-    test::RecordingWindow w(skin, QStringLiteral("w.xml"));
-    w.create(kit::WindowKind::Dialog);
+    Bare<> bare("<Window size='200,100'><Button name='b'/></Window>");
+    auto& w = bare.window;
     QTimer::singleShot(0, &w, [&] { w.closeWindow(5); });
     EXPECT_EQ(w.showModal(), 5);
     EXPECT_FALSE(w.isVisible());
@@ -220,11 +218,8 @@ TEST(SkinWindowModal, ShowModalReturnsTheResultGivenToCloseWindow) {
 }
 
 TEST(SkinWindowModal, CentresOverTheScreen) {
-    test::SkinFolder folder;
-    folder.write("w.xml", "<Window size='200,100'/>");
-    kit::Skin skin = folder.makeSkin();
-    test::RecordingWindow w(skin, QStringLiteral("w.xml"));
-    w.create(kit::WindowKind::Dialog);
+    Bare<> bare("<Window size='200,100'/>");
+    auto& w = bare.window;
     w.centerWindow();
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     EXPECT_LE(std::abs(w.geometry().center().x() - area.center().x()), 1);
