@@ -7,6 +7,7 @@
 
 #include "Cli.h"
 #include "ProfileCommands.h"
+#include "ReportCommands.h"
 
 namespace halvern::cli {
 
@@ -27,6 +28,10 @@ const Command kCommands[] = {
     {{"profile", "new"}, "profile new NAME OUT.pro       write a default profile named NAME", ProfileNew},
     {{"profile", "show"}, "profile show FILE.pro          print every field of a profile file as JSON", ProfileShow},
     {{"macro", "show"}, "macro show FILE.macro          print a macro file as JSON", MacroShow},
+    {{"reports"},
+     "reports FILE.pro --transport cable|receiver|ble [--against LAST.pro]\n"
+     "                                 print, one hex line per buffer, what one apply writes",
+     Reports},
 };
 
 void PrintUsage(std::ostream& os) {

@@ -1,0 +1,112 @@
+#include "protocol/ApplyWorker.h"
+
+#include <utility>
+
+#include "protocol/ApplySequence.h"
+
+namespace halvern {
+
+ApplyWorker::ApplyWorker(LinkState& links, Transports transports, Clock& clock, ApplyHost& host, Poster postToMain)
+    : links_(links),
+      clock_(clock),
+      host_(host),
+      postToMain_(std::move(postToMain)),
+      sendPath_(links, transports, clock),
+      // Until the stores are loaded the mouse is taken to hold nothing: all zero.
+      lastApplied_(std::make_shared<const MouseProfile>()) {
+    thread_ = std::thread([this] { run(); });
+}
+
+ApplyWorker::~ApplyWorker() { quit(); }
+
+void ApplyWorker::requestApply(const MouseProfile& current, bool full) {
+    auto snapshot = std::make_shared<const MouseProfile>(current);
+    {
+        std::lock_guard lock(mutex_);
+        if (full) fullPending_ = true;
+        queue_.push_back({Message::Kind::Apply, std::move(snapshot)});
+    }
+    wake_.notify_one();
+}
+
+void ApplyWorker::adoptAsApplied(const MouseProfile& profile) {
+    auto snapshot = std::make_shared<const MouseProfile>(profile);
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back({Message::Kind::Adopt, std::move(snapshot)});
+    }
+    wake_.notify_one();
+}
+
+void ApplyWorker::requestQuit() {
+    {
+        std::lock_guard lock(mutex_);
+        quitting_ = true;
+        queue_.push_back({Message::Kind::Quit, nullptr});
+    }
+    wake_.notify_one();
+}
+
+void ApplyWorker::quit() {
+    requestQuit();
+    std::call_once(joined_, [this] { thread_.join(); });
+}
+
+bool ApplyWorker::fullApplyPending() const {
+    std::lock_guard lock(mutex_);
+    return fullPending_;
+}
+
+void ApplyWorker::run() {
+    for (;;) {
+        Message message;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return !queue_.empty(); });
+            message = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        if (quitting_ || message.kind == Message::Kind::Quit) return;
+        // Nothing may leave this thread as an exception; a request that fails on the
+        // way (out of memory) is dropped and lastApplied stays as it was.
+        try {
+            if (message.kind == Message::Kind::Adopt)
+                lastApplied_ = std::move(message.profile);
+            else
+                apply(std::move(message.profile));
+        } catch (...) {
+        }
+    }
+}
+
+void ApplyWorker::apply(std::shared_ptr<const MouseProfile> snapshot) {
+    if (!links_.applyLinkUp()) {
+        post([&host = host_] { host.applyDropped(); });
+        return;
+    }
+    bool full;
+    {
+        // Taken at the start: a full request made while this apply runs is honoured by
+        // the next one instead of being cleared at this one's end.
+        std::lock_guard lock(mutex_);
+        full = std::exchange(fullPending_, false);
+    }
+    post([&host = host_] { host.stopLinkWatchdog(); });
+    post([&host = host_] { host.setApplyRingVisible(true); });
+
+    const std::vector<Report> plan = PlanApply(*snapshot, *lastApplied_, full);
+    const std::size_t planned = plan.size();
+    post([&host = host_, planned] { host.applyProgress(0, planned); });
+    SendOutcome outcome = SendPlannedReports(
+        plan, sendPath_, clock_, [this] { return quitting_.load(); },
+        [this, planned](std::size_t sent) { post([&host = host_, sent, planned] { host.applyProgress(sent, planned); }); });
+    if (outcome.stopped) return;
+
+    post([&host = host_] { host.startLinkWatchdog(kLinkWatchdogDelay); });
+    post([&host = host_] { host.saveProfileStore(); });
+    lastApplied_ = snapshot;
+    post([&host = host_, sent = std::move(snapshot)] { host.lastAppliedChanged(*sent); });
+    post([&host = host_] { host.setApplyRingVisible(false); });
+}
+
+}  // namespace halvern

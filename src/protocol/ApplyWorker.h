@@ -1,0 +1,125 @@
+// The apply worker: the one thread that sends reports to the mouse. It takes requests
+// from its own queue and runs them one after another:
+//
+//   1  stop the link watchdog (timer 512)        8  button report if changed
+//   2  show "apply_ring"                          9  macro chunks of changed macro buttons
+//   3  compare with lastApplied (or take all)    10  arm the link watchdog (6000 ms)
+//   4  preamble (full apply only)                11  save the profile store
+//   5  sensor report if changed                  12  lastApplied = what was sent
+//   6  light and power report if changed         13  hide "apply_ring"
+//   7  polling report if changed
+//
+// Everything that belongs to the main thread (timers, controls, the store, the page's
+// view of lastApplied, progress) is handed to ApplyHost through the poster, never called
+// from the worker. A request is dropped while no link is up.
+//
+// Snapshots. A request carries a copy of the current profile made by the requesting
+// thread at the moment of the request. The worker never reads the live profile, so an
+// edit made while an apply runs is neither half-sent nor lost: it is in the next
+// request's snapshot and differs from lastApplied, which holds what was really sent.
+//
+// Ownership of lastApplied. The worker owns lastApplied from construction to the end of
+// its thread. The main thread replaces it only through adoptAsApplied() (store load,
+// settings the mouse reported itself), which is queued like a request and so takes its
+// place in order with the applies; after each apply the worker posts a copy to the host.
+//
+// Full applies. requestApply(…, true) marks the next apply as full; the mark stays until
+// an apply actually runs, so a full request dropped for want of a link makes the next
+// apply full.
+//
+// Quitting (quit(), requestQuit() or the destructor): the send in progress finishes, nothing after it
+// is sent, queued requests are dropped, and the steps after the sends are skipped, since
+// the mouse did not get the whole profile. Tasks posted before may still be delivered
+// after quit() returned; the host and the poster must stay valid until they are.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "protocol/Clock.h"
+#include "protocol/LinkState.h"
+#include "protocol/MouseProfile.h"
+#include "protocol/SendPath.h"
+#include "protocol/Transports.h"
+
+namespace halvern {
+
+inline constexpr std::chrono::milliseconds kLinkWatchdogDelay{6000};
+
+// What the worker asks of the main thread. Every call arrives on the main thread, in the
+// order of the steps above.
+class ApplyHost {
+public:
+    virtual ~ApplyHost() = default;
+    virtual void stopLinkWatchdog() = 0;                                  // kill timer 512
+    virtual void startLinkWatchdog(std::chrono::milliseconds delay) = 0;  // arm timer 512
+    virtual void setApplyRingVisible(bool visible) = 0;                   // "apply_ring", when it exists
+    virtual void saveProfileStore() = 0;
+    // The profile the mouse was just given; the page's read-only view of lastApplied.
+    virtual void lastAppliedChanged(const MouseProfile& lastApplied) = 0;
+    // `sent` of `planned` reports handed to the send path: (0, n) when the sends start,
+    // then after each one.
+    virtual void applyProgress(std::size_t sent, std::size_t planned) = 0;
+    // A request found no link up and was dropped.
+    virtual void applyDropped() {}
+};
+
+class ApplyWorker {
+public:
+    using Task = std::function<void()>;
+    // Runs a task on the main thread later, in posting order; callable from any thread.
+    using Poster = std::function<void(Task)>;
+
+    // Starts the thread. Everything passed in must outlive the worker.
+    ApplyWorker(LinkState& links, Transports transports, Clock& clock, ApplyHost& host, Poster postToMain);
+    ~ApplyWorker();
+    ApplyWorker(const ApplyWorker&) = delete;
+    ApplyWorker& operator=(const ApplyWorker&) = delete;
+
+    // Queues an apply of a snapshot of `current`, taken now. Main thread.
+    void requestApply(const MouseProfile& current, bool full = false);
+    // Queues lastApplied = a snapshot of `profile`, taken now. Main thread.
+    void adoptAsApplied(const MouseProfile& profile);
+    // Lets the send in progress finish, drops the rest and ends the thread; returns once
+    // the thread has ended. Main thread; a second call does nothing.
+    void quit();
+    // The same without waiting; any thread, the worker's own included.
+    void requestQuit();
+
+    bool fullApplyPending() const;
+
+private:
+    struct Message {
+        enum class Kind { Apply, Adopt, Quit } kind;
+        std::shared_ptr<const MouseProfile> profile;
+    };
+
+    void run();
+    void apply(std::shared_ptr<const MouseProfile> snapshot);
+    void post(Task task) { postToMain_(std::move(task)); }
+
+    LinkState& links_;
+    Clock& clock_;
+    ApplyHost& host_;
+    Poster postToMain_;
+    SendPath sendPath_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Message> queue_;    // guarded by mutex_
+    bool fullPending_ = false;     // guarded by mutex_
+    std::atomic<bool> quitting_{false};
+
+    std::shared_ptr<const MouseProfile> lastApplied_;  // worker thread only
+    std::thread thread_;
+    std::once_flag joined_;
+};
+
+}  // namespace halvern
