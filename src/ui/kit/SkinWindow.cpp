@@ -24,6 +24,8 @@ namespace halvern::kit {
 namespace {
 
 constexpr std::uint64_t kSerialShift = 32;
+// Message id 0 carries a task; no window message uses it.
+constexpr std::uint32_t kTaskMessage = 0;
 
 std::uint64_t WindowTimerKey(int id) { return static_cast<std::uint32_t>(id); }
 
@@ -196,13 +198,23 @@ bool SkinWindow::post(std::uint32_t id, std::uintptr_t wParam, std::intptr_t lPa
     return port_.post(Message{id, wParam, lParam, std::move(payload)});
 }
 
+bool SkinWindow::postTask(std::function<void()> task) {
+    if (!task) return false;
+    return port_.post(Message{kTaskMessage, 0, 0, std::move(task)});
+}
+
 bool SkinWindow::send(std::uint32_t id, std::uintptr_t wParam, std::intptr_t lParam) {
     return handleMessage(Message{id, wParam, lParam, {}});
 }
 
 bool SkinWindow::event(QEvent* e) {
     if (e->type() == MessageEvent::eventType()) {
-        handleMessage(static_cast<MessageEvent*>(e)->message);
+        const Message& m = static_cast<MessageEvent*>(e)->message;
+        if (m.id == kTaskMessage) {
+            if (const auto* task = std::any_cast<std::function<void()>>(&m.payload)) (*task)();
+        } else {
+            handleMessage(m);
+        }
         return true;
     }
     return QWidget::event(e);

@@ -12,6 +12,7 @@
 #include <any>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -73,6 +74,9 @@ public:
 
     // Any thread: queues the message for handleMessage() on the main thread.
     bool post(std::uint32_t id, std::uintptr_t wParam = 0, std::intptr_t lParam = 0, std::any payload = {});
+    // Any thread: runs `task` on the main thread, in order with the posted messages (the
+    // form the apply worker's poster takes). False when the window is going away.
+    bool postTask(std::function<void()> task);
     // Main thread: handles the message at once; returns whether it was handled.
     bool send(std::uint32_t id, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
     HalvernHostWindow* hostWindow() { return port_.hostWindow(); }

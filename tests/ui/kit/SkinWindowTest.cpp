@@ -189,6 +189,29 @@ TEST(SkinWindowMessages, PostedFromOtherThreadsArriveInOrderOnTheMainThread) {
     for (QThread* t : w.threads) ASSERT_EQ(t, QCoreApplication::instance()->thread());
 }
 
+TEST(SkinWindowMessages, TasksRunOnTheMainThreadInOrderWithMessages) {
+    Bare<ThreadCheckingWindow> bare;
+    auto& w = bare.window;
+    std::vector<std::string> order;
+    std::vector<QThread*> taskThreads;
+    std::thread other([&] {
+        for (int i = 0; i < 3; ++i) {
+            w.postTask([&, i] {
+                order.push_back("task " + std::to_string(i));
+                taskThreads.push_back(QThread::currentThread());
+            });
+            w.post(UM_SHOW_DPI, 0, i);
+        }
+    });
+    other.join();
+    ASSERT_TRUE(WaitFor([&] { return w.messages.size() == 3 && order.size() == 3; }));
+    EXPECT_EQ(order, (std::vector<std::string>{"task 0", "task 1", "task 2"}));
+    for (QThread* t : taskThreads) EXPECT_EQ(t, QCoreApplication::instance()->thread());
+    EXPECT_FALSE(w.postTask({}));
+    // Tasks never reach the window's message handling.
+    for (const kit::Message& m : w.messages) EXPECT_EQ(m.id, static_cast<std::uint32_t>(UM_SHOW_DPI));
+}
+
 TEST(SkinWindowMessages, SendIsSynchronousAndADetachedPortDropsPosts) {
     Bare<> bare;
     auto& w = bare.window;
