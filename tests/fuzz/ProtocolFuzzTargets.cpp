@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "FuzzRequire.h"
 #include "protocol/ApplySequence.h"
 #include "protocol/RecordingTransports.h"
 #include "support/VirtualClock.h"
@@ -12,13 +13,6 @@
 namespace halvern::fuzz {
 
 namespace {
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz check failed: %s\n", what);
-        std::abort();
-    }
-}
 
 std::size_t ExpectedSize(std::uint8_t id) {
     switch (id) {
