@@ -82,7 +82,7 @@ void FullApplyOnTheRealClock(benchmark::State& state) {
     std::chrono::milliseconds paused{0};
     for (auto _ : state) {
         LinkState links;
-        (link == TransportLink::Cable ? links.wiredLink : link == TransportLink::Receiver ? links.wirelessLink : links.bleLink) = 1;
+        links.flag(link) = 1;
         PauseCountingClock clock;
         RecordingTransports mouse(&links);
         CompletionHost host;

@@ -17,6 +17,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "protocol/Transports.h"
+
 namespace halvern {
 
 struct LinkState {
@@ -30,6 +32,16 @@ struct LinkState {
     // exactly; a receiver flag holding another non-zero value does not count here,
     // although the send path would use it.
     bool applyLinkUp() const { return wiredLink == 1 || wirelessLink == 1 || bleLink == 1; }
+
+    // The flag of one link: `wiredLink`, `wirelessLink` or `bleLink`.
+    std::atomic<std::int32_t>& flag(TransportLink link) {
+        switch (link) {
+            case TransportLink::Cable: return wiredLink;
+            case TransportLink::Receiver: return wirelessLink;
+            case TransportLink::Ble: break;
+        }
+        return bleLink;
+    }
 
     // The mouse's answer to a command (event 0x50): the low byte of the event value
     // is the result, 0 meaning success. A failure clears an earlier success.

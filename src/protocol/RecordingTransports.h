@@ -17,8 +17,6 @@
 
 namespace halvern {
 
-enum class TransportLink { Cable, Receiver, Ble };
-
 struct WrittenBuffer {
     TransportLink link;
     std::vector<std::uint8_t> bytes;

@@ -13,6 +13,7 @@
 //    write, then 500 ms. The polling report is refused here without a write. Result:
 //    1 when the write succeeded, else 0.
 // 4. No link: 0, nothing written.
+// A link whose transport is missing counts as down, whatever its flag says.
 //
 // Every pause is a sleep on the injected clock; nothing else waits.
 #pragma once

@@ -20,6 +20,9 @@
 
 namespace halvern {
 
+// The three links, in the order the send path tries them.
+enum class TransportLink { Cable, Receiver, Ble };
+
 // Cable: the driver library's "SetFeature"(bytes, length) on the feature device it
 // opened. Returns the library's own result, non-zero when the report was written.
 class DriverFeatureTransport {

@@ -1,6 +1,7 @@
 #include "DeviceFuzzTargets.h"
 
-#include <cstdlib>
+#include "FuzzRequire.h"
+
 #include <deque>
 #include <memory>
 #include <span>
@@ -21,10 +22,8 @@ namespace halvern::fuzz {
 
 namespace {
 
-// A broken promise ends the run where a fuzzer and a test both see it.
-void Check(bool promise) {
-    if (!promise) std::abort();
-}
+// A broken promise ends the run, naming the promise.
+#define CHECK_PROMISE(condition) Require((condition), #condition)
 
 // The main-thread side of the link with nothing behind it: timers remembered, posted
 // messages queued, controls ignored.
@@ -41,12 +40,12 @@ public:
     void kill(int) override {}
     void showIndicator(Indicator, bool) override {}
     void updateLinkSections() override {}
-    void selectDpiLevel(int level) override { Check(level >= 1 && level <= 8); }
-    void selectPollingRate(int rate) override { Check(rate >= 0 && rate <= 3); }
-    void selectLightEffect(int effect) override { Check(effect >= 0 && effect <= 15); }
+    void selectDpiLevel(int level) override { CHECK_PROMISE(level >= 1 && level <= 8); }
+    void selectPollingRate(int rate) override { CHECK_PROMISE(rate >= 0 && rate <= 3); }
+    void selectLightEffect(int effect) override { CHECK_PROMISE(effect >= 0 && effect <= 15); }
     void showCharged() override {}
     void showCharging(bool) override {}
-    void showBatteryLevel(int level) override { Check(level >= 0 && level <= 100); }
+    void showBatteryLevel(int level) override { CHECK_PROMISE(level >= 0 && level <= 100); }
     void clearBatteryDisplay() override {}
     void stopChargingAnimation() override {}
     void showFullBattery() override {}
@@ -63,13 +62,13 @@ public:
     }
 
     void checkState() const {
-        Check(profile->dpiStep >= 0 && profile->dpiStep <= 7);
-        Check(profile->pollingRate >= 0 && profile->pollingRate <= 3);
-        Check(profile->lightEffect >= 0 && profile->lightEffect <= 15);
-        Check(controller.batteryLevel() >= 0 && controller.batteryLevel() <= 100);
-        Check(links.wiredLink >= 0 && links.wiredLink <= 2);
-        Check(links.wirelessLink == 0 || links.wirelessLink == 1);
-        Check(links.ackReceived == 0 || links.ackReceived == 1);
+        CHECK_PROMISE(profile->dpiStep >= 0 && profile->dpiStep <= 7);
+        CHECK_PROMISE(profile->pollingRate >= 0 && profile->pollingRate <= 3);
+        CHECK_PROMISE(profile->lightEffect >= 0 && profile->lightEffect <= 15);
+        CHECK_PROMISE(controller.batteryLevel() >= 0 && controller.batteryLevel() <= 100);
+        CHECK_PROMISE(links.wiredLink >= 0 && links.wiredLink <= 2);
+        CHECK_PROMISE(links.wirelessLink == 0 || links.wirelessLink == 1);
+        CHECK_PROMISE(links.ackReceived == 0 || links.ackReceived == 1);
     }
 
     struct Posted {
@@ -112,7 +111,7 @@ void InputReportsInput(const std::uint8_t* data, std::size_t size) {
         std::copy_n(report.begin(), std::min(report.size(), buffer.size()), buffer.begin());
         ReportOutcome outcome = ReadReport(reader, buffer);
         if (outcome.event) {
-            Check(outcome.event->isMouseEvent() && buffer[0] == kEventReportId && reader.accepted);
+            CHECK_PROMISE(outcome.event->isMouseEvent() && buffer[0] == kEventReportId && reader.accepted);
             LinkController::RecordAcknowledgement(rig.links, *outcome.event);
             rig.controller.OnReceiverEvent(*outcome.event);
         }
@@ -157,13 +156,13 @@ void HotplugNamesInput(const std::uint8_t* data, std::size_t size) {
     DeviceChange change;
     std::string name;
     if (DeviceChangeFromUdev(parts[0], parts[1], parts[2], change, name)) {
-        Check(change == DeviceChange::Arrival || change == DeviceChange::RemoveComplete);
-        Check(name.rfind("\\\\?\\HID#", 0) == 0);
+        CHECK_PROMISE(change == DeviceChange::Arrival || change == DeviceChange::RemoveComplete);
+        CHECK_PROMISE(name.rfind("\\\\?\\HID#", 0) == 0);
     }
-    Check(ExtractInstanceKey(parts[1]).size() <= kMaxPathUnits);
-    Check(!InterfaceNameMatchesPath(parts[2], ""));
+    CHECK_PROMISE(ExtractInstanceKey(parts[1]).size() <= kMaxPathUnits);
+    CHECK_PROMISE(!InterfaceNameMatchesPath(parts[2], ""));
     std::string upper = UpperCased(parts[2]);
-    Check(upper.size() == parts[2].size());
+    CHECK_PROMISE(upper.size() == parts[2].size());
     Rig rig;
     rig.controller.OnBleDeviceChange(DeviceChange::Arrival, parts[2]);
     rig.controller.OnBleDeviceChange(DeviceChange::RemoveComplete, parts[1]);
@@ -181,15 +180,15 @@ void FirmwareInput(const std::uint8_t* data, std::size_t size) {
         Link link = static_cast<Link>(record[1] % 3);
         bool accepted = mouse.receive(link, record.subspan(2));
         ++buffers;
-        if (!accepted) Check(!mouse.rejections().empty() && !mouse.rejections().back().reason.empty());
+        if (!accepted) CHECK_PROMISE(!mouse.rejections().empty() && !mouse.rejections().back().reason.empty());
         emu::FirmwareState s = mouse.state();
-        Check(s.dpiLevel >= 1 && s.dpiLevel <= 8);
-        Check(s.pollingInterval == 1 || s.pollingInterval == 2 || s.pollingInterval == 4 || s.pollingInterval == 8);
-        Check(s.lightEffect >= 0 && s.lightEffect <= 15);
-        for (int v : s.dpiValue) Check(v >= 0 && v <= 340);
+        CHECK_PROMISE(s.dpiLevel >= 1 && s.dpiLevel <= 8);
+        CHECK_PROMISE(s.pollingInterval == 1 || s.pollingInterval == 2 || s.pollingInterval == 4 || s.pollingInterval == 8);
+        CHECK_PROMISE(s.lightEffect >= 0 && s.lightEffect <= 15);
+        for (int v : s.dpiValue) CHECK_PROMISE(v >= 0 && v <= 340);
     }
-    Check(mouse.received().size() == buffers);
-    Check(acknowledgements <= static_cast<int>(buffers));
+    CHECK_PROMISE(mouse.received().size() == buffers);
+    CHECK_PROMISE(acknowledgements <= static_cast<int>(buffers));
 }
 
 }  // namespace halvern::fuzz

@@ -1,5 +1,7 @@
 // libFuzzer entry point; HALVERN_FUZZ_TARGET picks the target at build time.
 #include "DeviceFuzzTargets.h"
+#include "ProtocolFuzzTargets.h"
+#include "SkinFuzzTargets.h"
 #include "StorageFuzzTargets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -72,7 +72,7 @@ TEST(StorageFuzzSmoke, ProfileStoreSurvivesDamagedFiles) {
 }
 
 TEST(StorageFuzzSmoke, MacroStoreSurvivesDamagedFiles) {
-    RunMutations(fuzz::MacroStoreInput, {ValidMacroStore(1), ValidMacroStore(5)}, 300);
+    RunMutations(fuzz::MacroStoreInput, {ValidMacroStore(1), ValidMacroStore(5)}, 150);
 }
 
 TEST(StorageFuzzSmoke, RecordFilesSurviveDamagedFiles) {
@@ -80,12 +80,12 @@ TEST(StorageFuzzSmoke, RecordFilesSurviveDamagedFiles) {
     RunMutations(fuzz::RecordFileInput,
                  {std::vector<std::uint8_t>(profile.begin() + ProfileStore::kHeaderSize, profile.end()),
                   ValidMacroStore(1)},
-                 200);
+                 100);
 }
 
 TEST(StorageFuzzSmoke, SettingsFileSurvivesDamagedFiles) {
     std::string ini = "[Window]\r\nX=1\r\n[SETTING]\r\nModelId=2\r\n";
-    RunMutations(fuzz::SettingsFileInput, {std::vector<std::uint8_t>(ini.begin(), ini.end())}, 400);
+    RunMutations(fuzz::SettingsFileInput, {std::vector<std::uint8_t>(ini.begin(), ini.end())}, 150);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FuzzRequire.h"
 #include "app/SettingsFile.h"
 #include "storage/MacroStore.h"
 #include "storage/ProfileStore.h"
@@ -14,14 +15,6 @@
 namespace halvern::fuzz {
 
 namespace {
-
-// Any broken promise must stop the fuzzer, in release builds too.
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "fuzz check failed: %s\n", what);
-        std::abort();
-    }
-}
 
 std::vector<unsigned char> Bytes(const std::uint8_t* data, std::size_t size) {
     return std::vector<unsigned char>(data, data + size);

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "protocol/ApplySequence.h"
+#include "support/Macros.h"
 
 namespace halvern {
 namespace {
@@ -103,18 +104,10 @@ std::vector<std::pair<std::uint8_t, std::uint8_t>> IdsAndBlocks(const std::vecto
     return out;
 }
 
-MacroRecord Macro(std::size_t steps) {
-    MacroRecord m;
-    m.setName(u"M");
-    m.actionCount = static_cast<std::int32_t>(steps);
-    for (std::size_t i = 0; i < steps; ++i) m.actions[i] = {4, static_cast<std::uint8_t>(1 + i % 2), 20};
-    return m;
-}
-
 TEST(ApplyPlan, FullApplyWithMacrosOnEntriesZeroAndEight) {
     auto p = MouseProfile::Create(u"P");
-    p->buttons[0].assignMacro(Macro(60), 0, 1, 0);
-    p->buttons[8].assignMacro(Macro(3), 0, 1, 1);
+    p->buttons[0].assignMacro(test::ShortStepMacro(60), 0, 1, 0);
+    p->buttons[8].assignMacro(test::ShortStepMacro(3), 0, 1, 1);
     std::vector<Report> plan = PlanApply(*p, *p, true);
     using P = std::pair<std::uint8_t, std::uint8_t>;
     EXPECT_EQ(IdsAndBlocks(plan), (std::vector<P>{{0x0C, 0}, {0x04, 0}, {0x05, 0}, {0x06, 0}, {0x08, 0},
@@ -139,7 +132,7 @@ TEST(ApplyPlan, DiffAppliesSendOnlyTheChangedGroups) {
     EXPECT_TRUE(PlanApply(p, *last, false).empty());
 
     p = *last;
-    p.buttons[2].assignMacro(Macro(2), 0, 1, 0);
+    p.buttons[2].assignMacro(test::ShortStepMacro(2), 0, 1, 0);
     using P = std::pair<std::uint8_t, std::uint8_t>;
     EXPECT_EQ(IdsAndBlocks(PlanApply(p, *last, false)), (std::vector<P>{{0x08, 0}, {0x09, 9}}));
 
@@ -153,7 +146,7 @@ TEST(ApplyPlan, DiffAppliesSendOnlyTheChangedGroups) {
 TEST(ApplyPlan, MacroOnAButtonWithoutBlocksNeverWritesFromBlockZero) {
     auto last = MouseProfile::Create(u"P");
     MouseProfile p = *last;
-    p.buttons[6].assignMacro(Macro(2), 0, 1, 0);
+    p.buttons[6].assignMacro(test::ShortStepMacro(2), 0, 1, 0);
     for (bool full : {false, true})
         for (const Report& r : PlanApply(p, *last, full)) EXPECT_NE(r.id(), ReportId::MacroChunk) << full;
 }

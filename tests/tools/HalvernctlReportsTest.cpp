@@ -7,6 +7,7 @@
 #include "storage/RecordFiles.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
+#include "support/Macros.h"
 
 namespace halvern {
 namespace {
@@ -37,14 +38,6 @@ struct Files {
     }
 };
 
-MacroRecord Macro(std::size_t steps) {
-    MacroRecord m;
-    m.setName(u"Burst");
-    m.actionCount = static_cast<std::int32_t>(steps);
-    for (std::size_t i = 0; i < steps; ++i) m.actions[i] = {4, static_cast<std::uint8_t>(1 + i % 2), 10};
-    return m;
-}
-
 TEST(HalvernctlReports, FullApplyOfADefaultProfileOnEachTransport) {
     Files f;
     std::string pro = f.write(*MouseProfile::Create(u"P"), "p.pro");
@@ -63,8 +56,8 @@ TEST(HalvernctlReports, FullApplyOfADefaultProfileOnEachTransport) {
 TEST(HalvernctlReports, MacroChunksTravelInPartsOnTheHidLinksAndWholeOverBle) {
     Files f;
     auto p = MouseProfile::Create(u"P");
-    p->buttons[0].assignMacro(Macro(60), 0, 1, 0);
-    p->buttons[8].assignMacro(Macro(3), 0, 1, 1);
+    p->buttons[0].assignMacro(test::ShortStepMacro(60), 0, 1, 0);
+    p->buttons[8].assignMacro(test::ShortStepMacro(3), 0, 1, 1);
     std::string pro = f.write(*p, "p.pro");
 
     auto ble = Lines(Ctl({"reports", pro, "--transport", "ble"}).out);

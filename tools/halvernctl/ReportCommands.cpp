@@ -70,12 +70,10 @@ int Reports(const Invocation& call) {
     std::optional<ReportsArgs> args = Parse(call.args);
     if (!args) return call.fail(kExitUsage, kUsage);
 
-    LinkState links;
-    const std::map<std::string, std::atomic<std::int32_t>*> linkFlags = {
-        {"cable", &links.wiredLink}, {"receiver", &links.wirelessLink}, {"ble", &links.bleLink}};
-    auto flag = linkFlags.find(args->transport);
-    if (flag == linkFlags.end()) return call.fail(kExitUsage, "unknown transport '" + args->transport + "'; " + kUsage);
-    *flag->second = 1;
+    const std::map<std::string, TransportLink> links = {
+        {"cable", TransportLink::Cable}, {"receiver", TransportLink::Receiver}, {"ble", TransportLink::Ble}};
+    auto link = links.find(args->transport);
+    if (link == links.end()) return call.fail(kExitUsage, "unknown transport '" + args->transport + "'; " + kUsage);
 
     // Files are repaired as the stores repair them, so the bytes are those the program
     // itself would send.
@@ -90,9 +88,11 @@ int Reports(const Invocation& call) {
         lastApplied = std::move(against.record);
     }
 
+    LinkState linkState;
+    linkState.flag(link->second) = 1;
     NoWaitClock clock;
-    RecordingTransports mouse(&links);
-    SendPath sendPath(links, mouse.transports(), clock);
+    RecordingTransports mouse(&linkState);
+    SendPath sendPath(linkState, mouse.transports(), clock);
     std::vector<Report> plan = PlanApply(*current.record, *lastApplied, !args->against);
     SendPlannedReports(plan, sendPath, clock, {}, {});
     for (const WrittenBuffer& w : mouse.written()) call.out << Hex(w.bytes) << '\n';

@@ -1,0 +1,3 @@
+#include "app/ShellLog.h"
+
+Q_LOGGING_CATEGORY(lcShell, "halvern.shell", QtWarningMsg)

@@ -1,0 +1,51 @@
+// One running copy per user. The first start holds a lock file and listens on a local
+// socket beside it, both named from the main window's class name and the user id, in
+// $XDG_RUNTIME_DIR (else the temporary folder). A second start finds the lock taken,
+// asks the first over the socket to activate its window, waits for its answer and
+// reports that it must end. A lock or socket left behind by a crash is taken over.
+#pragma once
+
+#include <QLocalServer>
+#include <QLockFile>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace halvern {
+
+class SingleInstance {
+public:
+    enum class Outcome {
+        First,             // this process runs the program
+        ActivatedRunning,  // another copy runs and has shown its window
+        RunningNoAnswer,   // another copy holds the lock but did not answer in time
+    };
+
+    // `folder` empty: $XDG_RUNTIME_DIR, else the temporary folder.
+    explicit SingleInstance(const QString& className, QString folder = {});
+    ~SingleInstance();
+
+    // Main thread, with a Qt application in place. `answerWithin` bounds the wait for a
+    // running copy that is still starting up or is busy.
+    Outcome claim(std::chrono::milliseconds answerWithin = std::chrono::milliseconds(5000));
+
+    // The first copy calls this on its main thread for every second start.
+    void setActivateHandler(std::function<void()> handler) { onActivate_ = std::move(handler); }
+
+    QString socketPath() const { return base_ + u".sock"_qs; }
+    QString lockPath() const { return base_ + u".lock"_qs; }
+
+private:
+    bool listen();
+    void serve();
+    Outcome askRunning(std::chrono::milliseconds answerWithin);
+
+    QString base_;
+    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<QLocalServer> server_;
+    std::function<void()> onActivate_;
+};
+
+}  // namespace halvern

@@ -1,0 +1,47 @@
+#include "ui/dialogs/CMsgWnd.h"
+
+#include <QKeyEvent>
+
+#include "ui/kit/Button.h"
+#include "ui/kit/Label.h"
+
+namespace halvern {
+
+CMsgWnd::CMsgWnd(kit::Skin& skin, QWidget* owner) : kit::SkinWindow(skin, owner) {}
+
+int CMsgWnd::Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey, const QString& messageKey) {
+    CMsgWnd box(skin, owner);
+    box.setTitle(titleKey);
+    box.setMessage(messageKey);
+    box.create(kit::WindowKind::Dialog);
+    box.centerWindow();
+    return box.showModal();
+}
+
+void CMsgWnd::onInit() {
+    m_pOkButton = find<kit::Button>(u"btn_ok"_qs);
+    m_pCancelButton = find<kit::Button>(u"btn_cancel"_qs);
+    m_pTitleLabel = find<kit::Label>(u"warning_title"_qs);
+    m_pMessageLabel = find<kit::Label>(u"warning"_qs);
+    for (kit::Label* label : {m_pTitleLabel, m_pMessageLabel}) {
+        if (label) label->setTextKeyMode(true);
+    }
+    if (m_pTitleLabel) m_pTitleLabel->setText(m_sTitle);
+    if (m_pMessageLabel) m_pMessageLabel->setText(m_sMessage);
+}
+
+void CMsgWnd::notify(const kit::Notification& n) {
+    if (n.type != kit::notify::kClick) return;
+    if (n.sender && n.sender == m_pOkButton) closeWindow(1);
+    else if (n.sender && n.sender == m_pCancelButton) closeWindow(0);
+}
+
+void CMsgWnd::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        closeWindow(0);
+        return;
+    }
+    kit::SkinWindow::keyPressEvent(event);
+}
+
+}  // namespace halvern

@@ -1,0 +1,62 @@
+// Push buttons and their two selectable forms.
+//
+//   Button    raises "click".
+//   Option    raises "click", then "selectchanged" (wParam 1) when it becomes the
+//             selected option of its group ("group"); selecting one deselects the
+//             others of the group in the same window without notifications.
+//   CheckBox  ("Check") raises "click", then "checkclick" with its new state in wParam.
+//
+// The background image is drawn over the themed panel, so icon buttons need no text.
+#pragma once
+
+#include <QPushButton>
+
+#include "ui/kit/Control.h"
+
+namespace halvern::kit {
+
+class Button : public QPushButton, public Control {
+public:
+    explicit Button(QWidget* parent = nullptr);
+    QWidget* widget() override { return this; }
+    using Control::setText;
+    using Control::text;
+
+protected:
+    void showText(const QString& text) override { QPushButton::setText(text); }
+    void paintEvent(QPaintEvent* event) override;
+    virtual void onUserClick() { raiseNotify(notify::kClick); }
+};
+
+class Option : public Button {
+public:
+    explicit Option(QWidget* parent = nullptr);
+
+    const QString& group() const { return group_; }
+    void setGroup(const QString& group) { group_ = group; }
+
+    bool isSelected() const { return isChecked(); }
+    // Selecting an option of a group deselects the others; deselecting one leaves the
+    // group without a selection.
+    void setSelected(bool selected, Notify notify);
+
+protected:
+    void onUserClick() override;
+    void nextCheckState() override {}
+
+private:
+    QString group_;
+};
+
+class CheckBox : public Button {
+public:
+    explicit CheckBox(QWidget* parent = nullptr);
+
+    void setChecked(bool checked, Notify notify);
+
+protected:
+    void onUserClick() override;
+    void nextCheckState() override {}
+};
+
+}  // namespace halvern::kit

@@ -1,0 +1,33 @@
+// "Combo": a drop-down list of items (plain texts or language keys). Choosing another
+// item raises "itemselect" with the new index in wParam and the old in lParam.
+#pragma once
+
+#include <QComboBox>
+
+#include "ui/kit/Control.h"
+
+namespace halvern::kit {
+
+class Combo : public QComboBox, public Control {
+public:
+    explicit Combo(QWidget* parent = nullptr);
+    QWidget* widget() override { return this; }
+
+    void addItem(const QString& text, bool isKey);
+    // False and nothing changed for an index outside the items (-1 clears the choice).
+    bool selectItem(int index, Notify notify);
+    int currentSelection() const { return currentIndex(); }
+
+    void retranslateItems();
+
+private:
+    struct Item {
+        QString text;
+        bool isKey;
+    };
+    std::vector<Item> items_;
+    int last_ = -1;
+    bool programChange_ = false;
+};
+
+}  // namespace halvern::kit

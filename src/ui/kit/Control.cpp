@@ -1,0 +1,81 @@
+#include "ui/kit/Control.h"
+
+#include <QPainter>
+#include <QWidget>
+
+#include "ui/kit/Skin.h"
+#include "ui/kit/SkinWindow.h"
+
+namespace halvern::kit {
+
+void Control::attach(SkinWindow* window, const Skin* skin, QString kind, QString name, QString virtualWindow) {
+    window_ = window;
+    skin_ = skin;
+    kind_ = std::move(kind);
+    name_ = std::move(name);
+    virtualWindow_ = std::move(virtualWindow);
+    widget()->setObjectName(name_);
+    widget()->setProperty("kind", kind_);
+}
+
+void Control::setBkColor(const QColor& color) {
+    bkColor_ = color;
+    widget()->update();
+}
+
+void Control::setBkImage(const ImageSpec& image) {
+    bkImage_ = image;
+    widget()->update();
+}
+
+bool Control::setBkImage(const QString& text) {
+    auto spec = ParseImageSpec(text);
+    if (!spec) return false;
+    setBkImage(*spec);
+    return true;
+}
+
+void Control::setText(const QString& text) {
+    text_ = text;
+    showText(shownText());
+}
+
+QString Control::shownText() const {
+    if (textKeyMode_ && skin_) return skin_->text(text_);
+    return text_;
+}
+
+void Control::setTextKeyMode(bool on) {
+    if (textKeyMode_ == on) return;
+    textKeyMode_ = on;
+    showText(shownText());
+}
+
+void Control::setToolTipKey(const QString& key) {
+    toolTipKey_ = key;
+    if (skin_) widget()->setToolTip(skin_->text(key));
+}
+
+void Control::retranslate() {
+    showText(shownText());
+    if (!toolTipKey_.isEmpty()) setToolTipKey(toolTipKey_);
+}
+
+void Control::raiseNotify(std::string_view type, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (!window_) return;
+    Notification n;
+    n.type = std::string(type);
+    n.sender = this;
+    n.wParam = wParam;
+    n.lParam = lParam;
+    n.virtualWindow = virtualWindow_.toStdString();
+    window_->dispatchNotification(n);
+}
+
+void Control::paintBackground(QPainter& painter) {
+    const QRect bounds = widget()->rect();
+    if (bkColor_.isValid() && bkColor_.alpha() > 0) painter.fillRect(bounds, bkColor_);
+    if (skin_) PaintImage(painter, bounds, bkImage_, *skin_);
+}
+
+}  // namespace halvern::kit

@@ -1,0 +1,29 @@
+// "Label": a text, plain or by language key ("textkey"), over its background.
+#pragma once
+
+#include <QLabel>
+#include <QPainter>
+
+#include "ui/kit/Control.h"
+
+namespace halvern::kit {
+
+class Label : public QLabel, public Control {
+public:
+    explicit Label(QWidget* parent = nullptr) : QLabel(parent) { setTextFormat(Qt::PlainText); }
+    QWidget* widget() override { return this; }
+    using Control::setText;
+    using Control::text;
+
+protected:
+    void showText(const QString& text) override { QLabel::setText(text); }
+    void paintEvent(QPaintEvent* event) override {
+        {
+            QPainter painter(this);
+            paintBackground(painter);
+        }
+        QLabel::paintEvent(event);
+    }
+};
+
+}  // namespace halvern::kit

@@ -1,0 +1,189 @@
+#include "ui/kit/LayoutBuilder.h"
+
+#include <QBoxLayout>
+
+#include "ui/kit/Button.h"
+#include "ui/kit/ColorPalette.h"
+#include "ui/kit/Combo.h"
+#include "ui/kit/Container.h"
+#include "ui/kit/Edit.h"
+#include "ui/kit/Label.h"
+#include "ui/kit/LayoutParser.h"
+#include "ui/kit/List.h"
+#include "ui/kit/PlainControl.h"
+#include "ui/kit/Skin.h"
+#include "ui/kit/Slider.h"
+#include "ui/kit/TabLayout.h"
+
+namespace halvern::kit {
+
+namespace {
+
+int IntOr(const LayoutNode& n, const QString& name, int fallback) {
+    auto v = n.attribute(name);
+    return v ? LayoutParser::ParseInt(*v).value_or(fallback) : fallback;
+}
+
+bool BoolOr(const LayoutNode& n, const QString& name, bool fallback) {
+    auto v = n.attribute(name);
+    return v ? LayoutParser::ParseBool(*v).value_or(fallback) : fallback;
+}
+
+Qt::Alignment AlignmentOf(const QString& align) {
+    if (align == u"center") return Qt::AlignCenter;
+    if (align == u"right") return Qt::AlignRight | Qt::AlignVCenter;
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+}  // namespace
+
+LayoutBuilder::LayoutBuilder(SkinWindow* window, const Skin& skin, std::function<void(Control*)> registerControl)
+    : window_(window), skin_(skin), register_(std::move(registerControl)) {}
+
+void LayoutBuilder::ApplyBoxAttributes(const LayoutNode& node, QBoxLayout* layout) {
+    if (auto inset = node.attribute(u"inset"_qs)) layout->setContentsMargins(*LayoutParser::ParseFour(*inset));
+    layout->setSpacing(IntOr(node, u"childpadding"_qs, 0));
+}
+
+void LayoutBuilder::buildChildren(const LayoutNode& node, QBoxLayout* layout, const QString& virtualWindow) {
+    for (const LayoutNode& child : node.children) {
+        if (child.element == u"Fill") {
+            const bool vertical = layout->direction() == QBoxLayout::TopToBottom;
+            const int fixed = IntOr(child, vertical ? u"height"_qs : u"width"_qs, -1);
+            if (fixed >= 0)
+                layout->addSpacing(fixed);
+            else
+                layout->addStretch(1);
+            continue;
+        }
+        if (Control* control = build(child, virtualWindow)) addChild(layout, child, control->widget());
+    }
+}
+
+void LayoutBuilder::addChild(QBoxLayout* layout, const LayoutNode& child, QWidget* widget) {
+    const bool horizontal = layout->direction() == QBoxLayout::LeftToRight;
+    // A child of fixed cross size sits in the middle of its row, as toolbars expect.
+    if (horizontal && child.attribute(u"height"_qs))
+        layout->addWidget(widget, 0, Qt::AlignVCenter);
+    else if (!horizontal && child.attribute(u"width"_qs))
+        layout->addWidget(widget, 0, Qt::AlignLeft);
+    else
+        layout->addWidget(widget);
+}
+
+Control* LayoutBuilder::build(const LayoutNode& node, const QString& inheritedVirtualWindow) {
+    const QString virtualWindow = node.attributeOr(u"virtualwnd"_qs, inheritedVirtualWindow);
+    const QString& e = node.element;
+    Control* control = nullptr;
+
+    if (e == u"Vertical" || e == u"Horizontal") {
+        auto* c = new Container(e == u"Vertical", BoolOr(node, u"vscroll"_qs, false));
+        ApplyBoxAttributes(node, c->contentLayout());
+        control = c;
+        control->attach(window_, &skin_, e, node.attributeOr(u"name"_qs), virtualWindow);
+        applyCommon(node, control);
+        register_(control);
+        buildChildren(node, c->contentLayout(), virtualWindow);
+        return control;
+    }
+    if (e == u"Tab") {
+        auto* tab = new TabLayout;
+        tab->attach(window_, &skin_, e, node.attributeOr(u"name"_qs), virtualWindow);
+        applyCommon(node, tab);
+        register_(tab);
+        for (const LayoutNode& child : node.children) {
+            if (child.element == u"Fill") continue;
+            if (Control* page = build(child, virtualWindow)) tab->addWidget(page->widget());
+        }
+        tab->selectItem(IntOr(node, u"selected"_qs, 0));
+        return tab;
+    }
+
+    if (e == u"Control") control = new PlainControl;
+    else if (e == u"Label") control = new Label;
+    else if (e == u"Button") control = new Button;
+    else if (e == u"Option") control = new Option;
+    else if (e == u"Check") control = new CheckBox;
+    else if (e == u"Edit") control = new Edit;
+    else if (e == u"RichEdit") control = new RichEdit;
+    else if (e == u"Slider") control = new Slider;
+    else if (e == u"Progress") control = new Progress;
+    else if (e == u"Combo") control = new Combo;
+    else if (e == u"List") control = new List;
+    else if (e == u"ColorPalette") control = new ColorPalette;
+    else return nullptr;
+
+    control->attach(window_, &skin_, e, node.attributeOr(u"name"_qs), virtualWindow);
+    applyCommon(node, control);
+    applyText(node, control);
+    register_(control);
+
+    if (auto* label = dynamic_cast<Label*>(control)) {
+        label->setAlignment(AlignmentOf(node.attributeOr(u"align"_qs)));
+        label->setWordWrap(BoolOr(node, u"wordbreak"_qs, false));
+    } else if (auto* option = dynamic_cast<Option*>(control)) {
+        option->setGroup(node.attributeOr(u"group"_qs));
+        if (BoolOr(node, u"selected"_qs, false)) option->setSelected(true, Notify::No);
+    } else if (auto* check = dynamic_cast<CheckBox*>(control)) {
+        check->setChecked(BoolOr(node, u"selected"_qs, false), Notify::No);
+    } else if (auto* edit = dynamic_cast<Edit*>(control)) {
+        if (auto max = node.attribute(u"maxchar"_qs)) edit->setMaxLength(std::max(1, *LayoutParser::ParseInt(*max)));
+        edit->setNumberOnly(BoolOr(node, u"numberonly"_qs, false));
+        edit->setReadOnly(BoolOr(node, u"readonly"_qs, false));
+        if (auto key = node.attribute(u"placeholderkey"_qs)) edit->setPlaceholderKey(*key);
+        edit->setAlignment(AlignmentOf(node.attributeOr(u"align"_qs)));
+    } else if (auto* slider = dynamic_cast<Slider*>(control)) {
+        slider->setRange(IntOr(node, u"min"_qs, 0), IntOr(node, u"max"_qs, 100));
+        slider->setValue(IntOr(node, u"value"_qs, slider->minimum()), Notify::No);
+    } else if (auto* progress = dynamic_cast<Progress*>(control)) {
+        progress->setRange(IntOr(node, u"min"_qs, 0), IntOr(node, u"max"_qs, 100));
+        progress->setValue(IntOr(node, u"value"_qs, progress->minimum()));
+    } else if (auto* combo = dynamic_cast<Combo*>(control)) {
+        for (const LayoutNode& item : node.children) {
+            if (auto key = item.attribute(u"textkey"_qs))
+                combo->addItem(*key, true);
+            else
+                combo->addItem(item.attributeOr(u"text"_qs), false);
+        }
+        combo->selectItem(IntOr(node, u"selected"_qs, node.children.empty() ? -1 : 0), Notify::No);
+    } else if (auto* list = dynamic_cast<List*>(control)) {
+        list->setDefaultRowHeight(std::max(1, IntOr(node, u"rowheight"_qs, 22)));
+        for (const LayoutNode& item : node.children) {
+            const auto key = item.attribute(u"textkey"_qs);
+            list->addLabelRow(key ? skin_.text(*key) : item.attributeOr(u"text"_qs), 0);
+        }
+    } else if (auto* palette = dynamic_cast<ColorPalette*>(control)) {
+        if (auto color = node.attribute(u"color"_qs))
+            palette->setSelectedColor(LayoutParser::ParseColor(*color)->rgba(), Notify::No);
+    }
+    return control;
+}
+
+void LayoutBuilder::applyCommon(const LayoutNode& node, Control* control) {
+    QWidget* w = control->widget();
+    if (auto v = node.attribute(u"width"_qs)) w->setFixedWidth(std::max(0, *LayoutParser::ParseInt(*v)));
+    if (auto v = node.attribute(u"height"_qs)) w->setFixedHeight(std::max(0, *LayoutParser::ParseInt(*v)));
+    if (auto v = node.attribute(u"minwidth"_qs)) w->setMinimumWidth(std::max(0, *LayoutParser::ParseInt(*v)));
+    if (auto v = node.attribute(u"minheight"_qs)) w->setMinimumHeight(std::max(0, *LayoutParser::ParseInt(*v)));
+    if (auto v = node.attribute(u"maxwidth"_qs)) w->setMaximumWidth(std::max(0, *LayoutParser::ParseInt(*v)));
+    if (auto v = node.attribute(u"maxheight"_qs)) w->setMaximumHeight(std::max(0, *LayoutParser::ParseInt(*v)));
+    if (!BoolOr(node, u"visible"_qs, true)) w->setVisible(false);
+    if (!BoolOr(node, u"enabled"_qs, true)) w->setEnabled(false);
+    if (auto v = node.attribute(u"tooltip"_qs)) w->setToolTip(*v);
+    if (auto v = node.attribute(u"tooltipkey"_qs)) control->setToolTipKey(*v);
+    if (auto v = node.attribute(u"class"_qs)) w->setProperty("class", *v);
+    if (auto v = node.attribute(u"bkcolor"_qs)) control->setBkColor(*LayoutParser::ParseColor(*v));
+    if (auto v = node.attribute(u"bkimage"_qs)) control->setBkImage(*v);
+    if (auto v = node.attribute(u"userdata"_qs)) control->setUserData(*v);
+}
+
+void LayoutBuilder::applyText(const LayoutNode& node, Control* control) {
+    if (auto key = node.attribute(u"textkey"_qs)) {
+        control->setTextKeyMode(true);
+        control->setText(*key);
+    } else if (auto text = node.attribute(u"text"_qs)) {
+        control->setText(*text);
+    }
+}
+
+}  // namespace halvern::kit

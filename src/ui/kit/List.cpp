@@ -1,0 +1,93 @@
+#include "ui/kit/List.h"
+
+#include "ui/kit/SkinWindow.h"
+
+namespace halvern::kit {
+
+void ListRow::add(Control* control) {
+    if (!control->name().isEmpty() && !controls_.contains(control->name())) controls_.insert(control->name(), control);
+}
+
+List::List(QWidget* parent) : QListWidget(parent) {
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setUniformItemSizes(false);
+    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
+        const int old = last_;
+        last_ = row;
+        if (!programChange_) raiseNotify(notify::kItemSelect, static_cast<std::uintptr_t>(row), old);
+    });
+}
+
+int List::addLabelRow(const QString& text, int height) {
+    auto* item = new QListWidgetItem(text);
+    item->setSizeHint(QSize(0, height > 0 ? height : defaultRowHeight_));
+    programChange_ = true;
+    addItem(item);
+    programChange_ = false;
+    return count() - 1;
+}
+
+ListRow* List::addLayoutRow(const QString& layoutFile, int height) {
+    if (!skinWindow()) return nullptr;
+    ListRow* row = skinWindow()->buildRow(layoutFile);
+    if (!row) return nullptr;
+    auto* item = new QListWidgetItem;
+    item->setSizeHint(QSize(0, height > 0 ? height : defaultRowHeight_));
+    programChange_ = true;
+    addItem(item);
+    setItemWidget(item, row);
+    programChange_ = false;
+    return row;
+}
+
+ListRow* List::layoutRow(int index) const {
+    QListWidgetItem* it = item(index);
+    return it ? dynamic_cast<ListRow*>(itemWidget(it)) : nullptr;
+}
+
+bool List::setRowText(int index, const QString& text) {
+    QListWidgetItem* it = item(index);
+    if (!it) return false;
+    it->setText(text);
+    return true;
+}
+
+QString List::rowText(int index) const {
+    QListWidgetItem* it = item(index);
+    return it ? it->text() : QString();
+}
+
+bool List::removeRow(int index) {
+    if (index < 0 || index >= count()) return false;
+    programChange_ = true;
+    delete takeItem(index);
+    programChange_ = false;
+    last_ = currentRow();
+    return true;
+}
+
+void List::removeAll() {
+    programChange_ = true;
+    clear();
+    programChange_ = false;
+    last_ = -1;
+}
+
+bool List::selectRow(int index, Notify notify) {
+    if (index < -1 || index >= count()) return false;
+    const int old = currentRow();
+    programChange_ = true;
+    setCurrentRow(index);
+    if (index < 0) clearSelection();
+    programChange_ = false;
+    last_ = index;
+    if (notify == Notify::Yes) raiseNotify(notify::kItemSelect, static_cast<std::uintptr_t>(index), old);
+    return true;
+}
+
+void List::ensureRowVisible(int index) {
+    if (QListWidgetItem* it = item(index)) scrollToItem(it);
+}
+
+}  // namespace halvern::kit

@@ -1,0 +1,63 @@
+// "List": rows of one column. A row is either a label row (a text) or a row built from
+// a layout file ("keylistitem.xml"), whose sub-controls are found by name in that row.
+// Selecting another row raises "itemselect" with the new row in wParam and the old
+// one in lParam (-1 for none).
+#pragma once
+
+#include <QHash>
+#include <QListWidget>
+
+#include "ui/kit/Control.h"
+
+namespace halvern::kit {
+
+class ListRow : public QWidget {
+public:
+    using QWidget::QWidget;
+
+    Control* find(const QString& name) const { return controls_.value(name, nullptr); }
+    template <typename T>
+    T* find(const QString& name) const {
+        return dynamic_cast<T*>(find(name));
+    }
+    void add(Control* control);
+
+private:
+    QHash<QString, Control*> controls_;
+};
+
+class List : public QListWidget, public Control {
+public:
+    explicit List(QWidget* parent = nullptr);
+    QWidget* widget() override { return this; }
+
+    int rowCount() const { return count(); }
+    // Adds a label row; returns its index.
+    int addLabelRow(const QString& text, int height);
+    // Adds a row built from a layout file of the skin; nullptr (and no row) when the
+    // layout cannot be read or built.
+    ListRow* addLayoutRow(const QString& layoutFile, int height);
+    ListRow* layoutRow(int index) const;
+
+    bool setRowText(int index, const QString& text);
+    QString rowText(int index) const;
+    bool removeRow(int index);
+    void removeAll();
+
+    // -1 clears the selection. False for an index outside the rows.
+    bool selectRow(int index, Notify notify);
+    int selectedRow() const { return currentRow(); }
+
+    void ensureRowVisible(int index);
+    void scrollToEnd() { scrollToBottom(); }
+
+    void setDefaultRowHeight(int height) { defaultRowHeight_ = height; }
+    int defaultRowHeight() const { return defaultRowHeight_; }
+
+private:
+    int defaultRowHeight_ = 22;
+    int last_ = -1;
+    bool programChange_ = false;
+};
+
+}  // namespace halvern::kit

@@ -1,0 +1,46 @@
+// Menus from the skin ("traymenu.xml", "MS/MS_1/ms_1_menu.xml"):
+//
+//   <Menu>
+//     <Item name="configuration" textkey="tray_configuration_text"/>
+//     <Item name="exit" textkey="tray_exit_text"/>
+//   </Menu>
+//
+// Choosing an item posts UM_MENU_COMMAND to the owner window. The message carries a
+// MenuCommand (the item's name, user data and text) as its payload and the command's
+// address in wParam, so wParam 0 means "no command".
+#pragma once
+
+#include <QMenu>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace halvern::kit {
+
+class Skin;
+class SkinWindow;
+
+struct MenuCommand {
+    QString name;
+    QString userData;
+    QString text;
+};
+
+class MenuWindow : public QMenu {
+public:
+    // nullptr and the error in `error` when the file cannot be read or is not a menu.
+    // The menu may outlive its owner; choices made after the owner is gone are dropped.
+    static std::unique_ptr<MenuWindow> Create(const Skin& skin, const QString& file, SkinWindow* owner,
+                                              QString* error = nullptr);
+
+    // Opens the menu with its top-left corner at `pos` (screen), kept on the screen.
+    void popupAt(const QPoint& pos);
+    QAction* findItem(const QString& name) const;
+    int visibleItemCount() const;
+
+private:
+    MenuWindow() = default;
+};
+
+}  // namespace halvern::kit

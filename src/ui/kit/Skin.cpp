@@ -1,0 +1,58 @@
+#include "ui/kit/Skin.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace halvern::kit {
+
+namespace {
+
+std::optional<QByteArray> ReadLimited(const QString& path, qsizetype limit) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    QByteArray data = f.read(limit + 1);
+    return data;
+}
+
+}  // namespace
+
+Skin::Skin(QString folder) : folder_(std::move(folder)) {}
+
+QString Skin::path(const QString& relative) const { return QDir(folder_).filePath(relative); }
+
+std::optional<QString> Skin::loadLanguage(const QString& file) {
+    auto data = ReadLimited(path(file), LanguageFile::kMaxFileBytes);
+    if (!data) return u"%1: cannot be read"_qs.arg(file);
+    return language_.load(*data, file);
+}
+
+LayoutResult Skin::layout(const QString& file) const {
+    if (auto it = layouts_.find(file); it != layouts_.end()) return **it;
+    LayoutResult result = LayoutError{u"%1: cannot be read"_qs.arg(file)};
+    if (auto data = ReadLimited(path(file), LayoutParser::kMaxFileBytes)) result = LayoutParser::Parse(*data, file);
+    layouts_.insert(file, std::make_shared<const LayoutResult>(result));
+    return result;
+}
+
+const QPixmap* Skin::image(const QString& file) const {
+    auto it = images_.find(file);
+    if (it == images_.end()) {
+        QPixmap pixmap;
+        std::optional<QPixmap> entry;
+        if (pixmap.load(path(file))) entry = std::move(pixmap);
+        it = images_.insert(file, std::move(entry));
+    }
+    return it->has_value() ? &**it : nullptr;
+}
+
+QString Skin::styleSheet() const {
+    if (!styleSheet_) {
+        QString text;
+        if (auto data = ReadLimited(path(u"theme.qss"_qs), 1 << 20)) text = QString::fromUtf8(*data);
+        text.replace(u"url(skins/"_qs, u"url(%1/skins/"_qs.arg(folder_));
+        styleSheet_ = text;
+    }
+    return *styleSheet_;
+}
+
+}  // namespace halvern::kit

@@ -1,0 +1,48 @@
+// The skin folder: layouts, the language file, images and the theme, read on demand
+// and kept once read. Every window of the program reads its files through one Skin,
+// handed down from the application shell.
+#pragma once
+
+#include <QHash>
+#include <QPixmap>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+#include "ui/kit/LanguageFile.h"
+#include "ui/kit/LayoutParser.h"
+
+namespace halvern::kit {
+
+class Skin {
+public:
+    explicit Skin(QString folder);
+
+    const QString& folder() const { return folder_; }
+    QString path(const QString& relative) const;
+
+    // Loads the language file (relative to the folder). On an error the texts held
+    // before stay and the error is returned.
+    std::optional<QString> loadLanguage(const QString& file);
+    const LanguageFile& language() const { return language_; }
+    QString text(const QString& key) const { return language_.text(key); }
+
+    // The parsed layout or menu file; parsed once, errors are returned every time.
+    LayoutResult layout(const QString& file) const;
+
+    // The image, loaded once; nullptr when the file is missing or unreadable.
+    const QPixmap* image(const QString& file) const;
+
+    // res/theme.qss with its "url(skins/...)" references made absolute.
+    QString styleSheet() const;
+
+private:
+    QString folder_;
+    LanguageFile language_;
+    mutable QHash<QString, std::shared_ptr<const LayoutResult>> layouts_;
+    mutable QHash<QString, std::optional<QPixmap>> images_;
+    mutable std::optional<QString> styleSheet_;
+};
+
+}  // namespace halvern::kit

@@ -1,0 +1,140 @@
+// The window base of the skin layer. A window names its layout file and class; create()
+// builds it from the skin, after which its controls are found by name. Everything the
+// controls raise arrives at notify() (or at the pump of their virtual window), posted
+// messages at handleMessage(), timers at onTimer(), all on the main thread.
+#pragma once
+
+#include <QHash>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <any>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "ui/kit/Control.h"
+#include "ui/kit/MessagePort.h"
+#include "ui/kit/Notification.h"
+#include "ui/kit/TimerSource.h"
+
+class QEventLoop;
+
+namespace halvern::kit {
+
+class ListRow;
+class Option;
+class Skin;
+
+// How a window stands on the desktop.
+enum class WindowKind {
+    Main,     // a top-level application window with a taskbar entry
+    Dialog,   // a tool window over its owner, usually modal
+    Overlay,  // topmost, takes neither focus nor input (on-screen displays)
+};
+
+class SkinWindow : public QWidget {
+public:
+    SkinWindow(Skin& skin, QWidget* owner = nullptr);
+    ~SkinWindow() override;
+
+    virtual QString windowClassName() const = 0;
+    virtual QString skinFile() const = 0;
+
+    // Builds the window from its layout and runs onInit(). On an error (layout missing
+    // or malformed) the window stays empty and the error is returned; onInit() still
+    // runs, finding no controls, so a broken skin never takes the program down.
+    std::optional<QString> create(WindowKind kind, const QString& title = {});
+
+    Control* findControl(const QString& name) const { return controls_.value(name, nullptr); }
+    template <typename T>
+    T* find(const QString& name) const {
+        return dynamic_cast<T*>(findControl(name));
+    }
+    const std::vector<Control*>& controls() const { return ordered_; }
+
+    // Notifications of controls whose virtual window is `name` go to `pump`.
+    void addVirtualWindow(const QString& name, NotifyPump* pump);
+    void removeVirtualWindow(const QString& name);
+    bool hasVirtualWindow(const QString& name) const { return pumps_.contains(name); }
+
+    // Window timers by id (onTimer) and control timers ("timer" notifications from
+    // that control, id in wParam). Setting a running id restarts it.
+    void setTimer(int id, std::chrono::milliseconds period);
+    void stopTimer(int id);
+    bool isTimerActive(int id) const;
+    void setControlTimer(Control* control, int id, std::chrono::milliseconds period);
+    void stopControlTimer(Control* control, int id);
+    // Replaces the timer source (tests: virtual time). Running timers are dropped.
+    void setTimerSource(std::unique_ptr<TimerSource> source);
+
+    // Any thread: queues the message for handleMessage() on the main thread.
+    bool post(std::uint32_t id, std::uintptr_t wParam = 0, std::intptr_t lParam = 0, std::any payload = {});
+    // Any thread: runs `task` on the main thread, in order with the posted messages (the
+    // form the apply worker's poster takes). False when the window is going away.
+    bool postTask(std::function<void()> task);
+    // Main thread: handles the message at once; returns whether it was handled.
+    bool send(std::uint32_t id, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
+    HalvernHostWindow* hostWindow() { return port_.hostWindow(); }
+
+    // Shows the window and waits until closeWindow(); returns its result.
+    int showModal();
+    // Ends the window with a result: hides it, ends a modal wait, and deletes the
+    // window when delete-on-close is set.
+    void closeWindow(int result = 0);
+    std::optional<int> result() const { return result_; }
+    void setDeleteOnClose(bool on) { deleteOnClose_ = on; }
+
+    void centerWindow();
+
+    // Loads the language file into the skin and re-reads every key text.
+    std::optional<QString> loadLanguage(const QString& file);
+    void retranslate();
+
+    Skin& skin() const { return skin_; }
+
+    // For the controls.
+    void dispatchNotification(const Notification& n);
+    std::vector<Option*> optionsInGroup(const QString& group) const;
+    ListRow* buildRow(const QString& layoutFile);
+
+protected:
+    virtual void onInit() {}
+    virtual void notify(const Notification&) {}
+    virtual bool handleMessage(const Message&) { return false; }
+    virtual void onTimer(int) {}
+    // The window system asks the window to close (Alt+F4, a window manager's button).
+    virtual void onCloseRequest() { closeWindow(0); }
+    // After closeWindow() has hidden the window, before a delete-on-close deletion.
+    virtual void onFinalMessage() {}
+
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void registerControl(Control* control);
+    void onTimerKey(std::uint64_t key);
+
+    Skin& skin_;
+    MessagePort port_;
+    std::unique_ptr<TimerSource> timers_;
+    QHash<QString, Control*> controls_;
+    std::vector<Control*> ordered_;
+    QHash<Control*, std::uint32_t> controlSerials_;
+    QHash<std::uint32_t, QPointer<QWidget>> controlsBySerial_;
+    QHash<QString, NotifyPump*> pumps_;
+    int captionHeight_ = 0;
+    std::optional<int> result_;
+    QEventLoop* modalLoop_ = nullptr;
+    bool deleteOnClose_ = false;
+    bool closing_ = false;
+    bool created_ = false;
+};
+
+}  // namespace halvern::kit

@@ -1,0 +1,30 @@
+// "Slider" raises "valuechanged" for every value the user gives it (drag, keys,
+// wheel); "Progress" only shows a value.
+#pragma once
+
+#include <QProgressBar>
+#include <QSlider>
+
+#include "ui/kit/Control.h"
+
+namespace halvern::kit {
+
+class Slider : public QSlider, public Control {
+public:
+    explicit Slider(QWidget* parent = nullptr);
+    QWidget* widget() override { return this; }
+
+    // Out-of-range values are clamped to the range, as a drag would.
+    void setValue(int value, Notify notify);
+
+private:
+    bool programChange_ = false;
+};
+
+class Progress : public QProgressBar, public Control {
+public:
+    explicit Progress(QWidget* parent = nullptr) : QProgressBar(parent) { setTextVisible(false); }
+    QWidget* widget() override { return this; }
+};
+
+}  // namespace halvern::kit

@@ -1,0 +1,144 @@
+// One copy per user: a second start activates the first; a lock or socket left by a
+// crashed copy does not block the next start; strangers on the socket change nothing.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QLockFile>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+#include "app/SingleInstance.h"
+#include "support/TempDir.h"
+
+using halvern::SingleInstance;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kClass = QStringLiteral("NORVA KX Halvern Gaming Mouse");
+
+// Runs `work` on another thread while this one keeps serving events; returns once it ended.
+template <typename F>
+void WhileServing(F work) {
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+        work();
+        done = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while (!done && clock.elapsed() < 20000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    t.join();
+}
+
+// The copy that started first, counting how often it is asked to activate.
+struct Running {
+    explicit Running(const QString& folder) : guard(kClass, folder) {
+        guard.setActivateHandler([this] { ++activations; });
+        claimed = guard.claim();
+    }
+    SingleInstance guard;
+    SingleInstance::Outcome claimed;
+    int activations = 0;
+};
+
+SingleInstance::Outcome StartAgain(const QString& folder) {
+    SingleInstance::Outcome outcome{};
+    WhileServing([&] { outcome = SingleInstance(kClass, folder).claim(); });
+    return outcome;
+}
+
+pid_t DeadPid() {
+    pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+}  // namespace
+
+TEST(SingleInstance, ASecondStartActivatesTheFirstAndIsToldToEnd) {
+    halvern::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    Running first(folder);
+    ASSERT_EQ(first.claimed, SingleInstance::Outcome::First);
+    EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
+    EXPECT_EQ(first.activations, 1);
+    EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
+    EXPECT_EQ(first.activations, 2);
+}
+
+TEST(SingleInstance, TheNamesComeFromTheClassNameAndTheUser) {
+    SingleInstance guard(kClass, QStringLiteral("/run/x"));
+    EXPECT_EQ(guard.lockPath(), QStringLiteral("/run/x/NORVA_KX_Halvern_Gaming_Mouse-%1.lock").arg(getuid()));
+    EXPECT_EQ(guard.socketPath(), QStringLiteral("/run/x/NORVA_KX_Halvern_Gaming_Mouse-%1.sock").arg(getuid()));
+}
+
+TEST(SingleInstance, ALockAndSocketLeftByACrashedCopyAreTakenOver) {
+    halvern::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    SingleInstance probe(kClass, folder);
+    // A lock file exactly as a live copy writes it, but naming a process that is gone.
+    QByteArray contents;
+    {
+        QLockFile lock(probe.lockPath());
+        ASSERT_TRUE(lock.tryLock(0));
+        QFile f(probe.lockPath());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        contents = f.readAll();
+    }
+    const qsizetype firstLine = contents.indexOf('\n');
+    contents = QByteArray::number(DeadPid()) + contents.mid(firstLine);
+    QFile f(probe.lockPath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(contents);
+    f.close();
+    QFile socket(probe.socketPath());
+    ASSERT_TRUE(socket.open(QIODevice::WriteOnly));
+    socket.close();
+
+    Running next(folder);
+    ASSERT_EQ(next.claimed, SingleInstance::Outcome::First);
+    EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
+    EXPECT_EQ(next.activations, 1);
+}
+
+TEST(SingleInstance, ACopyThatHoldsTheLockButDoesNotAnswerStillMeansEnd) {
+    halvern::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    QLockFile held(SingleInstance(kClass, folder).lockPath());
+    ASSERT_TRUE(held.tryLock(0));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(SingleInstance(kClass, folder).claim(300ms), SingleInstance::Outcome::RunningNoAnswer);
+    EXPECT_LT(clock.elapsed(), 5000);
+}
+
+TEST(SingleInstance, StrangersOnTheSocketActivateNothing) {
+    halvern::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    Running first(folder);
+    ASSERT_EQ(first.claimed, SingleInstance::Outcome::First);
+
+    for (const QByteArray& message : {QByteArray("hello\n"), QByteArray(4096, 'a'), QByteArray("activate"),
+                                      QByteArray("activate\nactivate\n") + QByteArray(100, 'x')}) {
+        QByteArray answer;
+        WhileServing([&] {
+            QLocalSocket s;
+            s.connectToServer(first.guard.socketPath());
+            if (!s.waitForConnected(2000)) return;
+            s.write(message);
+            s.flush();
+            if (s.waitForReadyRead(300)) answer = s.readAll();
+        });
+        EXPECT_NE(answer, QByteArray("ok\n")) << message.left(20).toStdString();
+    }
+    EXPECT_EQ(first.activations, 0);
+}

@@ -1,0 +1,298 @@
+// The window base: building from a broken skin, timers by id, messages posted from
+// other threads, modal results and menus.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
+
+#include "halvern_abi.h"
+#include "support/SkinFolder.h"
+#include "support/VirtualTimerSource.h"
+#include "ui/kit/Button.h"
+#include "ui/kit/MenuWindow.h"
+
+using namespace halvern;
+using namespace std::chrono_literals;
+
+namespace {
+
+class InitCounting : public test::RecordingWindow {
+public:
+    using RecordingWindow::RecordingWindow;
+    int inits = 0;
+    bool sawButtonInInit = false;
+
+protected:
+    void onInit() override {
+        ++inits;
+        sawButtonInInit = findControl(QStringLiteral("b")) != nullptr;
+    }
+};
+
+// Remembers on which thread each message arrived.
+class ThreadCheckingWindow : public test::RecordingWindow {
+public:
+    using RecordingWindow::RecordingWindow;
+    std::vector<QThread*> threads;
+
+protected:
+    bool handleMessage(const kit::Message& m) override {
+        threads.push_back(QThread::currentThread());
+        return RecordingWindow::handleMessage(m);
+    }
+};
+
+// A window on a one-line layout, built and ready.
+template <typename W = test::RecordingWindow>
+struct Bare {
+    explicit Bare(const char* layout = "<Window/>") {
+        folder.write("w.xml", layout);
+        window.create(kit::WindowKind::Dialog);
+    }
+    test::SkinFolder folder;
+    kit::Skin skin = folder.makeSkin();
+    W window{skin, QStringLiteral("w.xml")};
+};
+
+// Puts a window on virtual time; returns the clock.
+test::VirtualTimerSource* OnVirtualTime(kit::SkinWindow& w) {
+    auto source = std::make_unique<test::VirtualTimerSource>();
+    auto* clock = source.get();
+    w.setTimerSource(std::move(source));
+    return clock;
+}
+
+template <typename Pred>
+bool WaitFor(Pred pred, int ms = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(SkinWindow, BuildsFromTheLayoutAndFindsControlsBeforeInit) {
+    test::SkinFolder folder;
+    folder.write("w.xml", "<Window size='321,123'><Button name='b'/></Window>");
+    kit::Skin skin = folder.makeSkin();
+    InitCounting w(skin, QStringLiteral("w.xml"));
+    EXPECT_FALSE(w.create(kit::WindowKind::Dialog));
+    EXPECT_EQ(w.inits, 1);
+    EXPECT_TRUE(w.sawButtonInInit);
+    EXPECT_EQ(w.size(), QSize(321, 123));
+    EXPECT_EQ(w.objectName(), QStringLiteral("RecordingWindow"));
+    // A second create would build every control twice.
+    EXPECT_TRUE(w.create(kit::WindowKind::Dialog));
+    EXPECT_EQ(w.inits, 1);
+    EXPECT_EQ(w.controls().size(), 1u);
+}
+
+TEST(SkinWindow, ABrokenOrMissingLayoutGivesAnEmptyWindowAndAnError) {
+    test::SkinFolder folder;
+    folder.write("broken.xml", "<Window>\n<Button name='b'>\n</Window>");
+    folder.write("menu.xml", "<Menu><Item name='x'/></Menu>");
+    kit::Skin skin = folder.makeSkin();
+    for (const char* file : {"broken.xml", "missing.xml", "menu.xml"}) {
+        InitCounting w(skin, QString::fromLatin1(file));
+        auto error = w.create(kit::WindowKind::Dialog);
+        ASSERT_TRUE(error) << file;
+        EXPECT_TRUE(error->startsWith(QString::fromLatin1(file))) << error->toStdString();
+        EXPECT_EQ(w.inits, 1);
+        EXPECT_FALSE(w.sawButtonInInit);
+        EXPECT_TRUE(w.controls().empty());
+    }
+}
+
+TEST(SkinWindowTimers, RearmingAnIdRestartsItsPeriod) {
+    Bare<> bare;
+    auto& w = bare.window;
+    QElapsedTimer clock;
+    clock.start();
+    w.setTimer(7, 200ms);
+    QTest::qWait(100);
+    w.setTimer(7, 200ms);
+    const qint64 rearmedAt = clock.elapsed();
+    ASSERT_TRUE(WaitFor([&] { return !w.timers.empty(); }));
+    EXPECT_GE(clock.elapsed(), rearmedAt + 190);
+    EXPECT_EQ(w.timers, std::vector<int>{7});
+    // Timers repeat until stopped.
+    ASSERT_TRUE(WaitFor([&] { return w.timers.size() >= 2; }));
+    w.stopTimer(7);
+    EXPECT_FALSE(w.isTimerActive(7));
+}
+
+TEST(SkinWindowTimers, ControlTimersRaiseTimerNotificationsWithTheirId) {
+    Bare<> bare("<Window><Label name='l'/><Label name='v' virtualwnd='P'/></Window>");
+    auto& w = bare.window;
+    auto* clock = OnVirtualTime(w);
+    test::RecordingPump pump;
+    w.addVirtualWindow(QStringLiteral("P"), &pump);
+
+    w.setControlTimer(w.findControl(QStringLiteral("l")), 6, 50ms);
+    w.setControlTimer(w.findControl(QStringLiteral("v")), 28, 50ms);
+    w.setTimer(6, 30ms);  // a window timer with the same number is a different timer
+    clock->advance(50ms);
+    EXPECT_EQ(w.take(), (std::vector<test::Seen>{{"timer", "l", 6, 0}}));
+    EXPECT_EQ(pump.seen, (std::vector<test::Seen>{{"timer", "v", 28, 0}}));
+    EXPECT_EQ(w.timers, std::vector<int>{6});
+
+    w.stopControlTimer(w.findControl(QStringLiteral("l")), 6);
+    clock->advance(50ms);
+    EXPECT_TRUE(w.take().empty());
+    EXPECT_EQ(pump.seen.size(), 2u);
+}
+
+TEST(SkinWindowTimers, VirtualTimeRearmDelaysTheExpiry) {
+    Bare<> bare;
+    auto& w = bare.window;
+    auto* clock = OnVirtualTime(w);
+    w.setTimer(513, 500ms);
+    clock->advance(400ms);
+    w.setTimer(513, 500ms);
+    clock->advance(499ms);
+    EXPECT_TRUE(w.timers.empty());
+    clock->advance(1ms);
+    EXPECT_EQ(w.timers, std::vector<int>{513});
+}
+
+TEST(SkinWindowMessages, PostedFromOtherThreadsArriveInOrderOnTheMainThread) {
+    Bare<ThreadCheckingWindow> bare;
+    auto& w = bare.window;
+    constexpr int kPerThread = 1500;
+    HalvernHostWindow* host = w.hostWindow();
+    std::thread viaKit([&] {
+        for (int i = 0; i < kPerThread; ++i) w.post(UM_SHOW_DPI, 0, i);
+    });
+    std::thread viaAbi([host] {
+        for (int i = 0; i < kPerThread; ++i) host->post(host->context, UM_DRIVER_EVENT, 1, i);
+    });
+    viaKit.join();
+    viaAbi.join();
+    ASSERT_TRUE(WaitFor([&] { return w.messages.size() == 2 * kPerThread; }));
+    std::intptr_t nextDpi = 0, nextDriver = 0;
+    for (const kit::Message& m : w.messages) {
+        if (m.id == UM_SHOW_DPI) EXPECT_EQ(m.lParam, nextDpi++);
+        else if (m.id == UM_DRIVER_EVENT) EXPECT_EQ(m.lParam, nextDriver++);
+        else ADD_FAILURE() << m.id;
+    }
+    EXPECT_EQ(nextDpi, kPerThread);
+    EXPECT_EQ(nextDriver, kPerThread);
+    for (QThread* t : w.threads) ASSERT_EQ(t, QCoreApplication::instance()->thread());
+}
+
+TEST(SkinWindowMessages, TasksRunOnTheMainThreadInOrderWithMessages) {
+    Bare<ThreadCheckingWindow> bare;
+    auto& w = bare.window;
+    std::vector<std::string> order;
+    std::vector<QThread*> taskThreads;
+    std::thread other([&] {
+        for (int i = 0; i < 3; ++i) {
+            w.postTask([&, i] {
+                order.push_back("task " + std::to_string(i));
+                taskThreads.push_back(QThread::currentThread());
+            });
+            w.post(UM_SHOW_DPI, 0, i);
+        }
+    });
+    other.join();
+    ASSERT_TRUE(WaitFor([&] { return w.messages.size() == 3 && order.size() == 3; }));
+    EXPECT_EQ(order, (std::vector<std::string>{"task 0", "task 1", "task 2"}));
+    for (QThread* t : taskThreads) EXPECT_EQ(t, QCoreApplication::instance()->thread());
+    EXPECT_FALSE(w.postTask({}));
+    // Tasks never reach the window's message handling.
+    for (const kit::Message& m : w.messages) EXPECT_EQ(m.id, static_cast<std::uint32_t>(UM_SHOW_DPI));
+}
+
+TEST(SkinWindowMessages, SendIsSynchronousAndADetachedPortDropsPosts) {
+    Bare<> bare;
+    auto& w = bare.window;
+    EXPECT_TRUE(w.send(UM_ACTIVATE, 1, 2));
+    ASSERT_EQ(w.messages.size(), 1u);
+    EXPECT_EQ(w.messages[0].wParam, 1u);
+
+    kit::MessagePort port(&w);
+    EXPECT_TRUE(port.post({UM_ACTIVATE, 0, 0, {}}));
+    port.detach();
+    EXPECT_FALSE(port.post({UM_ACTIVATE, 0, 0, {}}));
+    port.hostWindow()->post(port.hostWindow()->context, UM_ACTIVATE, 0, 0);  // dropped, no crash
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.messages.size(), 2u);
+}
+
+TEST(SkinWindowModal, ShowModalReturnsTheResultGivenToCloseWindow) {
+    Bare<> bare("<Window size='200,100'><Button name='b'/></Window>");
+    auto& w = bare.window;
+    QTimer::singleShot(0, &w, [&] { w.closeWindow(5); });
+    EXPECT_EQ(w.showModal(), 5);
+    EXPECT_FALSE(w.isVisible());
+
+    // The window system's close gives 0.
+    QTimer::singleShot(0, &w, [&] { w.close(); });
+    EXPECT_EQ(w.showModal(), 0);
+}
+
+TEST(SkinWindowModal, CentresOverTheScreen) {
+    Bare<> bare("<Window size='200,100'/>");
+    auto& w = bare.window;
+    w.centerWindow();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_LE(std::abs(w.geometry().center().x() - area.center().x()), 1);
+    EXPECT_LE(std::abs(w.geometry().center().y() - area.center().y()), 1);
+}
+
+TEST(MenuWindow, ChoosingAnItemPostsItsCommandToTheOwner) {
+    test::SkinFolder folder;
+    folder.write("w.xml", "<Window/>");
+    folder.write("menu.xml", R"(<Menu>
+        <Item name="configuration" textkey="open_text" userdata="u1"/>
+        <Item name="hidden" text="H" visible="false"/>
+        <Item name="exit" text="Quit"/>
+      </Menu>)");
+    folder.write("lan.xml", "<Language><Text key='open_text'>Open</Text></Language>");
+    kit::Skin skin = folder.makeSkin();
+    ASSERT_FALSE(skin.loadLanguage(QStringLiteral("lan.xml")));
+    test::RecordingWindow w(skin, QStringLiteral("w.xml"));
+    w.create(kit::WindowKind::Dialog);
+
+    QString error;
+    auto menu = kit::MenuWindow::Create(skin, QStringLiteral("menu.xml"), &w, &error);
+    ASSERT_TRUE(menu) << error.toStdString();
+    EXPECT_EQ(menu->visibleItemCount(), 2);
+    ASSERT_TRUE(menu->findItem(QStringLiteral("configuration")));
+    EXPECT_EQ(menu->findItem(QStringLiteral("configuration"))->text(), QStringLiteral("Open"));
+    menu->findItem(QStringLiteral("configuration"))->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w.messages.size(), 1u);
+    const kit::Message& m = w.messages[0];
+    EXPECT_EQ(m.id, static_cast<std::uint32_t>(UM_MENU_COMMAND));
+    EXPECT_NE(m.wParam, 0u);
+    auto command = std::any_cast<std::shared_ptr<const kit::MenuCommand>>(m.payload);
+    EXPECT_EQ(command->name, QStringLiteral("configuration"));
+    EXPECT_EQ(command->userData, QStringLiteral("u1"));
+    EXPECT_EQ(command->text, QStringLiteral("Open"));
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(command.get()), m.wParam);
+
+    // A menu that outlives its owner drops the choice.
+    {
+        auto owner = std::make_unique<test::RecordingWindow>(skin, QStringLiteral("w.xml"));
+        owner->create(kit::WindowKind::Dialog);
+        auto orphan = kit::MenuWindow::Create(skin, QStringLiteral("menu.xml"), owner.get());
+        owner.reset();
+        orphan->findItem(QStringLiteral("exit"))->trigger();
+        QCoreApplication::processEvents();
+    }
+
+    folder.write("notmenu.xml", "<Window/>");
+    EXPECT_FALSE(kit::MenuWindow::Create(skin, QStringLiteral("notmenu.xml"), &w, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("<Menu>")));
+    EXPECT_FALSE(kit::MenuWindow::Create(skin, QStringLiteral("nothere.xml"), &w, &error));
+}
