@@ -146,7 +146,7 @@ bool CMainWnd::handleMessage(const kit::Message& m) {
     }
     for (std::uint32_t ignored : kIgnoredMessages)
         if (m.id == ignored) return true;
-    return false;
+    return options_.seams.onDeviceMessage && options_.seams.onDeviceMessage(m.id, m.wParam, m.lParam);
 }
 
 void CMainWnd::onTimer(int id) {
@@ -182,6 +182,7 @@ void CMainWnd::onTimer(int id) {
             stopTimer(id);
             Call(options_.seams.onBleSubscribe);
             break;
+        case CableSettleTimer: Call(options_.seams.onDeviceTimer, id); break;
         default: break;
     }
 }

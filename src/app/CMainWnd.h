@@ -33,6 +33,7 @@ enum MainWndTimer : int {
     ScrollSettingsTimer = 514,
     ChargingAnimationTimer = 515,
     BleSubscribeTimer = 516,
+    CableSettleTimer = 517,  // the device link's own: an attached cable settles
 };
 
 class CMainWnd : public kit::SkinWindow {

@@ -36,6 +36,11 @@ struct MainWndSeams {
     std::function<void()> onWirelessTimeout;              // the receiver went quiet
     std::function<void()> onBleSubscribe;                 // subscribe to the mouse's notifications
     std::function<void()> stopReaders;                    // stop and join the reader threads
+    // The device link's own messages (its readers', Bluetooth LE notifications) and
+    // timers (the cable settling, CableSettleTimer): handed over when the main window
+    // does not handle them itself. The message slot returns whether it took it.
+    std::function<bool(std::uint32_t id, std::uintptr_t wParam, std::intptr_t lParam)> onDeviceMessage;
+    std::function<void(int id)> onDeviceTimer;
 
     // Apply worker: hand it one apply request.
     std::function<void()> postApplyNow;

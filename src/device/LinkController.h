@@ -83,8 +83,11 @@ public:
     void RefreshLinks();
 
     // Timers 512 (2.4 GHz watchdog), 516 (Bluetooth LE subscription) and 517 (cable
-    // settled). Returns false for other ids.
+    // settled), each killed first. Returns false for other ids.
     bool onTimer(int id);
+
+    // What timer 516 starts: notifications of the connected Bluetooth LE mouse.
+    void SubscribeBleNotifications();
 
     // A value notification of the Bluetooth LE mouse (any thread).
     void onBleNotification(std::span<const std::uint8_t> value);
@@ -109,7 +112,6 @@ private:
     void CableAttached();
     void CableSettled();
     void CableDetached();
-    void SubscribeBleNotifications();
     // The event table's rows shared by both dispatchers; battery events are not here.
     void DispatchCommon(DeviceEvent event, Link source);
     void ReceiverBatteryEvent(DeviceEvent event);

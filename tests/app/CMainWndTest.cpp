@@ -47,6 +47,12 @@ protected:
         s.onWirelessTimeout = [this] { calls.push_back("onWirelessTimeout"); };
         s.onBleSubscribe = [this] { calls.push_back("onBleSubscribe"); };
         s.postApplyNow = [this] { calls.push_back("postApplyNow"); };
+        s.onDeviceMessage = [this](std::uint32_t id, std::uintptr_t w, std::intptr_t l) {
+            if (id != HALVERN_WM_USER + 530) return false;
+            calls.push_back("onDeviceMessage " + std::to_string(w) + " " + std::to_string(l));
+            return true;
+        };
+        s.onDeviceTimer = [this](int id) { calls.push_back("onDeviceTimer " + std::to_string(id)); };
         options.trayAvailable = [withTray] { return withTray; };
         window = std::make_unique<CMainWnd>(useSkin ? *useSkin : skin, std::move(options));
         raw = window.get();
@@ -293,6 +299,16 @@ TEST_F(MainWindow, MessagesThatMeanNothingAreStillTaken) {
         EXPECT_TRUE(window->send(id)) << id;
     EXPECT_FALSE(window->send(HALVERN_WM_USER + 2000));
     EXPECT_TRUE(calls.empty());
+}
+
+TEST_F(MainWindow, TheDeviceLinksOwnMessagesAndTimersAreHandedOver) {
+    open();
+    EXPECT_TRUE(window->send(HALVERN_WM_USER + 530, 7, 9));
+    EXPECT_FALSE(window->send(HALVERN_WM_USER + 2000));
+    window->setTimer(CableSettleTimer, 1000ms);
+    clock->advance(1000ms);
+    // The device link kills its timer itself.
+    EXPECT_EQ(calls, (std::vector<std::string>{"onDeviceMessage 7 9", "onDeviceTimer 517"}));
 }
 
 TEST_F(MainWindow, ApplyDebounceTimerTurnsARunOfChangesIntoOneApplyRequest) {
