@@ -87,6 +87,8 @@ public:
     void requestApply(const MouseProfile& current, bool full = false);
     // Queues lastApplied = a snapshot of `profile`, taken now. Main thread.
     void adoptAsApplied(const MouseProfile& profile);
+    // Makes the next apply that runs a full one, without asking for an apply.
+    void markFullApply();
     // Lets the send in progress finish, drops the rest and ends the thread; returns once
     // the thread has ended. Main thread; a second call does nothing.
     void quit();
