@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <system_error>
 
@@ -41,6 +42,25 @@ bool WriteAll(int fd, std::span<const std::byte> data) {
 }
 
 std::string Quote(const std::filesystem::path& p) { return p.string(); }
+
+// The kernel's own limit on links followed in one lookup.
+constexpr int kMaxLinkHops = 40;
+
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+    std::filesystem::path dir = file.parent_path();
+    return dir.empty() ? std::filesystem::path(".") : dir;
+}
+
+// The writer's temporary files are this prefix and mkstemp's six letters and digits.
+std::string TemporaryPrefix(const std::filesystem::path& file) { return "." + file.filename().string() + ".tmp-"; }
+
+// Root replacing someone else's file hands the new one back to its owner, who could
+// otherwise no longer save it. Where even root may not (a squashed network share), the
+// file stays root's: the data is written all the same.
+void KeepOwner(int fd, const struct stat& old) {
+    if (::geteuid() != 0) return;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) return;
+}
 
 }  // namespace
 
@@ -80,16 +100,56 @@ FileContents ReadFileBytes(const std::filesystem::path& path, std::uintmax_t max
     return out;
 }
 
+LinkTarget FollowLinks(const std::filesystem::path& path) {
+    std::filesystem::path current = path;
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {current, {}};
+        char buffer[PATH_MAX];
+        ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
+        if (n < 0) return {current, Quote(path) + ": " + ErrnoText(errno)};
+        if (static_cast<std::size_t>(n) == sizeof buffer)
+            return {current, Quote(path) + ": " + ErrnoText(ENAMETOOLONG)};
+        std::filesystem::path next(std::string(buffer, static_cast<std::size_t>(n)));
+        // Not normalised: ".." after a linked folder must mean what the kernel takes it to.
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return {{}, Quote(path) + ": " + ErrnoText(ELOOP)};
+}
+
+std::optional<std::string> WhyNotReplaceable(const std::filesystem::path& target) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0) {
+        if (errno == ENOENT) return std::nullopt;
+        return ErrnoText(errno);
+    }
+    if (S_ISDIR(st.st_mode)) return "is a folder";
+    if (!S_ISREG(st.st_mode)) return "not a regular file";
+    // Opening it asks the kernel, which knows what a check of the mode bits by hand would
+    // miss: ACLs, capabilities, read-only mounts, immutable files. Nothing is written.
+    Fd fd(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) return ErrnoText(errno);
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return "not a regular file";
+    return std::nullopt;
+}
+
 std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path,
                                                std::span<const std::span<const std::byte>> pieces) {
-    std::filesystem::path dir = path.parent_path();
-    if (dir.empty()) dir = ".";
-    std::string tmpl = (dir / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
-    Fd fd(::mkstemp(tmpl.data()));
+    LinkTarget target = FollowLinks(path);
+    if (!target.error.empty()) return target.error;
+    if (auto why = WhyNotReplaceable(target.path)) return Quote(path) + ": cannot write: " + *why;
+
+    std::string tmpl = (FolderOf(target.path) / (TemporaryPrefix(target.path) + "XXXXXX")).string();
+    Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
     if (fd.get() < 0) return Quote(path) + ": cannot write: " + ErrnoText(errno);
-    // mkstemp creates the file private; give it the mode of the file it replaces.
+    // mkstemp creates the file private; give it the owner and mode of the file it replaces.
     struct stat old {};
-    ::fchmod(fd.get(), ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    if (::stat(target.path.c_str(), &old) == 0) {
+        KeepOwner(fd.get(), old);
+        ::fchmod(fd.get(), old.st_mode & 07777);
+    } else {
+        ::fchmod(fd.get(), 0644);
+    }
 
     auto fail = [&](int error) {
         ::unlink(tmpl.c_str());
@@ -99,10 +159,10 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
         if (!WriteAll(fd.get(), piece)) return fail(errno);
     if (::fsync(fd.get()) != 0) return fail(errno);
     if (::close(fd.release()) != 0) return fail(errno);
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) return fail(errno);
+    if (::rename(tmpl.c_str(), target.path.c_str()) != 0) return fail(errno);
 
     // Make the rename itself durable; a failure here leaves a complete file either way.
-    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd dirFd(::open(FolderOf(target.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() >= 0) ::fsync(dirFd.get());
     return std::nullopt;
 }

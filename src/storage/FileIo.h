@@ -24,12 +24,30 @@ struct FileContents {
 // Reads a whole file, at most maxBytes of it (a hostile file may be huge).
 FileContents ReadFileBytes(const std::filesystem::path& path, std::uintmax_t maxBytes);
 
-// Replaces `path` with the concatenated pieces so that the old file stays whole until
-// the new one is complete on disk: a temporary file in the same folder is written,
-// flushed and renamed over the old one. Returns an error message, or nullopt.
+// Replaces the file `path` names with the concatenated pieces so that the old file stays
+// whole until the new one is complete on disk: a temporary file beside it is written,
+// flushed and renamed over it, keeping the old file's mode and owner. A symbolic link
+// (or a chain of them) is written through: its final target is replaced and the link
+// stays; a dangling link creates its target. An existing target that is not a regular
+// file (a device, a pipe, a folder) is refused, and so is one this process may not open
+// for writing, as a plain write would be. Returns an error message, or nullopt.
 std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path,
                                                std::span<const std::span<const std::byte>> pieces);
 std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path, std::span<const std::byte> data);
+
+struct LinkTarget {
+    std::filesystem::path path;  // the first path on the chain that is not a link
+    std::string error;           // set when the chain could not be followed (a loop)
+};
+
+// Follows `path` through symbolic links, relative targets taken from the link's folder.
+// The result need not exist.
+LinkTarget FollowLinks(const std::filesystem::path& path);
+
+// Why the atomic writer must not replace `target` (a path that is no link), as a short
+// cause: it exists and is not a regular file, or this process may not write it. Nullopt
+// when it may, which includes a target that does not exist yet.
+std::optional<std::string> WhyNotReplaceable(const std::filesystem::path& target);
 
 // Keeps a file that is about to be replaced: renames it to "<name>.bad", or
 // "<name>.bad.N" when that exists already. Returns the new path, or nullopt.

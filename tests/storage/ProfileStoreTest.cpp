@@ -1,15 +1,14 @@
 #include "storage/ProfileStore.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-
 #include <cstring>
 
 #include "storage/MacroStore.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 namespace halvern {
@@ -166,22 +165,6 @@ TEST_F(ProfileStoreTest, ASecondRepairDoesNotOverwriteTheFirstBackup) {
     EXPECT_EQ(test::ReadAll(*r.keptAs), (std::vector<unsigned char>{4, 5}));
 }
 
-// Caps the size of files this process may write, so a save fails part-way through as
-// it would on a full disk (and works for root, whom permissions do not stop).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-private:
-    rlimit saved_{};
-};
-
 TEST_F(ProfileStoreTest, AFailedSaveLeavesThePreviousStoreWholeAndSaysWhy) {
     auto original = MakeFile(0, {u"Keep me"});
     Put(original);
@@ -189,13 +172,11 @@ TEST_F(ProfileStoreTest, AFailedSaveLeavesThePreviousStoreWholeAndSaysWhy) {
     store.load(kAddProfile);
     store.append(MouseProfile::Create(u"New"));
 
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     std::optional<std::string> error;
     {
-        FileSizeLimit limit(kHeader + kRecord + 1000);
+        test::DiskFullAfter full(kHeader + kRecord + 1000);
         error = store.save();
     }
-    std::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(error);
     EXPECT_NE(error->find("pro.data"), std::string::npos) << *error;
     EXPECT_EQ(test::ReadAll(file()), original);
@@ -211,7 +192,7 @@ TEST_F(ProfileStoreTest, ASaveKilledHalfwayLeavesThePreviousStoreWhole) {
         ProfileStore store(folder());
         store.load(kAddProfile);
         for (int i = 0; i < 5; ++i) store.append(MouseProfile::Create(u"More"));
-        FileSizeLimit limit(kHeader + kRecord * 3);  // the kernel kills the writer mid-file
+        test::FileSizeLimit limit(kHeader + kRecord * 3);  // the kernel kills the writer mid-file
         store.save();
         _exit(0);
     }
