@@ -81,15 +81,19 @@ std::u16string MacroStore::uniqueName(std::u16string_view base) const {
     return MakeUniqueName(base, kMacroNameUnits - 1, [this](std::u16string_view n) { return nameExists(n); });
 }
 
-MacroRecord& MacroStore::createMacro(std::u16string_view addMacroText, std::optional<std::string>* saveError) {
+CreatedMacro MacroStore::createMacro(std::u16string_view addMacroText) {
     std::u16string base = std::u16string(addMacroText) + AsciiToUtf16(std::to_string(macros_.size() + 1));
     auto macro = std::make_unique<MacroRecord>();
     macro->setName(uniqueName(base));
-    MacroRecord& ref = *macro;
+    MacroRecord* created = macro.get();
     append(std::move(macro));
-    auto error = save();
-    if (saveError) *saveError = std::move(error);
-    return ref;
+    if (auto error = save()) {
+        // A macro the store does not hold would vanish at the next start, and profiles
+        // could refer to it meanwhile.
+        macros_.pop_back();
+        return {nullptr, std::move(*error)};
+    }
+    return {created, {}};
 }
 
 }  // namespace halvern

@@ -21,6 +21,12 @@ struct MacroMatch {
     bool sameActions = false;   // its count and steps equal the button entry's copy
 };
 
+struct CreatedMacro {
+    MacroRecord* macro = nullptr;  // in the list and on disk; null when the save failed
+    std::string error;             // why the save failed
+    bool ok() const { return macro != nullptr; }
+};
+
 class MacroStore {
 public:
     using List = std::vector<std::unique_ptr<MacroRecord>>;
@@ -54,8 +60,9 @@ public:
     void remove(std::size_t position);
 
     // A new empty macro named addMacroText + (count + 1), made unique; appended and the
-    // store saved. saveError receives the save's failure, if any.
-    MacroRecord& createMacro(std::u16string_view addMacroText, std::optional<std::string>* saveError = nullptr);
+    // store saved. When the save fails the macro is taken out again, so the list stays
+    // what the file holds.
+    [[nodiscard]] CreatedMacro createMacro(std::u16string_view addMacroText);
 
     // A name that no macro bears yet, from base by the "%s_%d" rule, fitting 23 units.
     std::u16string uniqueName(std::u16string_view base) const;

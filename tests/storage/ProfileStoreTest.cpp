@@ -218,7 +218,7 @@ TEST_F(ProfileStoreTest, SaveWritesNoTemporaryFilesBehind) {
 
 TEST_F(ProfileStoreTest, ResynchroniseRefreshesCopiesAndResetsOrphans) {
     MacroStore macros(folder());
-    MacroRecord& kept = macros.createMacro(u"Macro");  // Macro1
+    MacroRecord& kept = *macros.createMacro(u"Macro").macro;  // Macro1
     kept.actionCount = 2;
     kept.actions[0] = {0x04, 1, 10};
     kept.actions[1] = {0x04, 2, 10};
