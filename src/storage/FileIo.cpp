@@ -62,6 +62,31 @@ void KeepOwner(int fd, const struct stat& old) {
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) return;
 }
 
+// Copies `from` to `to`, which must not exist; a part-written copy is removed. Returns
+// 0 or the errno of the step that failed.
+int CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (in.get() < 0 || ::fstat(in.get(), &st) != 0) return errno;
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
+    if (out.get() < 0) return errno;
+    auto fail = [&](int error) {
+        ::unlink(to.c_str());
+        return error;
+    };
+    std::byte buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail(errno);
+        if (n == 0) break;
+        if (!WriteAll(out.get(), std::span(buffer, static_cast<std::size_t>(n)))) return fail(errno);
+    }
+    if (::fsync(out.get()) != 0) return fail(errno);
+    if (::close(out.release()) != 0) return fail(errno);
+    return 0;
+}
+
 }  // namespace
 
 std::string ErrnoText(int error) { return std::generic_category().message(error); }
@@ -172,17 +197,20 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
     return WriteFileAtomically(path, pieces);
 }
 
-std::optional<std::filesystem::path> MoveAside(const std::filesystem::path& path) {
-    std::error_code ec;
-    std::filesystem::path target = path;
-    target += ".bad";
-    for (int n = 1; std::filesystem::symlink_status(target, ec).type() != std::filesystem::file_type::not_found; ++n) {
-        if (n > 1000) return std::nullopt;
-        target = path;
-        target += ".bad." + std::to_string(n);
+std::optional<std::filesystem::path> KeepCopy(const std::filesystem::path& path) {
+    for (int n = 0; n <= 1000; ++n) {
+        std::filesystem::path copy = path;
+        copy += n == 0 ? std::string(".bad") : ".bad." + std::to_string(n);
+        // A second name for the same bytes costs no space, which matters when the disk is
+        // full; the writer only ever renames over `path`, so the copy stays as it is now.
+        if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, copy.c_str(), AT_SYMLINK_FOLLOW) == 0) return copy;
+        if (errno == EEXIST) continue;
+        // No hard links here (another file system, a FAT stick, protected links): copy.
+        int error = CopyToNewFile(path, copy);
+        if (error == 0) return copy;
+        if (error != EEXIST) return std::nullopt;
     }
-    if (::rename(path.c_str(), target.c_str()) != 0) return std::nullopt;
-    return target;
+    return std::nullopt;
 }
 
 void EnsureDirectory(const std::filesystem::path& dir) {

@@ -49,9 +49,11 @@ LinkTarget FollowLinks(const std::filesystem::path& path);
 // when it may, which includes a target that does not exist yet.
 std::optional<std::string> WhyNotReplaceable(const std::filesystem::path& target);
 
-// Keeps a file that is about to be replaced: renames it to "<name>.bad", or
-// "<name>.bad.N" when that exists already. Returns the new path, or nullopt.
-std::optional<std::filesystem::path> MoveAside(const std::filesystem::path& path);
+// Keeps the current contents of a file that is about to be replaced, as "<name>.bad",
+// or "<name>.bad.N" when that exists already; the file itself stays in place, so a
+// replacement that fails loses nothing. Returns the copy's path, or nullopt when no copy
+// could be made.
+std::optional<std::filesystem::path> KeepCopy(const std::filesystem::path& path);
 
 // Creates the folder when no directory of that name exists; failures are left to the
 // write that follows, which reports them.

@@ -40,8 +40,9 @@ public:
     explicit MacroStore(std::filesystem::path modelFolder);
 
     // Reads the list. A missing file gives an empty list; a malformed one is repaired
-    // (partial last record dropped, counts and names made safe), its original kept
-    // beside it as "macro.data.bad", and the repaired list saved.
+    // (partial last record dropped, counts and names made safe), a copy of its original
+    // kept beside it as "macro.data.bad", and the repaired list saved; the original stays
+    // in place until that save succeeds.
     StoreLoadResult load();
 
     // Rewrites the whole file; the previous file survives a failed write.

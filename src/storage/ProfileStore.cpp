@@ -64,11 +64,13 @@ StoreLoadResult ProfileStore::load(std::u16string_view addProfileText) {
     }
     if (result.problems.empty()) return result;
 
-    // Keep the user's original before anything overwrites it.
+    // Keep a copy of the user's original before anything replaces it.
     result.outcome = StoreLoadResult::Outcome::Repaired;
-    result.keptAs = MoveAside(filePath());
+    result.keptAs = KeepCopy(filePath());
     if (result.keptAs) result.saveError = save();
-    else result.problems.push_back("the original could not be kept aside: " + filePath().string());
+    else
+        result.problems.push_back("no copy of the original could be kept, so the repair was not saved: " +
+                                  filePath().string());
     return result;
 }
 

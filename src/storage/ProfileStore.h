@@ -35,7 +35,8 @@ public:
     // addProfileText) and is saved. A malformed file (short header, partial last
     // record, no profiles, selected index out of range, unterminated names, step counts
     // above 160) is repaired so that there is at least one profile and a valid index;
-    // the original is kept beside it as "pro.data.bad" and the repaired store saved.
+    // a copy of the original is kept beside it as "pro.data.bad" and the repaired store
+    // saved; the original stays in place until that save succeeds.
     StoreLoadResult load(std::u16string_view addProfileText);
 
     // Rewrites the whole file; the previous file survives a failed write.

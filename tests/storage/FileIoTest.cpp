@@ -1,5 +1,5 @@
-// What the atomic writer leaves on disk: a write through links, onto things that are not
-// files, by a user who may not write, or killed part-way.
+// What the file layer leaves on disk: a write through links, onto things that are not
+// files, by a user who may not write, or killed part-way; the copy a repair keeps.
 #include "storage/FileIo.h"
 
 #include <gtest/gtest.h>
@@ -215,6 +215,47 @@ TEST(AtomicWrite, TheReplacementKeepsTheModeAndForRootTheOwner) {
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_gid, 65534u);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+TEST(KeepCopy, TheOriginalStaysInPlaceAndItsCopyOutlivesTheNextReplacement) {
+    test::TempDir dir;
+    const fs::path store = dir / "store";
+    PutText(store, "one");
+    EXPECT_EQ(KeepCopy(store), dir / "store.bad");
+    EXPECT_EQ(Text(store), "one");
+    ASSERT_FALSE(WriteFileAtomically(store, Bytes("two")));
+    EXPECT_EQ(Text(dir / "store.bad"), "one");
+
+    EXPECT_EQ(KeepCopy(store), dir / "store.bad.1");
+    EXPECT_EQ(Text(dir / "store.bad.1"), "two");
+    EXPECT_EQ(Text(dir / "store.bad"), "one");
+
+    EXPECT_FALSE(KeepCopy(dir / "none"));
+    EXPECT_FALSE(fs::exists(dir / "none.bad"));
+}
+
+TEST(KeepCopy, AFileOnAnotherFileSystemIsCopiedByItsContents) {
+    test::TempDir dir;
+    std::string elsewhere = "/dev/shm/halvern-test-XXXXXX";
+    int fd = ::mkstemp(elsewhere.data());
+    if (fd < 0) GTEST_SKIP() << "no /dev/shm";
+    ::close(fd);
+    struct Remove {
+        std::string path;
+        ~Remove() { ::unlink(path.c_str()); }
+    } cleanup{elsewhere};
+    if (LinkStat(elsewhere).st_dev == LinkStat(dir.path()).st_dev)
+        GTEST_SKIP() << "/dev/shm is no file system of its own";
+    PutText(elsewhere, "far away");
+    ::chmod(elsewhere.c_str(), 0640);
+    fs::create_symlink(elsewhere, dir / "store");
+
+    ASSERT_EQ(KeepCopy(dir / "store"), dir / "store.bad");
+    struct stat copy = LinkStat(dir / "store.bad");
+    EXPECT_TRUE(S_ISREG(copy.st_mode));
+    EXPECT_EQ(copy.st_mode & 0777, 0640u);
+    EXPECT_EQ(Text(dir / "store.bad"), "far away");
+    EXPECT_TRUE(fs::is_symlink(dir / "store"));
 }
 
 }  // namespace

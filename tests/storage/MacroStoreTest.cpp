@@ -83,6 +83,25 @@ TEST_F(MacroStoreTest, AMacroWhoseSaveFailsIsTakenBackAndTheFailureReported) {
     EXPECT_EQ(next.macro, &store.at(47));
 }
 
+TEST_F(MacroStoreTest, ARepairThatCannotBeSavedLeavesTheOriginalInPlace) {
+    MacroStore writer(folder());
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(writer.createMacro(u"Macro").ok());
+    auto damaged = test::ReadAll(file());
+    damaged.resize(damaged.size() - 10);
+    test::WriteAll(file(), damaged);
+
+    StoreLoadResult r;
+    {
+        test::DiskFullAfter full(100);
+        r = MacroStore(folder()).load();
+    }
+    EXPECT_EQ(r.outcome, StoreLoadResult::Outcome::Repaired);
+    ASSERT_TRUE(r.saveError);
+    EXPECT_EQ(test::ReadAll(file()), damaged) << "the store must not go missing";
+    ASSERT_TRUE(r.keptAs);
+    EXPECT_EQ(test::ReadAll(*r.keptAs), damaged);
+}
+
 TEST_F(MacroStoreTest, CreatedNamesSkipTakenOnesAndFitTwentyThreeUnits) {
     MacroStore store(folder());
     auto taken = std::make_unique<MacroRecord>();

@@ -216,6 +216,31 @@ TEST_F(ProfileStoreTest, SaveWritesNoTemporaryFilesBehind) {
     EXPECT_EQ(names, std::vector<std::string>{"pro.data"});
 }
 
+TEST_F(ProfileStoreTest, ARepairThatCannotBeSavedLeavesTheOriginalInPlace) {
+    auto damaged = MakeFile(0, {u"Keep me", u"And me"});
+    damaged.resize(damaged.size() - 100);
+    Put(damaged);
+    StoreLoadResult r;
+    {
+        test::DiskFullAfter full(1000);
+        r = ProfileStore(folder()).load(kAddProfile);
+    }
+    EXPECT_EQ(r.outcome, StoreLoadResult::Outcome::Repaired);
+    ASSERT_TRUE(r.saveError);
+    EXPECT_EQ(test::ReadAll(file()), damaged) << "the store must not go missing";
+    ASSERT_TRUE(r.keptAs);
+    EXPECT_EQ(test::ReadAll(*r.keptAs), damaged);
+
+    // With room again, the next start repairs it after all, and the first copy stays.
+    ProfileStore store(folder());
+    auto again = store.load(kAddProfile);
+    EXPECT_EQ(again.outcome, StoreLoadResult::Outcome::Repaired);
+    EXPECT_FALSE(again.saveError);
+    EXPECT_EQ(store.size(), 1u);
+    EXPECT_EQ(store.at(0).nameText(), u"Keep me");
+    EXPECT_EQ(test::ReadAll(file().string() + ".bad"), damaged);
+}
+
 TEST_F(ProfileStoreTest, ResynchroniseRefreshesCopiesAndResetsOrphans) {
     MacroStore macros(folder());
     MacroRecord& kept = *macros.createMacro(u"Macro").macro;  // Macro1
