@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <string_view>
 #include <system_error>
 
 namespace halvern {
@@ -53,6 +55,16 @@ std::filesystem::path FolderOf(const std::filesystem::path& file) {
 
 // The writer's temporary files are this prefix and mkstemp's six letters and digits.
 std::string TemporaryPrefix(const std::filesystem::path& file) { return "." + file.filename().string() + ".tmp-"; }
+
+bool IsTemporaryName(std::string_view name, std::string_view prefix) {
+    constexpr std::size_t kRandomLetters = 6;
+    if (name.size() != prefix.size() + kRandomLetters || !name.starts_with(prefix)) return false;
+    name.remove_prefix(prefix.size());
+    // ASCII only, whatever the locale says a letter is.
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
 
 // Root replacing someone else's file hands the new one back to its owner, who could
 // otherwise no longer save it. Where even root may not (a squashed network share), the
@@ -195,6 +207,18 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
 std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path, std::span<const std::byte> data) {
     std::span<const std::byte> pieces[] = {data};
     return WriteFileAtomically(path, pieces);
+}
+
+std::vector<std::filesystem::path> RemoveTemporaryLeftovers(const std::filesystem::path& path) {
+    std::vector<std::filesystem::path> removed;
+    const std::string prefix = TemporaryPrefix(path);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(FolderOf(path), ec), end; !ec && it != end; it.increment(ec)) {
+        if (!IsTemporaryName(it->path().filename().string(), prefix)) continue;
+        if (it->symlink_status(ec).type() != std::filesystem::file_type::regular) continue;
+        if (std::filesystem::remove(it->path(), ec)) removed.push_back(it->path());
+    }
+    return removed;
 }
 
 std::optional<std::filesystem::path> KeepCopy(const std::filesystem::path& path) {

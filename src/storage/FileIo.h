@@ -49,6 +49,12 @@ LinkTarget FollowLinks(const std::filesystem::path& path);
 // when it may, which includes a target that does not exist yet.
 std::optional<std::string> WhyNotReplaceable(const std::filesystem::path& target);
 
+// Removes the temporary files that writes of `path` left behind when the process died
+// part-way: exactly the ".NAME.tmp-XXXXXX" regular files beside it, nothing else. Only
+// the process that owns the file may call this, since another's write in progress looks
+// the same. Returns the paths removed.
+std::vector<std::filesystem::path> RemoveTemporaryLeftovers(const std::filesystem::path& path);
+
 // Keeps the current contents of a file that is about to be replaced, as "<name>.bad",
 // or "<name>.bad.N" when that exists already; the file itself stays in place, so a
 // replacement that fails loses nothing. Returns the copy's path, or nullopt when no copy

@@ -10,9 +10,10 @@ namespace halvern {
 
 MacroStore::MacroStore(std::filesystem::path modelFolder) : folder_(std::move(modelFolder)) {}
 
-StoreLoadResult MacroStore::load() {
+StoreLoadResult MacroStore::load(Leftovers leftovers) {
     StoreLoadResult result;
     macros_.clear();
+    if (leftovers == Leftovers::Remove) result.leftoversRemoved = RemoveTemporaryLeftovers(filePath());
     FileContents file = ReadFileBytes(filePath(), kMaxFileBytes);
     if (!file.exists) {
         result.outcome = StoreLoadResult::Outcome::Missing;

@@ -42,8 +42,9 @@ public:
     // Reads the list. A missing file gives an empty list; a malformed one is repaired
     // (partial last record dropped, counts and names made safe), a copy of its original
     // kept beside it as "macro.data.bad", and the repaired list saved; the original stays
-    // in place until that save succeeds.
-    StoreLoadResult load();
+    // in place until that save succeeds. Temporary files that saves cut short left beside
+    // the store are removed first, unless `leftovers` is Keep.
+    StoreLoadResult load(Leftovers leftovers = Leftovers::Remove);
 
     // Rewrites the whole file; the previous file survives a failed write.
     std::optional<std::string> save() const;

@@ -13,10 +13,11 @@ ProfileStore::ProfileStore(std::filesystem::path modelFolder)
 
 void ProfileStore::resetHeader() { header_.assign(kHeaderSize, std::byte{0}); }
 
-StoreLoadResult ProfileStore::load(std::u16string_view addProfileText) {
+StoreLoadResult ProfileStore::load(std::u16string_view addProfileText, Leftovers leftovers) {
     StoreLoadResult result;
     profiles_.clear();
     resetHeader();
+    if (leftovers == Leftovers::Remove) result.leftoversRemoved = RemoveTemporaryLeftovers(filePath());
 
     const std::uintmax_t cap = kHeaderSize + kMaxProfiles * MouseProfile::kSize;
     FileContents file = ReadFileBytes(filePath(), cap);

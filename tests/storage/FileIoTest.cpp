@@ -1,5 +1,6 @@
 // What the file layer leaves on disk: a write through links, onto things that are not
-// files, by a user who may not write, or killed part-way; the copy a repair keeps.
+// files, or by a user who may not write; the leftovers of a killed save and what is
+// cleaned after it; the copy a repair keeps.
 #include "storage/FileIo.h"
 
 #include <gtest/gtest.h>
@@ -215,6 +216,41 @@ TEST(AtomicWrite, TheReplacementKeepsTheModeAndForRootTheOwner) {
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_gid, 65534u);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+TEST(TemporaryLeftovers, OnlyTheWritersOwnLeftoversBesideTheFileAreRemoved) {
+    test::TempDir dir;
+    const fs::path store = dir / "store";
+    PutText(store, "old");
+    for (int i = 0; i < 2; ++i) KilledPartWay([&] { WriteFileAtomically(store, Bytes(kLarge)); }, 1000);
+    const auto withLeftovers = Names(dir.path());
+    ASSERT_EQ(withLeftovers.size(), 3u);
+
+    const std::vector<std::string> lookAlikes = {
+        ".store.tmp-abc12", ".store.tmp-abc1234", ".store.tmp-abc12!", "store.tmp-abc123",
+        ".other.tmp-abc123", ".store.bad", "store.bad", ".store.tmp-",
+    };
+    for (const auto& name : lookAlikes) PutText(dir / name, "not ours");
+    fs::create_directories(dir / ".store.tmp-dir123");
+    PutText(dir / "outside", "not ours");
+    fs::create_symlink("outside", dir / ".store.tmp-lnk123");
+    fs::create_directories(dir / "sub");
+    PutText(dir / "sub/.store.tmp-abc123", "not ours");
+    auto expected = Names(dir.path());
+    expected.erase(std::remove_if(expected.begin(), expected.end(),
+                                  [&](const std::string& n) {
+                                      return n != "store" &&
+                                             std::count(withLeftovers.begin(), withLeftovers.end(), n) > 0;
+                                  }),
+                   expected.end());
+
+    std::vector<fs::path> removed = RemoveTemporaryLeftovers(store);
+    EXPECT_EQ(removed.size(), 2u);
+    EXPECT_EQ(Names(dir.path()), expected);
+    EXPECT_EQ(Text(store), "old");
+    EXPECT_EQ(Text(dir / "outside"), "not ours");
+    EXPECT_TRUE(fs::exists(dir / "sub/.store.tmp-abc123"));
+    EXPECT_TRUE(RemoveTemporaryLeftovers(dir / "no-such-folder/store").empty());
 }
 
 TEST(KeepCopy, TheOriginalStaysInPlaceAndItsCopyOutlivesTheNextReplacement) {

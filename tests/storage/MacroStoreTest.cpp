@@ -102,6 +102,21 @@ TEST_F(MacroStoreTest, ARepairThatCannotBeSavedLeavesTheOriginalInPlace) {
     EXPECT_EQ(test::ReadAll(*r.keptAs), damaged);
 }
 
+TEST_F(MacroStoreTest, LoadingRemovesTheStoresOwnTemporaryLeftoversOnly) {
+    MacroStore writer(folder());
+    ASSERT_TRUE(writer.createMacro(u"Macro").ok());
+    test::WriteAll(folder() / ".macro.data.tmp-Ab3xY9", {1, 2});
+    test::WriteAll(folder() / ".pro.data.tmp-Ab3xY9", {1, 2});
+
+    MacroStore store(folder());
+    auto r = store.load();
+    EXPECT_EQ(r.outcome, StoreLoadResult::Outcome::Loaded);
+    EXPECT_EQ(r.leftoversRemoved, std::vector<std::filesystem::path>{folder() / ".macro.data.tmp-Ab3xY9"});
+    EXPECT_FALSE(std::filesystem::exists(folder() / ".macro.data.tmp-Ab3xY9"));
+    EXPECT_TRUE(std::filesystem::exists(folder() / ".pro.data.tmp-Ab3xY9"));
+    EXPECT_EQ(store.size(), 1u);
+}
+
 TEST_F(MacroStoreTest, CreatedNamesSkipTakenOnesAndFitTwentyThreeUnits) {
     MacroStore store(folder());
     auto taken = std::make_unique<MacroRecord>();

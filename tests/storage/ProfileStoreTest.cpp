@@ -38,6 +38,7 @@ protected:
         std::filesystem::create_directories(folder());
         test::WriteAll(file(), bytes);
     }
+    static void PutText(const std::filesystem::path& path) { test::WriteAll(path, {'x'}); }
 
     test::TempDir dir_;
 };
@@ -239,6 +240,39 @@ TEST_F(ProfileStoreTest, ARepairThatCannotBeSavedLeavesTheOriginalInPlace) {
     EXPECT_EQ(store.size(), 1u);
     EXPECT_EQ(store.at(0).nameText(), u"Keep me");
     EXPECT_EQ(test::ReadAll(file().string() + ".bad"), damaged);
+}
+
+TEST_F(ProfileStoreTest, LoadingRemovesWhatKilledSavesLeftUnlessAnotherProgramOwnsTheStore) {
+    auto original = MakeFile(0, {u"Keep me"});
+    Put(original);
+    for (int i = 0; i < 2; ++i) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ProfileStore store(folder());
+            store.load(kAddProfile, Leftovers::Keep);
+            test::FileSizeLimit limit(kHeader);
+            store.save();
+            _exit(0);
+        }
+        waitpid(child, nullptr, 0);
+    }
+    PutText(folder() / ".macro.data.tmp-abc123");  // the other store's: its own load clears it
+    ASSERT_EQ(std::distance(std::filesystem::directory_iterator(folder()), {}), 4);
+
+    ProfileStore reader(folder());
+    EXPECT_TRUE(reader.load(kAddProfile, Leftovers::Keep).leftoversRemoved.empty());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder()), {}), 4);
+
+    ProfileStore owner(folder());
+    auto r = owner.load(kAddProfile);
+    EXPECT_EQ(r.outcome, StoreLoadResult::Outcome::Loaded);
+    EXPECT_EQ(r.leftoversRemoved.size(), 2u);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder())) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".macro.data.tmp-abc123", "pro.data"}));
+    EXPECT_EQ(test::ReadAll(file()), original);
 }
 
 TEST_F(ProfileStoreTest, ResynchroniseRefreshesCopiesAndResetsOrphans) {
