@@ -1,6 +1,6 @@
 // One copy per user: a second start activates the first; a lock or socket left by a
-// crashed copy does not block the next start; strangers on the socket change nothing
-// and cannot keep it busy.
+// crashed copy does not block the next start, and a live copy's never goes stale;
+// strangers on the socket change nothing and cannot keep it busy.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "app/SingleInstance.h"
@@ -110,6 +111,22 @@ TEST(SingleInstance, ALockAndSocketLeftByACrashedCopyAreTakenOver) {
     ASSERT_EQ(next.claimed, SingleInstance::Outcome::First);
     EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
     EXPECT_EQ(next.activations, 1);
+}
+
+TEST(SingleInstance, ALiveCopysLockNeverGoesStaleHoweverOld) {
+    halvern::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    Running first(folder);
+    ASSERT_EQ(first.claimed, SingleInstance::Outcome::First);
+    // The same lock, but as a file system that keeps no kernel locks shows it: only its
+    // contents (a live process of ours) and its age (a day's session) tell.
+    const std::filesystem::path lock = first.guard.lockPath().toStdString();
+    const std::filesystem::path copy = lock.string() + ".copy";
+    std::filesystem::copy_file(lock, copy);
+    std::filesystem::rename(copy, lock);
+    std::filesystem::last_write_time(lock, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24));
+    EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
+    EXPECT_EQ(first.activations, 1);
 }
 
 TEST(SingleInstance, ACopyThatHoldsTheLockButDoesNotAnswerStillMeansEnd) {

@@ -1,6 +1,6 @@
 // What the file layer leaves on disk: a write through links, onto things that are not
 // files, or by a user who may not write; the leftovers of a killed save and what is
-// cleaned after it; the copy a repair keeps.
+// cleaned after it; the copy a repair keeps; reads at their size limit.
 #include "storage/FileIo.h"
 
 #include <gtest/gtest.h>
@@ -216,6 +216,33 @@ TEST(AtomicWrite, TheReplacementKeepsTheModeAndForRootTheOwner) {
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_gid, 65534u);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
+}
+
+TEST(ReadFile, AFileOfExactlyTheLimitIsWholeAndOneByteMoreIsCut) {
+    test::TempDir dir;
+    // Larger than one read, so the limit falls in a later one.
+    const std::size_t limit = 3 * 65536 + 17;
+    PutText(dir / "exact", std::string(limit, 'e'));
+    FileContents exact = ReadFileBytes(dir / "exact", limit);
+    EXPECT_TRUE(exact.ok());
+    EXPECT_FALSE(exact.truncated);
+    EXPECT_EQ(exact.data.size(), limit);
+
+    PutText(dir / "over", std::string(limit + 1, 'o'));
+    FileContents over = ReadFileBytes(dir / "over", limit);
+    EXPECT_TRUE(over.ok());
+    EXPECT_TRUE(over.truncated);
+    EXPECT_EQ(over.data.size(), limit);
+}
+
+TEST(ReadFile, AMissingFileIsNoErrorAndAFolderIs) {
+    test::TempDir dir;
+    FileContents missing = ReadFileBytes(dir / "none", 10);
+    EXPECT_FALSE(missing.exists);
+    EXPECT_TRUE(missing.error.empty());
+    FileContents folder = ReadFileBytes(dir.path(), 10);
+    EXPECT_TRUE(folder.exists);
+    EXPECT_NE(folder.error.find("folder"), std::string::npos) << folder.error;
 }
 
 TEST(TemporaryLeftovers, OnlyTheWritersOwnLeftoversBesideTheFileAreRemoved) {

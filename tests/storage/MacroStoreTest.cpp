@@ -57,6 +57,11 @@ TEST_F(MacroStoreTest, AFullMacroUsesEveryStep) {
     ASSERT_EQ(bytes.size(), 696u);
     EXPECT_EQ(bytes[56 + 159 * 4], 0x2C);
     EXPECT_EQ(bytes[56 + 159 * 4 + 3], 0xFF);
+
+    MacroStore reloaded(folder());
+    EXPECT_EQ(reloaded.load().outcome, StoreLoadResult::Outcome::Loaded) << "a full macro is no damage";
+    ASSERT_EQ(reloaded.size(), 1u);
+    EXPECT_EQ(reloaded.at(0).actionCount, 160);
 }
 
 TEST_F(MacroStoreTest, AMacroWhoseSaveFailsIsTakenBackAndTheFailureReported) {

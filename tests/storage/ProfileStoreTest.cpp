@@ -291,7 +291,9 @@ TEST_F(ProfileStoreTest, ResynchroniseRefreshesCopiesAndResetsOrphans) {
     stale.setName(u"MACRO1");
     p.buttons[0].assignMacro(stale, 2, 9, 4);
     p.buttons[2].assignMacro(gone, 1, 1, 1);
-    p.buttons[13].assignMacro(gone, 1, 1, 1);  // beyond entry 11: left alone
+    p.buttons[11].assignMacro(gone, 1, 1, 1);  // the last entry that can hold a macro
+    p.buttons[12].assignMacro(gone, 1, 1, 1);  // beyond it: left alone
+    p.buttons[13].assignMacro(gone, 1, 1, 1);
     store.append(MouseProfile::Create(u"Untouched"));
 
     auto touched = ResynchroniseProfiles(store.profiles(), macros);
@@ -304,6 +306,9 @@ TEST_F(ProfileStoreTest, ResynchroniseRefreshesCopiesAndResetsOrphans) {
     EXPECT_EQ(p.buttons[0].macroIndex, 4);
     EXPECT_EQ(p.buttons[2].function, 3);  // wheel click again
     EXPECT_EQ(p.buttons[2].macroIndex, -1);
+    EXPECT_EQ(p.buttons[11].function, 0);  // its initial function: none
+    EXPECT_EQ(p.buttons[11].macroIndex, -1);
+    EXPECT_EQ(p.buttons[12].function, 17);
     EXPECT_EQ(p.buttons[13].function, 17);
 }
 
