@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/CMainWnd.h"
-#include "app/DataPaths.h"
+#include "platform/DataPaths.h"
 #include "app/ShellLog.h"
 #include "app/SingleInstance.h"
 #include "app/TestDriver.h"

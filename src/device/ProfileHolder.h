@@ -5,7 +5,7 @@
 // single record. Main thread only.
 #pragma once
 
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 
 namespace halvern {
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "protocol/MouseProfile.h"
-#include "storage/Text.h"
+#include "records/MouseProfile.h"
+#include "records/Text.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
