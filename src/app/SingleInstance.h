@@ -7,13 +7,14 @@
 
 #include <QByteArrayView>
 #include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QString>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+
+class QLocalSocket;
 
 namespace halvern {
 

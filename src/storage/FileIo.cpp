@@ -66,6 +66,49 @@ bool IsTemporaryName(std::string_view name, std::string_view prefix) {
     });
 }
 
+struct LinkTarget {
+    std::filesystem::path path;  // the first path on the chain that is not a link
+    std::string error;           // set when the chain could not be followed
+};
+
+// Follows `path` through symbolic links, relative targets taken from the link's folder.
+// The result need not exist.
+LinkTarget FollowLinks(const std::filesystem::path& path) {
+    std::filesystem::path current = path;
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {current, {}};
+        char buffer[PATH_MAX];
+        ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
+        if (n < 0) return {current, Quote(path) + ": " + ErrnoText(errno)};
+        if (static_cast<std::size_t>(n) == sizeof buffer)
+            return {current, Quote(path) + ": " + ErrnoText(ENAMETOOLONG)};
+        std::filesystem::path next(std::string(buffer, static_cast<std::size_t>(n)));
+        // Not normalised: ".." after a linked folder must mean what the kernel takes it to.
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return {{}, Quote(path) + ": " + ErrnoText(ELOOP)};
+}
+
+// Why the atomic writer must not replace `target` (a path that is no link), as a short
+// cause: it exists and is not a regular file, or this process may not write it. Nullopt
+// when it may, which includes a target that does not exist yet.
+std::optional<std::string> WhyNotReplaceable(const std::filesystem::path& target) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0) {
+        if (errno == ENOENT) return std::nullopt;
+        return ErrnoText(errno);
+    }
+    if (S_ISDIR(st.st_mode)) return "is a folder";
+    if (!S_ISREG(st.st_mode)) return "not a regular file";
+    // Opening it asks the kernel, which knows what a check of the mode bits by hand would
+    // miss: ACLs, capabilities, read-only mounts, immutable files. Nothing is written.
+    Fd fd(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) return ErrnoText(errno);
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return "not a regular file";
+    return std::nullopt;
+}
+
 // Root replacing someone else's file hands the new one back to its owner, who could
 // otherwise no longer save it. Where even root may not (a squashed network share), the
 // file stays root's: the data is written all the same.
@@ -135,39 +178,6 @@ FileContents ReadFileBytes(const std::filesystem::path& path, std::uintmax_t max
         if (out.truncated) break;
     }
     return out;
-}
-
-LinkTarget FollowLinks(const std::filesystem::path& path) {
-    std::filesystem::path current = path;
-    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
-        struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {current, {}};
-        char buffer[PATH_MAX];
-        ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
-        if (n < 0) return {current, Quote(path) + ": " + ErrnoText(errno)};
-        if (static_cast<std::size_t>(n) == sizeof buffer)
-            return {current, Quote(path) + ": " + ErrnoText(ENAMETOOLONG)};
-        std::filesystem::path next(std::string(buffer, static_cast<std::size_t>(n)));
-        // Not normalised: ".." after a linked folder must mean what the kernel takes it to.
-        current = next.is_absolute() ? next : current.parent_path() / next;
-    }
-    return {{}, Quote(path) + ": " + ErrnoText(ELOOP)};
-}
-
-std::optional<std::string> WhyNotReplaceable(const std::filesystem::path& target) {
-    struct stat st {};
-    if (::lstat(target.c_str(), &st) != 0) {
-        if (errno == ENOENT) return std::nullopt;
-        return ErrnoText(errno);
-    }
-    if (S_ISDIR(st.st_mode)) return "is a folder";
-    if (!S_ISREG(st.st_mode)) return "not a regular file";
-    // Opening it asks the kernel, which knows what a check of the mode bits by hand would
-    // miss: ACLs, capabilities, read-only mounts, immutable files. Nothing is written.
-    Fd fd(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0) return ErrnoText(errno);
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return "not a regular file";
-    return std::nullopt;
 }
 
 std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path,

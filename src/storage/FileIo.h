@@ -35,20 +35,6 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
                                                std::span<const std::span<const std::byte>> pieces);
 std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path, std::span<const std::byte> data);
 
-struct LinkTarget {
-    std::filesystem::path path;  // the first path on the chain that is not a link
-    std::string error;           // set when the chain could not be followed (a loop)
-};
-
-// Follows `path` through symbolic links, relative targets taken from the link's folder.
-// The result need not exist.
-LinkTarget FollowLinks(const std::filesystem::path& path);
-
-// Why the atomic writer must not replace `target` (a path that is no link), as a short
-// cause: it exists and is not a regular file, or this process may not write it. Nullopt
-// when it may, which includes a target that does not exist yet.
-std::optional<std::string> WhyNotReplaceable(const std::filesystem::path& target);
-
 // Removes the temporary files that writes of `path` left behind when the process died
 // part-way: exactly the ".NAME.tmp-XXXXXX" regular files beside it, nothing else. Only
 // the process that owns the file may call this, since another's write in progress looks
