@@ -52,18 +52,20 @@ struct Options {
     double idleSeconds = 30;
     int settleMs = 1000;
     bool verbose = false;
+    bool charging = false;
     fs::path halvern;
     fs::path floor;
 };
 
 void Usage() {
     std::fputs(
-        "usage: gui_bench [--runs N] [--idle SECONDS] [--settle MS] [--warmup N] [--verbose]\n"
+        "usage: gui_bench [--runs N] [--idle SECONDS] [--settle MS] [--warmup N] [--charging] [--verbose]\n"
         "                 [--halvern PATH] [--floor PATH]\n"
         "  --runs N        starts of each program, interleaved (default 10)\n"
         "  --idle SECONDS  length of each idle window, shown and hidden (default 30; 0 skips them)\n"
         "  --settle MS     wait after the window maps before peak RSS and idle are read (default 1000)\n"
         "  --warmup N      uncounted starts of each program first, for the disk cache (default 1)\n"
+        "  --charging      the virtual mouse charges while halvern idles, so the battery animation runs\n"
         "  --verbose       per-run figures and halvern's wake-ups by thread\n"
         "  --halvern PATH  default: ../bin/halvern beside this program\n"
         "  --floor PATH    default: gui_floor beside this program\n",
@@ -237,6 +239,12 @@ ProcessSample Sample(pid_t pid) {
     return sample;
 }
 
+double TotalCpuSeconds(const ProcessSample& sample) {
+    double total = 0;
+    for (const auto& [tid, counters] : sample) total += counters.cpuSeconds;
+    return total;
+}
+
 struct Idle {
     double cpuPercent = 0;
     double wakeupsPerSecond = 0;
@@ -387,6 +395,7 @@ private:
 
 struct Run {
     double mapMs = 0;
+    double mapCpuMs = 0;  // CPU time of all threads until the map was seen
     double readyMs = 0;  // halvern: exec to the test driver's "ready"
     double peakRssMb = 0;
     Idle shown, hidden;
@@ -416,6 +425,10 @@ public:
         if (!child) return std::nullopt;
         std::string out;
         auto run = startup(*child, folder, &out);
+        if (run && options_.charging && !Command(*child, out, "mouse battery 3 50")) {
+            std::fprintf(stderr, "gui_bench: the virtual mouse did not take the charging state\n");
+            run.reset();
+        }
         if (run && options_.idleSeconds > 0) {
             run->shown = MeasureIdle(child->pid, options_.idleSeconds);
             if (!hide(*child, out)) {
@@ -460,6 +473,7 @@ private:
             std::fprintf(stderr, "gui_bench: the first window mapped is %dx%d, not 800x572\n", mapped->width, mapped->height);
         Run run;
         run.mapMs = Ms(mapped->at - child.spawned).count();
+        run.mapCpuMs = 1000 * TotalCpuSeconds(Sample(child.pid));
         if (out) {
             const auto line = ReadLine(child.stdoutFd, *out, std::chrono::seconds(10));
             if (!line || *line != "ready") {
@@ -473,15 +487,20 @@ private:
         return run;
     }
 
+    // One test driver command; its answer, or nothing when it failed or never came.
+    static std::optional<std::string> Command(Child& child, std::string& out, const std::string& command) {
+        const std::string line = command + "\n";
+        if (write(child.stdinFd, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return std::nullopt;
+        auto answer = ReadLine(child.stdoutFd, out, std::chrono::seconds(5));
+        if (!answer || answer->rfind("error", 0) == 0) return std::nullopt;
+        return answer;
+    }
+
     // Hidden as a user hides it: the close button, on a desktop that has a tray.
     static bool hide(Child& child, std::string& out) {
-        for (const char* command : {"assume-tray\n", "click exit_btn\n", "state\n"}) {
-            if (write(child.stdinFd, command, std::strlen(command)) < 0) return false;
-            const auto answer = ReadLine(child.stdoutFd, out, std::chrono::seconds(5));
-            if (!answer || answer->rfind("error", 0) == 0) return false;
-            if (std::strncmp(command, "state", 5) == 0) return answer->find("visible=0") != std::string::npos;
-        }
-        return false;
+        if (!Command(child, out, "assume-tray") || !Command(child, out, "click exit_btn")) return false;
+        const auto state = Command(child, out, "state");
+        return state && state->find("visible=0") != std::string::npos;
     }
 
     const Options& options_;
@@ -515,6 +534,8 @@ void PrintReport(const Options& options, const std::vector<Run>& floors, const s
     std::vector<Row> rows;
     std::snprintf(buf, sizeof buf, "< %.1f (2x floor) and < 100", 2 * floorMap);
     rows.push_back({"exec to mapped window (ms)", floorMap, map, buf, map < 2 * floorMap && map < 100});
+    rows.push_back({"CPU time to mapped window (ms)", median(floors, [](const Run& r) { return r.mapCpuMs; }),
+                    median(halverns, [](const Run& r) { return r.mapCpuMs; }), "", true});
     rows.push_back({"exec to test driver ready (ms)", -1, median(halverns, [](const Run& r) { return r.readyMs; }), "", true});
     std::snprintf(buf, sizeof buf, "< %.1f (floor + 12)", floorRss + 12);
     rows.push_back({"peak RSS (MB)", floorRss, rss, buf, rss < floorRss + 12});
@@ -535,17 +556,17 @@ void PrintReport(const Options& options, const std::vector<Run>& floors, const s
     }
 }
 
-void PrintRun(const char* what, int index, const Run& r, bool halvern, bool threads) {
-    std::printf("%s %2d: map %6.1f ms", what, index, r.mapMs);
+void PrintRun(const char* what, int index, const Run& r, bool halvern, bool idle) {
+    std::printf("%s %2d: map %6.1f ms (CPU %5.1f ms)", what, index, r.mapMs, r.mapCpuMs);
     if (halvern) std::printf(", ready %6.1f ms", r.readyMs);
     std::printf(", peak RSS %5.1f MB", r.peakRssMb);
-    if (halvern)
+    if (halvern && idle)
         std::printf(", shown %.3f %% %.2f/s, tray %.3f %% %.2f/s", r.shown.cpuPercent, r.shown.wakeupsPerSecond,
                     r.hidden.cpuPercent, r.hidden.wakeupsPerSecond);
     std::putchar('\n');
-    if (!halvern || !threads) return;
-    for (const auto& [label, idle] : {std::pair{"shown", &r.shown}, std::pair{"tray", &r.hidden}})
-        for (const auto& [name, rate] : idle->wakeupsByThread)
+    if (!halvern || !idle) return;
+    for (const auto& [label, window] : {std::pair{"shown", &r.shown}, std::pair{"tray", &r.hidden}})
+        for (const auto& [name, rate] : window->wakeupsByThread)
             if (rate > 0) std::printf("    %-5s %-16s %.2f wake-ups/s\n", label, name.c_str(), rate);
 }
 
@@ -558,6 +579,7 @@ std::optional<Options> Parse(int argc, char** argv) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--verbose") o.verbose = true;
+        else if (arg == "--charging") o.charging = true;
         else if (arg == "--runs" && hasValue) o.runs = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--warmup" && hasValue) o.warmups = std::max(0, std::atoi(argv[++i]));
         else if (arg == "--idle" && hasValue) o.idleSeconds = std::max(0.0, std::atof(argv[++i]));
@@ -618,7 +640,7 @@ int main(int argc, char** argv) {
             halverns.push_back(*h);
             if (options->verbose) {
                 PrintRun("floor  ", i + 1, *f, false, false);
-                PrintRun("halvern", i + 1, *h, true, true);
+                PrintRun("halvern", i + 1, *h, true, options->idleSeconds > 0);
                 std::fflush(stdout);
             }
         }
