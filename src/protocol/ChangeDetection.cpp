@@ -1,5 +1,6 @@
 #include "protocol/ChangeDetection.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace halvern {
@@ -42,6 +43,19 @@ ChangeFlags ChangeFlags::All() {
     ChangeFlags all{true, true, true, true, {}};
     all.macro.fill(true);
     return all;
+}
+
+bool ChangeFlags::any() const {
+    return dpi || polling || light || button || std::find(macro.begin(), macro.end(), true) != macro.end();
+}
+
+ChangeFlags& ChangeFlags::operator|=(const ChangeFlags& other) {
+    dpi = dpi || other.dpi;
+    polling = polling || other.polling;
+    light = light || other.light;
+    button = button || other.button;
+    for (std::size_t i = 0; i < macro.size(); ++i) macro[i] = macro[i] || other.macro[i];
+    return *this;
 }
 
 ChangeFlags DetectChanges(const MouseProfile& current, const MouseProfile& lastApplied) {
