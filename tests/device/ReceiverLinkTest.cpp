@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/DeviceHarness.h"
-#include "device/DeviceMessages.h"
+#include "device/WindowIds.h"
 #include "device/DeviceNames.h"
 
 namespace halvern::test {

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "ProtocolFuzzTargets.h"
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 #include "support/TempDir.h"
 
 namespace halvern {

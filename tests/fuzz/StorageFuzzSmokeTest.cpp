@@ -5,7 +5,7 @@
 #include <random>
 
 #include "StorageFuzzTargets.h"
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 #include "storage/ProfileStore.h"
 #include "support/TempDir.h"
 
