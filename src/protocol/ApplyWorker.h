@@ -91,7 +91,7 @@ public:
     // through (Unconfirmed: the receiver's mouse never acknowledged some; Incomplete:
     // some were not written, because the link went away or a write failed). Not called
     // for an apply cut short by quitting.
-    virtual void applyFinished(ApplyOutcome outcome) { static_cast<void>(outcome); }
+    virtual void applyFinished([[maybe_unused]] ApplyOutcome outcome) {}
 };
 
 class ApplyWorker {

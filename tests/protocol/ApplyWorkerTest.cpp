@@ -26,10 +26,7 @@ class HostLog final : public ApplyHost {
 public:
     void stopLinkWatchdog() override { note("watchdog stop"); }
     void startLinkWatchdog(std::chrono::milliseconds d) override { note("watchdog " + std::to_string(d.count())); }
-    void setApplyRingVisible(bool v) override {
-        note(v ? "ring shown" : "ring hidden");
-        if (!v) ++finished;
-    }
+    void setApplyRingVisible(bool v) override { note(v ? "ring shown" : "ring hidden"); }
     void saveProfileStore() override { note("save"); }
     void lastAppliedChanged(const MouseProfile& p) override {
         note("applied");
@@ -43,6 +40,7 @@ public:
         static const char* names[] = {"applied", "unconfirmed", "incomplete"};
         note(std::string("outcome ") + names[static_cast<int>(outcome)]);
         outcomes.push_back(outcome);
+        ++finished;
     }
 
     std::vector<std::string> calls;
