@@ -5,6 +5,7 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -23,7 +24,19 @@ QString SafeName(const QString& text) {
     return out;
 }
 
+void Drop(QLocalSocket* peer) {
+    peer->abort();
+    peer->deleteLater();
+}
+
 }  // namespace
+
+PeerRequest ReadPeerRequest(QByteArrayView received) {
+    if (received.size() > SingleInstance::kMaxRequestBytes) return PeerRequest::Refused;
+    const qsizetype end = received.indexOf('\n');
+    if (end < 0) return PeerRequest::Incomplete;
+    return received.first(end + 1) == kActivate ? PeerRequest::Activate : PeerRequest::Refused;
+}
 
 SingleInstance::SingleInstance(const QString& className, QString folder) {
     if (folder.isEmpty()) {
@@ -67,23 +80,28 @@ bool SingleInstance::listen() {
 
 void SingleInstance::serve() {
     while (QLocalSocket* peer = server_->nextPendingConnection()) {
+        // Nobody may make us buffer more than a request, nor hold a connection open.
+        peer->setReadBufferSize(kMaxRequestBytes + 1);
         QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-        QObject::connect(peer, &QLocalSocket::readyRead, peer, [this, peer] {
-            // Anything but the one request is dropped; nobody may make us buffer.
-            if (peer->bytesAvailable() > 64) {
-                peer->abort();
-                return;
-            }
-            if (!peer->canReadLine()) return;
-            const QByteArray line = peer->readLine(64);
-            if (line == kActivate) {
-                qCInfo(lcShell) << "second start: activating";
-                if (onActivate_) onActivate_();
-                peer->write(kDone.data(), kDone.size());
-                peer->flush();
-            }
-            peer->disconnectFromServer();
-        });
+        QTimer::singleShot(kPeerTimeLimit, peer, [peer] { Drop(peer); });
+        QObject::connect(peer, &QLocalSocket::readyRead, peer, [this, peer] { answer(peer); });
+    }
+}
+
+void SingleInstance::answer(QLocalSocket* peer) {
+    switch (ReadPeerRequest(peer->peek(kMaxRequestBytes + 1))) {
+    case PeerRequest::Incomplete:
+        return;
+    case PeerRequest::Refused:
+        Drop(peer);
+        return;
+    case PeerRequest::Activate:
+        qCInfo(lcShell) << "second start: activating";
+        if (onActivate_) onActivate_();
+        peer->write(kDone.data(), kDone.size());
+        peer->flush();
+        peer->disconnectFromServer();
+        return;
     }
 }
 

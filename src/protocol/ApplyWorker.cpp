@@ -50,6 +50,11 @@ void ApplyWorker::quit() {
     std::call_once(joined_, [this] { thread_.join(); });
 }
 
+void ApplyWorker::markFullApply() {
+    std::lock_guard lock(mutex_);
+    fullPending_ = true;
+}
+
 bool ApplyWorker::fullApplyPending() const {
     std::lock_guard lock(mutex_);
     return fullPending_;

@@ -110,6 +110,8 @@ public:
     void requestApply(const MouseProfile& current, bool full = false);
     // Queues lastApplied = a snapshot of `profile`, taken now. Main thread.
     void adoptAsApplied(const MouseProfile& profile);
+    // Makes the next apply that runs a full one, without asking for an apply.
+    void markFullApply();
     // Stops the send in progress at its next write or pause, drops the rest and ends the
     // thread; returns once the thread has ended. Main thread; a second call does nothing.
     void quit();

@@ -32,6 +32,31 @@ TEST(ReceiverLink, AReceiverWhoseMouseSpeaksBecomesTheActiveLink) {
     EXPECT_TRUE(h.loop.armed(TimerId::WirelessTimeout));
 }
 
+TEST(ReceiverLink, CollectionsOfAnotherUsageArePassedOver) {
+    DeviceHarness h("receiver with extra collections");
+    h.start();
+    EXPECT_EQ(h.link().discovery().featureCount(), 1);
+    EXPECT_EQ(h.link().discovery().inputCount(), 1);
+    EXPECT_EQ(h.link().discovery().readerCount(), 1);
+    ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
+    h.settle();
+    EXPECT_EQ(h.link().discovery().activeSlot().devicePath, h.world->commandPathOf(ReceiverDevice(h)));
+}
+
+TEST(ReceiverLink, AReaderOfAnEarlierEnumerationCannotMakeItsSlotActive) {
+    DeviceHarness h("quiet receiver");
+    h.start();
+    ASSERT_EQ(h.link().discovery().readerCount(), 1);
+    const std::uint32_t generation = h.link().discovery().enumerations();
+    // The reader's word arrives after the tables it speaks of were rebuilt.
+    h.link().handleMessage(kUmReaderActive, 0, static_cast<std::intptr_t>(generation - 1));
+    EXPECT_FALSE(h.link().discovery().activeReceiver().featureHandle());
+    EXPECT_EQ(h.links.wirelessLink, 0);
+    // The same word from this enumeration's reader is taken.
+    h.link().handleMessage(kUmReaderActive, 0, static_cast<std::intptr_t>(generation));
+    EXPECT_TRUE(h.link().discovery().activeReceiver().featureHandle());
+}
+
 TEST(ReceiverLink, WithoutEventsForSixSecondsTheLinkIsTakenAsLost) {
     DeviceHarness h("receiver");
     h.start();
