@@ -1,6 +1,5 @@
 #include "protocol/ChangeDetection.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace halvern {
@@ -43,10 +42,6 @@ ChangeFlags ChangeFlags::All() {
     ChangeFlags all{true, true, true, true, {}};
     all.macro.fill(true);
     return all;
-}
-
-bool ChangeFlags::any() const {
-    return dpi || polling || light || button || std::find(macro.begin(), macro.end(), true) != macro.end();
 }
 
 ChangeFlags& ChangeFlags::operator|=(const ChangeFlags& other) {

@@ -31,7 +31,6 @@ struct ChangeFlags {
     std::array<bool, kButtonPositions> macro{};
 
     static ChangeFlags All();
-    bool any() const;
     // Every group set in either.
     ChangeFlags& operator|=(const ChangeFlags& other);
     friend ChangeFlags operator|(ChangeFlags a, const ChangeFlags& b) { return a |= b; }

@@ -162,21 +162,6 @@ TEST(ApplyPlan, EveryReportNamesTheGroupItCarries) {
     EXPECT_EQ(plan.reports, PlanApply(*p, *p, true));
 }
 
-TEST(ApplyPlan, DueGroupsJoinTheChangedOnes) {
-    ChangeFlags due;
-    EXPECT_FALSE(due.any());
-    due.macro[17] = true;
-    EXPECT_TRUE(due.any());
-    ChangeFlags changed = Only(&ChangeFlags::light) | due;
-    EXPECT_TRUE(changed.light);
-    EXPECT_TRUE(changed.macro[17]);
-    EXPECT_FALSE(changed.dpi || changed.polling || changed.button || changed.macro[16]);
-    changed |= Only(&ChangeFlags::polling);
-    changed |= Only(&ChangeFlags::button);
-    changed |= Only(&ChangeFlags::dpi);
-    EXPECT_TRUE(changed.polling && changed.button && changed.dpi && changed.light);
-}
-
 // --- what reached the mouse --------------------------------------------------------
 
 ApplyPlan RichPlan() {
@@ -191,7 +176,7 @@ TEST(ApplyReach, AGroupReachedTheMouseOnlyWhenEveryReportOfItDid) {
     const ApplyPlan plan = RichPlan();
     ApplyReach all = SummarizeDeliveries(plan, std::vector<D>(8, D::Confirmed));
     EXPECT_EQ(all.outcome, ApplyOutcome::Applied);
-    EXPECT_FALSE(all.undelivered.any());
+    EXPECT_EQ(all.undelivered, ChangeFlags{});
     EXPECT_TRUE(all.preambleDelivered);
 
     // The second chunk of entry 0 and the light report did not get through.
