@@ -107,7 +107,7 @@ void CMS_1_Page::init(kit::SkinWindow& window) {
     SetVisible(sections_[kLiftSection].check, false);
     SetVisible(sections_[kLightSection].panel, false);
 
-    Transports transports = parts_.device ? parts_.device->transports() : Transports{};
+    Transports transports = parts_.device ? parts_.device->transports() : parts_.transports;
     worker_ = std::make_unique<ApplyWorker>(parts_.links, transports, parts_.clock, *this,
                                             [w = window_](ApplyWorker::Task task) { w->postTask(std::move(task)); });
 
@@ -250,7 +250,14 @@ void CMS_1_Page::applyAfter(std::chrono::milliseconds pause) {
 }
 
 void CMS_1_Page::onApplyRequest() {
-    if (worker_ && current_) worker_->requestApply(*current_);
+    if (!worker_ || !current_) return;
+    ++appliesRequested_;
+    worker_->requestApply(*current_);
+}
+
+void CMS_1_Page::applyDropped() {
+    ++appliesDropped_;
+    applyWaitsForLink_ = true;
 }
 
 void CMS_1_Page::storeProfile() {
@@ -267,11 +274,7 @@ void CMS_1_Page::startLinkWatchdog(std::chrono::milliseconds delay) {
 
 void CMS_1_Page::setApplyRingVisible(bool visible) {
     SetVisible(applyRing_, visible);
-    if (visible) {
-        applyBusy_ = true;
-        return;
-    }
-    applyBusy_ = false;
+    if (visible) return;
     ++appliesDone_;
     if (applyProgress_) applyProgress_->setValue(0);
 }

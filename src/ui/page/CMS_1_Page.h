@@ -70,6 +70,8 @@ public:
         // Asks for a colour under a button: the start colour as 0xAARRGGBB and where
         // the picker's top-left corner goes; nullopt when the user cancelled.
         std::function<std::optional<std::uint32_t>(std::uint32_t argb, QPoint origin)> pickColor;
+        // What the apply worker writes through when there is no device link (tests).
+        Transports transports{};
     };
 
     explicit CMS_1_Page(Parts parts);
@@ -116,14 +118,15 @@ public:
     void saveProfileStore() override;
     void lastAppliedChanged(const MouseProfile& lastApplied) override;
     void applyProgress(std::size_t sent, std::size_t planned) override;
-    void applyDropped() override { applyWaitsForLink_ = true; }
+    void applyDropped() override;
 
     // What tests and the test driver read.
     ProfileStore& profileStore() { return profiles_; }
     MacroStore& macroStore() { return macros_; }
     const MouseProfile* lastApplied() const { return lastApplied_.get(); }
     int appliesDone() const { return appliesDone_; }
-    bool applyBusy() const { return applyBusy_; }
+    // An apply was asked for and has not ended yet (sent, or dropped for want of a link).
+    bool applyBusy() const { return appliesRequested_ > appliesDone_ + appliesDropped_; }
     BatteryDisplay& battery() { return *battery_; }
 
     // Writes every control from the current profile.
@@ -196,8 +199,9 @@ private:
     std::unique_ptr<ApplyWorker> worker_;
     std::unique_ptr<BatteryDisplay> battery_;
     bool applyWaitsForLink_ = false;
-    bool applyBusy_ = false;
+    int appliesRequested_ = 0;
     int appliesDone_ = 0;
+    int appliesDropped_ = 0;
     int modelId_ = 0;
 
     // Controls, found once; a name the skin lacks stays null and its part is inert.
