@@ -215,9 +215,7 @@ void CMS_1_Page::refreshControls() {
     if (!current_) return;
     refreshDpi();
     refreshSettings();
-    // Button texts come with the assignment menu; until then the buttons show their number.
-    for (std::size_t i = 0; i < keyButtons_.size(); ++i)
-        if (keyButtons_[i] && keyButtons_[i]->text().isEmpty()) keyButtons_[i]->setText(u"Button %1"_qs.arg(i + 1));
+    for (int n = 0; n < static_cast<int>(keyButtons_.size()); ++n) showButtonAssignment(n);
 }
 
 void CMS_1_Page::updateLinkSectionsNow() {

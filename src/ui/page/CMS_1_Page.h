@@ -36,6 +36,7 @@
 namespace halvern {
 
 class DeviceLink;
+class KeyboardLayout;
 
 namespace kit {
 class Button;
@@ -66,12 +67,15 @@ public:
         Clock& clock;                      // the apply worker's pauses
         DeviceLink* device = nullptr;      // null: no transports, no initial BLE step
         // Starts the desktop's own mouse settings; false when none could be started.
-        std::function<bool()> openMouseSettings;
+        std::function<bool()> openMouseSettings{};
         // Asks for a colour under a button: the start colour as 0xAARRGGBB and where
         // the picker's top-left corner goes; nullopt when the user cancelled.
-        std::function<std::optional<std::uint32_t>(std::uint32_t argb, QPoint origin)> pickColor;
+        std::function<std::optional<std::uint32_t>(std::uint32_t argb, QPoint origin)> pickColor{};
         // What the apply worker writes through when there is no device link (tests).
         Transports transports{};
+        // The desktop's keyboard layout, for key names; asked for only when a key is
+        // shown. Empty: the US layout.
+        std::function<const KeyboardLayout&()> keyboard{};
     };
 
     explicit CMS_1_Page(Parts parts);
@@ -134,6 +138,9 @@ public:
     // The sections that depend on the links (polling rate and debounce toggles) and
     // on the light effect.
     void updateLinkSectionsNow();
+
+    // Key button n (0..17) shows what its entry does.
+    void showButtonAssignment(int n);
 
     // The stored DPI value of a level for display: "%d" of its DPI.
     static QString DpiText(std::int32_t value);
