@@ -212,6 +212,27 @@ TEST_F(Page, TheFirstClickOnAnotherProfileMakesItCurrentAndSendsAllOfIt) {
     EXPECT_NE(std::find(ids.begin(), ids.end(), kLightReport), ids.end());
 }
 
+TEST_F(Page, KeyButtonsShowTheirAssignments) {
+    store({[](MouseProfile& p) {
+        p.buttons[3].function = ButtonFunction::KeyCombination;
+        p.buttons[3].keyModifiers = kModCtrl | kModShift;
+        p.buttons[3].keyUsage = 0x0E;  // K
+        p.buttons[4].function = ButtonFunction::Macro;
+        p.buttons[4].macroName[0] = u'M';
+        p.buttons[5].function = 68;
+        p.buttons[6].function = 200;  // no such code
+    }});
+    open();
+    EXPECT_EQ(shown("ms_1_btn_key_1"), skin.text(u"left_click_text"_qs));
+    EXPECT_EQ(shown("ms_1_btn_key_4"),
+              skin.text(u"keyboard_ctrl_text"_qs) + u"+"_qs + skin.text(u"keyboard_shift_text"_qs) + u"+K"_qs);
+    EXPECT_EQ(shown("ms_1_btn_key_5"), skin.text(u"assign_macro_text"_qs) + u"M"_qs);
+    EXPECT_EQ(shown("ms_1_btn_key_6"), skin.text(u"next_track_text"_qs));
+    EXPECT_EQ(shown("ms_1_btn_key_7"), QString());
+    EXPECT_EQ(shown("ms_1_btn_key_9"), QString());  // code 121 has no text
+    EXPECT_EQ(shown("ms_1_btn_key_18"), skin.text(u"scroll_up_text"_qs));
+}
+
 // ---- Sections ----
 
 TEST_F(Page, PollingAndDebounceFollowTheLinksTheyCanBeChangedOver) {
