@@ -104,22 +104,22 @@ struct Child {
     Clock::time_point spawned;
 };
 
-bool Exited(pid_t pid) {
-    int status = 0;
-    return waitpid(pid, &status, WNOHANG) == pid;
+// Reaps CHILD if it has ended, so that its pid is never signalled once it may be reused.
+bool Reaped(Child& child) {
+    if (child.pid <= 0) return true;
+    if (waitpid(child.pid, nullptr, WNOHANG) != child.pid) return false;
+    child.pid = -1;
+    return true;
 }
 
 void Stop(Child& child) {
     if (child.stdinFd >= 0) close(child.stdinFd);
     if (child.stdoutFd >= 0) close(child.stdoutFd);
     child.stdinFd = child.stdoutFd = -1;
-    if (child.pid <= 0) return;
+    if (Reaped(child)) return;
     kill(child.pid, SIGTERM);
     for (int i = 0; i < 100; ++i) {
-        if (Exited(child.pid)) {
-            child.pid = -1;
-            return;
-        }
+        if (Reaped(child)) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     kill(child.pid, SIGKILL);
@@ -334,7 +334,8 @@ public:
     };
 
     // Waits for PID's first top-level window to map; nothing if it exits or TIMEOUT passes.
-    std::optional<Mapped> waitForMap(pid_t pid, std::chrono::milliseconds timeout) {
+    std::optional<Mapped> waitForMap(Child& child, std::chrono::milliseconds timeout) {
+        const pid_t pid = child.pid;
         const auto deadline = Clock::now() + timeout;
         while (Clock::now() < deadline) {
             while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
@@ -347,7 +348,7 @@ public:
                 std::free(event);
                 if (mapped) return mapped;
             }
-            if (xcb_connection_has_error(connection_) || Exited(pid)) return std::nullopt;
+            if (xcb_connection_has_error(connection_) || Reaped(child)) return std::nullopt;
             pollfd p{xcb_get_file_descriptor(connection_), POLLIN, 0};
             poll(&p, 1, 100);
         }
@@ -464,9 +465,9 @@ private:
     }
 
     std::optional<Run> startup(Child& child, const fs::path& folder, std::string* out) {
-        const auto mapped = display_.waitForMap(child.pid, std::chrono::seconds(20));
+        const auto mapped = display_.waitForMap(child, std::chrono::seconds(20));
         if (!mapped) {
-            std::fprintf(stderr, "gui_bench: %d mapped no window; see %s\n", child.pid, (folder / "stderr.log").c_str());
+            std::fprintf(stderr, "gui_bench: no window mapped; see %s\n", (folder / "stderr.log").c_str());
             return std::nullopt;
         }
         if (mapped->width != 800 || mapped->height != 572)
