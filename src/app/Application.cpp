@@ -15,6 +15,7 @@
 #include "host/DeviceStack.h"
 #include "platform/DataPaths.h"
 #include "platform/DesktopMouseSettings.h"
+#include "platform/XkbKeyboardLayout.h"
 #include "protocol/Clock.h"
 #include "protocol/LinkState.h"
 #include "ui/dialogs/CDpiColorWnd.h"
@@ -60,10 +61,19 @@ int Application::Run(int argc, char** argv) {
     options.libraryFolder = exePath;
     auto window = std::make_unique<CMainWnd>(skin, std::move(options));
     WindowTimers timers(*window);
-    CMS_1_Page page({dataFolder, links, timers, clock, nullptr, &OpenDesktopMouseSettings,
-                     [&skin, w = window.get()](std::uint32_t argb, QPoint origin) {
-                         return CDpiColorWnd::Pick(skin, w, argb, origin);
-                     }});
+    // The desktop's keyboard layout is compiled when a key is first shown, not before
+    // the window maps.
+    std::unique_ptr<XkbKeyboardLayout> keyboard;
+    CMS_1_Page::Parts pageParts{dataFolder, links, timers, clock};
+    pageParts.openMouseSettings = &OpenDesktopMouseSettings;
+    pageParts.pickColor = [&skin, w = window.get()](std::uint32_t argb, QPoint origin) {
+        return CDpiColorWnd::Pick(skin, w, argb, origin);
+    };
+    pageParts.keyboard = [&keyboard]() -> const KeyboardLayout& {
+        if (!keyboard) keyboard = XkbKeyboardLayout::FromEnvironment();
+        return *keyboard;
+    };
+    CMS_1_Page page(std::move(pageParts));
     std::string deviceError;
     std::unique_ptr<DeviceStack> device =
         DeviceStack::Create(DeviceStack::Options::FromEnvironment(), {timers, *window->hostWindow(), page, page, links},

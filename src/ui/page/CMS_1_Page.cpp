@@ -107,7 +107,7 @@ void CMS_1_Page::init(kit::SkinWindow& window) {
     SetVisible(sections_[kLiftSection].check, false);
     SetVisible(sections_[kLightSection].panel, false);
 
-    Transports transports = parts_.device ? parts_.device->transports() : Transports{};
+    Transports transports = parts_.device ? parts_.device->transports() : parts_.transports;
     worker_ = std::make_unique<ApplyWorker>(parts_.links, transports, parts_.clock, *this,
                                             [w = window_](ApplyWorker::Task task) { w->postTask(std::move(task)); });
 
@@ -215,9 +215,7 @@ void CMS_1_Page::refreshControls() {
     if (!current_) return;
     refreshDpi();
     refreshSettings();
-    // Button texts come with the assignment menu; until then the buttons show their number.
-    for (std::size_t i = 0; i < keyButtons_.size(); ++i)
-        if (keyButtons_[i] && keyButtons_[i]->text().isEmpty()) keyButtons_[i]->setText(u"Button %1"_qs.arg(i + 1));
+    for (int n = 0; n < static_cast<int>(keyButtons_.size()); ++n) showButtonAssignment(n);
 }
 
 void CMS_1_Page::updateLinkSectionsNow() {
@@ -250,7 +248,14 @@ void CMS_1_Page::applyAfter(std::chrono::milliseconds pause) {
 }
 
 void CMS_1_Page::onApplyRequest() {
-    if (worker_ && current_) worker_->requestApply(*current_);
+    if (!worker_ || !current_) return;
+    ++appliesRequested_;
+    worker_->requestApply(*current_);
+}
+
+void CMS_1_Page::applyDropped() {
+    ++appliesDropped_;
+    applyWaitsForLink_ = true;
 }
 
 void CMS_1_Page::storeProfile() {
@@ -267,11 +272,7 @@ void CMS_1_Page::startLinkWatchdog(std::chrono::milliseconds delay) {
 
 void CMS_1_Page::setApplyRingVisible(bool visible) {
     SetVisible(applyRing_, visible);
-    if (visible) {
-        applyBusy_ = true;
-        return;
-    }
-    applyBusy_ = false;
+    if (visible) return;
     ++appliesDone_;
     if (applyProgress_) applyProgress_->setValue(0);
 }

@@ -36,6 +36,7 @@
 namespace halvern {
 
 class DeviceLink;
+class KeyboardLayout;
 
 namespace kit {
 class Button;
@@ -66,10 +67,15 @@ public:
         Clock& clock;                      // the apply worker's pauses
         DeviceLink* device = nullptr;      // null: no transports, no initial BLE step
         // Starts the desktop's own mouse settings; false when none could be started.
-        std::function<bool()> openMouseSettings;
+        std::function<bool()> openMouseSettings{};
         // Asks for a colour under a button: the start colour as 0xAARRGGBB and where
         // the picker's top-left corner goes; nullopt when the user cancelled.
-        std::function<std::optional<std::uint32_t>(std::uint32_t argb, QPoint origin)> pickColor;
+        std::function<std::optional<std::uint32_t>(std::uint32_t argb, QPoint origin)> pickColor{};
+        // What the apply worker writes through when there is no device link (tests).
+        Transports transports{};
+        // The desktop's keyboard layout, for key names; asked for only when a key is
+        // shown. Empty: the US layout.
+        std::function<const KeyboardLayout&()> keyboard{};
     };
 
     explicit CMS_1_Page(Parts parts);
@@ -116,14 +122,15 @@ public:
     void saveProfileStore() override;
     void lastAppliedChanged(const MouseProfile& lastApplied) override;
     void applyProgress(std::size_t sent, std::size_t planned) override;
-    void applyDropped() override { applyWaitsForLink_ = true; }
+    void applyDropped() override;
 
     // What tests and the test driver read.
     ProfileStore& profileStore() { return profiles_; }
     MacroStore& macroStore() { return macros_; }
     const MouseProfile* lastApplied() const { return lastApplied_.get(); }
     int appliesDone() const { return appliesDone_; }
-    bool applyBusy() const { return applyBusy_; }
+    // An apply was asked for and has not ended yet (sent, or dropped for want of a link).
+    bool applyBusy() const { return appliesRequested_ > appliesDone_ + appliesDropped_; }
     BatteryDisplay& battery() { return *battery_; }
 
     // Writes every control from the current profile.
@@ -131,6 +138,9 @@ public:
     // The sections that depend on the links (polling rate and debounce toggles) and
     // on the light effect.
     void updateLinkSectionsNow();
+
+    // Key button n (0..17) shows what its entry does.
+    void showButtonAssignment(int n);
 
     // The stored DPI value of a level for display: "%d" of its DPI.
     static QString DpiText(std::int32_t value);
@@ -196,8 +206,9 @@ private:
     std::unique_ptr<ApplyWorker> worker_;
     std::unique_ptr<BatteryDisplay> battery_;
     bool applyWaitsForLink_ = false;
-    bool applyBusy_ = false;
+    int appliesRequested_ = 0;
     int appliesDone_ = 0;
+    int appliesDropped_ = 0;
     int modelId_ = 0;
 
     // Controls, found once; a name the skin lacks stays null and its part is inert.
