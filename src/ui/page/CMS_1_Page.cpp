@@ -166,6 +166,8 @@ void CMS_1_Page::bindControls() {
     resetBtn_ = find<kit::Button>(u"ms_1_btn_reset"_qs);
     applyProgress_ = window_->find<kit::Progress>(u"apply_progress"_qs);
     applyRing_ = window_->findControl(u"apply_ring"_qs);  // optional in every skin
+    applyState_ = find<kit::Label>(u"ms_1_label_apply_state"_qs);
+    if (applyState_) applyState_->setTextKeyMode(true);
     mousePicture_ = find<kit::Control>(u"ms_1_container_mouse_pic"_qs);
     findNumbered(pictureOptions_, "ms_1_option_mouse_pic_%d");
     battery_ = std::make_unique<BatteryDisplay>(parts_.timers, find<kit::Progress>(u"ms_1_progress_power"_qs),
@@ -272,9 +274,23 @@ void CMS_1_Page::startLinkWatchdog(std::chrono::milliseconds delay) {
 
 void CMS_1_Page::setApplyRingVisible(bool visible) {
     SetVisible(applyRing_, visible);
-    if (visible) return;
+    if (!visible && applyProgress_) applyProgress_->setValue(0);
+}
+
+void CMS_1_Page::applyFinished(ApplyOutcome outcome) {
     ++appliesDone_;
-    if (applyProgress_) applyProgress_->setValue(0);
+    // Said in the page, not in a window of its own: the next apply sends again what
+    // did not get through, so there is nothing for the user to decide.
+    if (applyState_) {
+        switch (outcome) {
+            case ApplyOutcome::Applied: break;
+            case ApplyOutcome::Unconfirmed: applyState_->setText(u"apply_unconfirmed_text"_qs); break;
+            case ApplyOutcome::Incomplete: applyState_->setText(u"apply_incomplete_text"_qs); break;
+        }
+        SetVisible(applyState_, outcome != ApplyOutcome::Applied);
+    }
+    // What did not reach a mouse that went away goes out when a link is back.
+    if (outcome == ApplyOutcome::Incomplete) applyWaitsForLink_ = true;
 }
 
 void CMS_1_Page::saveProfileStore() {

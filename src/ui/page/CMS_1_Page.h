@@ -123,6 +123,7 @@ public:
     void lastAppliedChanged(const MouseProfile& lastApplied) override;
     void applyProgress(std::size_t sent, std::size_t planned) override;
     void applyDropped() override;
+    void applyFinished(ApplyOutcome outcome) override;
 
     // What tests and the test driver read.
     ProfileStore& profileStore() { return profiles_; }
@@ -262,6 +263,7 @@ private:
     kit::Button* resetBtn_ = nullptr;
     kit::Progress* applyProgress_ = nullptr;
     kit::Control* applyRing_ = nullptr;
+    kit::Label* applyState_ = nullptr;
     kit::Control* mousePicture_ = nullptr;
     std::array<kit::Option*, 3> pictureOptions_{};
 };

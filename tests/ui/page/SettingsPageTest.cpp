@@ -519,5 +519,24 @@ TEST_F(Page, EditsMadeWithoutALinkGoOutWhenOneComesUp) {
     EXPECT_EQ(mouse.written().front().bytes.size() > 0, true);
 }
 
+TEST_F(Page, AnApplyTheMouseDidNotConfirmIsSaidInThePageAndSentAgain) {
+    open();
+    applyAndForget();
+    mouse.acknowledgeAtOnce = false;
+    find<kit::Option>("ms_1_option_dpi_step_5")->click();
+    settle();
+    EXPECT_TRUE(visible("ms_1_label_apply_state"));
+    EXPECT_EQ(shown("ms_1_label_apply_state"), skin.text(u"apply_unconfirmed_text"_qs));
+    // Every attempt went out; the next apply sends the sensor report again.
+    mouse.clear();
+    mouse.acknowledgeAtOnce = true;
+    find<kit::Option>("ms_1_btn_prate_2")->click();
+    settle();
+    const std::vector<int> ids = sentIds();
+    EXPECT_NE(std::find(ids.begin(), ids.end(), kSensorReport), ids.end());
+    EXPECT_NE(std::find(ids.begin(), ids.end(), kPollingReport), ids.end());
+    EXPECT_FALSE(visible("ms_1_label_apply_state"));
+}
+
 }  // namespace
 }  // namespace halvern
