@@ -55,7 +55,7 @@ std::vector<std::string> AwaitReports(RunningHalvern& halvern, std::size_t seen,
 
 // The first apply after start-up sends everything, so each case notes what the mouse
 // had received before it and looks only at what came after.
-TEST(SettingsPage, EachEditSendsOnlyItsOwnReportAtItsOwnTime) {
+TEST(SettingsPageEndToEnd, EachEditSendsOnlyItsOwnReportAtItsOwnTime) {
     RunningHalvern halvern("receiver");
     ASSERT_TRUE(halvern.ready()) << halvern.err();
     ASSERT_TRUE(halvern.applyAll());
@@ -85,7 +85,7 @@ TEST(SettingsPage, EachEditSendsOnlyItsOwnReportAtItsOwnTime) {
         ASSERT_EQ(sent.size(), 1u) << Joined(sent);
         EXPECT_EQ(ByteAt(sent[0], 0), ReportId::LightPower);
         EXPECT_EQ(ByteAt(sent[0], kLightEffect), 0x10);
-        // Timers may fire up to 5% early.
+        // Measured from before the command went out: a slow machine only adds to it.
         EXPECT_GE(arrived - picked, 190ms);
         EXPECT_EQ(halvern.field("ms_1_ver_brightness", "visible"), "1");
     }
@@ -114,13 +114,13 @@ TEST(SettingsPage, EachEditSendsOnlyItsOwnReportAtItsOwnTime) {
         ASSERT_EQ(sent.size(), 1u) << Joined(sent);
         EXPECT_EQ(ByteAt(sent[0], 0), ReportId::LightPower);
         EXPECT_EQ(ByteAt(sent[0], kLightBrightness) & 0x0F, 13);
-        EXPECT_GE(arrived - lastValue, 475ms);
+        EXPECT_GE(arrived - lastValue, 480ms);
     }
 }
 
 // ---- What the mouse tells the page ----
 
-TEST(SettingsPage, ADpiPressOnTheMouseIsShownAndSavedButNotSentBack) {
+TEST(SettingsPageEndToEnd, ADpiPressOnTheMouseIsShownAndSavedButNotSentBack) {
     RunningHalvern halvern("receiver");
     ASSERT_TRUE(halvern.ready()) << halvern.err();
     ASSERT_TRUE(halvern.applyAll());
@@ -150,7 +150,7 @@ TEST(SettingsPage, ADpiPressOnTheMouseIsShownAndSavedButNotSentBack) {
 
 // ---- Links ----
 
-TEST(SettingsPage, IndicatorsFollowTheReceiverAndTheCable) {
+TEST(SettingsPageEndToEnd, IndicatorsFollowTheReceiverAndTheCable) {
     RunningHalvern halvern("receiver,cable");
     ASSERT_TRUE(halvern.ready()) << halvern.err();
     ASSERT_EQ(halvern.ask("mouse unplug cable"), "ok");
@@ -183,7 +183,7 @@ TEST(SettingsPage, IndicatorsFollowTheReceiverAndTheCable) {
     }
 }
 
-TEST(SettingsPage, BluetoothAloneHidesPollingAndDebounceWithTheirPanelsClosed) {
+TEST(SettingsPageEndToEnd, BluetoothAloneHidesPollingAndDebounceWithTheirPanelsClosed) {
     RunningHalvern halvern("ble");
     ASSERT_TRUE(halvern.ready()) << halvern.err();
     EXPECT_TRUE(halvern.fieldBecomes("ms_1_BLE", "visible", "1"));
@@ -206,7 +206,7 @@ TEST(SettingsPage, BluetoothAloneHidesPollingAndDebounceWithTheirPanelsClosed) {
 
 // ---- Typed DPI values ----
 
-TEST(SettingsPage, TypedDpiValuesCommitOnLeavingTheBoxOrReturnWithinTheMouseRange) {
+TEST(SettingsPageEndToEnd, TypedDpiValuesCommitOnLeavingTheBoxOrReturnWithinTheMouseRange) {
     RunningHalvern halvern("receiver");
     ASSERT_TRUE(halvern.ready()) << halvern.err();
     std::optional<MouseProfile> expected = StoredCurrentProfile(halvern.dataFolder());
