@@ -8,6 +8,7 @@
 #include "RunningHalvern.h"
 #include "protocol/CommandReports.h"
 #include "storage/ProfileStore.h"
+#include "support/Hex.h"
 
 namespace halvern::test {
 namespace {
@@ -18,20 +19,15 @@ constexpr std::size_t kSensorActiveLevel = 24;  // sensor report: the active lev
 constexpr std::size_t kLightEffect = 3;          // light report: effect * 16
 constexpr std::size_t kLightBrightness = 5;      // light report: sleep * 16 | brightness
 
-std::string Hex(const Report& report) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (std::uint8_t b : report.bytes()) {
-        out += kDigits[b >> 4];
-        out += kDigits[b & 15];
-    }
-    return out;
-}
-
-// The profile the running program last saved as current, read as another process would.
+// The profile the running program last saved as current. Read from a copy: loading a
+// store may repair and save it, and the program's own store is not the test's to write.
 std::optional<MouseProfile> StoredCurrentProfile(const std::filesystem::path& dataFolder) {
-    ProfileStore store(dataFolder / "ms_1");
-    if (!store.load(u"x", Leftovers::Keep).problems.empty()) return std::nullopt;
+    TempDir copy;
+    std::error_code error;
+    std::filesystem::copy_file(dataFolder / "ms_1" / ProfileStore::kFileName, copy / ProfileStore::kFileName, error);
+    if (error) return std::nullopt;
+    ProfileStore store(copy.path());
+    if (!store.load(u"x").problems.empty()) return std::nullopt;
     const MouseProfile* current = store.currentProfile();
     return current ? std::optional<MouseProfile>(*current) : std::nullopt;
 }
@@ -252,7 +248,7 @@ TEST(SettingsPageEndToEnd, TypedDpiValuesCommitOnLeavingTheBoxOrReturnWithinTheM
     EXPECT_EQ(halvern.received().size(), 0u) << Joined(halvern.received());
     ASSERT_TRUE(halvern.applyAll());
     const std::vector<std::string> sent = halvern.received();
-    const std::string sensor = Hex(BuildSensorReport(*expected));
+    const std::string sensor = Hex(BuildSensorReport(*expected).bytes());
     EXPECT_EQ(std::count(sent.begin(), sent.end(), sensor), 1) << "expected " << sensor << " in\n" << Joined(sent);
 }
 
