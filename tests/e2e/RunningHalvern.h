@@ -129,10 +129,10 @@ public:
             timeout);
     }
 
-    // Clicks the page's apply button and waits until that apply is done.
-    bool applyAll() {
+    // Clicks an apply button of the page and waits until that apply is done.
+    bool apply(const std::string& button = "ms_1_apply_btn") {
         const int before = applies().first;
-        return ask("click ms_1_apply_btn") == "ok" && waitForAppliesAfter(before);
+        return ask("click " + button) == "ok" && waitForAppliesAfter(before);
     }
 
 private:

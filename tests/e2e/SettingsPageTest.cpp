@@ -54,7 +54,7 @@ std::vector<std::string> AwaitReports(RunningHalvern& halvern, std::size_t seen,
 TEST(SettingsPageEndToEnd, EachEditSendsOnlyItsOwnReportAtItsOwnTime) {
     RunningHalvern halvern("receiver");
     ASSERT_TRUE(halvern.ready()) << halvern.err();
-    ASSERT_TRUE(halvern.applyAll());
+    ASSERT_TRUE(halvern.apply());
     ASSERT_FALSE(halvern.received().empty());
 
     {
@@ -119,7 +119,7 @@ TEST(SettingsPageEndToEnd, EachEditSendsOnlyItsOwnReportAtItsOwnTime) {
 TEST(SettingsPageEndToEnd, ADpiPressOnTheMouseIsShownAndSavedButNotSentBack) {
     RunningHalvern halvern("receiver");
     ASSERT_TRUE(halvern.ready()) << halvern.err();
-    ASSERT_TRUE(halvern.applyAll());
+    ASSERT_TRUE(halvern.apply());
     const std::size_t seen = halvern.received().size();
     std::optional<MouseProfile> before = StoredCurrentProfile(halvern.dataFolder());
     ASSERT_TRUE(before);
@@ -140,7 +140,7 @@ TEST(SettingsPageEndToEnd, ADpiPressOnTheMouseIsShownAndSavedButNotSentBack) {
     // nothing to send either, since the mouse already holds the level.
     std::this_thread::sleep_for(700ms);
     EXPECT_EQ(halvern.receivedSince(seen).size(), 0u) << Joined(halvern.receivedSince(seen));
-    ASSERT_TRUE(halvern.applyAll());
+    ASSERT_TRUE(halvern.apply());
     EXPECT_EQ(halvern.receivedSince(seen).size(), 0u) << Joined(halvern.receivedSince(seen));
 }
 
@@ -246,7 +246,7 @@ TEST(SettingsPageEndToEnd, TypedDpiValuesCommitOnLeavingTheBoxOrReturnWithinTheM
     // Typed values wait for an apply, which then carries all of them.
     std::this_thread::sleep_for(600ms);
     EXPECT_EQ(halvern.received().size(), 0u) << Joined(halvern.received());
-    ASSERT_TRUE(halvern.applyAll());
+    ASSERT_TRUE(halvern.apply("ms_1_btn_apply_dpi"));
     const std::vector<std::string> sent = halvern.received();
     const std::string sensor = Hex(BuildSensorReport(*expected).bytes());
     EXPECT_EQ(std::count(sent.begin(), sent.end(), sensor), 1) << "expected " << sensor << " in\n" << Joined(sent);
