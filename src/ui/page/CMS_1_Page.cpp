@@ -171,7 +171,7 @@ void CMS_1_Page::bindControls() {
     mousePicture_ = find<kit::Control>(u"ms_1_container_mouse_pic"_qs);
     findNumbered(pictureOptions_, "ms_1_option_mouse_pic_%d");
     battery_ = std::make_unique<BatteryDisplay>(parts_.timers, find<kit::Progress>(u"ms_1_progress_power"_qs),
-                                                find<kit::Label>(u"ms_1_label_power"_qs), text("charging_text"));
+                                                find<kit::Label>(u"ms_1_label_power"_qs), u"charging_text"_qs);
 }
 
 void CMS_1_Page::loadProfiles() {
