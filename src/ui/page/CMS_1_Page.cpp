@@ -17,6 +17,7 @@
 #include "ui/kit/Skin.h"
 #include "ui/kit/SkinWindow.h"
 #include "ui/kit/Slider.h"
+#include "ui/page/PageControls.h"
 #include "ui/page/PageRanges.h"
 
 Q_LOGGING_CATEGORY(lcPage, "halvern.page")
@@ -51,9 +52,7 @@ constexpr int kDebounceSection = 9;
 
 constexpr std::chrono::milliseconds kScrollDelay{10};
 
-void SetVisible(kit::Control* control, bool visible) {
-    if (control) control->widget()->setVisible(visible);
-}
+using page::SetVisible;
 
 bool IsVisible(kit::Control* control) { return control && !control->widget()->isHidden(); }
 
