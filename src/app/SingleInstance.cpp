@@ -16,6 +16,8 @@ namespace {
 
 constexpr QByteArrayView kActivate = "activate\n";
 constexpr QByteArrayView kDone = "ok\n";
+// Anything longer is not the one request; nobody may make us buffer.
+constexpr qsizetype kMaxRequest = 64;
 
 QString SafeName(const QString& text) {
     QString out;
@@ -24,6 +26,13 @@ QString SafeName(const QString& text) {
 }
 
 }  // namespace
+
+PeerRequest ReadPeerRequest(QByteArrayView received) {
+    if (received.size() > kMaxRequest) return PeerRequest::Flood;
+    const qsizetype end = received.indexOf('\n');
+    if (end < 0) return PeerRequest::Incomplete;
+    return received.first(end + 1) == kActivate ? PeerRequest::Activate : PeerRequest::Unknown;
+}
 
 SingleInstance::SingleInstance(const QString& className, QString folder) {
     if (folder.isEmpty()) {
@@ -69,14 +78,13 @@ void SingleInstance::serve() {
     while (QLocalSocket* peer = server_->nextPendingConnection()) {
         QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
         QObject::connect(peer, &QLocalSocket::readyRead, peer, [this, peer] {
-            // Anything but the one request is dropped; nobody may make us buffer.
-            if (peer->bytesAvailable() > 64) {
+            const PeerRequest request = ReadPeerRequest(peer->peek(kMaxRequest + 1));
+            if (request == PeerRequest::Flood) {
                 peer->abort();
                 return;
             }
-            if (!peer->canReadLine()) return;
-            const QByteArray line = peer->readLine(64);
-            if (line == kActivate) {
+            if (request == PeerRequest::Incomplete) return;
+            if (request == PeerRequest::Activate) {
                 qCInfo(lcShell) << "second start: activating";
                 if (onActivate_) onActivate_();
                 peer->write(kDone.data(), kDone.size());

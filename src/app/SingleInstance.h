@@ -5,6 +5,7 @@
 // reports that it must end. A lock or socket left behind by a crash is taken over.
 #pragma once
 
+#include <QByteArrayView>
 #include <QLocalServer>
 #include <QLockFile>
 #include <QString>
@@ -14,6 +15,11 @@
 #include <memory>
 
 namespace halvern {
+
+// What the bytes a second start has sent so far ask of the first copy: to wait for
+// more, to activate, or to be dropped (another line, or more than a request's worth).
+enum class PeerRequest { Incomplete, Activate, Unknown, Flood };
+PeerRequest ReadPeerRequest(QByteArrayView received);
 
 class SingleInstance {
 public:
