@@ -1,0 +1,30 @@
+#include "ShellFuzzTargets.h"
+
+#include <string_view>
+
+#include "FuzzRequire.h"
+#include "app/SingleInstance.h"
+
+namespace halvern::fuzz {
+
+void SingleInstanceLineInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view sent(reinterpret_cast<const char*>(data), size);
+    // The socket may hand the bytes over in any split, so the answer for every prefix
+    // counts: once one is decided it stays decided until the buffer cap is passed.
+    PeerRequest decided = PeerRequest::Incomplete;
+    for (std::size_t n = 0; n <= size; ++n) {
+        const PeerRequest r = ReadPeerRequest(QByteArrayView(sent.data(), static_cast<qsizetype>(n)));
+        if (n > 64) {
+            Require(r == PeerRequest::Flood, "no more than a request's worth is buffered");
+            break;
+        }
+        Require(r != PeerRequest::Flood, "a request's worth is never too much");
+        if (decided != PeerRequest::Incomplete) Require(r == decided, "a decision stands as more bytes come");
+        decided = r;
+        // Only the exact request activates the running copy.
+        if (r == PeerRequest::Activate) Require(sent.substr(0, 9) == "activate\n", "the activate line");
+        if (r == PeerRequest::Incomplete) Require(sent.substr(0, n).find('\n') == std::string_view::npos, "waits only for a line");
+    }
+}
+
+}  // namespace halvern::fuzz
