@@ -8,3 +8,14 @@ if(HALVERN_SANITIZE)
   endforeach()
   add_compile_options(-fno-omit-frame-pointer -fno-sanitize-recover=all)
 endif()
+
+# HALVERN_FUZZ (clang): the libraries under test carry the fuzzer's coverage and the
+# sanitizers too, or the fuzzer would see one edge per target and AddressSanitizer
+# would check no parser. Only the fuzz mains link libFuzzer itself (tests/fuzz).
+if(HALVERN_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "HALVERN_FUZZ needs clang: -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
