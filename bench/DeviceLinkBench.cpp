@@ -19,8 +19,8 @@
 #include <QTimer>
 
 #include "VirtualDevices.h"
-#include "device/host/DeviceStack.h"
-#include "device/host/QtDeviceLoop.h"
+#include "host/DeviceStack.h"
+#include "host/QtDeviceLoop.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 
 namespace halvern::emu {
 

@@ -14,6 +14,11 @@ std::vector<Scenario> AllScenarios() {
     all.push_back(One("cable", Link::Cable));
     all.push_back(One("ble", Link::Ble));
     all.push_back({"receiver and cable", {{Link::Receiver}, {Link::Cable}}});
+    {
+        Scenario extra = One("receiver with extra collections", Link::Receiver);
+        extra.devices[0].extraCollections = true;
+        all.push_back(extra);
+    }
     // Two receivers, each with its own mouse; neither speaks until told to, so a test
     // decides which one is heard first.
     all.push_back({"two receivers", {{Link::Receiver, 0, true, false}, {Link::Receiver, 1, true, false}}, 2});

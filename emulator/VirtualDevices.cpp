@@ -200,6 +200,12 @@ VirtualDevices::VirtualDevices(const Scenario& scenario, Clock& clock, Options o
                 return static_cast<int>(report.size());
             };
             d.nodes.push_back(backend_->addNode(NodeFor(link, device, kCommandUsagePage, 0), sink));
+            // Between the two the device's own collections, so that the command node stays
+            // first and the input node last.
+            if (spec.extraCollections) {
+                d.nodes.push_back(backend_->addNode(NodeFor(link, device, kCommandUsagePage, 1), {}));
+                d.nodes.push_back(backend_->addNode(NodeFor(link, device, kInputUsagePage, 1), {}));
+            }
             d.nodes.push_back(backend_->addNode(NodeFor(link, device, kInputUsagePage, 0), {}, [this, device] { onOpen(device); }));
         }
         d.paths.resize(d.nodes.size());

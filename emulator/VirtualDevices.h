@@ -93,7 +93,7 @@ public:
 private:
     struct Device {
         ScenarioDevice spec;
-        std::vector<int> nodes;          // command and input collection, or the one BLE node
+        std::vector<int> nodes;          // command (first) and input (last) collections, or the one BLE node
         std::vector<std::string> paths;  // guarded by mutex_
         int unplugAfter = 0;             // guarded by mutex_
     };

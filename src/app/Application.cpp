@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "app/CMainWnd.h"
-#include "app/DataPaths.h"
+#include "platform/DataPaths.h"
 #include "app/ShellLog.h"
 #include "app/SingleInstance.h"
 #include "app/TestDriver.h"
@@ -39,8 +39,8 @@ int Application::Run(int argc, char** argv) {
         qCWarning(lcShell).noquote() << std::get<kit::LayoutError>(error).message;
     qCInfo(lcShell).noquote() << "start: data folder" << QString::fromStdString(GetDataFolder().string());
 
-    // The device link, the settings page and the apply worker plug in here through
-    // the main window's seams.
+    // The settings page (CMainWnd::Options) and the device link built over the window's
+    // timers and host handle (WindowTimers, hostWindow(), setDeviceLink) plug in here.
     auto window = std::make_unique<CMainWnd>(skin, CMainWnd::Options{});
     instance.setActivateHandler([w = window.get()] { w->send(UM_ACTIVATE); });
     window->create(kit::WindowKind::Main);

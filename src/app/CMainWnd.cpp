@@ -3,8 +3,15 @@
 #include <QCoreApplication>
 #include <QCursor>
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 #include "app/ShellLog.h"
+#include "device/DeviceLink.h"
+#include "device/HookLibrary.h"
 #include "halvern_abi.h"
+#include "records/MouseProfile.h"
 #include "ui/dialogs/CDPIMsg.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Container.h"
@@ -13,12 +20,12 @@
 #include "ui/kit/Slider.h"
 #include "ui/kit/TabLayout.h"
 #include "ui/kit/TrayIcon.h"
+#include "ui/page/SettingsPage.h"
 
 namespace halvern {
 
 namespace {
 
-constexpr const char* kPageWindow = "MS_1_Page";
 constexpr const char* kIconFile = "skins/halvern.png";
 
 // Private messages that reach the main window and mean nothing to it; they are taken
@@ -27,11 +34,6 @@ constexpr std::uint32_t kIgnoredMessages[] = {
     HALVERN_WM_USER + 106, HALVERN_WM_USER + 513, HALVERN_WM_USER + 514,
     HALVERN_WM_USER + 518, HALVERN_WM_USER + 4097,
 };
-
-template <typename F, typename... Args>
-void Call(const F& slot, Args&&... args) {
-    if (slot) slot(std::forward<Args>(args)...);
-}
 
 }  // namespace
 
@@ -42,9 +44,9 @@ CMainWnd::~CMainWnd() {
     qCInfo(lcShell) << "shutdown: main window deleted";
     removeVirtualWindow(QString::fromLatin1(kPageWindow));
     qCInfo(lcShell) << "shutdown: page virtual window removed";
-    Call(options_.seams.stopReaders);
+    stopDeviceLink();
     qCInfo(lcShell) << "shutdown: reader threads stopped";
-    Call(options_.seams.destroyPage);
+    if (options_.page) options_.page->destroy();
     qCInfo(lcShell) << "shutdown: settings page destroyed";
     trayMenu_.reset();
     tray_.reset();
@@ -52,9 +54,11 @@ CMainWnd::~CMainWnd() {
 }
 
 QString CMainWnd::DpiText(std::intptr_t storedValue) {
-    const long long v = storedValue;
-    const long long dpi = v <= 200 ? v * 50 : (v - 100) * 100;
-    return u"DPI :%1"_qs.arg(dpi);
+    // The value comes from a 16-bit field of the mouse; the clamp only keeps a hostile
+    // one from overflowing the conversion.
+    constexpr std::intptr_t kLimit = std::numeric_limits<std::int32_t>::max() / 100;
+    const auto v = static_cast<std::int32_t>(std::clamp<std::intptr_t>(storedValue, -kLimit, kLimit));
+    return u"DPI :%1"_qs.arg(DpiFromValue(v));
 }
 
 bool CMainWnd::trayAvailable() const {
@@ -63,9 +67,13 @@ bool CMainWnd::trayAvailable() const {
 }
 
 void CMainWnd::onInit() {
-    MainWndSeams& seams = options_.seams;
-    if (seams.page) addVirtualWindow(QString::fromLatin1(kPageWindow), seams.page);
-    Call(seams.initPage, *this);
+    if (options_.page) {
+        addVirtualWindow(QString::fromLatin1(kPageWindow), &options_.page->notifyPump());
+        options_.page->init(*this);
+        // Nothing is on screen yet; the first show tells the page otherwise.
+        pageToldShown_ = false;
+        options_.page->windowShown(false);
+    }
 
     QIcon icon;
     if (const QPixmap* pixmap = skin().image(QString::fromLatin1(kIconFile))) icon = QIcon(*pixmap);
@@ -83,10 +91,10 @@ void CMainWnd::onInit() {
     deviceTabSwitch_ = find<kit::TabLayout>(u"device_tab_switch"_qs);
 
     setWindowTitle(name);
-    Call(seams.loadHookLibrary);
-    Call(seams.loadProfiles);
-    Call(seams.registerForDeviceNotifications);
-    Call(seams.enumerateDevices);
+    if (options_.hooks && !options_.hooks->load(options_.libraryFolder))
+        qCInfo(lcShell).noquote() << "start: no hook library:" << QString::fromStdString(options_.hooks->error());
+    if (options_.page) options_.page->loadProfiles();
+    if (options_.device) options_.device->start();
     qCInfo(lcShell).noquote() << "start: main window ready, title" << name;
 }
 
@@ -126,65 +134,43 @@ bool CMainWnd::handleMessage(const kit::Message& m) {
             activate();
             return true;
         case UM_LINK_CHANGED: {
-            const bool anyLink = options_.seams.anyLink && options_.seams.anyLink();
+            const bool anyLink = options_.device && options_.device->links().anyLink.load() != 0;
             if (deviceTabSwitch_) deviceTabSwitch_->selectItem(anyLink ? 1 : 0);
             return true;
         }
         case UM_SHOW_DPI: showDpi(m.lParam); return true;
-        case UM_DRIVER_EVENT:
-            Call(options_.seams.onDriverEvent,
-                 static_cast<std::uint32_t>((m.wParam & 0xFFFF) << 16) | static_cast<std::uint32_t>(m.lParam & 0xFFFF));
+        case UM_APPLY_REQUEST:
+            if (options_.page) options_.page->onApplyRequest();
             return true;
-        case UM_DRIVER_PLUG: {
-            const std::uint32_t low = m.wParam == 1 ? 1 : m.wParam == 0 ? 2 : 0;
-            Call(options_.seams.onDriverEvent, (std::uint32_t{0x7F00} << 16) | low);
-            return true;
-        }
-        case UM_APPLY_REQUEST: Call(options_.seams.postApplyNow); return true;
         case UM_HOOK_EVENT: return true;  // the main window never installs a hook
         default: break;
     }
     for (std::uint32_t ignored : kIgnoredMessages)
         if (m.id == ignored) return true;
-    return options_.seams.onDeviceMessage && options_.seams.onDeviceMessage(m.id, m.wParam, m.lParam);
+    // The driver library's, the readers' and the Bluetooth LE messages, as they came.
+    return options_.device && options_.device->handleMessage(m.id, m.wParam, m.lParam);
 }
 
 void CMainWnd::onTimer(int id) {
     switch (id) {
-        case OsdHideTimer:
+        case TimerId::OsdHide:
             stopTimer(id);
             if (dpiOsd_) dpiOsd_->closeWindow(0);
             dpiOsd_ = nullptr;
-            break;
-        case ReenumerateTimer:
-            stopTimer(id);
-            Call(options_.seams.enumerateDevices);
-            break;
-        case WirelessTimeoutTimer:
-            stopTimer(id);
-            Call(options_.seams.onWirelessTimeout);
-            break;
-        case ApplyDebounceTimer:
+            return;
+        case TimerId::ApplyDebounce:
             stopTimer(id);
             post(UM_APPLY_REQUEST);
-            break;
-        case ScrollSettingsTimer:
+            return;
+        case TimerId::ScrollSettings:
             stopTimer(id);
             if (auto* column = find<kit::Container>(u"ms_1_ver_setting"_qs)) column->scrollToEnd();
-            break;
-        case ChargingAnimationTimer:
-            // Runs until the charging state ends; the bar sweeps 0..100 in steps of 2.
-            if (auto* bar = find<kit::Progress>(u"ms_1_progress_power"_qs)) bar->setValue(chargeAnimationStep_);
-            chargeAnimationStep_ += 2;
-            if (chargeAnimationStep_ > 100) chargeAnimationStep_ = 0;
-            break;
-        case BleSubscribeTimer:
-            stopTimer(id);
-            Call(options_.seams.onBleSubscribe);
-            break;
-        case CableSettleTimer: Call(options_.seams.onDeviceTimer, id); break;
+            return;
         default: break;
     }
+    // The device link and the page stop their own one-shot timers.
+    if (options_.device && options_.device->onTimer(id)) return;
+    if (options_.page) options_.page->onTimer(id);
 }
 
 void CMainWnd::openTrayMenu() {
@@ -210,14 +196,14 @@ void CMainWnd::onMenuCommand(const kit::Message& m) {
     } else if (name.startsWith(u"ms_1"_qs)) {
         // Only the page's own items: a nameless or foreign item must not reach the
         // page, which would take an unknown name as "left click".
-        Call(options_.seams.onMenuItem, name);
+        if (options_.page) options_.page->onMenuItem(name);
     }
 }
 
 void CMainWnd::showDpi(std::intptr_t storedValue) {
     const QString text = DpiText(storedValue);
-    stopTimer(OsdHideTimer);
-    setTimer(OsdHideTimer, std::chrono::milliseconds(kOsdHideMs));
+    stopTimer(TimerId::OsdHide);
+    setTimer(TimerId::OsdHide, kOsdHideDelay);
     if (dpiOsd_) {
         dpiOsd_->setDpiText(text);
         return;
@@ -227,6 +213,32 @@ void CMainWnd::showDpi(std::intptr_t storedValue) {
     osd->create(kit::WindowKind::Overlay);
     osd->show();
     dpiOsd_ = osd;
+}
+
+void CMainWnd::showEvent(QShowEvent* event) {
+    kit::SkinWindow::showEvent(event);
+    tellPageWhetherShown();
+}
+
+void CMainWnd::hideEvent(QHideEvent* event) {
+    kit::SkinWindow::hideEvent(event);
+    tellPageWhetherShown();
+}
+
+void CMainWnd::changeEvent(QEvent* event) {
+    kit::SkinWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) tellPageWhetherShown();
+}
+
+void CMainWnd::tellPageWhetherShown() {
+    const bool shown = isVisible() && !isMinimized();
+    if (!options_.page || shown == pageToldShown_) return;
+    pageToldShown_ = shown;
+    options_.page->windowShown(shown);
+}
+
+void CMainWnd::stopDeviceLink() {
+    if (options_.device) options_.device->stop();
 }
 
 void CMainWnd::destroyWindow() {
@@ -241,7 +253,12 @@ void CMainWnd::onDestroy() {
     if (dpiOsd_) dpiOsd_->closeWindow(0);
     dpiOsd_ = nullptr;
     qCInfo(lcShell) << "shutdown: DPI display closed";
-    Call(options_.seams.unloadHookLibrary);
+    if (options_.hooks && options_.hooks->loaded()) {
+        const HookTable& hooks = options_.hooks->table();
+        if (hooks.removehook) hooks.removehook();
+        if (hooks.removemousehook) hooks.removemousehook();
+        options_.hooks->free();
+    }
     qCInfo(lcShell) << "shutdown: hooks removed, hook library freed";
     QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     qCInfo(lcShell) << "shutdown: quit posted";

@@ -6,10 +6,11 @@
 
 #include <QPointer>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 
-#include "app/MainWndSeams.h"
+#include "device/WindowIds.h"
 #include "ui/dialogs/CDPIMsg.h"
 #include "ui/kit/SkinWindow.h"
 
@@ -23,34 +24,37 @@ class TrayIcon;
 
 namespace halvern {
 
-
-// Timers of the main window; the settings page and the device link arm some of them.
-enum MainWndTimer : int {
-    OsdHideTimer = 52,
-    ReenumerateTimer = 54,
-    WirelessTimeoutTimer = 512,
-    ApplyDebounceTimer = 513,
-    ScrollSettingsTimer = 514,
-    ChargingAnimationTimer = 515,
-    BleSubscribeTimer = 516,
-    CableSettleTimer = 517,  // the device link's own: an attached cable settles
-};
+class DeviceLink;
+class HookLibrary;
+class SettingsPage;
 
 class CMainWnd : public kit::SkinWindow {
 public:
     static constexpr const char* kClassName = "NORVA KX Halvern Gaming Mouse";
     static constexpr int kWidth = 800;
     static constexpr int kHeight = 572;
-    static constexpr int kOsdHideMs = 2000;
 
+    // What plugs into the window; each part is optional and outlives the window.
     struct Options {
-        MainWndSeams seams;
+        // Registered as the virtual window "MS_1_Page" before its init runs.
+        SettingsPage* page = nullptr;
+        // Started once the profiles are loaded; every message and timer the window does
+        // not handle itself is handed to it as it is; its readers stop before the page
+        // is destroyed.
+        DeviceLink* device = nullptr;
+        // Loaded from `libraryFolder` at start; its hooks removed and the library freed
+        // when the program ends.
+        HookLibrary* hooks = nullptr;
+        std::filesystem::path libraryFolder;
         // Whether the desktop shows tray icons; empty asks the desktop.
         std::function<bool()> trayAvailable;
     };
 
     CMainWnd(kit::Skin& skin, Options options);
     ~CMainWnd() override;
+
+    // For a link built over this window's timers and host handle: set before create().
+    void setDeviceLink(DeviceLink* device) { options_.device = device; }
 
     QString windowClassName() const override { return QString::fromLatin1(kClassName); }
     QString skinFile() const override { return u"main.xml"_qs; }
@@ -65,6 +69,7 @@ public:
 
     // The DPI text for a stored DPI value: "DPI :" and the DPI in decimal.
     static QString DpiText(std::intptr_t storedValue);
+    static constexpr const char* kPageWindow = "MS_1_Page";
 
     CDPIMsg* dpiOsd() const { return dpiOsd_.data(); }
     kit::MenuWindow* trayMenu() const { return trayMenu_.get(); }
@@ -72,15 +77,15 @@ public:
     bool trayAvailable() const;
     void setTrayAvailable(std::function<bool()> probe) { trayAvailable_ = std::move(probe); }
 
-    void setChargeAnimationStep(int step) { chargeAnimationStep_ = step; }
-    int chargeAnimationStep() const { return chargeAnimationStep_; }
-
 protected:
     void onInit() override;
     void notify(const kit::Notification& n) override;
     bool handleMessage(const kit::Message& m) override;
     void onTimer(int id) override;
     void onCloseRequest() override { destroyWindow(); }
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void onClick(const kit::Notification& n);
@@ -88,6 +93,8 @@ private:
     void openTrayMenu();
     void onMenuCommand(const kit::Message& m);
     void showDpi(std::intptr_t storedValue);
+    void tellPageWhetherShown();
+    void stopDeviceLink();
 
     Options options_;
     std::function<bool()> trayAvailable_;
@@ -102,8 +109,8 @@ private:
     std::unique_ptr<kit::MenuWindow> trayMenu_;
     std::unique_ptr<kit::TrayIcon> tray_;
     QPointer<CDPIMsg> dpiOsd_;
-    int chargeAnimationStep_ = 0;
     bool destroyed_ = false;
+    bool pageToldShown_ = false;
 };
 
 }  // namespace halvern

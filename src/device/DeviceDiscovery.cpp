@@ -1,6 +1,6 @@
 #include "device/DeviceDiscovery.h"
 
-#include "device/DeviceMessages.h"
+#include "device/WindowIds.h"
 #include "device/DeviceNames.h"
 #include "device/DeviceTrace.h"
 #include "device/LinkController.h"

@@ -1,6 +1,6 @@
 #include "device/DeviceLink.h"
 
-#include "device/DeviceMessages.h"
+#include "device/WindowIds.h"
 #include "device/DeviceNames.h"
 
 namespace halvern {
@@ -11,15 +11,20 @@ DeviceLink::DeviceLink(Parts parts)
                    parts.driver && parts.driver->loaded() ? parts.driver : nullptr, parts.ble}),
       discovery_({parts.hid, parts.timers, parts.host, parts.links, controller_}) {}
 
-DeviceLink::~DeviceLink() {
+DeviceLink::~DeviceLink() { stop(); }
+
+void DeviceLink::stop() {
+    stopped_ = true;
     discovery_.StopReaders();
     if (monitorOpen_) {
         parts_.driver->closeFeatureDevice();
         parts_.driver->closeDevMonitor();
+        monitorOpen_ = false;
     }
 }
 
 void DeviceLink::start() {
+    if (stopped_) return;
     DriverLibrary* driver = parts_.driver;
     if (driver && driver->loaded() && !monitorOpen_) {
         if (parts_.driverHidApi) driver->setHidApi(parts_.driverHidApi);
@@ -35,6 +40,7 @@ void DeviceLink::start() {
 }
 
 bool DeviceLink::handleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (stopped_) return false;
     switch (message) {
         case UM_DRIVER_PLUG:
             controller_.OnDriverPlug(wParam);
@@ -50,10 +56,10 @@ bool DeviceLink::handleMessage(std::uint32_t message, std::uintptr_t wParam, std
     }
 }
 
-bool DeviceLink::onTimer(int id) { return controller_.onTimer(id) || discovery_.onTimer(id); }
+bool DeviceLink::onTimer(int id) { return !stopped_ && (controller_.onTimer(id) || discovery_.onTimer(id)); }
 
 void DeviceLink::dispatchHotplug() {
-    if (parts_.hotplug) parts_.hotplug->dispatch();
+    if (parts_.hotplug && !stopped_) parts_.hotplug->dispatch();
 }
 
 int DeviceLink::hotplugFd() const { return parts_.hotplug ? parts_.hotplug->fd() : -1; }

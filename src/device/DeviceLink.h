@@ -46,7 +46,10 @@ public:
 
     explicit DeviceLink(Parts parts);
     // The shutdown order: readers stopped, then the cable device and its monitor closed.
+    // The owner may call stop() earlier (before the window the readers post to goes
+    // away); a second stop does nothing, and nothing is started again after it.
     ~DeviceLink();
+    void stop();
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
@@ -77,6 +80,7 @@ private:
     DeviceDiscovery discovery_;
     bool monitorOpen_ = false;
     bool hotplugActive_ = false;
+    bool stopped_ = false;
 };
 
 }  // namespace halvern

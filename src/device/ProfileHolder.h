@@ -1,11 +1,15 @@
 // The current profile, as the device layer sees it: a setting the mouse changed on its
 // own (DPI level, polling rate, light effect) is written into it and stored at once,
-// which makes it the last applied profile too, so the next apply does not send it
-// back. The settings page implements it over its profile list; tools and tests over a
-// single record. Main thread only.
+// and it becomes the last applied profile too, so the next apply does not send it back.
+// The settings page implements it over its profile list; tools and tests over a single
+// record. Main thread only.
+//
+// The last applied profile belongs to the apply worker (ApplyWorker owns lastApplied);
+// a holder never writes it itself but hands the profile to the worker's
+// adoptAsApplied(), which takes its place in order with the applies already queued.
 #pragma once
 
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 
 namespace halvern {
 
@@ -16,7 +20,7 @@ public:
     // The profile shown and applied, or nullptr while there is none.
     virtual MouseProfile* currentProfile() = 0;
 
-    // Copies the current profile over the last applied one and saves the store.
+    // Saves the store and has the apply worker adopt the current profile as applied.
     virtual void storeProfile() = 0;
 };
 

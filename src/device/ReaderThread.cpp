@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "device/DeviceMessages.h"
+#include "device/WindowIds.h"
 #include "device/LinkController.h"
 
 namespace halvern {

@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/UsKeyboardLayout.h"
-#include "ui/macro/KeyCodeTable.h"
+#include "keys/UsKeyboardLayout.h"
+#include "keys/KeyCodeTable.h"
 
 namespace halvern {
 

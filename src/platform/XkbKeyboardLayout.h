@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/KeyboardLayout.h"
+#include "keys/KeyboardLayout.h"
 
 namespace halvern {
 

@@ -13,7 +13,7 @@
 #include "protocol/ChangeDetection.h"
 #include "protocol/Clock.h"
 #include "protocol/CommandReports.h"
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 #include "protocol/SendPath.h"
 
 namespace halvern {

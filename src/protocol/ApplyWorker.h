@@ -45,7 +45,7 @@
 
 #include "protocol/Clock.h"
 #include "protocol/LinkState.h"
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 #include "protocol/SendPath.h"
 #include "protocol/Transports.h"
 

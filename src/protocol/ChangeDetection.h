@@ -19,7 +19,7 @@
 
 #include <array>
 
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 
 namespace halvern {
 

@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 
 namespace halvern {
 

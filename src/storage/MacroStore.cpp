@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 #include "storage/FileIo.h"
-#include "storage/Text.h"
+#include "records/Text.h"
 
 namespace halvern {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "storage/MacroRecord.h"
+#include "records/MacroRecord.h"
 #include "storage/StoreResult.h"
 
 namespace halvern {

@@ -4,7 +4,7 @@
 
 #include "storage/FileIo.h"
 #include "storage/MacroStore.h"
-#include "storage/Text.h"
+#include "records/Text.h"
 
 namespace halvern {
 

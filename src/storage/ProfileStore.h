@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 #include "storage/StoreResult.h"
 
 namespace halvern {
@@ -92,7 +92,7 @@ std::vector<std::size_t> ResynchroniseProfiles(ProfileStore::List& profiles, con
 
 }  // namespace halvern
 
-#include "storage/Text.h"
+#include "records/Text.h"
 
 template <typename Taken>
 std::u16string halvern::ImportedName(std::u16string_view name, std::size_t maxUnits, Taken&& taken) {

@@ -5,7 +5,7 @@
 #include "storage/FileIo.h"
 #include "storage/MacroStore.h"
 #include "storage/ProfileStore.h"
-#include "storage/Text.h"
+#include "records/Text.h"
 
 namespace halvern {
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "protocol/MouseProfile.h"
-#include "storage/MacroRecord.h"
+#include "records/MouseProfile.h"
+#include "records/MacroRecord.h"
 
 namespace halvern {
 

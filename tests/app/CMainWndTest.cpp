@@ -4,8 +4,14 @@
 
 #include <QTest>
 
+#include "SettlingClock.h"
+#include "VirtualDevices.h"
 #include "app/CMainWnd.h"
+#include "app/WindowTimers.h"
+#include "device/DeviceObserver.h"
+#include "device/ProfileHolder.h"
 #include "halvern_abi.h"
+#include "host/DeviceStack.h"
 #include "support/SkinFolder.h"
 #include "support/VirtualTimerSource.h"
 #include "ui/kit/Button.h"
@@ -14,45 +20,51 @@
 #include "ui/kit/MenuWindow.h"
 #include "ui/kit/Slider.h"
 #include "ui/kit/TabLayout.h"
+#include "ui/page/SettingsPage.h"
 
 using namespace halvern;
 using namespace std::chrono_literals;
 
 namespace {
 
+// The page as a list of the calls the window makes, with what the window looked like.
+class RecordingPage final : public SettingsPage {
+public:
+    explicit RecordingPage(std::vector<std::string>& calls) : calls_(calls) {}
+    kit::NotifyPump& notifyPump() override { return pump; }
+    void init(kit::SkinWindow& w) override {
+        window = &w;
+        calls_.push_back(w.hasVirtualWindow(QStringLiteral("MS_1_Page")) ? "init(registered)" : "init");
+        // The page binds its controls before the language file is read.
+        calls_.push_back(w.windowTitle().isEmpty() ? "untitled" : "titled");
+    }
+    void loadProfiles() override { calls_.push_back("loadProfiles"); }
+    void onMenuItem(const QString& item) override { calls_.push_back("onMenuItem " + item.toStdString()); }
+    void onApplyRequest() override { calls_.push_back("onApplyRequest"); }
+    bool onTimer(int id) override {
+        calls_.push_back("onTimer " + std::to_string(id));
+        return true;
+    }
+    void windowShown(bool shown) override { calls_.push_back(shown ? "shown" : "not shown"); }
+    void destroy() override {
+        calls_.push_back(std::string("destroy") +
+                         (window && window->hasVirtualWindow(QStringLiteral("MS_1_Page")) ? " (still registered)" : "") +
+                         (readersAtDestroy ? " readers " + std::to_string(readersAtDestroy()) : ""));
+    }
+
+    test::RecordingPump pump;
+    kit::SkinWindow* window = nullptr;
+    std::function<int()> readersAtDestroy;
+
+private:
+    std::vector<std::string>& calls_;
+};
+
 class MainWindow : public ::testing::Test {
 protected:
     void open(bool withTray = true, kit::Skin* useSkin = nullptr) {
         CMainWnd::Options options;
-        MainWndSeams& s = options.seams;
-        s.page = &page;
-        s.initPage = [this](CMainWnd& w) {
-            calls.push_back(w.hasVirtualWindow(QStringLiteral("MS_1_Page")) ? "initPage(registered)" : "initPage");
-        };
-        s.loadHookLibrary = [this] { calls.push_back("loadHookLibrary"); };
-        s.loadProfiles = [this] { calls.push_back("loadProfiles"); };
-        s.registerForDeviceNotifications = [this] { calls.push_back("registerForDeviceNotifications"); };
-        s.enumerateDevices = [this] { calls.push_back("enumerateDevices"); };
-        s.onMenuItem = [this](const QString& item) { calls.push_back("onMenuItem " + item.toStdString()); };
-        s.anyLink = [this] { return anyLink; };
-        s.unloadHookLibrary = [this] {
-            calls.push_back(std::string("unloadHookLibrary") + (raw->dpiOsd() ? " (display open)" : ""));
-        };
-        s.stopReaders = [this] {
-            calls.push_back(raw->hasVirtualWindow(QStringLiteral("MS_1_Page")) ? "stopReaders (page still registered)"
-                                                                               : "stopReaders");
-        };
-        s.destroyPage = [this] { calls.push_back("destroyPage"); };
-        s.onDriverEvent = [this](std::uint32_t e) { driverEvents.push_back(e); };
-        s.onWirelessTimeout = [this] { calls.push_back("onWirelessTimeout"); };
-        s.onBleSubscribe = [this] { calls.push_back("onBleSubscribe"); };
-        s.postApplyNow = [this] { calls.push_back("postApplyNow"); };
-        s.onDeviceMessage = [this](std::uint32_t id, std::uintptr_t w, std::intptr_t l) {
-            if (id != HALVERN_WM_USER + 530) return false;
-            calls.push_back("onDeviceMessage " + std::to_string(w) + " " + std::to_string(l));
-            return true;
-        };
-        s.onDeviceTimer = [this](int id) { calls.push_back("onDeviceTimer " + std::to_string(id)); };
+        options.page = &page;
         options.trayAvailable = [withTray] { return withTray; };
         window = std::make_unique<CMainWnd>(useSkin ? *useSkin : skin, std::move(options));
         raw = window.get();
@@ -74,12 +86,10 @@ protected:
     }
 
     kit::Skin skin{QString::fromStdString(test::SourceSkinFolder().string())};
-    test::RecordingPump page;
     std::vector<std::string> calls;
-    std::vector<std::uint32_t> driverEvents;
-    bool anyLink = false;
+    RecordingPage page{calls};
     std::unique_ptr<CMainWnd> window;
-    CMainWnd* raw = nullptr;  // for the seams, which run while `window` is being reset
+    CMainWnd* raw = nullptr;
     test::VirtualTimerSource* clock = nullptr;
 };
 
@@ -100,21 +110,10 @@ TEST_F(MainWindow, ComesUpWithItsTitleSizeAndClassName) {
 
 TEST_F(MainWindow, InitialisationHandsOverInItsOrder) {
     CMainWnd::Options options;
-    std::vector<std::string> order;
-    options.seams.page = &page;
-    options.seams.initPage = [&](CMainWnd& w) {
-        order.push_back(w.hasVirtualWindow(QStringLiteral("MS_1_Page")) ? "initPage(registered)" : "initPage");
-        // The page binds its controls before the language file is read.
-        order.push_back(w.windowTitle().isEmpty() ? "untitled" : "titled");
-    };
-    options.seams.loadHookLibrary = [&] { order.push_back("loadHookLibrary"); };
-    options.seams.loadProfiles = [&] { order.push_back("loadProfiles"); };
-    options.seams.registerForDeviceNotifications = [&] { order.push_back("registerForDeviceNotifications"); };
-    options.seams.enumerateDevices = [&] { order.push_back("enumerateDevices"); };
+    options.page = &page;
     CMainWnd w(skin, std::move(options));
     w.create(kit::WindowKind::Main);
-    EXPECT_EQ(order, (std::vector<std::string>{"initPage(registered)", "untitled", "loadHookLibrary", "loadProfiles",
-                                                "registerForDeviceNotifications", "enumerateDevices"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"init(registered)", "untitled", "not shown", "loadProfiles"}));
 }
 
 TEST_F(MainWindow, ThePageReceivesItsControlsNotificationsNotTheWindow) {
@@ -128,7 +127,8 @@ TEST_F(MainWindow, ExitButtonHidesToTheTrayAndMinimisesWithoutOne) {
     open(true);
     QTest::mouseClick(window->find<kit::Button>(QStringLiteral("exit_btn")), Qt::LeftButton);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(calls.empty());  // the program keeps running
+    EXPECT_EQ(calls, std::vector<std::string>{"not shown"});  // the program keeps running
+    calls.clear();
 
     window->send(UM_ACTIVATE);
     EXPECT_TRUE(window->isVisible());
@@ -187,6 +187,7 @@ TEST_F(MainWindow, MenuCommandsGoWhereTheirNameSays) {
     for (const char* name : {"ms_1_click", "ms_1_select_macro", "", "m", "ms", "ms_", "other", "MS_1_CLICK"})
         postMenu(QString::fromLatin1(name));
     EXPECT_EQ(calls, (std::vector<std::string>{"onMenuItem ms_1_click", "onMenuItem ms_1_select_macro"}));
+    calls.clear();
 
     // A message without a command does nothing.
     window->hide();
@@ -206,38 +207,26 @@ TEST_F(MainWindow, TrayMenuExitEndsInTheShutdownOrder) {
     QCoreApplication::processEvents();
     EXPECT_EQ(window->dpiOsd(), nullptr);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(calls, std::vector<std::string>{"unloadHookLibrary"});
+    EXPECT_EQ(calls, std::vector<std::string>{"not shown"});
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(osd.isNull());
 
     window.reset();
-    EXPECT_EQ(calls, (std::vector<std::string>{"unloadHookLibrary", "stopReaders", "destroyPage"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"not shown", "destroy"}));
 }
 
 TEST_F(MainWindow, ExitInAnyLetterCaseAndTheWindowSystemsCloseEndTheProgramToo) {
     open();
     postMenu(QStringLiteral("Exit"));
-    EXPECT_EQ(calls, std::vector<std::string>{"unloadHookLibrary"});
+    EXPECT_FALSE(window->isVisible());
     window.reset();
     calls.clear();
 
     open();
     window->close();
-    EXPECT_EQ(calls, std::vector<std::string>{"unloadHookLibrary"});
+    EXPECT_FALSE(window->isVisible());
     window->destroyWindow();  // only once
-    EXPECT_EQ(calls.size(), 1u);
-}
-
-TEST_F(MainWindow, LinkChangesSelectTheDeviceTab) {
-    open();
-    auto* tab = window->find<kit::TabLayout>(QStringLiteral("device_tab_switch"));
-    anyLink = true;
-    window->post(UM_LINK_CHANGED);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(tab->currentSelection(), 1);
-    anyLink = false;
-    window->send(UM_LINK_CHANGED);
-    EXPECT_EQ(tab->currentSelection(), 0);
+    EXPECT_EQ(calls, std::vector<std::string>{"not shown"});
 }
 
 TEST_F(MainWindow, DpiTextFollowsTheStoredValueRule) {
@@ -246,6 +235,8 @@ TEST_F(MainWindow, DpiTextFollowsTheStoredValueRule) {
     EXPECT_EQ(CMainWnd::DpiText(201), QStringLiteral("DPI :10100"));
     EXPECT_EQ(CMainWnd::DpiText(280), QStringLiteral("DPI :18000"));
     EXPECT_EQ(CMainWnd::DpiText(1), QStringLiteral("DPI :50"));
+    EXPECT_EQ(CMainWnd::DpiText(65535), QStringLiteral("DPI :6543500"));  // any 16-bit value
+    EXPECT_FALSE(CMainWnd::DpiText(std::numeric_limits<std::intptr_t>::max()).isEmpty());
 }
 
 TEST_F(MainWindow, DpiDisplayShowsTheTextOfEachStoredValue) {
@@ -278,18 +269,9 @@ TEST_F(MainWindow, TwoDpiEventsASecondApartGiveOneDisplayThatClosesTwoSecondsAft
     EXPECT_TRUE(first->isVisible());
     clock->advance(1ms);
     EXPECT_EQ(window->dpiOsd(), nullptr);
-    EXPECT_FALSE(window->isTimerActive(OsdHideTimer));
+    EXPECT_FALSE(window->isTimerActive(TimerId::OsdHide));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(first.isNull());
-}
-
-TEST_F(MainWindow, DriverMessagesBecomeOneEventValue) {
-    open();
-    window->send(UM_DRIVER_EVENT, 0x12, 0x5ABCD);
-    window->send(UM_DRIVER_PLUG, 1, 0);
-    window->send(UM_DRIVER_PLUG, 0, 0);
-    window->send(UM_DRIVER_PLUG, 7, 0);
-    EXPECT_EQ(driverEvents, (std::vector<std::uint32_t>{0x0012ABCDu, 0x7F000001u, 0x7F000002u, 0x7F000000u}));
 }
 
 TEST_F(MainWindow, MessagesThatMeanNothingAreStillTaken) {
@@ -301,49 +283,28 @@ TEST_F(MainWindow, MessagesThatMeanNothingAreStillTaken) {
     EXPECT_TRUE(calls.empty());
 }
 
-TEST_F(MainWindow, TheDeviceLinksOwnMessagesAndTimersAreHandedOver) {
-    open();
-    EXPECT_TRUE(window->send(HALVERN_WM_USER + 530, 7, 9));
-    EXPECT_FALSE(window->send(HALVERN_WM_USER + 2000));
-    window->setTimer(CableSettleTimer, 1000ms);
-    clock->advance(1000ms);
-    // The device link kills its timer itself.
-    EXPECT_EQ(calls, (std::vector<std::string>{"onDeviceMessage 7 9", "onDeviceTimer 517"}));
-}
-
 TEST_F(MainWindow, ApplyDebounceTimerTurnsARunOfChangesIntoOneApplyRequest) {
     open();
     for (int i = 0; i < 10; ++i) {
-        window->setTimer(ApplyDebounceTimer, 500ms);
+        window->setTimer(TimerId::ApplyDebounce, 500ms);
         clock->advance(40ms);
     }
     QCoreApplication::processEvents();
     EXPECT_TRUE(calls.empty());
     clock->advance(460ms);
     QCoreApplication::processEvents();
-    EXPECT_EQ(calls, std::vector<std::string>{"postApplyNow"});
-    EXPECT_FALSE(window->isTimerActive(ApplyDebounceTimer));
+    EXPECT_EQ(calls, std::vector<std::string>{"onApplyRequest"});
+    EXPECT_FALSE(window->isTimerActive(TimerId::ApplyDebounce));
     clock->advance(5000ms);
     QCoreApplication::processEvents();
     EXPECT_EQ(calls.size(), 1u);
 }
 
-TEST_F(MainWindow, OneShotTimersHandOverOnceAndStop) {
-    open();
-    window->setTimer(ReenumerateTimer, 1000ms);
-    window->setTimer(WirelessTimeoutTimer, 6000ms);
-    window->setTimer(BleSubscribeTimer, 2000ms);
-    clock->advance(20000ms);
-    EXPECT_EQ(calls, (std::vector<std::string>{"enumerateDevices", "onBleSubscribe", "onWirelessTimeout"}));
-    for (int id : {ReenumerateTimer, WirelessTimeoutTimer, BleSubscribeTimer}) EXPECT_FALSE(window->isTimerActive(id));
-}
-
-TEST_F(MainWindow, ChargingAnimationSweepsTheBatteryBarAndScrollTimerShowsTheColumnsEnd) {
+TEST_F(MainWindow, ScrollTimerShowsTheColumnsEndAndOtherTimersGoToThePage) {
     auto folder = test::SkinFolder::CopyOfRealSkin();
     folder->write("main.xml", R"(<Window size="800,572">
       <Tab name="device_tab_switch"><Vertical/>
         <Vertical virtualwnd="MS_1_Page">
-          <Progress name="ms_1_progress_power" min="0" max="100"/>
           <Vertical name="ms_1_ver_setting" vscroll="true" height="100"><Control height="1000"/></Vertical>
         </Vertical>
       </Tab></Window>)");
@@ -353,23 +314,111 @@ TEST_F(MainWindow, ChargingAnimationSweepsTheBatteryBarAndScrollTimerShowsTheCol
     tab->selectItem(1);
     QCoreApplication::processEvents();
 
-    auto* bar = window->find<kit::Progress>(QStringLiteral("ms_1_progress_power"));
-    window->setChargeAnimationStep(96);
-    window->setTimer(ChargingAnimationTimer, 30ms);
-    std::vector<int> values;
-    for (int i = 0; i < 4; ++i) {
-        clock->advance(30ms);
-        values.push_back(bar->value());
-    }
-    EXPECT_EQ(values, (std::vector<int>{96, 98, 100, 0}));
-    EXPECT_EQ(window->chargeAnimationStep(), 2);
-    EXPECT_TRUE(window->isTimerActive(ChargingAnimationTimer));
-
     auto* column = window->find<kit::Container>(QStringLiteral("ms_1_ver_setting"));
     EXPECT_EQ(column->scrollPosition(), 0);
-    window->setTimer(ScrollSettingsTimer, 10ms);
+    window->setTimer(TimerId::ScrollSettings, 10ms);
     clock->advance(10ms);
     EXPECT_GT(column->scrollPosition(), 0);
     EXPECT_EQ(column->scrollPosition(), column->scrollMaximum());
-    EXPECT_FALSE(window->isTimerActive(ScrollSettingsTimer));
+    EXPECT_FALSE(window->isTimerActive(TimerId::ScrollSettings));
+
+    window->setTimer(TimerId::ChargingAnimation, 30ms);
+    clock->advance(60ms);
+    EXPECT_EQ(calls, (std::vector<std::string>{"onTimer 515", "onTimer 515"}));
 }
+
+TEST_F(MainWindow, ThePageHearsWhetherTheWindowCanBeSeen) {
+    open();
+    QTest::mouseClick(window->find<kit::Button>(QStringLiteral("min_btn")), Qt::LeftButton);
+    window->send(UM_ACTIVATE);
+    window->hide();
+    window->hide();
+    window->send(UM_TRAY_NOTIFY, 0, 0x0202);
+    EXPECT_EQ(calls, (std::vector<std::string>{"not shown", "shown", "not shown", "shown"}));
+}
+
+namespace {
+
+// The window with a real device link on the virtual receiver: the link's messages and
+// timers reach it through the window unchanged, and it stops before the page goes.
+class MainWindowWithMouse : public MainWindow {
+protected:
+    void openWithMouse(const std::string& scenario) {
+        world = std::make_unique<emu::VirtualDevices>(*emu::NamedScenario(scenario), mouseClock);
+        mouseClock.setSettle([this] { world->settle(); });
+        CMainWnd::Options options;
+        options.page = &page;
+        options.trayAvailable = [] { return true; };
+        window = std::make_unique<CMainWnd>(skin, std::move(options));
+        auto timerSource = std::make_unique<test::VirtualTimerSource>();
+        clock = timerSource.get();
+        window->setTimerSource(std::move(timerSource));
+        timers = std::make_unique<WindowTimers>(*window);
+        DeviceStack::Options o;
+        o.virtualDevices = world.get();
+        o.loadDriver = false;
+        std::string error;
+        stack = DeviceStack::Create(o, {*timers, *window->hostWindow(), observer, profiles, links}, error);
+        ASSERT_TRUE(stack) << error;
+        window->setDeviceLink(&stack->link());
+        page.readersAtDestroy = [this] { return stack->link().discovery().readerCount(); };
+        ASSERT_FALSE(window->create(kit::WindowKind::Main));
+        window->show();
+    }
+
+    bool runUntil(const std::function<bool()>& done) {
+        for (int i = 0; i < 2000 && !done(); ++i) {
+            world->settle();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        return done();
+    }
+
+    void TearDown() override {
+        window.reset();
+        stack.reset();
+        world.reset();
+    }
+
+    emu::SettlingClock mouseClock;
+    std::unique_ptr<emu::VirtualDevices> world;
+    std::unique_ptr<WindowTimers> timers;
+    QuietDeviceObserver observer;
+    struct : ProfileHolder {
+        std::unique_ptr<MouseProfile> profile = MouseProfile::Create(u"test");
+        MouseProfile* currentProfile() override { return profile.get(); }
+        void storeProfile() override {}
+    } profiles;
+    LinkState links;
+    std::unique_ptr<DeviceStack> stack;
+};
+
+TEST_F(MainWindowWithMouse, TheLinksMessagesAndTimersPassThroughTheWindowAsTheyCame) {
+    openWithMouse("receiver");
+    // The readers post to the window; only the link understands what they say.
+    ASSERT_TRUE(runUntil([&] { return links.wirelessLink == 1; }));
+    EXPECT_TRUE(window->isTimerActive(TimerId::WirelessTimeout));
+    auto* tab = window->find<kit::TabLayout>(QStringLiteral("device_tab_switch"));
+    window->send(UM_LINK_CHANGED);
+    EXPECT_EQ(tab->currentSelection(), 1);
+
+    // The link's watchdog runs on the window's timer table and stops itself.
+    clock->advance(6000ms);
+    EXPECT_EQ(links.wirelessLink, 0);
+    EXPECT_FALSE(window->isTimerActive(TimerId::WirelessTimeout));
+    window->send(UM_LINK_CHANGED);
+    EXPECT_EQ(tab->currentSelection(), 0);
+    // What neither the window nor the link knows stays unclaimed.
+    EXPECT_FALSE(window->send(HALVERN_WM_USER + 2000));
+}
+
+TEST_F(MainWindowWithMouse, ReadersStopBeforeThePageIsDestroyed) {
+    openWithMouse("receiver");
+    ASSERT_TRUE(runUntil([&] { return links.wirelessLink == 1; }));
+    ASSERT_GT(stack->link().discovery().readerCount(), 0);
+    calls.clear();
+    window.reset();
+    EXPECT_EQ(calls, std::vector<std::string>{"destroy readers 0"});
+}
+
+}  // namespace

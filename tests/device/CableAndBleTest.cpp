@@ -87,6 +87,27 @@ TEST_F(OnCable, UnpluggingDetachesAndReplugAttachesAfterTheDeviceSettled) {
     EXPECT_GT(h.link().transports().driver->setFeature(polling), 0);
 }
 
+// A detached cable (wiredLink 2) is no link: when the receiver then goes quiet, no
+// link is left.
+TEST(CableAndReceiver, ADetachedCableDoesNotCountAsALink) {
+    DeviceHarness h("receiver and cable", WithDriver());
+    ASSERT_TRUE(h.stack->driver().loaded()) << h.stack->driver().error();
+    h.start();
+    ASSERT_TRUE(h.runUntil([&] { return h.loop.count(UM_DRIVER_PLUG) == 1; }));
+    h.settle();
+    ASSERT_TRUE(h.world->unplug(h.world->deviceOf(Link::Cable)));
+    ASSERT_TRUE(h.runUntil([&] { return h.links.wiredLink == 2; }));
+    // The receiver's mouse speaks, so the 2.4 GHz link is up on its own.
+    h.mouse().setBattery(Link::Receiver, 80, 1);
+    ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
+    h.settle();
+    EXPECT_EQ(h.links.anyLink, 1);
+    h.loop.advance(6000ms);
+    EXPECT_EQ(h.links.wirelessLink, 0);
+    EXPECT_EQ(h.links.wiredLink, 2);
+    EXPECT_EQ(h.links.anyLink, 0);
+}
+
 TEST_F(OnCable, AnAttachOrDetachReportedTwiceActsOnce) {
     post(UM_DRIVER_PLUG, 0);
     post(UM_DRIVER_PLUG, 0);

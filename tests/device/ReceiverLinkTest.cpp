@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/DeviceHarness.h"
-#include "device/DeviceMessages.h"
+#include "device/WindowIds.h"
 #include "device/DeviceNames.h"
 
 namespace halvern::test {
@@ -30,6 +30,31 @@ TEST(ReceiverLink, AReceiverWhoseMouseSpeaksBecomesTheActiveLink) {
     EXPECT_EQ(h.link().discovery().activeSlot().devicePath, h.world->commandPathOf(ReceiverDevice(h)));
     ASSERT_TRUE(h.link().discovery().activeReceiver().featureHandle());
     EXPECT_TRUE(h.loop.armed(TimerId::WirelessTimeout));
+}
+
+TEST(ReceiverLink, CollectionsOfAnotherUsageArePassedOver) {
+    DeviceHarness h("receiver with extra collections");
+    h.start();
+    EXPECT_EQ(h.link().discovery().featureCount(), 1);
+    EXPECT_EQ(h.link().discovery().inputCount(), 1);
+    EXPECT_EQ(h.link().discovery().readerCount(), 1);
+    ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
+    h.settle();
+    EXPECT_EQ(h.link().discovery().activeSlot().devicePath, h.world->commandPathOf(ReceiverDevice(h)));
+}
+
+TEST(ReceiverLink, AReaderOfAnEarlierEnumerationCannotMakeItsSlotActive) {
+    DeviceHarness h("quiet receiver");
+    h.start();
+    ASSERT_EQ(h.link().discovery().readerCount(), 1);
+    const std::uint32_t generation = h.link().discovery().enumerations();
+    // The reader's word arrives after the tables it speaks of were rebuilt.
+    h.link().handleMessage(kUmReaderActive, 0, static_cast<std::intptr_t>(generation - 1));
+    EXPECT_FALSE(h.link().discovery().activeReceiver().featureHandle());
+    EXPECT_EQ(h.links.wirelessLink, 0);
+    // The same word from this enumeration's reader is taken.
+    h.link().handleMessage(kUmReaderActive, 0, static_cast<std::intptr_t>(generation));
+    EXPECT_TRUE(h.link().discovery().activeReceiver().featureHandle());
 }
 
 TEST(ReceiverLink, WithoutEventsForSixSecondsTheLinkIsTakenAsLost) {

@@ -26,7 +26,7 @@
 #include "Scheduler.h"
 #include "SettlingClock.h"
 #include "VirtualMouse.h"
-#include "device/DeviceMessages.h"
+#include "device/WindowIds.h"
 #include "device/DeviceNames.h"
 #include "device/LinkController.h"
 #include "device/ReaderThread.h"

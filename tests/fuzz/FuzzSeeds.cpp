@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "BluezFuzzEncoding.h"
-#include "protocol/MouseProfile.h"
-#include "storage/MacroRecord.h"
+#include "records/MacroRecord.h"
+#include "records/MouseProfile.h"
 #include "storage/ProfileStore.h"
 #include "support/TempDir.h"
 

@@ -6,7 +6,7 @@
 
 #include "FuzzSeeds.h"
 #include "ProtocolFuzzTargets.h"
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 
 namespace halvern {
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <set>
 
-#include "platform/UsKeyboardLayout.h"
+#include "keys/UsKeyboardLayout.h"
 #include "support/KeyTextsFake.h"
-#include "ui/macro/KeyCodeTable.h"
+#include "keys/KeyCodeTable.h"
 
 namespace halvern {
 namespace {

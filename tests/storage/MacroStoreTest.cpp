@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 #include "support/TempDir.h"
 
 namespace halvern {

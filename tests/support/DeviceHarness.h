@@ -18,7 +18,7 @@
 #include "support/VirtualLoop.h"
 #include "device/DeviceObserver.h"
 #include "device/ProfileHolder.h"
-#include "device/host/DeviceStack.h"
+#include "host/DeviceStack.h"
 #include "protocol/LinkState.h"
 
 #ifndef HALVERN_BIN_DIR

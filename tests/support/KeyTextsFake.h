@@ -2,8 +2,8 @@
 // lookup asked for.
 #pragma once
 
-#include "storage/Text.h"
-#include "ui/macro/LanguageTexts.h"
+#include "records/Text.h"
+#include "keys/LanguageTexts.h"
 
 namespace halvern::test {
 

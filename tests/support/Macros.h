@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "storage/MacroRecord.h"
+#include "records/MacroRecord.h"
 
 namespace halvern::test {
 

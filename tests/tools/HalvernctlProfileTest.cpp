@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 #include "storage/RecordFiles.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 #include "storage/RecordFiles.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"

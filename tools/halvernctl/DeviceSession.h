@@ -11,8 +11,8 @@
 
 #include "device/DeviceObserver.h"
 #include "device/ProfileHolder.h"
-#include "device/host/DeviceStack.h"
-#include "device/host/QtDeviceLoop.h"
+#include "host/DeviceStack.h"
+#include "host/QtDeviceLoop.h"
 #include "protocol/LinkState.h"
 
 class QCoreApplication;

@@ -5,9 +5,9 @@
 #include <span>
 
 #include "Json.h"
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 #include "storage/RecordFiles.h"
-#include "storage/Text.h"
+#include "records/Text.h"
 
 namespace halvern::cli {
 

@@ -14,7 +14,7 @@
 
 #include <optional>
 
-#include "ui/macro/LanguageTexts.h"
+#include "keys/LanguageTexts.h"
 
 namespace halvern::kit {
 

@@ -7,10 +7,10 @@
 #include <random>
 #include <set>
 
-#include "platform/UsKeyboardLayout.h"
+#include "keys/UsKeyboardLayout.h"
 #include "support/SkinFolder.h"
 #include "ui/kit/LanguageFile.h"
-#include "ui/macro/KeyCodeTable.h"
+#include "keys/KeyCodeTable.h"
 
 using halvern::kit::LanguageFile;
 

@@ -1,4 +1,4 @@
-#include "storage/Text.h"
+#include "records/Text.h"
 
 #include <algorithm>
 #include <clocale>

@@ -1,8 +1,8 @@
-#include "storage/MacroRecord.h"
+#include "records/MacroRecord.h"
 
 #include <algorithm>
 
-#include "storage/Text.h"
+#include "records/Text.h"
 
 namespace halvern {
 

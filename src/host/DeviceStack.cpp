@@ -1,9 +1,9 @@
-#include "device/host/DeviceStack.h"
+#include "host/DeviceStack.h"
 
 #include <cstdlib>
 
 #include "VirtualDevices.h"
-#include "app/DataPaths.h"
+#include "platform/DataPaths.h"
 #include "device/hid/HidapiBackend.h"
 #include "device/ble/BluezGatt.h"
 #include "device/hid/UdevHotplugSource.h"

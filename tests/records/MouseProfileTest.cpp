@@ -1,10 +1,10 @@
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "storage/Text.h"
+#include "records/Text.h"
 #include "support/TempDir.h"
 
 namespace halvern {

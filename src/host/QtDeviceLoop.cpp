@@ -1,4 +1,4 @@
-#include "device/host/QtDeviceLoop.h"
+#include "host/QtDeviceLoop.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "storage/MacroRecord.h"
+#include "records/MacroRecord.h"
 
 namespace halvern {
 

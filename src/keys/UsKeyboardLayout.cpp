@@ -1,6 +1,6 @@
-#include "platform/UsKeyboardLayout.h"
+#include "keys/UsKeyboardLayout.h"
 
-#include "ui/macro/KeyCodeTable.h"
+#include "keys/KeyCodeTable.h"
 
 namespace halvern {
 
@@ -18,16 +18,13 @@ constexpr struct {
 }  // namespace
 
 std::uint32_t UsKeyboardLayout::virtualKeyToScanCode(std::uint32_t virtualKey) const {
-    for (const KeyCodeRow& row : KeyCodeTable)
-        if (static_cast<std::uint32_t>(row.virtualKey) == virtualKey) return static_cast<std::uint32_t>(row.scanCode);
-    return 0;
+    const KeyCodeRow* row = FindByVirtualKey(virtualKey);
+    return row ? static_cast<std::uint32_t>(row->scanCode) : 0;
 }
 
 std::uint32_t UsKeyboardLayout::scanCodeToVirtualKey(std::uint32_t scanCode) const {
-    if (scanCode == 0) return 0;
-    for (const KeyCodeRow& row : KeyCodeTable)
-        if (static_cast<std::uint32_t>(row.scanCode) == scanCode) return static_cast<std::uint32_t>(row.virtualKey);
-    return 0;
+    const KeyCodeRow* row = FindByScanCode(scanCode);
+    return row ? static_cast<std::uint32_t>(row->virtualKey) : 0;
 }
 
 std::u16string UsKeyboardLayout::characterOf(std::uint32_t virtualKey) const {

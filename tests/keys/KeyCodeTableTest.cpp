@@ -1,8 +1,8 @@
-#include "ui/macro/KeyCodeTable.h"
+#include "keys/KeyCodeTable.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/UsKeyboardLayout.h"
+#include "keys/UsKeyboardLayout.h"
 #include "support/KeyTextsFake.h"
 
 namespace halvern {
@@ -33,6 +33,33 @@ TEST_F(KeyTables, TableHasItsTellingRows) {
         EXPECT_NE(row.virtualKey, 0x10);
         EXPECT_NE(row.virtualKey, 0x11);
         EXPECT_NE(row.virtualKey, 0x12);
+    }
+}
+
+// Every row checked against sources that do not come from the table: the names kept
+// for virtual keys and for usages must agree, and in the typing block the usage must
+// sit on the scan code the kernel's HID keyboard table gives it.
+TEST_F(KeyTables, EveryRowAgreesWithTheNameListsAndTheKernelsUsageTable) {
+    // Evdev key code of HID usages 0x04..0x45 (the kernel's hid_keyboard table).
+    constexpr std::uint8_t kEvdevOfUsage[] = {
+        30, 48, 46, 32, 18, 33, 34, 35, 23, 36, 37, 38, 50, 49, 24, 25, 16, 19, 31, 20, 22, 47,  // a..v
+        17, 45, 21, 44, 2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 28, 1,  14, 15, 57, 12, 13, 26,  // w..[
+        27, 43, 43, 39, 40, 41, 51, 52, 53, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68, 87, 88,  // ]..F12
+    };
+    for (std::size_t i = 0; i < KeyCodeTable.size(); ++i) {
+        const KeyCodeRow& row = KeyCodeTable[i];
+        SCOPED_TRACE(testing::Message() << "row " << i << std::hex << " vk 0x" << row.virtualKey);
+        const auto usage = static_cast<std::uint32_t>(row.usageId);
+        if (usage >= 0x04 && usage <= 0x45) {
+            EXPECT_EQ(row.scanCode, kEvdevOfUsage[usage - 0x04]);
+        } else {
+            EXPECT_EQ(row.scanCode, 0);
+        }
+        // Row 52 is a second virtual key for the "/" position; rows 105.. are
+        // input-mode keys and mouse buttons whose names exist on one side only.
+        if (i == 52 || i >= 105) continue;
+        EXPECT_EQ(VirtualKeyToKeyName(static_cast<std::uint32_t>(row.virtualKey), us_, texts_), Name(usage));
+        EXPECT_FALSE(Name(usage).empty());
     }
 }
 
@@ -89,24 +116,6 @@ TEST_F(KeyTables, VirtualKeyNamesPreferTheFixedList) {
     EXPECT_EQ(VirtualKeyToKeyName(0x5A, us_, texts_), u"Z");
     EXPECT_EQ(VirtualKeyToKeyName(0xDE, us_, texts_), u"'");
     EXPECT_EQ(VirtualKeyToKeyName(0xFF, us_, texts_), u"");
-}
-
-TEST(KeepDigitsOnly, RemovesEveryOtherCharacterAndPutsTheCaretAtTheEnd) {
-    DigitsOnly d = KeepDigitsOnly(u"12a3b4");
-    EXPECT_TRUE(d.changed);
-    EXPECT_EQ(d.text, u"1234");
-    EXPECT_EQ(d.caret, 4u);
-    d = KeepDigitsOnly(u"1ab2");
-    EXPECT_EQ(d.text, u"12");
-    EXPECT_EQ(d.caret, 2u);
-    d = KeepDigitsOnly(u"abc");
-    EXPECT_TRUE(d.changed);
-    EXPECT_EQ(d.text, u"");
-    EXPECT_EQ(d.caret, 0u);
-    d = KeepDigitsOnly(u"0815");
-    EXPECT_FALSE(d.changed);
-    EXPECT_EQ(d.text, u"0815");
-    EXPECT_EQ(KeepDigitsOnly(u"٣4").text, u"4");  // other scripts' digits are not 0..9
 }
 
 }  // namespace

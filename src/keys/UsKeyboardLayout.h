@@ -2,7 +2,7 @@
 // by tests and as the fallback when no keymap can be compiled.
 #pragma once
 
-#include "platform/KeyboardLayout.h"
+#include "keys/KeyboardLayout.h"
 
 namespace halvern {
 

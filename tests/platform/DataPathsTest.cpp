@@ -1,4 +1,4 @@
-#include "app/DataPaths.h"
+#include "platform/DataPaths.h"
 
 #include <gtest/gtest.h>
 

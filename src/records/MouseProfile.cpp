@@ -1,9 +1,9 @@
-#include "protocol/MouseProfile.h"
+#include "records/MouseProfile.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "storage/Text.h"
+#include "records/Text.h"
 
 namespace halvern {
 
