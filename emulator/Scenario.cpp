@@ -63,19 +63,24 @@ std::optional<Scenario> ScenarioFromLinks(std::string_view links, std::string& e
         std::string_view word = links.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         while (!word.empty() && word.front() == ' ') word.remove_prefix(1);
         while (!word.empty() && word.back() == ' ') word.remove_suffix(1);
-        bool locked = false;
-        if (word.size() > 7 && word.substr(word.size() - 7) == ":locked") {
-            locked = true;
-            word.remove_suffix(7);
+        const std::size_t colon = word.find(':');
+        const std::string_view link = word.substr(0, colon);
+        const std::string_view state = colon == std::string_view::npos ? std::string_view{} : word.substr(colon + 1);
+        const bool locked = state == "locked" && link != "ble";
+        const bool silent = state == "silent" && link == "receiver";
+        if (!state.empty() && !locked && !silent) {
+            error = "unknown link '" + std::string(word) + "' (use receiver, cable or ble)";
+            return std::nullopt;
         }
-        if (word == "receiver") s.devices.push_back({Link::Receiver});
-        else if (word == "cable") s.devices.push_back({Link::Cable});
-        else if (word == "ble" && !locked) s.devices.push_back({Link::Ble});
-        else if (!word.empty() || locked) {
-            error = "unknown link '" + std::string(word) + (locked ? ":locked" : "") + "' (use receiver, cable or ble)";
+        if (link == "receiver") s.devices.push_back({Link::Receiver});
+        else if (link == "cable") s.devices.push_back({Link::Cable});
+        else if (link == "ble") s.devices.push_back({Link::Ble});
+        else if (!word.empty()) {
+            error = "unknown link '" + std::string(word) + "' (use receiver, cable or ble)";
             return std::nullopt;
         }
         if (locked) s.devices.back().locked = true;
+        if (silent) s.ack = AckMode::Never;
         if (comma == std::string_view::npos) break;
         start = comma + 1;
     }

@@ -39,7 +39,8 @@ std::vector<std::string> ScenarioNames();
 
 // One mouse on each listed link ("receiver", "cable", "ble"), e.g. "receiver,cable".
 // A link written "receiver:locked" (or "cable:locked") is there but may not be opened,
-// as without the udev rule. nullopt and `error` set for an empty list or an unknown
+// as without the udev rule; "receiver:silent" is a receiver whose mouse never
+// acknowledges a command. nullopt and `error` set for an empty list or an unknown
 // word.
 std::optional<Scenario> ScenarioFromLinks(std::string_view links, std::string& error);
 

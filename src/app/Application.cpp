@@ -2,15 +2,25 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QSocketNotifier>
 
 #include <memory>
 
 #include "app/CMainWnd.h"
-#include "platform/DataPaths.h"
 #include "app/ShellLog.h"
 #include "app/SingleInstance.h"
 #include "app/TestDriver.h"
+#include "app/WindowTimers.h"
+#include "device/HookLibrary.h"
+#include "host/DeviceStack.h"
+#include "platform/DataPaths.h"
+#include "platform/DesktopMouseSettings.h"
+#include "platform/XkbKeyboardLayout.h"
+#include "protocol/Clock.h"
+#include "protocol/LinkState.h"
+#include "ui/dialogs/CDpiColorWnd.h"
 #include "ui/kit/Skin.h"
+#include "ui/page/CMS_1_Page.h"
 
 namespace halvern {
 
@@ -33,23 +43,59 @@ int Application::Run(int argc, char** argv) {
             return 1;
     }
 
-    const auto exeFolder = QString::fromStdString(GetExeFolder().string());
+    const std::filesystem::path exePath = GetExeFolder();
+    const auto exeFolder = QString::fromStdString(exePath.string());
     kit::Skin skin(QDir(exeFolder).filePath(u"res"_qs));
     if (auto error = skin.layout(u"main.xml"_qs); std::holds_alternative<kit::LayoutError>(error))
         qCWarning(lcShell).noquote() << std::get<kit::LayoutError>(error).message;
-    qCInfo(lcShell).noquote() << "start: data folder" << QString::fromStdString(GetDataFolder().string());
+    const std::filesystem::path dataFolder = GetDataFolder();
+    qCInfo(lcShell).noquote() << "start: data folder" << QString::fromStdString(dataFolder.string());
 
-    // The settings page (CMainWnd::Options) and the device link built over the window's
-    // timers and host handle (WindowTimers, hostWindow(), setDeviceLink) plug in here.
-    auto window = std::make_unique<CMainWnd>(skin, CMainWnd::Options{});
+    // The window first: its timer table and host handle are what the page and the
+    // device link run on. Both outlive the window (declared before it is reset).
+    LinkState links;
+    SteadyClock clock;
+    HookLibrary hooks;
+    CMainWnd::Options options;
+    options.hooks = &hooks;
+    options.libraryFolder = exePath;
+    auto window = std::make_unique<CMainWnd>(skin, std::move(options));
+    WindowTimers timers(*window);
+    // The desktop's keyboard layout is compiled when a key is first shown, not before
+    // the window maps.
+    std::unique_ptr<XkbKeyboardLayout> keyboard;
+    CMS_1_Page::Parts pageParts{dataFolder, links, timers, clock};
+    pageParts.openMouseSettings = &OpenDesktopMouseSettings;
+    pageParts.pickColor = [&skin, w = window.get()](std::uint32_t argb, QPoint origin) {
+        return CDpiColorWnd::Pick(skin, w, argb, origin);
+    };
+    pageParts.keyboard = [&keyboard]() -> const KeyboardLayout& {
+        if (!keyboard) keyboard = XkbKeyboardLayout::FromEnvironment();
+        return *keyboard;
+    };
+    CMS_1_Page page(std::move(pageParts));
+    std::string deviceError;
+    std::unique_ptr<DeviceStack> device =
+        DeviceStack::Create(DeviceStack::Options::FromEnvironment(), {timers, *window->hostWindow(), page, page, links},
+                            deviceError);
+    if (!device) qCWarning(lcShell).noquote() << "start: no device link:" << QString::fromStdString(deviceError);
+    page.setDeviceLink(device ? &device->link() : nullptr);
+    window->setPage(&page);
+    window->setDeviceLink(device ? &device->link() : nullptr);
+
     instance.setActivateHandler([w = window.get()] { w->send(UM_ACTIVATE); });
     window->create(kit::WindowKind::Main);
+    std::unique_ptr<QSocketNotifier> hotplugWatch;
+    if (device && device->link().hotplugFd() >= 0) {
+        hotplugWatch = std::make_unique<QSocketNotifier>(device->link().hotplugFd(), QSocketNotifier::Read);
+        QObject::connect(hotplugWatch.get(), &QSocketNotifier::activated, [&device] { device->link().dispatchHotplug(); });
+    }
     window->setFixedSize(CMainWnd::kWidth, CMainWnd::kHeight);
     window->centerWindow();
     window->show();
 
     std::unique_ptr<TestDriver> driver;
-    if (TestDriver::Enabled()) driver = std::make_unique<TestDriver>(*window);
+    if (TestDriver::Enabled()) driver = std::make_unique<TestDriver>(*window, &page, device.get());
 
     const int code = QApplication::exec();
     qCInfo(lcShell) << "shutdown: event loop ended with" << code;
@@ -57,7 +103,9 @@ int Application::Run(int argc, char** argv) {
     // window that is going away.
     instance.setActivateHandler({});
     driver.reset();
+    hotplugWatch.reset();
     window.reset();
+    device.reset();
     qCInfo(lcShell) << "shutdown: skin layer ended";
     return 0;
 }

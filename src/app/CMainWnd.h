@@ -55,6 +55,7 @@ public:
 
     // For a link built over this window's timers and host handle: set before create().
     void setDeviceLink(DeviceLink* device) { options_.device = device; }
+    void setPage(SettingsPage* page) { options_.page = page; }
 
     QString windowClassName() const override { return QString::fromLatin1(kClassName); }
     QString skinFile() const override { return u"main.xml"_qs; }

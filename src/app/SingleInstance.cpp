@@ -5,6 +5,7 @@
 #include <QLocalSocket>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -16,8 +17,6 @@ namespace {
 
 constexpr QByteArrayView kActivate = "activate\n";
 constexpr QByteArrayView kDone = "ok\n";
-// Anything longer is not the one request; nobody may make us buffer.
-constexpr qsizetype kMaxRequest = 64;
 
 QString SafeName(const QString& text) {
     QString out;
@@ -25,13 +24,18 @@ QString SafeName(const QString& text) {
     return out;
 }
 
+void Drop(QLocalSocket* peer) {
+    peer->abort();
+    peer->deleteLater();
+}
+
 }  // namespace
 
 PeerRequest ReadPeerRequest(QByteArrayView received) {
-    if (received.size() > kMaxRequest) return PeerRequest::Flood;
+    if (received.size() > SingleInstance::kMaxRequestBytes) return PeerRequest::Refused;
     const qsizetype end = received.indexOf('\n');
     if (end < 0) return PeerRequest::Incomplete;
-    return received.first(end + 1) == kActivate ? PeerRequest::Activate : PeerRequest::Unknown;
+    return received.first(end + 1) == kActivate ? PeerRequest::Activate : PeerRequest::Refused;
 }
 
 SingleInstance::SingleInstance(const QString& className, QString folder) {
@@ -76,22 +80,28 @@ bool SingleInstance::listen() {
 
 void SingleInstance::serve() {
     while (QLocalSocket* peer = server_->nextPendingConnection()) {
+        // Nobody may make us buffer more than a request, nor hold a connection open.
+        peer->setReadBufferSize(kMaxRequestBytes + 1);
         QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-        QObject::connect(peer, &QLocalSocket::readyRead, peer, [this, peer] {
-            const PeerRequest request = ReadPeerRequest(peer->peek(kMaxRequest + 1));
-            if (request == PeerRequest::Flood) {
-                peer->abort();
-                return;
-            }
-            if (request == PeerRequest::Incomplete) return;
-            if (request == PeerRequest::Activate) {
-                qCInfo(lcShell) << "second start: activating";
-                if (onActivate_) onActivate_();
-                peer->write(kDone.data(), kDone.size());
-                peer->flush();
-            }
-            peer->disconnectFromServer();
-        });
+        QTimer::singleShot(kPeerTimeLimit, peer, [peer] { Drop(peer); });
+        QObject::connect(peer, &QLocalSocket::readyRead, peer, [this, peer] { answer(peer); });
+    }
+}
+
+void SingleInstance::answer(QLocalSocket* peer) {
+    switch (ReadPeerRequest(peer->peek(kMaxRequestBytes + 1))) {
+    case PeerRequest::Incomplete:
+        return;
+    case PeerRequest::Refused:
+        Drop(peer);
+        return;
+    case PeerRequest::Activate:
+        qCInfo(lcShell) << "second start: activating";
+        if (onActivate_) onActivate_();
+        peer->write(kDone.data(), kDone.size());
+        peer->flush();
+        peer->disconnectFromServer();
+        return;
     }
 }
 

@@ -14,15 +14,27 @@
 #include <functional>
 #include <memory>
 
+class QLocalSocket;
+
 namespace halvern {
 
-// What the bytes a second start has sent so far ask of the first copy: to wait for
-// more, to activate, or to be dropped (another line, or more than a request's worth).
-enum class PeerRequest { Incomplete, Activate, Unknown, Flood };
+// What the first copy makes of the bytes a peer has sent so far on the socket.
+enum class PeerRequest {
+    Incomplete,  // no whole line yet: wait for more, within the time limit
+    Activate,    // the one request there is
+    Refused,     // anything else, or more bytes than a request can take
+};
+
+// Pure, so that any bytes at all can be thrown at it; the first line decides.
 PeerRequest ReadPeerRequest(QByteArrayView received);
 
 class SingleInstance {
 public:
+    // A peer must send its request within this long, in at most this many bytes; a
+    // second start sends it at once, so only a stranger runs into either.
+    static constexpr std::chrono::milliseconds kPeerTimeLimit{2000};
+    static constexpr qsizetype kMaxRequestBytes = 64;
+
     enum class Outcome {
         First,             // this process runs the program
         ActivatedRunning,  // another copy runs and has shown its window
@@ -46,6 +58,7 @@ public:
 private:
     bool listen();
     void serve();
+    void answer(QLocalSocket* peer);
     Outcome askRunning(std::chrono::milliseconds answerWithin);
 
     QString base_;

@@ -1,11 +1,27 @@
 // A line protocol on standard input that lets the end-to-end tests act on a running
 // halvern as a user would, without a desktop: only active when HALVERN_TEST_DRIVER=1.
+// Every command answers one line, "ok ..." or "error ...".
 //
-//   click NAME       clicks the button NAME           -> "ok" | "error ..."
-//   tray left|right  a left or right click on the tray icon
-//   menu NAME        chooses item NAME of the open tray menu
-//   assume-tray      behaves as if the desktop had a tray
-//   state            -> "state visible=0|1 minimized=0|1 title=TITLE"
+//   click NAME         a button, option or check box of the main window or of the
+//                      topmost modal window, clicked (the answer comes first, so a
+//                      click that opens a modal window can be followed by commands
+//                      that act in it)
+//   slide NAME VALUE   drags a slider to VALUE, one value at a time
+//   type NAME TEXT     focuses an edit box and types TEXT over its content
+//   key NAME KEY       presses Return, Tab or Escape in it (Tab moves the focus on)
+//   pick NAME INDEX    chooses item INDEX of a combo box or row INDEX of a list
+//   get NAME           -> "ok text=... value=N selected=0|1 visible=0|1 enabled=0|1
+//                      color=#rrggbb", the fields that apply to the control
+//   modal              -> "ok FILE" (the topmost modal window's layout) or "ok none"
+//   close-modal N      ends the topmost modal window with result N
+//   mouse ACTION       the virtual mouse (HALVERN_EMULATOR only): dpi N, polling N,
+//                      light N, battery STATUS LEVEL, unplug LINK, plug LINK
+//   applies            -> "ok done=N busy=0|1"
+//   grab FILE          saves a PNG of the main window
+//   tray left|right    a left or right click on the tray icon
+//   menu NAME          chooses item NAME of the open tray menu
+//   assume-tray        behaves as if the desktop had a tray
+//   state              -> "state visible=0|1 minimized=0|1 title=TITLE"
 //
 // It prints "ready" once the main window is up.
 #pragma once
@@ -18,18 +34,37 @@
 namespace halvern {
 
 class CMainWnd;
+class CMS_1_Page;
+class DeviceStack;
+
+namespace kit {
+class Control;
+class SkinWindow;
+}  // namespace kit
 
 class TestDriver {
 public:
     static bool Enabled();
-    explicit TestDriver(CMainWnd& window);
+    TestDriver(CMainWnd& window, CMS_1_Page* page, DeviceStack* device);
     ~TestDriver();
 
 private:
     void readLine();
     QString run(const QString& line);
+    // The control NAME of the topmost modal window, else of the main window.
+    kit::Control* control(const QString& name) const;
+    kit::SkinWindow* topModal() const;
+    QString click(const QString& name);
+    QString slide(const QString& name, const QString& value);
+    QString type(const QString& name, const QString& text);
+    QString key(const QString& name, const QString& key);
+    QString pick(const QString& name, const QString& index);
+    QString get(const QString& name) const;
+    QString mouse(const QString& action);
 
     CMainWnd& window_;
+    CMS_1_Page* page_;
+    DeviceStack* device_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QByteArray buffer_;
 };

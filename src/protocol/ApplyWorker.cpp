@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "protocol/ApplySequence.h"
-
 namespace halvern {
 
 ApplyWorker::ApplyWorker(LinkState& links, Transports transports, Clock& clock, ApplyHost& host, Poster postToMain)
@@ -41,15 +39,20 @@ void ApplyWorker::adoptAsApplied(const MouseProfile& profile) {
 void ApplyWorker::requestQuit() {
     {
         std::lock_guard lock(mutex_);
-        quitting_ = true;
         queue_.push_back({Message::Kind::Quit, nullptr});
     }
+    quit_.request_stop();
     wake_.notify_one();
 }
 
 void ApplyWorker::quit() {
     requestQuit();
     std::call_once(joined_, [this] { thread_.join(); });
+}
+
+void ApplyWorker::markFullApply() {
+    std::lock_guard lock(mutex_);
+    fullPending_ = true;
 }
 
 bool ApplyWorker::fullApplyPending() const {
@@ -66,7 +69,7 @@ void ApplyWorker::run() {
             message = std::move(queue_.front());
             queue_.pop_front();
         }
-        if (quitting_ || message.kind == Message::Kind::Quit) return;
+        if (quit_.stop_requested() || message.kind == Message::Kind::Quit) return;
         // Nothing may leave this thread as an exception; a request that fails on the
         // way (out of memory) is dropped and lastApplied stays as it was.
         try {
@@ -94,19 +97,31 @@ void ApplyWorker::apply(std::shared_ptr<const MouseProfile> snapshot) {
     post([&host = host_] { host.stopLinkWatchdog(); });
     post([&host = host_] { host.setApplyRingVisible(true); });
 
-    const std::vector<Report> plan = PlanApply(*snapshot, *lastApplied_, full);
-    const std::size_t planned = plan.size();
+    const ChangeFlags changed = full ? ChangeFlags::All() : DetectChanges(*snapshot, *lastApplied_) | dueGroups_;
+    const ApplyPlan plan = PlanGroups(*snapshot, changed, full);
+    const std::size_t planned = plan.reports.size();
     post([&host = host_, planned] { host.applyProgress(0, planned); });
-    SendOutcome outcome = SendPlannedReports(
-        plan, sendPath_, clock_, [this] { return quitting_.load(); },
+    const SendOutcome outcome = SendPlannedReports(
+        plan.reports, sendPath_, clock_, quit_.get_token(),
         [this, planned](std::size_t sent) { post([&host = host_, sent, planned] { host.applyProgress(sent, planned); }); });
     if (outcome.stopped) return;
 
+    // Groups that were due but had no report in the plan (a macro on a button that no
+    // longer runs one) are dropped with the rest: the change test catches them again
+    // once they matter.
+    const ApplyReach reach = SummarizeDeliveries(plan, outcome.deliveries);
+    dueGroups_ = reach.undelivered;
+    if (full && !reach.preambleDelivered) {
+        std::lock_guard lock(mutex_);
+        fullPending_ = true;
+    }
     post([&host = host_] { host.startLinkWatchdog(kLinkWatchdogDelay); });
+    // The store holds the user's profiles, which are worth keeping whatever the mouse got.
     post([&host = host_] { host.saveProfileStore(); });
     lastApplied_ = snapshot;
     post([&host = host_, sent = std::move(snapshot)] { host.lastAppliedChanged(*sent); });
     post([&host = host_] { host.setApplyRingVisible(false); });
+    post([&host = host_, result = reach.outcome] { host.applyFinished(result); });
 }
 
 }  // namespace halvern

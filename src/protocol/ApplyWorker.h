@@ -1,13 +1,14 @@
 // The apply worker: the one thread that sends reports to the mouse. It takes requests
 // from its own queue and runs them one after another:
 //
-//   1  stop the link watchdog (timer 512)        8  button report if changed
-//   2  show "apply_ring"                          9  macro chunks of changed macro buttons
-//   3  compare with lastApplied (or take all)    10  arm the link watchdog (6000 ms)
-//   4  preamble (full apply only)                11  save the profile store
-//   5  sensor report if changed                  12  lastApplied = what was sent
-//   6  light and power report if changed         13  hide "apply_ring"
-//   7  polling report if changed
+//   1  stop the link watchdog (timer 512)        9  macro chunks of changed macro buttons
+//   2  show "apply_ring"                         10  arm the link watchdog (6000 ms)
+//   3  compare with lastApplied (or take all)    11  save the profile store
+//   4  preamble (full apply only)                12  lastApplied = the snapshot, and the
+//   5  sensor report if changed                      groups that did not reach the mouse
+//   6  light and power report if changed             stay due
+//   7  polling report if changed                 13  hide "apply_ring"
+//   8  button report if changed                  14  tell the host the outcome
 //
 // Everything that belongs to the main thread (timers, controls, the store, the page's
 // view of lastApplied, progress) is handed to ApplyHost through the poster, never called
@@ -16,24 +17,36 @@
 // Snapshots. A request carries a copy of the current profile made by the requesting
 // thread at the moment of the request. The worker never reads the live profile, so an
 // edit made while an apply runs is neither half-sent nor lost: it is in the next
-// request's snapshot and differs from lastApplied, which holds what was really sent.
+// request's snapshot and differs from lastApplied.
 //
-// Ownership of lastApplied. The worker owns lastApplied from construction to the end of
-// its thread. The main thread replaces it only through adoptAsApplied() (store load,
-// settings the mouse reported itself), which is queued like a request and so takes its
-// place in order with the applies; after each apply the worker posts a copy to the host.
+// What the mouse holds. lastApplied together with a set of due groups describes the
+// mouse: it holds lastApplied, except for the due groups, which may be in any state. A
+// group becomes due when a report of it did not reach the mouse (the link went away, a
+// write failed, the receiver's mouse never acknowledged, Bluetooth LE refused the
+// polling rate); the next apply counts it as changed and sends it again, and it stops
+// being due once all of its reports got through. The groups are not separable by value
+// (the button group covers every byte of the macro buttons), which is why a due group is
+// a mark rather than old values left in lastApplied. A full apply whose preamble did not
+// get through stays due as a whole: the next apply is full again.
+//
+// Ownership of lastApplied. The worker owns lastApplied and the due groups from
+// construction to the end of its thread. The main thread replaces lastApplied only
+// through adoptAsApplied() (store load, settings the mouse reported itself), which is
+// queued like a request and so takes its place in order with the applies; the due groups
+// survive it, since the mouse reporting one setting says nothing about the others.
+// After each apply the worker posts a copy of lastApplied to the host.
 //
 // Full applies. requestApply(…, true) marks the next apply as full; the mark stays until
 // an apply actually runs, so a full request dropped for want of a link makes the next
 // apply full.
 //
-// Quitting (quit(), requestQuit() or the destructor): the send in progress finishes, nothing after it
-// is sent, queued requests are dropped, and the steps after the sends are skipped, since
-// the mouse did not get the whole profile. Tasks posted before may still be delivered
-// after quit() returned; the host and the poster must stay valid until they are.
+// Quitting (quit(), requestQuit() or the destructor): the send in progress stops before
+// its next write and within its current pause, nothing after it is sent, queued requests
+// are dropped, and the steps after the sends are skipped, since the mouse did not get the
+// whole profile. Tasks posted before may still be delivered after quit() returned; the
+// host and the poster must stay valid until they are.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -41,8 +54,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 
+#include "protocol/ApplySequence.h"
+#include "protocol/ChangeDetection.h"
 #include "protocol/Clock.h"
 #include "protocol/LinkState.h"
 #include "records/MouseProfile.h"
@@ -62,13 +78,20 @@ public:
     virtual void startLinkWatchdog(std::chrono::milliseconds delay) = 0;  // arm timer 512
     virtual void setApplyRingVisible(bool visible) = 0;                   // "apply_ring", when it exists
     virtual void saveProfileStore() = 0;
-    // The profile the mouse was just given; the page's read-only view of lastApplied.
+    // The snapshot the apply was made from, now lastApplied; the page's read-only view.
+    // Groups of it that did not reach the mouse are due (see applyFinished).
     virtual void lastAppliedChanged(const MouseProfile& lastApplied) = 0;
     // `sent` of `planned` reports handed to the send path: (0, n) when the sends start,
     // then after each one.
     virtual void applyProgress(std::size_t sent, std::size_t planned) = 0;
     // A request found no link up and was dropped.
     virtual void applyDropped() {}
+    // The last call of an apply that ran to its end. Anything but Applied means the mouse
+    // may hold part of the profile, and the next apply sends the groups that did not get
+    // through (Unconfirmed: the receiver's mouse never acknowledged some; Incomplete:
+    // some were not written, because the link went away or a write failed). Not called
+    // for an apply cut short by quitting.
+    virtual void applyFinished([[maybe_unused]] ApplyOutcome outcome) {}
 };
 
 class ApplyWorker {
@@ -87,8 +110,10 @@ public:
     void requestApply(const MouseProfile& current, bool full = false);
     // Queues lastApplied = a snapshot of `profile`, taken now. Main thread.
     void adoptAsApplied(const MouseProfile& profile);
-    // Lets the send in progress finish, drops the rest and ends the thread; returns once
-    // the thread has ended. Main thread; a second call does nothing.
+    // Makes the next apply that runs a full one, without asking for an apply.
+    void markFullApply();
+    // Stops the send in progress at its next write or pause, drops the rest and ends the
+    // thread; returns once the thread has ended. Main thread; a second call does nothing.
     void quit();
     // The same without waiting; any thread, the worker's own included.
     void requestQuit();
@@ -115,9 +140,10 @@ private:
     std::condition_variable wake_;
     std::deque<Message> queue_;    // guarded by mutex_
     bool fullPending_ = false;     // guarded by mutex_
-    std::atomic<bool> quitting_{false};
+    std::stop_source quit_;        // requested once, by requestQuit()
 
     std::shared_ptr<const MouseProfile> lastApplied_;  // worker thread only
+    ChangeFlags dueGroups_;                            // worker thread only
     std::thread thread_;
     std::once_flag joined_;
 };

@@ -44,6 +44,15 @@ ChangeFlags ChangeFlags::All() {
     return all;
 }
 
+ChangeFlags& ChangeFlags::operator|=(const ChangeFlags& other) {
+    dpi = dpi || other.dpi;
+    polling = polling || other.polling;
+    light = light || other.light;
+    button = button || other.button;
+    for (std::size_t i = 0; i < macro.size(); ++i) macro[i] = macro[i] || other.macro[i];
+    return *this;
+}
+
 ChangeFlags DetectChanges(const MouseProfile& current, const MouseProfile& lastApplied) {
     ChangeFlags flags;
     flags.dpi = DpiGroupDiffers(current, lastApplied);

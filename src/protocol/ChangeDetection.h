@@ -31,6 +31,9 @@ struct ChangeFlags {
     std::array<bool, kButtonPositions> macro{};
 
     static ChangeFlags All();
+    // Every group set in either.
+    ChangeFlags& operator|=(const ChangeFlags& other);
+    friend ChangeFlags operator|(ChangeFlags a, const ChangeFlags& b) { return a |= b; }
     friend bool operator==(const ChangeFlags&, const ChangeFlags&) = default;
 };
 

@@ -34,7 +34,7 @@ public:
 // 2.4 GHz receiver: hid_send_feature_report on the command collection of the active
 // receiver (the one whose reader saw the 0xEE marker first). Returns what
 // hid_send_feature_report returns (bytes written, or -1, also when no receiver is
-// active); the send path does not look at it.
+// active); the send path takes a positive result as written.
 class ReceiverFeatureTransport {
 public:
     virtual ~ReceiverFeatureTransport() = default;

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <string_view>
 #include <system_error>
 
 namespace halvern {
@@ -41,6 +44,103 @@ bool WriteAll(int fd, std::span<const std::byte> data) {
 }
 
 std::string Quote(const std::filesystem::path& p) { return p.string(); }
+
+// The kernel's own limit on links followed in one lookup.
+constexpr int kMaxLinkHops = 40;
+
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+    std::filesystem::path dir = file.parent_path();
+    return dir.empty() ? std::filesystem::path(".") : dir;
+}
+
+// The writer's temporary files are this prefix and mkstemp's six letters and digits.
+std::string TemporaryPrefix(const std::filesystem::path& file) { return "." + file.filename().string() + ".tmp-"; }
+
+bool IsTemporaryName(std::string_view name, std::string_view prefix) {
+    constexpr std::size_t kRandomLetters = 6;
+    if (name.size() != prefix.size() + kRandomLetters || !name.starts_with(prefix)) return false;
+    name.remove_prefix(prefix.size());
+    // ASCII only, whatever the locale says a letter is.
+    return std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+}
+
+struct LinkTarget {
+    std::filesystem::path path;  // the first path on the chain that is not a link
+    std::string error;           // set when the chain could not be followed
+};
+
+// Follows `path` through symbolic links, relative targets taken from the link's folder.
+// The result need not exist.
+LinkTarget FollowLinks(const std::filesystem::path& path) {
+    std::filesystem::path current = path;
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {current, {}};
+        char buffer[PATH_MAX];
+        ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
+        if (n < 0) return {current, Quote(path) + ": " + ErrnoText(errno)};
+        if (static_cast<std::size_t>(n) == sizeof buffer)
+            return {current, Quote(path) + ": " + ErrnoText(ENAMETOOLONG)};
+        std::filesystem::path next(std::string(buffer, static_cast<std::size_t>(n)));
+        // Not normalised: ".." after a linked folder must mean what the kernel takes it to.
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return {{}, Quote(path) + ": " + ErrnoText(ELOOP)};
+}
+
+// Why the atomic writer must not replace `target` (a path that is no link), as a short
+// cause: it exists and is not a regular file, or this process may not write it. Nullopt
+// when it may, which includes a target that does not exist yet.
+std::optional<std::string> WhyNotReplaceable(const std::filesystem::path& target) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0) {
+        if (errno == ENOENT) return std::nullopt;
+        return ErrnoText(errno);
+    }
+    if (S_ISDIR(st.st_mode)) return "is a folder";
+    if (!S_ISREG(st.st_mode)) return "not a regular file";
+    // Opening it asks the kernel, which knows what a check of the mode bits by hand would
+    // miss: ACLs, capabilities, read-only mounts, immutable files. Nothing is written.
+    Fd fd(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) return ErrnoText(errno);
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return "not a regular file";
+    return std::nullopt;
+}
+
+// Root replacing someone else's file hands the new one back to its owner, who could
+// otherwise no longer save it. Where even root may not (a squashed network share), the
+// file stays root's: the data is written all the same.
+void KeepOwner(int fd, const struct stat& old) {
+    if (::geteuid() != 0) return;
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) return;
+}
+
+// Copies `from` to `to`, which must not exist; a part-written copy is removed. Returns
+// 0 or the errno of the step that failed.
+int CopyToNewFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (in.get() < 0 || ::fstat(in.get(), &st) != 0) return errno;
+    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
+    if (out.get() < 0) return errno;
+    auto fail = [&](int error) {
+        ::unlink(to.c_str());
+        return error;
+    };
+    std::byte buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return fail(errno);
+        if (n == 0) break;
+        if (!WriteAll(out.get(), std::span(buffer, static_cast<std::size_t>(n)))) return fail(errno);
+    }
+    if (::fsync(out.get()) != 0) return fail(errno);
+    if (::close(out.release()) != 0) return fail(errno);
+    return 0;
+}
 
 }  // namespace
 
@@ -82,14 +182,21 @@ FileContents ReadFileBytes(const std::filesystem::path& path, std::uintmax_t max
 
 std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path,
                                                std::span<const std::span<const std::byte>> pieces) {
-    std::filesystem::path dir = path.parent_path();
-    if (dir.empty()) dir = ".";
-    std::string tmpl = (dir / ("." + path.filename().string() + ".tmp-XXXXXX")).string();
-    Fd fd(::mkstemp(tmpl.data()));
+    LinkTarget target = FollowLinks(path);
+    if (!target.error.empty()) return target.error;
+    if (auto why = WhyNotReplaceable(target.path)) return Quote(path) + ": cannot write: " + *why;
+
+    std::string tmpl = (FolderOf(target.path) / (TemporaryPrefix(target.path) + "XXXXXX")).string();
+    Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
     if (fd.get() < 0) return Quote(path) + ": cannot write: " + ErrnoText(errno);
-    // mkstemp creates the file private; give it the mode of the file it replaces.
+    // mkstemp creates the file private; give it the owner and mode of the file it replaces.
     struct stat old {};
-    ::fchmod(fd.get(), ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    if (::stat(target.path.c_str(), &old) == 0) {
+        KeepOwner(fd.get(), old);
+        ::fchmod(fd.get(), old.st_mode & 07777);
+    } else {
+        ::fchmod(fd.get(), 0644);
+    }
 
     auto fail = [&](int error) {
         ::unlink(tmpl.c_str());
@@ -99,10 +206,10 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
         if (!WriteAll(fd.get(), piece)) return fail(errno);
     if (::fsync(fd.get()) != 0) return fail(errno);
     if (::close(fd.release()) != 0) return fail(errno);
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) return fail(errno);
+    if (::rename(tmpl.c_str(), target.path.c_str()) != 0) return fail(errno);
 
     // Make the rename itself durable; a failure here leaves a complete file either way.
-    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd dirFd(::open(FolderOf(target.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() >= 0) ::fsync(dirFd.get());
     return std::nullopt;
 }
@@ -112,17 +219,32 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
     return WriteFileAtomically(path, pieces);
 }
 
-std::optional<std::filesystem::path> MoveAside(const std::filesystem::path& path) {
+std::vector<std::filesystem::path> RemoveTemporaryLeftovers(const std::filesystem::path& path) {
+    std::vector<std::filesystem::path> removed;
+    const std::string prefix = TemporaryPrefix(path);
     std::error_code ec;
-    std::filesystem::path target = path;
-    target += ".bad";
-    for (int n = 1; std::filesystem::symlink_status(target, ec).type() != std::filesystem::file_type::not_found; ++n) {
-        if (n > 1000) return std::nullopt;
-        target = path;
-        target += ".bad." + std::to_string(n);
+    for (std::filesystem::directory_iterator it(FolderOf(path), ec), end; !ec && it != end; it.increment(ec)) {
+        if (!IsTemporaryName(it->path().filename().string(), prefix)) continue;
+        if (it->symlink_status(ec).type() != std::filesystem::file_type::regular) continue;
+        if (std::filesystem::remove(it->path(), ec)) removed.push_back(it->path());
     }
-    if (::rename(path.c_str(), target.c_str()) != 0) return std::nullopt;
-    return target;
+    return removed;
+}
+
+std::optional<std::filesystem::path> KeepCopy(const std::filesystem::path& path) {
+    for (int n = 0; n <= 1000; ++n) {
+        std::filesystem::path copy = path;
+        copy += n == 0 ? std::string(".bad") : ".bad." + std::to_string(n);
+        // A second name for the same bytes costs no space, which matters when the disk is
+        // full; the writer only ever renames over `path`, so the copy stays as it is now.
+        if (::linkat(AT_FDCWD, path.c_str(), AT_FDCWD, copy.c_str(), AT_SYMLINK_FOLLOW) == 0) return copy;
+        if (errno == EEXIST) continue;
+        // No hard links here (another file system, a FAT stick, protected links): copy.
+        int error = CopyToNewFile(path, copy);
+        if (error == 0) return copy;
+        if (error != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 void EnsureDirectory(const std::filesystem::path& dir) {

@@ -10,9 +10,10 @@ namespace halvern {
 
 MacroStore::MacroStore(std::filesystem::path modelFolder) : folder_(std::move(modelFolder)) {}
 
-StoreLoadResult MacroStore::load() {
+StoreLoadResult MacroStore::load(Leftovers leftovers) {
     StoreLoadResult result;
     macros_.clear();
+    if (leftovers == Leftovers::Remove) result.leftoversRemoved = RemoveTemporaryLeftovers(filePath());
     FileContents file = ReadFileBytes(filePath(), kMaxFileBytes);
     if (!file.exists) {
         result.outcome = StoreLoadResult::Outcome::Missing;
@@ -36,11 +37,13 @@ StoreLoadResult MacroStore::load() {
     }
     if (result.problems.empty()) return result;
 
-    // Keep the user's original before anything overwrites it.
+    // Keep a copy of the user's original before anything replaces it.
     result.outcome = StoreLoadResult::Outcome::Repaired;
-    result.keptAs = MoveAside(filePath());
+    result.keptAs = KeepCopy(filePath());
     if (result.keptAs) result.saveError = save();
-    else result.problems.push_back("the original could not be kept aside: " + filePath().string());
+    else
+        result.problems.push_back("no copy of the original could be kept, so the repair was not saved: " +
+                                  filePath().string());
     return result;
 }
 
@@ -81,15 +84,19 @@ std::u16string MacroStore::uniqueName(std::u16string_view base) const {
     return MakeUniqueName(base, kMacroNameUnits - 1, [this](std::u16string_view n) { return nameExists(n); });
 }
 
-MacroRecord& MacroStore::createMacro(std::u16string_view addMacroText, std::optional<std::string>* saveError) {
+CreatedMacro MacroStore::createMacro(std::u16string_view addMacroText) {
     std::u16string base = std::u16string(addMacroText) + AsciiToUtf16(std::to_string(macros_.size() + 1));
     auto macro = std::make_unique<MacroRecord>();
     macro->setName(uniqueName(base));
-    MacroRecord& ref = *macro;
+    MacroRecord* created = macro.get();
     append(std::move(macro));
-    auto error = save();
-    if (saveError) *saveError = std::move(error);
-    return ref;
+    if (auto error = save()) {
+        // A macro the store does not hold would vanish at the next start, and profiles
+        // could refer to it meanwhile.
+        macros_.pop_back();
+        return {nullptr, std::move(*error)};
+    }
+    return {created, {}};
 }
 
 }  // namespace halvern

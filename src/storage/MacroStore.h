@@ -21,6 +21,12 @@ struct MacroMatch {
     bool sameActions = false;   // its count and steps equal the button entry's copy
 };
 
+struct CreatedMacro {
+    MacroRecord* macro = nullptr;  // in the list and on disk; null when the save failed
+    std::string error;             // why the save failed
+    bool ok() const { return macro != nullptr; }
+};
+
 class MacroStore {
 public:
     using List = std::vector<std::unique_ptr<MacroRecord>>;
@@ -34,9 +40,11 @@ public:
     explicit MacroStore(std::filesystem::path modelFolder);
 
     // Reads the list. A missing file gives an empty list; a malformed one is repaired
-    // (partial last record dropped, counts and names made safe), its original kept
-    // beside it as "macro.data.bad", and the repaired list saved.
-    StoreLoadResult load();
+    // (partial last record dropped, counts and names made safe), a copy of its original
+    // kept beside it as "macro.data.bad", and the repaired list saved; the original stays
+    // in place until that save succeeds. Temporary files that saves cut short left beside
+    // the store are removed first, unless `leftovers` is Keep.
+    StoreLoadResult load(Leftovers leftovers = Leftovers::Remove);
 
     // Rewrites the whole file; the previous file survives a failed write.
     std::optional<std::string> save() const;
@@ -54,8 +62,9 @@ public:
     void remove(std::size_t position);
 
     // A new empty macro named addMacroText + (count + 1), made unique; appended and the
-    // store saved. saveError receives the save's failure, if any.
-    MacroRecord& createMacro(std::u16string_view addMacroText, std::optional<std::string>* saveError = nullptr);
+    // store saved. When the save fails the macro is taken out again, so the list stays
+    // what the file holds.
+    [[nodiscard]] CreatedMacro createMacro(std::u16string_view addMacroText);
 
     // A name that no macro bears yet, from base by the "%s_%d" rule, fitting 23 units.
     std::u16string uniqueName(std::u16string_view base) const;

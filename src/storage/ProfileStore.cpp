@@ -13,10 +13,11 @@ ProfileStore::ProfileStore(std::filesystem::path modelFolder)
 
 void ProfileStore::resetHeader() { header_.assign(kHeaderSize, std::byte{0}); }
 
-StoreLoadResult ProfileStore::load(std::u16string_view addProfileText) {
+StoreLoadResult ProfileStore::load(std::u16string_view addProfileText, Leftovers leftovers) {
     StoreLoadResult result;
     profiles_.clear();
     resetHeader();
+    if (leftovers == Leftovers::Remove) result.leftoversRemoved = RemoveTemporaryLeftovers(filePath());
 
     const std::uintmax_t cap = kHeaderSize + kMaxProfiles * MouseProfile::kSize;
     FileContents file = ReadFileBytes(filePath(), cap);
@@ -64,11 +65,13 @@ StoreLoadResult ProfileStore::load(std::u16string_view addProfileText) {
     }
     if (result.problems.empty()) return result;
 
-    // Keep the user's original before anything overwrites it.
+    // Keep a copy of the user's original before anything replaces it.
     result.outcome = StoreLoadResult::Outcome::Repaired;
-    result.keptAs = MoveAside(filePath());
+    result.keptAs = KeepCopy(filePath());
     if (result.keptAs) result.saveError = save();
-    else result.problems.push_back("the original could not be kept aside: " + filePath().string());
+    else
+        result.problems.push_back("no copy of the original could be kept, so the repair was not saved: " +
+                                  filePath().string());
     return result;
 }
 

@@ -35,8 +35,10 @@ public:
     // addProfileText) and is saved. A malformed file (short header, partial last
     // record, no profiles, selected index out of range, unterminated names, step counts
     // above 160) is repaired so that there is at least one profile and a valid index;
-    // the original is kept beside it as "pro.data.bad" and the repaired store saved.
-    StoreLoadResult load(std::u16string_view addProfileText);
+    // a copy of the original is kept beside it as "pro.data.bad" and the repaired store
+    // saved; the original stays in place until that save succeeds. Temporary files that
+    // saves cut short left beside the store are removed first, unless `leftovers` is Keep.
+    StoreLoadResult load(std::u16string_view addProfileText, Leftovers leftovers = Leftovers::Remove);
 
     // Rewrites the whole file; the previous file survives a failed write.
     std::optional<std::string> save() const;

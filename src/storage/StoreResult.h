@@ -18,6 +18,12 @@ struct StoreLoadResult {
     std::vector<std::string> problems;          // one line each: what was wrong
     std::optional<std::filesystem::path> keptAs;  // where the original file now lies
     std::optional<std::string> saveError;       // when a save made during the load failed
+    std::vector<std::filesystem::path> leftoversRemoved;  // temporary files of saves that died
 };
+
+// Whether loading a store also removes the temporary files that saves cut short by a
+// crash left beside it. Only the program that owns and writes the store may: to anyone
+// else, the owner's save in progress looks the same.
+enum class Leftovers { Remove, Keep };
 
 }  // namespace halvern

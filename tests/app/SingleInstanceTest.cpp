@@ -1,5 +1,6 @@
 // One copy per user: a second start activates the first; a lock or socket left by a
-// crashed copy does not block the next start; strangers on the socket change nothing.
+// crashed copy does not block the next start, and a live copy's never goes stale;
+// strangers on the socket change nothing and cannot keep it busy.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -12,11 +13,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "app/SingleInstance.h"
 #include "support/TempDir.h"
 
+using halvern::PeerRequest;
 using halvern::SingleInstance;
 using namespace std::chrono_literals;
 
@@ -110,6 +113,22 @@ TEST(SingleInstance, ALockAndSocketLeftByACrashedCopyAreTakenOver) {
     EXPECT_EQ(next.activations, 1);
 }
 
+TEST(SingleInstance, ALiveCopysLockNeverGoesStaleHoweverOld) {
+    halvern::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    Running first(folder);
+    ASSERT_EQ(first.claimed, SingleInstance::Outcome::First);
+    // The same lock, but as a file system that keeps no kernel locks shows it: only its
+    // contents (a live process of ours) and its age (a day's session) tell.
+    const std::filesystem::path lock = first.guard.lockPath().toStdString();
+    const std::filesystem::path copy = lock.string() + ".copy";
+    std::filesystem::copy_file(lock, copy);
+    std::filesystem::rename(copy, lock);
+    std::filesystem::last_write_time(lock, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24));
+    EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
+    EXPECT_EQ(first.activations, 1);
+}
+
 TEST(SingleInstance, ACopyThatHoldsTheLockButDoesNotAnswerStillMeansEnd) {
     halvern::test::TempDir dir;
     const QString folder = QString::fromStdString(dir.path().string());
@@ -141,4 +160,61 @@ TEST(SingleInstance, StrangersOnTheSocketActivateNothing) {
         EXPECT_NE(answer, QByteArray("ok\n")) << message.left(20).toStdString();
     }
     EXPECT_EQ(first.activations, 0);
+}
+
+namespace {
+
+// Sends `message` once, or over and over when `flood`, and reports whether the first copy
+// ended the connection within `within`.
+bool CutOffAfterSending(const QString& socketPath, const QByteArray& message, bool flood,
+                        std::chrono::milliseconds within = 10s) {
+    bool cutOff = false;
+    WhileServing([&] {
+        QLocalSocket s;
+        s.connectToServer(socketPath);
+        if (!s.waitForConnected(2000)) return;
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            s.write(message);
+            s.waitForBytesWritten(100);
+        } while (flood && s.state() == QLocalSocket::ConnectedState && clock.elapsed() < within.count());
+        cutOff = s.state() == QLocalSocket::UnconnectedState ||
+                 s.waitForDisconnected(static_cast<int>(std::max<qint64>(1, within.count() - clock.elapsed())));
+    });
+    return cutOff;
+}
+
+}  // namespace
+
+TEST(SingleInstance, APeerThatSendsHalfALineOrFloodsIsCutOffAndTheNextStartStillActivates) {
+    halvern::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    Running first(folder);
+    ASSERT_EQ(first.claimed, SingleInstance::Outcome::First);
+
+    EXPECT_TRUE(CutOffAfterSending(first.guard.socketPath(), "activ", false));
+    EXPECT_TRUE(CutOffAfterSending(first.guard.socketPath(), QByteArray(65536, 'x'), true));
+    EXPECT_EQ(first.activations, 0);
+    EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
+    EXPECT_EQ(first.activations, 1);
+}
+
+TEST(SingleInstance, OnlyTheOneRequestLineActivatesAndItsLengthIsCapped) {
+    const QByteArray atCap(SingleInstance::kMaxRequestBytes, 'a');
+    const std::pair<QByteArray, PeerRequest> cases[] = {
+        {"", PeerRequest::Incomplete},
+        {"activ", PeerRequest::Incomplete},
+        {atCap, PeerRequest::Incomplete},
+        {atCap + "\n", PeerRequest::Refused},
+        {"activate\n", PeerRequest::Activate},
+        {"activate\n" + QByteArray(SingleInstance::kMaxRequestBytes - 9, 'x'), PeerRequest::Activate},
+        {"activate\n" + QByteArray(SingleInstance::kMaxRequestBytes - 8, 'x'), PeerRequest::Refused},
+        {"ACTIVATE\n", PeerRequest::Refused},
+        {"activate\r\n", PeerRequest::Refused},
+        {"\nactivate\n", PeerRequest::Refused},
+        {QByteArray("activate\0\n", 10), PeerRequest::Refused},
+    };
+    for (const auto& [bytes, expected] : cases)
+        EXPECT_EQ(halvern::ReadPeerRequest(bytes), expected) << bytes.toStdString();
 }

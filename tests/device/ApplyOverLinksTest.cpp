@@ -20,10 +20,11 @@ public:
     void startLinkWatchdog(std::chrono::milliseconds delay) override { loop_.arm(TimerId::WirelessTimeout, delay); }
     void setApplyRingVisible(bool) override {}
     void saveProfileStore() override { ++saves; }
-    void lastAppliedChanged(const MouseProfile&) override { ++applied; }
+    void lastAppliedChanged(const MouseProfile&) override {}
     void applyProgress(std::size_t, std::size_t) override {}
     void applyDropped() override { ++dropped; }
-    int applied = 0;
+    void applyFinished(ApplyOutcome outcome) override { outcomes.push_back(outcome); }
+    std::vector<ApplyOutcome> outcomes;
     int dropped = 0;
     int saves = 0;
 
@@ -48,10 +49,10 @@ public:
         h.settle();
     }
     void apply(bool full) {
-        const int before = host.applied;
+        const std::size_t before = host.outcomes.size();
         h.mouse().clearHistory();
         worker->requestApply(*h.profiles.current, full);
-        ASSERT_TRUE(h.runUntil([&] { return host.applied > before; }));
+        ASSERT_TRUE(h.runUntil([&] { return host.outcomes.size() > before; }));
         h.settle();
     }
     std::vector<Bytes> received(std::uint8_t reportId) {
@@ -169,7 +170,7 @@ TEST(ApplyOverLinks, ADpiPressOnTheMouseIsStoredAndNotSentBack) {
     EXPECT_EQ(a.h.mouse().state().dpiLevel, 3);
 }
 
-TEST(ApplyOverLinks, AMouseThatNeverAcknowledgesCostsExactlyTenAttempts) {
+TEST(ApplyOverLinks, AMouseThatNeverAcknowledgesCostsTenAttemptsAndIsAskedAgainNextTime) {
     Applying a("silent mouse");
     a.start();
     a.h.profiles.current->brightness = 3;
@@ -180,6 +181,12 @@ TEST(ApplyOverLinks, AMouseThatNeverAcknowledgesCostsExactlyTenAttempts) {
     EXPECT_EQ(a.received(0x05).size(), 10u);
     EXPECT_EQ(a.h.mouse().received().size(), 10u);
     EXPECT_EQ(a.h.clock.slept() - before, 10 * 500ms);
+    EXPECT_EQ(a.host.outcomes, std::vector<ApplyOutcome>{ApplyOutcome::Unconfirmed});
+
+    a.apply(false);
+    EXPECT_EQ(a.received(0x05).size(), 10u);
+    EXPECT_EQ(a.h.mouse().received().size(), 10u);
+    EXPECT_EQ(a.host.outcomes.back(), ApplyOutcome::Unconfirmed);
 }
 
 TEST(ApplyOverLinks, ALateAcknowledgementEndsTheRetriesAtTheNextAttempt) {
@@ -202,16 +209,33 @@ TEST(ApplyOverLinks, ARefusingMouseGetsEveryAttempt) {
     EXPECT_EQ(a.received(0x06).size(), 10u);
 }
 
-TEST(ApplyOverLinks, AReceiverPulledOutDuringAnApplyEndsItWithoutHarm) {
+TEST(ApplyOverLinks, AReceiverPulledOutDuringAnApplyGetsTheRestOnceItIsBack) {
     Applying a("receiver");
     a.start();
     MakeRich(*a.h.profiles.current);
-    a.h.world->unplugAfter(a.h.world->deviceOf(Link::Receiver), 4);
+    const int receiver = a.h.world->deviceOf(Link::Receiver);
+    a.h.world->unplugAfter(receiver, 4);  // preamble, sensor, light, polling
     a.apply(true);
     EXPECT_EQ(a.h.mouse().received().size(), 4u);
     EXPECT_TRUE(a.h.mouse().rejections().empty());
     EXPECT_FALSE(a.h.link().discovery().activeSlot().filled());
     EXPECT_EQ(a.h.link().discovery().readerCount(), 0);
+    EXPECT_EQ(a.host.outcomes, std::vector<ApplyOutcome>{ApplyOutcome::Incomplete});
+    EXPECT_EQ(a.host.saves, 1);  // the user's profile is kept whatever the mouse got
+
+    ASSERT_TRUE(a.h.world->plug(receiver));
+    a.h.settle();
+    a.h.loop.advance(1000ms);
+    ASSERT_TRUE(a.h.runUntil([&] { return a.h.links.wirelessLink == 1; }));
+    a.apply(false);
+    // Whether the polling report's answer made it out before the plug was pulled is a
+    // race; the reports before it were acknowledged, the ones after it never written.
+    EXPECT_EQ(a.h.mouse().preamblesReceived(), 0);
+    EXPECT_TRUE(a.received(0x04).empty());
+    EXPECT_TRUE(a.received(0x05).empty());
+    EXPECT_EQ(a.received(0x08).size(), 1u);
+    a.expectMouseHolds(*a.h.profiles.current);
+    EXPECT_EQ(a.host.outcomes.back(), ApplyOutcome::Applied);
 }
 
 TEST(ApplyOverLinks, WithoutALinkTheRequestIsDroppedAndTheNextApplyIsFull) {

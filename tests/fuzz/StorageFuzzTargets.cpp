@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FuzzRequire.h"
-#include "app/SettingsFile.h"
+#include "storage/SettingsFile.h"
 #include "storage/MacroStore.h"
 #include "storage/ProfileStore.h"
 #include "storage/RecordFiles.h"

@@ -26,10 +26,7 @@ class HostLog final : public ApplyHost {
 public:
     void stopLinkWatchdog() override { note("watchdog stop"); }
     void startLinkWatchdog(std::chrono::milliseconds d) override { note("watchdog " + std::to_string(d.count())); }
-    void setApplyRingVisible(bool v) override {
-        note(v ? "ring shown" : "ring hidden");
-        if (!v) ++finished;
-    }
+    void setApplyRingVisible(bool v) override { note(v ? "ring shown" : "ring hidden"); }
     void saveProfileStore() override { note("save"); }
     void lastAppliedChanged(const MouseProfile& p) override {
         note("applied");
@@ -39,8 +36,15 @@ public:
         note("progress " + std::to_string(sent) + "/" + std::to_string(planned));
     }
     void applyDropped() override { note("dropped"); }
+    void applyFinished(ApplyOutcome outcome) override {
+        static const char* names[] = {"applied", "unconfirmed", "incomplete"};
+        note(std::string("outcome ") + names[static_cast<int>(outcome)]);
+        outcomes.push_back(outcome);
+        ++finished;
+    }
 
     std::vector<std::string> calls;
+    std::vector<ApplyOutcome> outcomes;
     std::vector<std::unique_ptr<MouseProfile>> applied;
     std::size_t finished = 0;  // applies run to their last step
     bool calledOffMainThread = false;
@@ -98,7 +102,7 @@ TEST(ApplyWorker, FullApplyRunsEveryStepInOrderAndHandsTheMainThreadItsShare) {
     const std::vector<std::string> expectedCalls = {
         "watchdog stop", "ring shown", "progress 0/8", "progress 1/8", "progress 2/8", "progress 3/8",
         "progress 4/8",  "progress 5/8", "progress 6/8", "progress 7/8", "progress 8/8", "watchdog 6000",
-        "save",          "applied",     "ring hidden"};
+        "save",          "applied",     "ring hidden", "outcome applied"};
     EXPECT_EQ(b.host.calls, expectedCalls);
     EXPECT_FALSE(b.host.calledOffMainThread);
     EXPECT_EQ(std::memcmp(b.host.applied[0].get(), p.get(), sizeof(MouseProfile)), 0);
@@ -140,7 +144,7 @@ TEST(ApplyWorker, LaterAppliesSendOnlyWhatDiffersFromWhatWasSent) {
     ASSERT_TRUE(b.waitForApplied(3));
     EXPECT_TRUE(b.mouse.written().empty());
     EXPECT_EQ(b.host.calls, (std::vector<std::string>{"watchdog stop", "ring shown", "progress 0/0", "watchdog 6000",
-                                                      "save", "applied", "ring hidden"}));
+                                                      "save", "applied", "ring hidden", "outcome applied"}));
 }
 
 TEST(ApplyWorker, ARequestWithoutALinkIsDroppedAndAFullApplyStaysDue) {
@@ -247,12 +251,130 @@ TEST(ApplyWorker, UnderConstantEditsEverySentReportComesFromOneWholeSnapshot) {
     EXPECT_EQ(sensorReports, static_cast<std::size_t>(kEdits));
 }
 
-TEST(ApplyWorker, QuittingLetsTheSendInProgressFinishAndSendsNothingMore) {
+// ---- what reached the mouse --------------------------------------------------------
+
+TEST(ApplyWorkerReach, ALinkLostMidPlanLeavesTheRestDueAndTheNextApplySendsExactlyThat) {
+    WorkerBench b;
+    b.links.wirelessLink = 1;
+    MouseProfile p = *MouseProfile::Create(u"P");
+    b.worker.adoptAsApplied(p);
+    p.dpiValue[0] = 40;
+    p.brightness = 2;
+    b.clock.at(100ms, [&] { b.links.wirelessLink = 0; });  // after the sensor report was acknowledged
+    b.worker.requestApply(p);
+    ASSERT_TRUE(b.waitForApplied(1));
+    EXPECT_EQ(b.writtenHex(), HexOf({BuildSensorReport(p)}));
+    EXPECT_EQ(b.host.outcomes, std::vector<ApplyOutcome>{ApplyOutcome::Incomplete});
+    // The user's edits are saved all the same; the store never held lastApplied.
+    EXPECT_NE(std::find(b.host.calls.begin(), b.host.calls.end(), "save"), b.host.calls.end());
+
+    b.mouse.clear();
+    b.links.wirelessLink = 1;
+    b.worker.requestApply(p);
+    ASSERT_TRUE(b.waitForApplied(2));
+    EXPECT_EQ(b.writtenHex(), HexOf({BuildLightPowerReport(p)}));
+    EXPECT_EQ(b.host.outcomes.back(), ApplyOutcome::Applied);
+
+    b.mouse.clear();
+    b.worker.requestApply(p);
+    ASSERT_TRUE(b.waitForApplied(3));
+    EXPECT_TRUE(b.mouse.written().empty());
+}
+
+TEST(ApplyWorkerReach, AnUnacknowledgedMacroIsSentAgainWithoutTheButtonReportThatGotThrough) {
+    WorkerBench b;
+    b.links.wirelessLink = 1;
+    MouseProfile p = *MouseProfile::Create(u"P");
+    b.worker.adoptAsApplied(p);
+    p.buttons[2].assignMacro(test::ShortStepMacro(3), 0, 1, 0);
+    // The mouse answers the button report, then falls silent.
+    b.clock.at(100ms, [&] { b.mouse.acknowledgeAtOnce = false; });
+    b.worker.requestApply(p);
+    ASSERT_TRUE(b.waitForApplied(1));
+    EXPECT_EQ(b.mouse.written().size(), 1u + 10 * 3);
+    EXPECT_EQ(b.host.outcomes, std::vector<ApplyOutcome>{ApplyOutcome::Unconfirmed});
+
+    // The button group covers the macro's bytes too, so only a mark on the macro can
+    // bring back the chunk alone.
+    b.mouse.clear();
+    b.mouse.acknowledgeAtOnce = true;
+    b.worker.requestApply(p);
+    ASSERT_TRUE(b.waitForApplied(2));
+    std::vector<std::string> expected;
+    for (const Report& part : SplitMacroChunk(BuildMacroChunks(p.buttons[2], 9)[0].bytes(), SplitLink::Receiver))
+        expected.push_back(test::Hex(part.bytes()));
+    EXPECT_EQ(b.writtenHex(), expected);
+    EXPECT_EQ(b.host.outcomes.back(), ApplyOutcome::Applied);
+}
+
+TEST(ApplyWorkerReach, DueGroupsOutliveASettingTheMouseReported) {
+    WorkerBench b;
+    b.links.wirelessLink = 1;
+    b.mouse.acknowledgeAtOnce = false;
+    MouseProfile p = *MouseProfile::Create(u"P");
+    b.worker.adoptAsApplied(p);
+    p.keyDebounce = 9;
+    b.worker.requestApply(p);
+    ASSERT_TRUE(b.waitForApplied(1));
+    EXPECT_EQ(b.mouse.written().size(), 10u);
+
+    p.dpiStep = 3;  // the DPI button on the mouse, stored as the program stores it
+    b.worker.adoptAsApplied(p);
+    b.mouse.clear();
+    b.mouse.acknowledgeAtOnce = true;
+    b.worker.requestApply(p);
+    ASSERT_TRUE(b.waitForApplied(2));
+    EXPECT_EQ(b.writtenHex(), HexOf({BuildLightPowerReport(p)}));
+}
+
+TEST(ApplyWorkerReach, AFullApplyWhosePreambleFailedIsFullAgainNextTime) {
+    WorkerBench b;
+    b.links.wiredLink = 1;
+    b.mouse.driverResult = 0;
+    b.clock.at(100ms, [&] { b.mouse.driverResult = 1; });  // only the preamble fails
+    auto p = MouseProfile::Create(u"P");
+    b.worker.adoptAsApplied(*p);
+    b.worker.requestApply(*p, true);
+    ASSERT_TRUE(b.waitForApplied(1));
+    EXPECT_EQ(b.mouse.written().size(), 5u);
+    EXPECT_EQ(b.host.outcomes, std::vector<ApplyOutcome>{ApplyOutcome::Incomplete});
+    EXPECT_TRUE(b.worker.fullApplyPending());
+
+    b.mouse.clear();
+    b.worker.requestApply(*p);
+    ASSERT_TRUE(b.waitForApplied(2));
+    EXPECT_EQ(b.writtenHex(), HexOf(PlanApply(*p, *p, true)));
+    EXPECT_FALSE(b.worker.fullApplyPending());
+    EXPECT_EQ(b.host.outcomes.back(), ApplyOutcome::Applied);
+}
+
+TEST(ApplyWorkerReach, APollingRateBluetoothRefusesWaitsForALinkThatCarriesIt) {
+    WorkerBench b;
+    b.links.bleLink = 1;
+    MouseProfile p = *MouseProfile::Create(u"P");
+    b.worker.adoptAsApplied(p);
+    p.pollingRate = 0;
+    b.worker.requestApply(p);
+    ASSERT_TRUE(b.waitForApplied(1));
+    EXPECT_TRUE(b.mouse.written().empty());
+    // The link never carries it: nothing failed.
+    EXPECT_EQ(b.host.outcomes, std::vector<ApplyOutcome>{ApplyOutcome::Applied});
+
+    b.links.bleLink = 0;
+    b.links.wiredLink = 1;
+    b.worker.requestApply(p);
+    ASSERT_TRUE(b.waitForApplied(2));
+    EXPECT_EQ(b.writtenHex(), HexOf({BuildPollingReport(p)}));
+}
+
+// ---- quitting -----------------------------------------------------------------------
+
+TEST(ApplyWorkerQuit, QuittingStopsTheSendInProgressAtOnceAndSendsNothingMore) {
     WorkerBench b;
     b.links.wirelessLink = 1;
     b.mouse.acknowledgeAtOnce = false;  // every report costs ten attempts
     std::promise<void> quitRequested;
-    b.clock.at(1200ms, [&] {  // on the worker, while it sends the preamble
+    b.clock.at(1200ms, [&] {  // on the worker, in the pause after the preamble's third attempt
         b.worker.requestQuit();
         quitRequested.set_value();
     });
@@ -263,10 +385,40 @@ TEST(ApplyWorker, QuittingLetsTheSendInProgressFinishAndSendsNothingMore) {
     b.worker.quit();
     b.mainThread.runPending();
 
-    std::vector<std::string> written = b.writtenHex();
-    EXPECT_EQ(written, std::vector<std::string>(10, test::Hex(BuildPreamble().bytes())));
-    EXPECT_EQ(b.host.calls, (std::vector<std::string>{"watchdog stop", "ring shown", "progress 0/5", "progress 1/5"}));
+    EXPECT_EQ(b.writtenHex(), std::vector<std::string>(3, test::Hex(BuildPreamble().bytes())));
+    EXPECT_EQ(b.clock.now(), 1200ms);
+    EXPECT_EQ(b.host.calls, (std::vector<std::string>{"watchdog stop", "ring shown", "progress 0/5"}));
     b.worker.quit();  // a second quit is harmless
+}
+
+TEST(ApplyWorkerQuit, QuitDuringAChunkToASilentMouseReturnsWithoutWaitingOutItsPasses) {
+    WorkerBench b(VirtualClock::Mode::Manual);
+    b.links.wirelessLink = 1;
+    MouseProfile p = *MouseProfile::Create(u"P");
+    b.worker.adoptAsApplied(p);
+    p.buttons[0].assignMacro(test::ShortStepMacro(3), 0, 1, 0);
+    b.worker.requestApply(p);
+
+    // The button report is acknowledged; then the mouse falls silent for the chunk.
+    ASSERT_TRUE(b.clock.waitForSleepers(1));
+    b.mouse.acknowledgeAtOnce = false;
+    b.clock.advanceBy(500ms);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (b.mouse.written().size() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    ASSERT_EQ(b.mouse.written().size(), 2u);
+    ASSERT_TRUE(b.clock.waitForSleepers(1));  // in the pause after the chunk's first part
+
+    // Without a wake-up from the stop this would wait for virtual time that never comes.
+    auto quitting = std::async(std::launch::async, [&] { b.worker.quit(); });
+    if (quitting.wait_for(10s) != std::future_status::ready) {
+        b.clock.advanceBy(1h);  // let the worker go before reporting
+        quitting.wait();
+        FAIL() << "quit() waited for the pause to end";
+    }
+    EXPECT_EQ(b.clock.now(), 500ms);
+    EXPECT_EQ(b.mouse.written().size(), 2u);
+    b.mainThread.runPending();
+    EXPECT_TRUE(b.host.outcomes.empty());
 }
 
 }  // namespace

@@ -151,5 +151,77 @@ TEST(ApplyPlan, MacroOnAButtonWithoutBlocksNeverWritesFromBlockZero) {
         for (const Report& r : PlanApply(p, *last, full)) EXPECT_NE(r.id(), ReportId::MacroChunk) << full;
 }
 
+TEST(ApplyPlan, EveryReportNamesTheGroupItCarries) {
+    auto p = MouseProfile::Create(u"P");
+    p->buttons[0].assignMacro(test::ShortStepMacro(60), 0, 1, 0);
+    p->buttons[8].assignMacro(test::ShortStepMacro(3), 0, 1, 1);
+    const ApplyPlan plan = PlanGroups(*p, ChangeFlags::All(), true);
+    using K = ReportGroup::Kind;
+    EXPECT_EQ(plan.groups, (std::vector<ReportGroup>{{K::Preamble}, {K::Dpi}, {K::Light}, {K::Polling}, {K::Button},
+                                                     {K::Macro, 0}, {K::Macro, 0}, {K::Macro, 8}}));
+    EXPECT_EQ(plan.reports, PlanApply(*p, *p, true));
+}
+
+// --- what reached the mouse --------------------------------------------------------
+
+ApplyPlan RichPlan() {
+    auto p = MouseProfile::Create(u"P");
+    p->buttons[0].assignMacro(test::ShortStepMacro(60), 0, 1, 0);  // two chunks
+    p->buttons[9].assignMacro(test::ShortStepMacro(3), 0, 1, 1);
+    return PlanGroups(*p, ChangeFlags::All(), true);  // preamble, 4 reports, 3 chunks
+}
+
+TEST(ApplyReach, AGroupReachedTheMouseOnlyWhenEveryReportOfItDid) {
+    using D = Delivery;
+    const ApplyPlan plan = RichPlan();
+    ApplyReach all = SummarizeDeliveries(plan, std::vector<D>(8, D::Confirmed));
+    EXPECT_EQ(all.outcome, ApplyOutcome::Applied);
+    EXPECT_EQ(all.undelivered, ChangeFlags{});
+    EXPECT_TRUE(all.preambleDelivered);
+
+    // The second chunk of entry 0 and the light report did not get through.
+    ApplyReach some = SummarizeDeliveries(
+        plan, std::vector<D>{D::Written, D::Written, D::Unconfirmed, D::Written, D::Written, D::Written, D::Failed, D::Written});
+    ChangeFlags expected;
+    expected.light = true;
+    expected.macro[0] = true;
+    EXPECT_EQ(some.undelivered, expected);
+    EXPECT_EQ(some.outcome, ApplyOutcome::Incomplete);
+
+    // Reports past the end of the deliveries never went.
+    ApplyReach cut = SummarizeDeliveries(plan, std::vector<D>{D::NoLink});
+    EXPECT_FALSE(cut.preambleDelivered);
+    ChangeFlags everyPlannedGroup = Only(&ChangeFlags::dpi) | Only(&ChangeFlags::light) | Only(&ChangeFlags::polling) |
+                                    Only(&ChangeFlags::button);
+    everyPlannedGroup.macro[0] = everyPlannedGroup.macro[9] = true;
+    EXPECT_EQ(cut.undelivered, everyPlannedGroup);
+    EXPECT_EQ(cut.outcome, ApplyOutcome::Incomplete);
+}
+
+TEST(ApplyReach, TheOutcomeIsTheWorstOfWhatHappenedAndARefusalCostsNothing) {
+    using D = Delivery;
+    auto p = MouseProfile::Create(u"P");
+    const ApplyPlan plan = PlanGroups(*p, Only(&ChangeFlags::dpi) | Only(&ChangeFlags::polling), false);
+    struct Case {
+        std::vector<D> deliveries;  // sensor, polling
+        ApplyOutcome outcome;
+        bool pollingDue;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{D::Confirmed, D::Written}, ApplyOutcome::Applied, false},
+             {{D::Confirmed, D::Refused}, ApplyOutcome::Applied, true},
+             {{D::Unconfirmed, D::Refused}, ApplyOutcome::Unconfirmed, true},
+             {{D::Unconfirmed, D::Failed}, ApplyOutcome::Incomplete, true},
+             {{D::NoLink, D::Confirmed}, ApplyOutcome::Incomplete, false},
+             {{D::Stopped}, ApplyOutcome::Incomplete, true},
+         }) {
+        ApplyReach reach = SummarizeDeliveries(plan, c.deliveries);
+        EXPECT_EQ(reach.outcome, c.outcome) << static_cast<int>(c.deliveries[0]);
+        EXPECT_EQ(reach.undelivered.polling, c.pollingDue) << static_cast<int>(c.deliveries[0]);
+        EXPECT_EQ(reach.undelivered.dpi, !ReachedMouse(c.deliveries[0]));
+        EXPECT_TRUE(reach.preambleDelivered);  // none planned
+    }
+}
+
 }  // namespace
 }  // namespace halvern

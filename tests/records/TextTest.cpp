@@ -52,6 +52,26 @@ TEST(Text, UniqueNamesCountUpFromOneAndFitTheirField) {
     EXPECT_LE(n.size(), 23u);
 }
 
+TEST(Text, NamesAreNeverCutInsideASurrogatePair) {
+    const std::u16string mouse = u"\U0001F42D";  // one character, two units
+    const std::u16string name = u"ab" + mouse;
+    EXPECT_EQ(CutToUnits(name, 4), name);
+    EXPECT_EQ(CutToUnits(name, 3), u"ab");
+    EXPECT_EQ(CutToUnits(mouse, 1), u"");
+
+    char16_t tight[4];
+    WriteFixedText(tight, name);
+    EXPECT_EQ(ReadFixedText(tight), u"ab");
+    char16_t roomy[5];
+    WriteFixedText(roomy, name);
+    EXPECT_EQ(ReadFixedText(roomy), name);
+
+    // The base gives up a whole character to make room for the suffix.
+    EXPECT_EQ(FormatUnique(name + u"c", 1, 5), u"ab_1");
+    auto none = [](std::u16string_view) { return false; };
+    EXPECT_EQ(MakeUniqueName(name, 3, none), u"ab");
+}
+
 TEST(Text, FixedFieldsStopAtTheirTerminatorOrTheirEnd) {
     char16_t field[4] = {u'a', u'b', u'\0', u'z'};
     EXPECT_EQ(ReadFixedText(field), u"ab");

@@ -1,15 +1,14 @@
 #include "storage/ProfileStore.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-
 #include <cstring>
 
 #include "storage/MacroStore.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 namespace halvern {
@@ -39,6 +38,7 @@ protected:
         std::filesystem::create_directories(folder());
         test::WriteAll(file(), bytes);
     }
+    static void PutText(const std::filesystem::path& path) { test::WriteAll(path, {'x'}); }
 
     test::TempDir dir_;
 };
@@ -166,22 +166,6 @@ TEST_F(ProfileStoreTest, ASecondRepairDoesNotOverwriteTheFirstBackup) {
     EXPECT_EQ(test::ReadAll(*r.keptAs), (std::vector<unsigned char>{4, 5}));
 }
 
-// Caps the size of files this process may write, so a save fails part-way through as
-// it would on a full disk (and works for root, whom permissions do not stop).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit limit = saved_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-private:
-    rlimit saved_{};
-};
-
 TEST_F(ProfileStoreTest, AFailedSaveLeavesThePreviousStoreWholeAndSaysWhy) {
     auto original = MakeFile(0, {u"Keep me"});
     Put(original);
@@ -189,13 +173,11 @@ TEST_F(ProfileStoreTest, AFailedSaveLeavesThePreviousStoreWholeAndSaysWhy) {
     store.load(kAddProfile);
     store.append(MouseProfile::Create(u"New"));
 
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     std::optional<std::string> error;
     {
-        FileSizeLimit limit(kHeader + kRecord + 1000);
+        test::DiskFullAfter full(kHeader + kRecord + 1000);
         error = store.save();
     }
-    std::signal(SIGXFSZ, oldHandler);
     ASSERT_TRUE(error);
     EXPECT_NE(error->find("pro.data"), std::string::npos) << *error;
     EXPECT_EQ(test::ReadAll(file()), original);
@@ -211,7 +193,7 @@ TEST_F(ProfileStoreTest, ASaveKilledHalfwayLeavesThePreviousStoreWhole) {
         ProfileStore store(folder());
         store.load(kAddProfile);
         for (int i = 0; i < 5; ++i) store.append(MouseProfile::Create(u"More"));
-        FileSizeLimit limit(kHeader + kRecord * 3);  // the kernel kills the writer mid-file
+        test::FileSizeLimit limit(kHeader + kRecord * 3);  // the kernel kills the writer mid-file
         store.save();
         _exit(0);
     }
@@ -235,9 +217,67 @@ TEST_F(ProfileStoreTest, SaveWritesNoTemporaryFilesBehind) {
     EXPECT_EQ(names, std::vector<std::string>{"pro.data"});
 }
 
+TEST_F(ProfileStoreTest, ARepairThatCannotBeSavedLeavesTheOriginalInPlace) {
+    auto damaged = MakeFile(0, {u"Keep me", u"And me"});
+    damaged.resize(damaged.size() - 100);
+    Put(damaged);
+    StoreLoadResult r;
+    {
+        test::DiskFullAfter full(1000);
+        r = ProfileStore(folder()).load(kAddProfile);
+    }
+    EXPECT_EQ(r.outcome, StoreLoadResult::Outcome::Repaired);
+    ASSERT_TRUE(r.saveError);
+    EXPECT_EQ(test::ReadAll(file()), damaged) << "the store must not go missing";
+    ASSERT_TRUE(r.keptAs);
+    EXPECT_EQ(test::ReadAll(*r.keptAs), damaged);
+
+    // With room again, the next start repairs it after all, and the first copy stays.
+    ProfileStore store(folder());
+    auto again = store.load(kAddProfile);
+    EXPECT_EQ(again.outcome, StoreLoadResult::Outcome::Repaired);
+    EXPECT_FALSE(again.saveError);
+    EXPECT_EQ(store.size(), 1u);
+    EXPECT_EQ(store.at(0).nameText(), u"Keep me");
+    EXPECT_EQ(test::ReadAll(file().string() + ".bad"), damaged);
+}
+
+TEST_F(ProfileStoreTest, LoadingRemovesWhatKilledSavesLeftUnlessAnotherProgramOwnsTheStore) {
+    auto original = MakeFile(0, {u"Keep me"});
+    Put(original);
+    for (int i = 0; i < 2; ++i) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ProfileStore store(folder());
+            store.load(kAddProfile, Leftovers::Keep);
+            test::FileSizeLimit limit(kHeader);
+            store.save();
+            _exit(0);
+        }
+        waitpid(child, nullptr, 0);
+    }
+    PutText(folder() / ".macro.data.tmp-abc123");  // the other store's: its own load clears it
+    ASSERT_EQ(std::distance(std::filesystem::directory_iterator(folder()), {}), 4);
+
+    ProfileStore reader(folder());
+    EXPECT_TRUE(reader.load(kAddProfile, Leftovers::Keep).leftoversRemoved.empty());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder()), {}), 4);
+
+    ProfileStore owner(folder());
+    auto r = owner.load(kAddProfile);
+    EXPECT_EQ(r.outcome, StoreLoadResult::Outcome::Loaded);
+    EXPECT_EQ(r.leftoversRemoved.size(), 2u);
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder())) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".macro.data.tmp-abc123", "pro.data"}));
+    EXPECT_EQ(test::ReadAll(file()), original);
+}
+
 TEST_F(ProfileStoreTest, ResynchroniseRefreshesCopiesAndResetsOrphans) {
     MacroStore macros(folder());
-    MacroRecord& kept = macros.createMacro(u"Macro");  // Macro1
+    MacroRecord& kept = *macros.createMacro(u"Macro").macro;  // Macro1
     kept.actionCount = 2;
     kept.actions[0] = {0x04, 1, 10};
     kept.actions[1] = {0x04, 2, 10};
@@ -251,7 +291,9 @@ TEST_F(ProfileStoreTest, ResynchroniseRefreshesCopiesAndResetsOrphans) {
     stale.setName(u"MACRO1");
     p.buttons[0].assignMacro(stale, 2, 9, 4);
     p.buttons[2].assignMacro(gone, 1, 1, 1);
-    p.buttons[13].assignMacro(gone, 1, 1, 1);  // beyond entry 11: left alone
+    p.buttons[11].assignMacro(gone, 1, 1, 1);  // the last entry that can hold a macro
+    p.buttons[12].assignMacro(gone, 1, 1, 1);  // beyond it: left alone
+    p.buttons[13].assignMacro(gone, 1, 1, 1);
     store.append(MouseProfile::Create(u"Untouched"));
 
     auto touched = ResynchroniseProfiles(store.profiles(), macros);
@@ -264,6 +306,9 @@ TEST_F(ProfileStoreTest, ResynchroniseRefreshesCopiesAndResetsOrphans) {
     EXPECT_EQ(p.buttons[0].macroIndex, 4);
     EXPECT_EQ(p.buttons[2].function, 3);  // wheel click again
     EXPECT_EQ(p.buttons[2].macroIndex, -1);
+    EXPECT_EQ(p.buttons[11].function, 0);  // its initial function: none
+    EXPECT_EQ(p.buttons[11].macroIndex, -1);
+    EXPECT_EQ(p.buttons[12].function, 17);
     EXPECT_EQ(p.buttons[13].function, 17);
 }
 

@@ -10,6 +10,10 @@
 //   while it is held there.
 // Scheduled actions run on the thread that moves time past them, with no lock held, so
 // an action may schedule further actions or read the clock.
+//
+// An interruptible sleep whose stop is requested ends there: in AutoAdvance mode time
+// stays at the instant of the action that asked for the stop; in Manual mode the sleeper
+// wakes without time moving.
 #pragma once
 
 #include <chrono>
@@ -17,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <stop_token>
 #include <vector>
 
 #include "protocol/Clock.h"
@@ -36,18 +41,17 @@ public:
         return now_;
     }
 
-    void sleepFor(std::chrono::milliseconds duration) override {
-        std::unique_lock lock(mutex_);
-        sleeps_.push_back(duration);
-        const std::chrono::milliseconds target = now_ + duration;
-        if (mode_ == Mode::AutoAdvance) {
-            moveTo(target, lock);
-            return;
-        }
-        ++sleepers_;
-        changed_.notify_all();
-        changed_.wait(lock, [&] { return now_ >= target && !runningActions_; });
-        --sleepers_;
+    void sleepFor(std::chrono::milliseconds duration) override { sleep(duration, nullptr); }
+
+    void interruptibleSleepFor(std::chrono::milliseconds duration, std::stop_token stop) override {
+        if (stop.stop_requested()) return;
+        // Registered before the lock is taken: a stop requested meanwhile runs the
+        // callback at once, and it takes the lock itself.
+        std::stop_callback wake(stop, [this] {
+            std::lock_guard lock(mutex_);
+            changed_.notify_all();
+        });
+        sleep(duration, &stop);
     }
 
     // Runs `action` once virtual time reaches `at` (at once on the next move when `at`
@@ -90,7 +94,23 @@ public:
     }
 
 private:
-    void moveTo(std::chrono::milliseconds target, std::unique_lock<std::mutex>& lock) {
+    void sleep(std::chrono::milliseconds duration, const std::stop_token* stop) {
+        std::unique_lock lock(mutex_);
+        sleeps_.push_back(duration);
+        const std::chrono::milliseconds target = now_ + duration;
+        if (mode_ == Mode::AutoAdvance) {
+            moveTo(target, lock, stop);
+            return;
+        }
+        ++sleepers_;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return (now_ >= target && !runningActions_) || (stop && stop->stop_requested()); });
+        --sleepers_;
+    }
+
+    // Stops early, at the instant of the action that requested `stop`.
+    void moveTo(std::chrono::milliseconds target, std::unique_lock<std::mutex>& lock,
+                const std::stop_token* stop = nullptr) {
         while (!actions_.empty() && actions_.begin()->first <= target) {
             auto next = actions_.begin();
             if (next->first > now_) now_ = next->first;
@@ -101,6 +121,10 @@ private:
             action();
             lock.lock();
             runningActions_ = false;
+            if (stop && stop->stop_requested()) {
+                changed_.notify_all();
+                return;
+            }
         }
         if (target > now_) now_ = target;
         changed_.notify_all();

@@ -154,5 +154,22 @@ TEST(HalvernctlApplyFailures, AgainstTheLastProfileOnlyTheChangedGroupsGo) {
     EXPECT_EQ(log.rfind("050f01", 0), 0u) << log;
 }
 
+TEST(HalvernctlApplyFailures, AMouseThatNeverAcknowledgesFailsTheApplyInOneLine) {
+    TempDir dir;
+    auto last = MouseProfile::Create(u"x");
+    auto next = MouseProfile::Create(u"x");
+    next->keyDebounce = 3;
+    ASSERT_FALSE(ExportProfile(*last, dir / "last.pro"));
+    ASSERT_FALSE(ExportProfile(*next, dir / "next.pro"));
+    ProcessResult r = RunProcess(HALVERNCTL_PATH, {"apply", (dir / "next.pro").string(), "--against", (dir / "last.pro").string()},
+                                 {{"HALVERN_EMULATOR", "receiver:silent"}, {"HALVERN_EMULATOR_LOG", (dir / "f").string()}});
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string lastLine = "halvernctl: the mouse did not confirm every report; it may hold part of the profile\n";
+    ASSERT_GE(r.err.size(), lastLine.size()) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.size() - lastLine.size()), lastLine) << r.err;
+    std::string log = ReadText(dir / "f");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 10) << log;  // every attempt was made
+}
+
 }  // namespace
 }  // namespace halvern::test

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 
@@ -43,6 +45,30 @@ TEST(HalvernctlProfile, NewRefusesNamesThatDoNotFitAsUsageErrors) {
     auto r = Ctl({"profile", "new", "P", (dir / "no/such/folder/x.pro").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("x.pro"), std::string::npos);
+}
+
+TEST(HalvernctlProfile, NewWritesThroughALinkAndRefusesWhatIsNotAFile) {
+    test::TempDir dir;
+    std::filesystem::create_directories(dir / "kept");
+    std::filesystem::create_symlink("kept/real.pro", dir / "link.pro");
+    auto r = Ctl({"profile", "new", "Linked", (dir / "link.pro").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.pro"));
+    EXPECT_EQ(test::ReadAll(dir / "kept/real.pro"), test::BytesOf(*MouseProfile::Create(u"Linked")));
+
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    std::vector<std::string> refused = {"pipe"};
+    // A node with the numbers of the full device, made here so that nothing real is at stake.
+    if (mknod((dir / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) refused.push_back("full");
+    for (const std::string& name : refused) {
+        auto out = Ctl({"profile", "new", "P", (dir / name).string()});
+        EXPECT_EQ(out.exitCode, 1) << name;
+        EXPECT_NE(out.err.find(name + ": cannot write: not a regular file"), std::string::npos) << out.err;
+        EXPECT_EQ(std::count(out.err.begin(), out.err.end(), '\n'), 1) << out.err;
+        struct stat st {};
+        ASSERT_EQ(lstat((dir / name).c_str(), &st), 0);
+        EXPECT_FALSE(S_ISREG(st.st_mode)) << name << " was replaced";
+    }
 }
 
 TEST(HalvernctlProfile, ShowPrintsEveryFieldIncludingButtonsAndMacros) {

@@ -68,12 +68,13 @@ public:
     void startLinkWatchdog(std::chrono::milliseconds delay) override { session_.loop().arm(TimerId::WirelessTimeout, delay); }
     void setApplyRingVisible(bool) override {}
     void saveProfileStore() override {}
-    void lastAppliedChanged(const MouseProfile&) override { finished = true; }
+    void lastAppliedChanged(const MouseProfile&) override {}
     void applyProgress(std::size_t sent, std::size_t planned) override {
         err_ << "halvernctl: applying, " << sent << " of " << planned << " reports sent" << std::endl;
     }
     void applyDropped() override { dropped = true; }
-    bool finished = false;
+    void applyFinished(ApplyOutcome result) override { outcome = result; }
+    std::optional<ApplyOutcome> outcome;
     bool dropped = false;
 
 private:
@@ -121,12 +122,19 @@ int Apply(const Invocation& call) {
         holder.worker = &worker;
         if (against) worker.adoptAsApplied(*against);
         worker.requestApply(*holder.profile, args->full);
-        session.runUntil([&] { return host.finished || host.dropped; }, std::chrono::hours(1));
+        session.runUntil([&] { return host.outcome || host.dropped; }, std::chrono::hours(1));
         holder.worker = nullptr;
     }
     if (host.dropped) return call.fail(kExitFailure, "no mouse is linked any more; nothing was applied");
+    if (!host.outcome) return call.fail(kExitFailure, "the apply did not finish; the mouse may hold part of the profile");
+    switch (*host.outcome) {
+        case ApplyOutcome::Applied: return kExitOk;
+        case ApplyOutcome::Unconfirmed:
+            return call.fail(kExitFailure, "the mouse did not confirm every report; it may hold part of the profile");
+        case ApplyOutcome::Incomplete: break;
+    }
     if (!links.applyLinkUp()) return call.fail(kExitFailure, "the mouse went away during the apply; it may hold part of the profile");
-    return kExitOk;
+    return call.fail(kExitFailure, "some reports could not be written; the mouse may hold part of the profile");
 }
 
 }  // namespace halvern::cli

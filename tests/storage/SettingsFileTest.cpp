@@ -1,4 +1,4 @@
-#include "app/SettingsFile.h"
+#include "storage/SettingsFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,542 @@
+// The settings page in the real main window with the real skin, on virtual time, with a
+// stand-in mouse behind the apply worker: what the page shows of a stored profile, what
+// an edit changes, when it is applied, and what reaches the mouse.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include "app/CMainWnd.h"
+#include "app/WindowTimers.h"
+#include "platform/DataPaths.h"
+#include "protocol/RecordingTransports.h"
+#include "storage/ProfileStore.h"
+#include "storage/SettingsFile.h"
+#include "support/SkinFolder.h"
+#include "support/TempDir.h"
+#include "support/VirtualClock.h"
+#include "support/VirtualTimerSource.h"
+#include "ui/kit/Button.h"
+#include "ui/kit/Combo.h"
+#include "ui/kit/Edit.h"
+#include "ui/kit/Label.h"
+#include "ui/kit/List.h"
+#include "ui/kit/Slider.h"
+#include "ui/page/CMS_1_Page.h"
+#include "ui/page/PageRanges.h"
+
+namespace halvern {
+namespace {
+
+using namespace std::chrono_literals;
+
+class Page : public ::testing::Test {
+protected:
+    // Before open(): a store of `profiles` (each made by `edit`) and a model id.
+    void store(std::vector<std::function<void(MouseProfile&)>> edits, int selected = 0) {
+        ProfileStore s(ModelFolder(data.path()));
+        s.load(u"Profile ");
+        s.profiles().clear();
+        for (std::size_t i = 0; i < edits.size(); ++i) {
+            auto p = MouseProfile::Create(u"P" + std::u16string(1, static_cast<char16_t>(u'1' + i)));
+            edits[i](*p);
+            s.append(std::move(p));
+        }
+        s.setSelectedProfile(selected);
+        ASSERT_FALSE(s.save());
+    }
+
+    void open(kit::Skin* useSkin = nullptr) {
+        links.wirelessLink = 1;
+        links.anyLink = 1;
+        CMainWnd::Options options;
+        options.trayAvailable = [] { return true; };
+        window = std::make_unique<CMainWnd>(useSkin ? *useSkin : skin, std::move(options));
+        auto source = std::make_unique<test::VirtualTimerSource>();
+        time = source.get();
+        window->setTimerSource(std::move(source));
+        timers = std::make_unique<WindowTimers>(*window);
+        page = std::make_unique<CMS_1_Page>(CMS_1_Page::Parts{
+            data.path(), links, *timers, clock, nullptr, [this] { return ++mouseSettingsOpened, true; },
+            [this](std::uint32_t argb, QPoint origin) {
+                pickerAsked = {argb, origin};
+                return pickerAnswer;
+            },
+            mouse.transports()});
+        window->setPage(page.get());
+        window->create(kit::WindowKind::Main);
+        window->show();
+    }
+
+    void TearDown() override {
+        window.reset();
+        page.reset();
+    }
+
+    // Runs the event loop until every apply asked for so far has ended.
+    void settle() {
+        // The worker is a thread of its own: wait in real time, generously for a
+        // loaded machine, for what it hands back.
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 20000) {
+            QCoreApplication::processEvents();
+            if (!page->applyBusy() && !window->isTimerActive(TimerId::ApplyDebounce)) return;
+            QTest::qWait(1);
+        }
+        ADD_FAILURE() << "the applies never ended";
+    }
+    // Applies what is pending and forgets what was sent so far.
+    void applyAndForget() {
+        page->onApplyRequest();
+        settle();
+        mouse.clear();
+    }
+    // The report ids (first byte) sent since the last clear.
+    std::vector<int> sentIds() const {
+        std::vector<int> ids;
+        for (const WrittenBuffer& b : mouse.written()) ids.push_back(b.bytes.empty() ? -1 : b.bytes[0]);
+        return ids;
+    }
+
+    template <typename T>
+    T* find(const char* name) const {
+        T* c = window->find<T>(QString::fromLatin1(name));
+        EXPECT_TRUE(c) << name;
+        return c;
+    }
+    QString shown(const char* name) const { return find<kit::Control>(name)->shownText(); }
+    bool visible(const char* name) const { return !find<kit::Control>(name)->widget()->isHidden(); }
+    MouseProfile& current() { return *page->currentProfile(); }
+
+    test::TempDir data;
+    kit::Skin skin{QString::fromStdString(test::SourceSkinFolder().string())};
+    LinkState links;
+    test::VirtualClock clock;
+    RecordingTransports mouse{&links, &clock};
+    std::unique_ptr<CMainWnd> window;
+    test::VirtualTimerSource* time = nullptr;
+    std::unique_ptr<WindowTimers> timers;
+    std::unique_ptr<CMS_1_Page> page;
+    int mouseSettingsOpened = 0;
+    std::optional<std::uint32_t> pickerAnswer;
+    std::optional<std::pair<std::uint32_t, QPoint>> pickerAsked;
+};
+
+constexpr int kSensorReport = 0x04;
+constexpr int kLightReport = 0x05;
+constexpr int kPollingReport = 0x06;
+
+// ---- What a stored profile looks like on the page ----
+
+TEST_F(Page, AStoredProfileIsShownInEveryControl) {
+    store({[](MouseProfile& p) {
+        p.dpiStep = 2;
+        p.dpiValue[0] = 201;
+        p.dpiColor[1] = {0x12, 0x34, 0x56, 0};
+        p.lightEffect = 2;
+        p.pollingRate = 1;
+        p.keyDebounce = 4;
+        p.lightOffTimer = 3;
+        p.sleepTimer = 10;
+        p.angleSnap = 1;
+    }});
+    open();
+    EXPECT_EQ(find<kit::Option>("ms_1_option_dpi_step_3")->isSelected(), true);
+    EXPECT_EQ(find<kit::Slider>("ms_1_slider_dpi_1")->value(), 201);
+    EXPECT_EQ(shown("ms_1_label_dpi_1"), u"10100"_qs);
+    EXPECT_EQ(find<kit::Edit>("ms_1_edit_dpi_1")->QLineEdit::text(), u"10100"_qs);
+    EXPECT_EQ(find<kit::Button>("ms_1_btn_dpi_color_2")->bkColor(), QColor(0x12, 0x34, 0x56));
+    EXPECT_EQ(find<kit::Combo>("ms_1_combo_light")->currentSelection(), 2);
+    EXPECT_TRUE(find<kit::Option>("ms_1_btn_prate_2")->isSelected());
+    EXPECT_EQ(shown("ms_1_label_prate"), skin.text(u"prate_2_text"_qs));
+    EXPECT_EQ(shown("ms_1_label_key_debounce"), u"8 MS"_qs);
+    EXPECT_EQ(shown("ms_1_label_light_off"), skin.text(u"sleep_timer_1_text"_qs) + u"1.5 "_qs + skin.text(u"sleep_timer_2_text"_qs));
+    EXPECT_EQ(shown("ms_1_label_sleep_timer"), skin.text(u"sleep_timer_3_text"_qs) + u"10 "_qs + skin.text(u"sleep_timer_2_text"_qs));
+    EXPECT_TRUE(find<kit::Option>("ms_1_option_angle_snap_2")->isSelected());
+    EXPECT_EQ(find<kit::List>("ms_1_list_profile")->rowText(0), u"P1"_qs);
+    // The light section starts closed and the lift-off toggle cannot be opened.
+    EXPECT_FALSE(visible("ms_1_ver_light"));
+    EXPECT_FALSE(visible("ms_1_check_lift_of_distance"));
+}
+
+TEST_F(Page, ValuesOutOfRangeAreShownAndSentWithinRangeAndNeverIndexPastATable) {
+    store({[](MouseProfile& p) {
+        p.dpiValue[0] = 999;
+        p.dpiValue[1] = -5;
+        p.dpiStep = 40;
+        p.lightEffect = 200;
+        p.lightEffectBle = -1;
+        p.pollingRate = 9;
+        p.dpiColor[0].zero = 0x77;
+        p.keyDebounce = 1000;
+    }});
+    {
+        SettingsFile settings(data.path());
+        settings.saveModelId(7);
+    }
+    open();
+    EXPECT_EQ(current().dpiValue[0], 280);
+    EXPECT_EQ(current().dpiValue[1], 0);
+    EXPECT_EQ(current().dpiStep, 7);
+    EXPECT_EQ(current().lightEffect, 15);
+    EXPECT_EQ(current().lightEffectBle, 0);
+    EXPECT_EQ(current().pollingRate, 3);
+    EXPECT_EQ(current().dpiColor[0].zero, 0);
+    EXPECT_EQ(shown("ms_1_label_dpi_1"), u"18000"_qs);
+    EXPECT_EQ(find<kit::Combo>("ms_1_combo_light")->currentSelection(), 15);
+    // A model id outside 0..2 shows the first picture and is written back as 0.
+    EXPECT_TRUE(find<kit::Option>("ms_1_option_mouse_pic_1")->isSelected());
+    EXPECT_EQ(SettingsFile(data.path()).readModelId(), 0);
+
+    applyAndForget();  // the first apply after start sends everything
+    // What the mouse is sent is what the page shows.
+    EXPECT_EQ(MakeSettingsSane(current()), false);
+}
+
+TEST_F(Page, TheFirstClickOnAnotherProfileMakesItCurrentAndSendsAllOfIt) {
+    store({[](MouseProfile&) {}, [](MouseProfile& p) { p.dpiStep = 4; }});
+    open();
+    applyAndForget();
+    auto* list = find<kit::List>("ms_1_list_profile");
+    ASSERT_EQ(list->rowCount(), 2);
+    // As a user's click: the list's own current-row change, no program selection.
+    list->setCurrentRow(1);
+    EXPECT_EQ(page->currentProfile(), &page->profileStore().at(1));
+    EXPECT_TRUE(find<kit::Option>("ms_1_option_dpi_step_5")->isSelected());
+    settle();
+    // Another profile goes out whole: the preamble and every group.
+    const std::vector<int> ids = sentIds();
+    EXPECT_EQ(ids.front(), 0x0C);
+    EXPECT_NE(std::find(ids.begin(), ids.end(), kLightReport), ids.end());
+}
+
+TEST_F(Page, KeyButtonsShowTheirAssignments) {
+    store({[](MouseProfile& p) {
+        p.buttons[3].function = ButtonFunction::KeyCombination;
+        p.buttons[3].keyModifiers = kModCtrl | kModShift;
+        p.buttons[3].keyUsage = 0x0E;  // K
+        p.buttons[4].function = ButtonFunction::Macro;
+        p.buttons[4].macroName[0] = u'M';
+        p.buttons[5].function = 68;
+        p.buttons[6].function = 200;  // no such code
+    }});
+    open();
+    EXPECT_EQ(shown("ms_1_btn_key_1"), skin.text(u"left_click_text"_qs));
+    EXPECT_EQ(shown("ms_1_btn_key_4"),
+              skin.text(u"keyboard_ctrl_text"_qs) + u"+"_qs + skin.text(u"keyboard_shift_text"_qs) + u"+K"_qs);
+    EXPECT_EQ(shown("ms_1_btn_key_5"), skin.text(u"assign_macro_text"_qs) + u"M"_qs);
+    EXPECT_EQ(shown("ms_1_btn_key_6"), skin.text(u"next_track_text"_qs));
+    EXPECT_EQ(shown("ms_1_btn_key_7"), QString());
+    EXPECT_EQ(shown("ms_1_btn_key_9"), QString());  // code 121 has no text
+    EXPECT_EQ(shown("ms_1_btn_key_18"), skin.text(u"scroll_up_text"_qs));
+}
+
+TEST_F(Page, ASkinWithoutMostControlsLeavesThemInertAndEverythingElseWorking) {
+    auto folder = test::SkinFolder::CopyOfRealSkin();
+    folder->write("main.xml", R"(<Window size="800,572">
+      <Vertical virtualwnd="MS_1_Page">
+        <Option name="ms_1_option_dpi_step_3" group="g"/>
+        <Slider name="ms_1_slider_dpi_2" min="1" max="280"/>
+      </Vertical></Window>)");
+    kit::Skin thin = folder->makeSkin();
+    open(&thin);
+    applyAndForget();
+    page->selectDpiLevel(5);
+    page->selectLightEffect(3);
+    page->showIndicator(DeviceObserver::Indicator::Ble, true);
+    page->showCharging(true);
+    page->showBatteryLevel(40);
+    links.bleLink = 1;
+    page->updateLinkSections();
+    find<kit::Option>("ms_1_option_dpi_step_3")->click();
+    settle();
+    EXPECT_EQ(current().dpiStep, 2);
+    EXPECT_EQ(sentIds(), std::vector<int>{kSensorReport});
+
+    // And a skin that is not there at all.
+    test::SkinFolder empty;
+    kit::Skin none = empty.makeSkin();
+    window.reset();
+    page.reset();
+    open(&none);
+    page->refreshControls();
+    EXPECT_TRUE(page->currentProfile());
+}
+
+// ---- Sections ----
+
+TEST_F(Page, PollingAndDebounceFollowTheLinksTheyCanBeChangedOver) {
+    open();
+    auto* prate = find<kit::CheckBox>("ms_1_check_prate");
+    auto* debounce = find<kit::CheckBox>("ms_1_check_key_debounce");
+    ASSERT_TRUE(prate->isChecked());
+
+    links.wirelessLink = 0;
+    links.bleLink = 1;
+    page->updateLinkSections();
+    for (const char* name : {"ms_1_check_prate", "ms_1_check_key_debounce", "ms_1_ver_prate", "ms_1_hor_key_debounce"})
+        EXPECT_FALSE(visible(name)) << name;
+    EXPECT_FALSE(prate->isChecked());
+    EXPECT_FALSE(debounce->isChecked());
+
+    // 2.4 GHz alone after Bluetooth LE leaves them as they are ...
+    links.bleLink = 0;
+    links.wirelessLink = 1;
+    page->updateLinkSections();
+    EXPECT_FALSE(visible("ms_1_check_prate"));
+    // ... until a cable link comes up; the panels keep their own state.
+    links.wiredLink = 1;
+    page->updateLinkSections();
+    EXPECT_TRUE(visible("ms_1_check_prate"));
+    EXPECT_TRUE(visible("ms_1_check_key_debounce"));
+    EXPECT_FALSE(visible("ms_1_ver_prate"));
+}
+
+TEST_F(Page, SectionsOpenAndCloseAndTheLowerOnesScrollIntoView) {
+    open();
+    auto* angle = find<kit::CheckBox>("ms_1_check_angle_snap");
+    angle->click();  // closes
+    EXPECT_FALSE(visible("ms_1_hor_angle_snap"));
+    EXPECT_FALSE(window->isTimerActive(TimerId::ScrollSettings));
+    angle->click();  // opens, and the column scrolls to its end 10 ms later
+    EXPECT_TRUE(visible("ms_1_hor_angle_snap"));
+    EXPECT_TRUE(window->isTimerActive(TimerId::ScrollSettings));
+    time->advance(10ms);
+    EXPECT_FALSE(window->isTimerActive(TimerId::ScrollSettings));
+
+    auto* light = find<kit::CheckBox>("ms_1_check_light");
+    light->click();
+    EXPECT_TRUE(visible("ms_1_ver_light"));
+    EXPECT_FALSE(window->isTimerActive(TimerId::ScrollSettings));
+}
+
+// ---- DPI ----
+
+TEST_F(Page, TypedDpiValuesCommitOnLeavingOrEnterAsTheConversionSays) {
+    open();
+    auto* edit = find<kit::RichEdit>("ms_1_edit_dpi_2");
+    auto* slider = find<kit::Slider>("ms_1_slider_dpi_2");
+    struct Case {
+        const char* typed;
+        int value;
+        const char* shows;
+    };
+    for (const Case& c : {Case{"0", 1, "50"}, Case{"", 1, "50"}, Case{"75", 1, "50"}, Case{"120", 2, "100"},
+                          Case{"10050", 200, "10000"}, Case{"10150", 201, "10100"}, Case{"17999", 279, "17900"},
+                          Case{"99999", 280, "18000"}}) {
+        for (bool enter : {false, true}) {
+            edit->setText(QString::fromLatin1(c.typed), kit::Notify::No);
+            kit::Notification n;
+            n.type = enter ? kit::notify::kReturn : kit::notify::kKillFocus;
+            n.sender = edit;
+            page->notify(n);
+            EXPECT_EQ(current().dpiValue[1], c.value) << c.typed;
+            EXPECT_EQ(slider->value(), c.value) << c.typed;
+            EXPECT_EQ(edit->QLineEdit::text(), QString::fromLatin1(c.shows)) << c.typed;
+        }
+    }
+    // Letters pasted in disappear at once, the caret at the end.
+    edit->setText(u"1a2b"_qs, kit::Notify::Yes);
+    EXPECT_EQ(edit->QLineEdit::text(), u"12"_qs);
+    EXPECT_EQ(edit->cursorPosition(), 2);
+}
+
+TEST_F(Page, DpiSlidersWaitForAnApplyWhileLevelColourAndResetApplyAtOnce) {
+    open();
+    applyAndForget();
+    auto* slider = find<kit::Slider>("ms_1_slider_dpi_1");
+    slider->QSlider::setValue(40);  // a drag
+    EXPECT_EQ(current().dpiValue[0], 40);
+    EXPECT_EQ(shown("ms_1_label_dpi_1"), u"2000"_qs);
+    settle();
+    EXPECT_TRUE(mouse.written().empty());
+
+    find<kit::Option>("ms_1_option_dpi_step_3")->click();
+    settle();
+    EXPECT_EQ(current().dpiStep, 2);
+    EXPECT_EQ(sentIds(), std::vector<int>{kSensorReport});  // the slider's change goes with it
+    mouse.clear();
+
+    // A cancelled picker changes nothing; a chosen colour is stored and applied.
+    find<kit::Button>("ms_1_btn_dpi_color_4")->click();
+    ASSERT_TRUE(pickerAsked);
+    EXPECT_EQ(pickerAsked->first, 0xFFFFFF00u);
+    settle();
+    EXPECT_TRUE(mouse.written().empty());
+    pickerAnswer = 0xFF102030u;
+    find<kit::Button>("ms_1_btn_dpi_color_4")->click();
+    settle();
+    EXPECT_EQ(current().dpiColor[3], (RgbColor{0x10, 0x20, 0x30, 0}));
+    EXPECT_EQ(find<kit::Button>("ms_1_btn_dpi_color_4")->bkColor(), QColor(0x10, 0x20, 0x30));
+    EXPECT_EQ(sentIds(), std::vector<int>{kSensorReport});
+    mouse.clear();
+
+    find<kit::Button>("ms_1_btn_reset_dpi")->click();
+    settle();
+    EXPECT_EQ(current().dpiStep, 1);
+    EXPECT_EQ(current().dpiValue[5], 280);
+    EXPECT_EQ(current().dpiValue[6], 0);
+    EXPECT_EQ(current().dpiEnabled[6], 0);
+    EXPECT_EQ(current().dpiColor[6], (RgbColor{255, 64, 0, 0}));
+    EXPECT_EQ(shown("ms_1_label_dpi_7"), u"0"_qs);
+    EXPECT_EQ(sentIds(), std::vector<int>{kSensorReport});
+}
+
+TEST_F(Page, AColourPickerOpensUnderItsButtonTwoHundredPixelsToTheLeft) {
+    open();
+    auto* button = find<kit::Button>("ms_1_btn_dpi_color_1");
+    button->click();
+    ASSERT_TRUE(pickerAsked);
+    const QPoint below = button->mapTo(window.get(), QPoint(0, button->height()));
+    EXPECT_EQ(pickerAsked->second, window->geometry().topLeft() + QPoint(below.x() - 200, below.y()));
+}
+
+// ---- Light, polling, power ----
+
+TEST_F(Page, TheEffectDecidesWhichLightPanelsShow) {
+    open();
+    auto* combo = find<kit::Combo>("ms_1_combo_light");
+    struct Case {
+        int effect;
+        bool brightness, speed, color;
+    };
+    for (const Case& c : {Case{0, false, false, false}, Case{1, true, false, true}, Case{2, false, true, true},
+                          Case{11, false, true, false}, Case{12, false, false, false}}) {
+        combo->setCurrentIndex(c.effect);
+        EXPECT_EQ(current().lightEffect, c.effect);
+        EXPECT_EQ(visible("ms_1_ver_brightness"), c.brightness) << c.effect;
+        EXPECT_EQ(visible("ms_1_ver_breathspeed"), c.speed) << c.effect;
+        EXPECT_EQ(visible("ms_1_hor_light_color"), c.color) << c.effect;
+    }
+    find<kit::Combo>("ms_1_combo_light_ble")->setCurrentIndex(1);
+    EXPECT_EQ(current().lightEffectBle, 1);
+    EXPECT_FALSE(visible("ms_1_ver_brightness"));
+}
+
+TEST_F(Page, ADragAppliesOnceHalfASecondAfterItsLastValueAndAnEffect200msAfterItsChoice) {
+    open();
+    applyAndForget();
+    auto* brightness = find<kit::Slider>("ms_1_slider_brightness");
+    for (int v = 1; v <= 10; ++v) {
+        brightness->QSlider::setValue(v);
+        time->advance(50ms);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(mouse.written().empty());
+    time->advance(449ms);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(mouse.written().empty());
+    time->advance(1ms);
+    settle();
+    EXPECT_EQ(sentIds(), std::vector<int>{kLightReport});
+    EXPECT_EQ(current().brightness, 10);
+    mouse.clear();
+
+    find<kit::Combo>("ms_1_combo_light")->setCurrentIndex(4);
+    time->advance(199ms);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(mouse.written().empty());
+    time->advance(1ms);
+    settle();
+    EXPECT_EQ(sentIds(), std::vector<int>{kLightReport});
+}
+
+TEST_F(Page, OptionsAndMoveModeApplyAtOnceAndThePictureIsOnlyRemembered) {
+    open();
+    applyAndForget();
+    find<kit::Option>("ms_1_btn_prate_1")->click();
+    settle();
+    EXPECT_EQ(current().pollingRate, 0);
+    EXPECT_EQ(shown("ms_1_label_prate"), skin.text(u"prate_1_text"_qs));
+    EXPECT_EQ(sentIds(), std::vector<int>{kPollingReport});
+    mouse.clear();
+
+    find<kit::Option>("ms_1_option_ripple_control_2")->click();
+    find<kit::CheckBox>("ms_1_check_movemode")->click();
+    settle();
+    EXPECT_EQ(current().rippleControl, 1);
+    EXPECT_EQ(current().moveMode, 1);
+    mouse.clear();
+
+    find<kit::Option>("ms_1_option_mouse_pic_2")->click();
+    settle();
+    EXPECT_TRUE(mouse.written().empty());
+    EXPECT_EQ(SettingsFile(data.path()).readModelId(), 1);
+    EXPECT_EQ(find<kit::Control>("ms_1_container_mouse_pic")->bkImage().file, u"skins/ms_1/mouse_2.png"_qs);
+
+    find<kit::Button>("ms_1_btn_mouse_attribute")->click();
+    EXPECT_EQ(mouseSettingsOpened, 1);
+}
+
+TEST_F(Page, TimerTextsFollowTheirSliders) {
+    open();
+    find<kit::Slider>("ms_1_slider_key_debounce")->QSlider::setValue(7);
+    EXPECT_EQ(shown("ms_1_label_key_debounce"), u"14 MS"_qs);
+    find<kit::Slider>("ms_1_slider_light_off")->QSlider::setValue(4);
+    EXPECT_EQ(shown("ms_1_label_light_off"), skin.text(u"sleep_timer_1_text"_qs) + u"2.0 "_qs + skin.text(u"sleep_timer_2_text"_qs));
+    EXPECT_TRUE(window->isTimerActive(TimerId::ApplyDebounce));
+}
+
+// ---- What the mouse did ----
+
+TEST_F(Page, SettingsTheMouseReportsAreSelectedWithoutAnApply) {
+    open();
+    applyAndForget();
+    page->selectDpiLevel(6);
+    page->selectPollingRate(2);
+    page->selectLightEffect(3);
+    page->selectLightEffect(99);  // not an item: ignored
+    page->selectDpiLevel(0);
+    page->selectPollingRate(7);
+    EXPECT_TRUE(find<kit::Option>("ms_1_option_dpi_step_6")->isSelected());
+    EXPECT_TRUE(find<kit::Option>("ms_1_btn_prate_3")->isSelected());
+    EXPECT_EQ(find<kit::Combo>("ms_1_combo_light")->currentSelection(), 3);
+    settle();
+    EXPECT_TRUE(mouse.written().empty());
+
+    page->showIndicator(DeviceObserver::Indicator::Wireless, true);
+    EXPECT_TRUE(visible("ms_1_wireless"));
+    page->showIndicator(DeviceObserver::Indicator::Wireless, false);
+    EXPECT_FALSE(visible("ms_1_wireless"));
+}
+
+TEST_F(Page, EditsMadeWithoutALinkGoOutWhenOneComesUp) {
+    open();
+    applyAndForget();
+    links.wirelessLink = 0;
+    links.anyLink = 0;
+    find<kit::Option>("ms_1_option_dpi_step_4")->click();
+    settle();
+    EXPECT_TRUE(mouse.written().empty());
+
+    links.wirelessLink = 1;
+    links.anyLink = 1;
+    page->updateLinkSections();
+    settle();
+    EXPECT_EQ(sentIds(), std::vector<int>{kSensorReport});
+    EXPECT_EQ(mouse.written().front().bytes.size() > 0, true);
+}
+
+TEST_F(Page, AnApplyTheMouseDidNotConfirmIsSaidInThePageAndSentAgain) {
+    open();
+    applyAndForget();
+    mouse.acknowledgeAtOnce = false;
+    find<kit::Option>("ms_1_option_dpi_step_5")->click();
+    settle();
+    EXPECT_TRUE(visible("ms_1_label_apply_state"));
+    EXPECT_EQ(shown("ms_1_label_apply_state"), skin.text(u"apply_unconfirmed_text"_qs));
+    // Every attempt went out; the next apply sends the sensor report again.
+    mouse.clear();
+    mouse.acknowledgeAtOnce = true;
+    find<kit::Option>("ms_1_btn_prate_2")->click();
+    settle();
+    const std::vector<int> ids = sentIds();
+    EXPECT_NE(std::find(ids.begin(), ids.end(), kSensorReport), ids.end());
+    EXPECT_NE(std::find(ids.begin(), ids.end(), kPollingReport), ids.end());
+    EXPECT_FALSE(visible("ms_1_label_apply_state"));
+}
+
+}  // namespace
+}  // namespace halvern
