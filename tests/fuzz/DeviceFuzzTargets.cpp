@@ -115,7 +115,6 @@ std::vector<std::span<const std::uint8_t>> LengthPrefixed(const std::uint8_t* da
     return out;
 }
 
-
 // Reads the BlueZ encoding (BluezFuzzEncoding.h).
 class BluezReader {
 public:
