@@ -93,8 +93,10 @@ void CMainWnd::onInit() {
     setWindowTitle(name);
     if (options_.hooks && !options_.hooks->load(options_.libraryFolder))
         qCInfo(lcShell).noquote() << "start: no hook library:" << QString::fromStdString(options_.hooks->error());
-    if (options_.page) options_.page->loadProfiles();
+    // The link flags first: loading the profiles treats a Bluetooth LE mouse found at
+    // start as one that has just arrived.
     if (options_.device) options_.device->start();
+    if (options_.page) options_.page->loadProfiles();
     qCInfo(lcShell).noquote() << "start: main window ready, title" << name;
 }
 

@@ -126,6 +126,7 @@ kit::SkinWindow* TestDriver::topModal() const {
 kit::Control* TestDriver::control(const QString& name) const {
     if (kit::SkinWindow* modal = topModal())
         if (kit::Control* c = modal->findControl(name)) return c;
+    if (CDPIMsg* osd = window_.dpiOsd(); osd && osd->findControl(name)) return osd->findControl(name);
     return window_.findControl(name);
 }
 

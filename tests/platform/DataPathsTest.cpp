@@ -9,7 +9,7 @@ namespace {
 
 TEST(DataPaths, ExeFolderIsTheFolderOfThisBinary) {
     auto folder = GetExeFolder();
-    EXPECT_TRUE(std::filesystem::exists(folder / "app_settings_tests"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "platform_tests"));
 }
 
 TEST(DataPaths, DataFolderBesideAWritableExecutableIsCreated) {

@@ -10,8 +10,8 @@ constexpr int kFull = 100;
 constexpr int kAnimationStride = 2;
 }  // namespace
 
-BatteryDisplay::BatteryDisplay(TimerService& timers, kit::Progress* bar, kit::Label* label, QString chargingText)
-    : timers_(timers), bar_(bar), label_(label), chargingText_(std::move(chargingText)) {}
+BatteryDisplay::BatteryDisplay(TimerService& timers, kit::Progress* bar, kit::Label* label, QString chargingTextKey)
+    : timers_(timers), bar_(bar), label_(label), chargingTextKey_(std::move(chargingTextKey)) {}
 
 void BatteryDisplay::showCharged() {
     stopAnimation();
@@ -21,7 +21,7 @@ void BatteryDisplay::showCharged() {
 
 void BatteryDisplay::showCharging(bool restartAnimation) {
     if (restartAnimation) chargeAnimationStep_ = 0;
-    setLabel(chargingText_);
+    setLabel(chargingTextKey_, true);
     startAnimation();
 }
 
@@ -79,8 +79,10 @@ void BatteryDisplay::setBar(int value) {
     if (bar_) bar_->setValue(value);
 }
 
-void BatteryDisplay::setLabel(const QString& text) {
-    if (label_) label_->setText(text);
+void BatteryDisplay::setLabel(const QString& text, bool isKey) {
+    if (!label_) return;
+    label_->setTextKeyMode(isKey);
+    label_->setText(text);
 }
 
 }  // namespace halvern

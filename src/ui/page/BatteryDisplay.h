@@ -24,7 +24,9 @@ class Progress;
 
 class BatteryDisplay {
 public:
-    BatteryDisplay(TimerService& timers, kit::Progress* bar, kit::Label* label, QString chargingText);
+    // `chargingTextKey` is a language key ("charging_text"): the label shows its text in
+    // the language loaded at the time, the percentages as they stand.
+    BatteryDisplay(TimerService& timers, kit::Progress* bar, kit::Label* label, QString chargingTextKey);
 
     // Animation stopped, bar 100, label "100%".
     void showCharged();
@@ -56,12 +58,12 @@ private:
     void startAnimation();
     void stopAnimation();
     void setBar(int value);
-    void setLabel(const QString& text);
+    void setLabel(const QString& text, bool isKey = false);
 
     TimerService& timers_;
     kit::Progress* bar_;
     kit::Label* label_;
-    QString chargingText_;
+    QString chargingTextKey_;
     int batteryLevel_ = 0;
     int chargeAnimationStep_ = 0;
     bool animating_ = false;  // the charging state; the timer runs while also shown

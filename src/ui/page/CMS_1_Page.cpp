@@ -17,6 +17,7 @@
 #include "ui/kit/Skin.h"
 #include "ui/kit/SkinWindow.h"
 #include "ui/kit/Slider.h"
+#include "ui/page/PageControls.h"
 #include "ui/page/PageRanges.h"
 
 Q_LOGGING_CATEGORY(lcPage, "halvern.page")
@@ -51,9 +52,7 @@ constexpr int kDebounceSection = 9;
 
 constexpr std::chrono::milliseconds kScrollDelay{10};
 
-void SetVisible(kit::Control* control, bool visible) {
-    if (control) control->widget()->setVisible(visible);
-}
+using page::SetVisible;
 
 bool IsVisible(kit::Control* control) { return control && !control->widget()->isHidden(); }
 
@@ -171,7 +170,7 @@ void CMS_1_Page::bindControls() {
     mousePicture_ = find<kit::Control>(u"ms_1_container_mouse_pic"_qs);
     findNumbered(pictureOptions_, "ms_1_option_mouse_pic_%d");
     battery_ = std::make_unique<BatteryDisplay>(parts_.timers, find<kit::Progress>(u"ms_1_progress_power"_qs),
-                                                find<kit::Label>(u"ms_1_label_power"_qs), text("charging_text"));
+                                                find<kit::Label>(u"ms_1_label_power"_qs), u"charging_text"_qs);
 }
 
 void CMS_1_Page::loadProfiles() {

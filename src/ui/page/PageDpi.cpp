@@ -10,18 +10,14 @@
 #include "ui/kit/SkinWindow.h"
 #include "ui/kit/Slider.h"
 #include "ui/page/CMS_1_Page.h"
+#include "ui/page/PageControls.h"
 #include "ui/page/PageRanges.h"
 
 namespace halvern {
 
 namespace {
 
-template <typename T, std::size_t N>
-int IndexOf(const std::array<T*, N>& controls, const kit::Control* sender) {
-    for (std::size_t i = 0; i < N; ++i)
-        if (controls[i] && static_cast<const kit::Control*>(controls[i]) == sender) return static_cast<int>(i);
-    return -1;
-}
+using page::IndexOf;
 
 QColor Opaque(std::uint32_t argb) { return QColor::fromRgba(argb); }
 

@@ -10,6 +10,7 @@
 #include "ui/kit/SkinWindow.h"
 #include "ui/kit/Slider.h"
 #include "ui/page/CMS_1_Page.h"
+#include "ui/page/PageControls.h"
 
 namespace halvern {
 
@@ -18,12 +19,8 @@ namespace {
 constexpr std::chrono::milliseconds kEffectPause{200};
 constexpr std::chrono::milliseconds kSliderPause{500};
 
-template <typename T, std::size_t N>
-int IndexIn(const std::array<T*, N>& controls, const kit::Control* sender) {
-    for (std::size_t i = 0; i < N; ++i)
-        if (controls[i] && static_cast<const kit::Control*>(controls[i]) == sender) return static_cast<int>(i);
-    return -1;
-}
+using page::IndexOf;
+using page::SetVisible;
 
 template <std::size_t N>
 void SelectOption(const std::array<kit::Option*, N>& options, std::int32_t index) {
@@ -33,10 +30,6 @@ void SelectOption(const std::array<kit::Option*, N>& options, std::int32_t index
 
 void SetSlider(kit::Slider* slider, std::int32_t value) {
     if (slider) slider->setValue(value, kit::Notify::No);
-}
-
-void SetVisible(kit::Control* control, bool visible) {
-    if (control) control->widget()->setVisible(visible);
 }
 
 }  // namespace
@@ -108,16 +101,16 @@ void CMS_1_Page::setKeyDebounceText() {
 
 bool CMS_1_Page::onSettingsSelect(kit::Control* sender) {
     if (!current_) return false;
-    if (int i = IndexIn(pollingOptions_, sender); i >= 0) {
+    if (int i = IndexOf(pollingOptions_, sender); i >= 0) {
         current_->pollingRate = i;
         setPollingText();
-    } else if (int l = IndexIn(liftOptions_, sender); l >= 0) {
+    } else if (int l = IndexOf(liftOptions_, sender); l >= 0) {
         current_->liftOffDistance = l;
-    } else if (int r = IndexIn(rippleOptions_, sender); r >= 0) {
+    } else if (int r = IndexOf(rippleOptions_, sender); r >= 0) {
         current_->rippleControl = r;
-    } else if (int a = IndexIn(angleOptions_, sender); a >= 0) {
+    } else if (int a = IndexOf(angleOptions_, sender); a >= 0) {
         current_->angleSnap = a;
-    } else if (int m = IndexIn(pictureOptions_, sender); m >= 0) {
+    } else if (int m = IndexOf(pictureOptions_, sender); m >= 0) {
         chooseMousePicture(m + 1);
         return true;  // not part of the profile: nothing to apply
     } else {

@@ -496,6 +496,13 @@ TEST_F(Page, SettingsTheMouseReportsAreSelectedWithoutAnApply) {
     settle();
     EXPECT_TRUE(mouse.written().empty());
 
+    // The charging text is the language's, though the page was bound before it loaded.
+    page->showCharging(true);
+    EXPECT_EQ(shown("ms_1_label_power"), skin.text(u"charging_text"_qs));
+    EXPECT_NE(shown("ms_1_label_power"), u"charging_text"_qs);
+    page->showBatteryLevel(57);
+    EXPECT_EQ(shown("ms_1_label_power"), u"57%"_qs);
+
     page->showIndicator(DeviceObserver::Indicator::Wireless, true);
     EXPECT_TRUE(visible("ms_1_wireless"));
     page->showIndicator(DeviceObserver::Indicator::Wireless, false);

@@ -1,0 +1,150 @@
+// The built halvern on the virtual mouse, driven through its test driver: a fresh data
+// folder, the mouse on the given links, and what the mouse received read back from the
+// emulator log. One per test; the program is ended through its tray menu when the test
+// is done with it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/RunProcess.h"
+#include "support/TempDir.h"
+
+namespace halvern::test {
+
+using namespace std::chrono_literals;
+
+// One field of a driver answer such as "ok text=Polling rate selected=1 visible=1":
+// a text runs up to the next known field, the others up to the next space.
+inline std::optional<std::string> AnswerField(const std::string& answer, const std::string& key) {
+    const std::string tag = " " + key + "=";
+    const std::size_t at = answer.find(tag);
+    if (at == std::string::npos) return std::nullopt;
+    const std::size_t from = at + tag.size();
+    std::size_t to = answer.size();
+    if (key == "text") {
+        for (const char* next : {" value=", " selected=", " visible=", " enabled=", " color="})
+            to = std::min(to, answer.find(next, from));
+    } else {
+        to = std::min(to, answer.find(' ', from));
+    }
+    return answer.substr(from, to - from);
+}
+
+// Polls `done` every 20 ms; false when it did not hold within `timeout`.
+inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+class RunningHalvern {
+public:
+    // links: the HALVERN_EMULATOR list, e.g. "receiver" or "receiver,cable".
+    explicit RunningHalvern(const std::string& links)
+        : process_(HALVERN_PATH, {},
+                   {{"HALVERN_EMULATOR", links},
+                    {"HALVERN_EMULATOR_LOG", (dir_.path() / "received").string()},
+                    {"HALVERN_TEST_DRIVER", "1"},
+                    {"HALVERN_DATA_DIR", dataFolder().string()},
+                    {"XDG_RUNTIME_DIR", dir_.path().string()},
+                    {"QT_QPA_PLATFORM", "offscreen"}}) {
+        ready_ = process_.started() && process_.readLine() == "ready";
+    }
+
+    ~RunningHalvern() {
+        if (!ready_) return;
+        ask("tray right");
+        ask("menu exit");
+        EXPECT_EQ(process_.waitExit(), 0) << process_.err();
+    }
+
+    RunningHalvern(const RunningHalvern&) = delete;
+    RunningHalvern& operator=(const RunningHalvern&) = delete;
+
+    bool ready() const { return ready_; }
+    const std::string& err() const { return process_.err(); }
+    std::filesystem::path dataFolder() const { return dir_.path() / "data"; }
+
+    // One driver command and its one-line answer.
+    std::string ask(const std::string& command) {
+        process_.writeLine(command);
+        return process_.readLine().value_or("<no answer to " + command + ">");
+    }
+
+    // A field of the control's state ("visible", "text", "value", "selected", ...).
+    std::string field(const std::string& control, const std::string& key) {
+        const std::string answer = ask("get " + control);
+        return AnswerField(answer, key).value_or("<" + answer + ">");
+    }
+
+    // Whether the control's field reaches `want` within `timeout`: the page acts on the
+    // mouse's events when they come through the event loop, not before the next answer.
+    bool fieldBecomes(const std::string& control, const std::string& key, const std::string& want,
+                      std::chrono::milliseconds timeout = 10s) {
+        return WaitFor([&] { return field(control, key) == want; }, timeout);
+    }
+
+    // Every buffer the virtual mouse received so far, in order.
+    std::vector<std::string> received() const {
+        std::vector<std::string> lines;
+        std::ifstream in(dir_.path() / "received");
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+    std::vector<std::string> receivedSince(std::size_t count) const {
+        std::vector<std::string> lines = received();
+        lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(count, lines.size())));
+        return lines;
+    }
+
+    // (done, busy) from the driver's "applies".
+    std::pair<int, bool> applies() {
+        const std::string answer = ask("applies");
+        const std::optional<std::string> done = AnswerField(answer, "done");
+        const std::optional<std::string> busy = AnswerField(answer, "busy");
+        if (!done || !busy) return {-1, false};
+        return {std::stoi(*done), *busy == "1"};
+    }
+
+    // Until more applies than `before` are done and none is running.
+    bool waitForAppliesAfter(int before, std::chrono::milliseconds timeout = 20s) {
+        return WaitFor(
+            [&] {
+                const auto [done, busy] = applies();
+                return done > before && !busy;
+            },
+            timeout);
+    }
+
+    // Clicks an apply button of the page and waits until that apply is done.
+    bool apply(const std::string& button = "ms_1_apply_btn") {
+        const int before = applies().first;
+        return ask("click " + button) == "ok" && waitForAppliesAfter(before);
+    }
+
+private:
+    TempDir dir_;
+    BackgroundProcess process_;
+    bool ready_ = false;
+};
+
+// Byte `index` of a logged buffer (two hex digits each); -1 past its end.
+inline int ByteAt(const std::string& hexLine, std::size_t index) {
+    if (hexLine.size() < 2 * index + 2) return -1;
+    return std::stoi(hexLine.substr(2 * index, 2), nullptr, 16);
+}
+
+}  // namespace halvern::test
