@@ -19,7 +19,9 @@ constexpr std::uint8_t kEventReportId = 3;
 // How long one read waits; a stop without interrupt_read takes at most this long.
 constexpr int kReadTimeoutMs = 250;
 // While detached, how often the device is looked for even without a device change.
-constexpr int kRescanMs = 2000;
+// The change descriptor finds a cable as it comes; this only catches a change it
+// missed, and each look wakes the program, also while it sits hidden in the tray.
+constexpr int kRescanMs = 30000;
 
 // The system's hot-plug monitor, for a host that gives no change descriptor.
 class UdevWatch {
