@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "device/DeviceTrace.h"
+#include "platform/ThreadHandOver.h"
 
 Q_LOGGING_CATEGORY(halvernDevice, "halvern.device")
 
@@ -39,10 +40,13 @@ QtDeviceLoop::QtDeviceLoop() {
 QtDeviceLoop::~QtDeviceLoop() = default;
 
 void QtDeviceLoop::Post(void* context, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    QCoreApplication::postEvent(static_cast<QtDeviceLoop*>(context), new PostedMessage(message, wParam, lParam));
+    auto* event = new PostedMessage(message, wParam, lParam);
+    HandOverRelease(context);
+    QCoreApplication::postEvent(static_cast<QtDeviceLoop*>(context), event);
 }
 
 bool QtDeviceLoop::event(QEvent* e) {
+    HandOverAcquire(this);
     if (e->type() != kPostedMessage) return QObject::event(e);
     auto* m = static_cast<PostedMessage*>(e);
     if (onMessage_) onMessage_(m->message, m->wParam, m->lParam);

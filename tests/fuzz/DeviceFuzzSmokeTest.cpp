@@ -5,11 +5,11 @@
 #include <random>
 
 #include "DeviceFuzzTargets.h"
+#include "FuzzSeeds.h"
 
 namespace halvern::fuzz {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using Target = void (*)(const std::uint8_t*, std::size_t);
 
 void RunMutations(Target target, std::vector<Bytes> seeds, int rounds) {
@@ -34,48 +34,29 @@ void RunMutations(Target target, std::vector<Bytes> seeds, int rounds) {
     }
 }
 
-// Receiver reports 03 EE code value, each after its length byte.
-Bytes Reports(std::initializer_list<std::pair<std::uint8_t, std::uint16_t>> events) {
-    Bytes out;
-    for (auto [code, value] : events)
-        out.insert(out.end(), {5, 0x03, 0xEE, code, static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)});
-    return out;
+std::vector<Bytes> Seeds(const char* target) {
+    auto seeds = ReadSeeds(HALVERN_FUZZ_SEEDS, target);
+    EXPECT_FALSE(seeds.empty()) << "no seeds for " << target << "; run make_fuzz_seeds";
+    return seeds;
 }
 
-TEST(DeviceFuzzSmoke, InputReports) {
-    RunMutations(InputReportsInput,
-                 {Reports({{0x40, 0x5A01}, {0x10, 3}, {0x20, 1}, {0x50, 0}, {0x60, 7}, {0x70, 0x50}, {0x80, 1}}),
-                  Reports({{0x10, 9}, {0x40, 0xC801}, {0x40, 0x0003}})},
-                 3000);
+TEST(DeviceFuzzSmoke, InputReports) { RunMutations(InputReportsInput, Seeds("InputReportsInput"), 3000); }
+
+TEST(DeviceFuzzSmoke, BleNotifications) { RunMutations(BleNotificationsInput, Seeds("BleNotificationsInput"), 3000); }
+
+TEST(DeviceFuzzSmoke, DriverMessages) { RunMutations(DriverMessagesInput, Seeds("DriverMessagesInput"), 3000); }
+
+TEST(DeviceFuzzSmoke, HotplugNames) { RunMutations(HotplugNamesInput, Seeds("HotplugNamesInput"), 3000); }
+
+TEST(DeviceFuzzSmoke, Firmware) { RunMutations(FirmwareInput, Seeds("FirmwareInput"), 3000); }
+
+TEST(DeviceFuzzSmoke, BluezObjectTrees) { RunMutations(BluezObjectsInput, Seeds("BluezObjectsInput"), 3000); }
+
+TEST(DeviceFuzzSmoke, BluezPropertiesChanged) {
+    RunMutations(BluezPropertiesChangedInput, Seeds("BluezPropertiesChangedInput"), 3000);
 }
 
-TEST(DeviceFuzzSmoke, BleNotifications) {
-    RunMutations(BleNotificationsInput,
-                 {{4, 0xEE, 0x10, 2, 0, 4, 0xEE, 0x40, 0x01, 0x3C, 4, 0xEE, 0x50, 0, 0, 2, 0xEE, 0x20}}, 3000);
-}
-
-TEST(DeviceFuzzSmoke, DriverMessages) {
-    RunMutations(DriverMessagesInput,
-                 {{0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0xEE, 0x10, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-                 3000);
-}
-
-TEST(DeviceFuzzSmoke, HotplugNames) {
-    std::string seed = std::string("add") + '\0' + "/devices/x/0003:1D57:FA60.0004/hidraw/hidraw3" + '\0' +
-                       "\\\\?\\HID#{00001124-0000-1000-8000-00805F9B34FB}_VID&02045E_PID&00EE#/dev/hidraw7";
-    RunMutations(HotplugNamesInput, {Bytes(seed.begin(), seed.end())}, 3000);
-}
-
-TEST(DeviceFuzzSmoke, Firmware) {
-    Bytes polling = {9, 0, 0x06, 0x09, 0x01, 0x01, 0xFE, 0, 0, 0, 0};
-    Bytes preamble = {10, 1, 0x0C, 0x0A, 0x01, 0xFE, 0x01, 0xFE, 0, 0, 0, 0};
-    Bytes part = {64, 0, 0x09, 0x40, 0x01, 0x00};
-    part.resize(66, 0);
-    Bytes seed = polling;
-    seed.insert(seed.end(), preamble.begin(), preamble.end());
-    seed.insert(seed.end(), part.begin(), part.end());
-    RunMutations(FirmwareInput, {seed}, 3000);
-}
+TEST(DeviceFuzzSmoke, CableReports) { RunMutations(CableReportsInput, Seeds("CableReportsInput"), 500); }
 
 }  // namespace
 }  // namespace halvern::fuzz

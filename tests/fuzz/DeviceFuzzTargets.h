@@ -22,5 +22,15 @@ void DriverMessagesInput(const std::uint8_t* data, std::size_t size);
 void HotplugNamesInput(const std::uint8_t* data, std::size_t size);
 // Buffers of any length, each prefixed by a length byte and a link byte.
 void FirmwareInput(const std::uint8_t* data, std::size_t size);
+// BlueZ's object tree as GetManagedObjects answers it, in the encoding of
+// BluezFuzzEncoding.h.
+void BluezObjectsInput(const std::uint8_t* data, std::size_t size);
+// A PropertiesChanged signal (interface, changed properties) in the same encoding,
+// its value handed on to the link as a notification.
+void BluezPropertiesChangedInput(const std::uint8_t* data, std::size_t size);
+// The cable library's view of the device: a count byte and that many collections
+// (usage page selector, path length, path), then the results of its reads, each a
+// length byte (0xFE: nothing in time, 0xFF: the device is gone) and that many bytes.
+void CableReportsInput(const std::uint8_t* data, std::size_t size);
 
 }  // namespace halvern::fuzz

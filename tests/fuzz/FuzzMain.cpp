@@ -1,6 +1,7 @@
 // libFuzzer entry point; HALVERN_FUZZ_TARGET picks the target at build time.
 #include "DeviceFuzzTargets.h"
 #include "ProtocolFuzzTargets.h"
+#include "ShellFuzzTargets.h"
 #include "SkinFuzzTargets.h"
 #include "StorageFuzzTargets.h"
 

@@ -4,21 +4,19 @@
 
 #include <random>
 
+#include "FuzzSeeds.h"
 #include "ProtocolFuzzTargets.h"
 #include "records/MouseProfile.h"
-#include "support/TempDir.h"
 
 namespace halvern {
 namespace {
 
 TEST(ProtocolFuzzSmoke, ReportsOfDamagedProfilesKeepTheirFrames) {
-    auto seed = MouseProfile::Create(u"P");
-    MacroRecord m;
-    m.actionCount = 100;
-    for (std::size_t i = 0; i < 100; ++i) m.actions[i] = {4, static_cast<std::uint8_t>(1 + i % 2), static_cast<std::uint16_t>(i * 7)};
-    for (std::size_t e : {0, 5, 8, 9}) seed->buttons[e].assignMacro(m, 1, 2, 0);
-    std::vector<std::uint8_t> valid = test::BytesOf(*seed);
-    valid.insert(valid.end(), valid.begin(), valid.end());
+    const auto seeds = fuzz::ReadSeeds(HALVERN_FUZZ_SEEDS, "ProfileReportsInput");
+    ASSERT_FALSE(seeds.empty()) << "no seeds; run make_fuzz_seeds";
+    const std::vector<std::uint8_t>& valid = seeds[0];
+    ASSERT_EQ(valid.size(), 2 * MouseProfile::kSize);
+    fuzz::ProfileReportsInput(valid.data(), valid.size());
 
     // Everything from the spare fields through the 18 real button entries, in both records.
     constexpr std::size_t kFrom = 2200, kTo = 2464 + 18 * ButtonAssignment::kSize;

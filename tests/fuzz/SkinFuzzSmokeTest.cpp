@@ -1,19 +1,17 @@
 // Runs the skin fuzz targets over mutations of the real skin files on every test run.
 #include <gtest/gtest.h>
 
-#include <QFile>
-
 #include <random>
 
+#include "FuzzSeeds.h"
 #include "SkinFuzzTargets.h"
 
 namespace {
 
-std::vector<std::uint8_t> SkinFile(const char* name) {
-    QFile f(QStringLiteral(HALVERN_SOURCE_RES "/") + QString::fromLatin1(name));
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
-    const QByteArray bytes = f.readAll();
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+std::vector<std::vector<std::uint8_t>> Seeds(const char* target) {
+    auto seeds = halvern::fuzz::ReadSeeds(HALVERN_FUZZ_SEEDS, target);
+    EXPECT_FALSE(seeds.empty()) << "no seeds for " << target << "; run make_fuzz_seeds";
+    return seeds;
 }
 
 // Truncations, byte flips, and splices of one element into another place.
@@ -41,8 +39,7 @@ void Mutate(const std::vector<std::uint8_t>& seed, void (*target)(const std::uin
 }  // namespace
 
 TEST(SkinFuzzSmoke, LayoutsThatParseAlsoBuild) {
-    for (const char* file : {"main.xml", "msg.xml", "DPImsg.xml", "traymenu.xml"})
-        Mutate(SkinFile(file), halvern::fuzz::LayoutInput, 150);
+    for (const auto& seed : Seeds("LayoutInput")) Mutate(seed, halvern::fuzz::LayoutInput, 120);
     const std::string odd = R"(<Window size="0,0" caption="99999"><Tab selected="-5"><Tab/><Fill/></Tab>
         <Horizontal vscroll="true"><Slider min="10" max="-10" value="99999"/><Progress min="5" max="5"/>
         <Combo selected="7"><Item/></Combo><List rowheight="-3"><Item/></List>
@@ -51,5 +48,9 @@ TEST(SkinFuzzSmoke, LayoutsThatParseAlsoBuild) {
 }
 
 TEST(SkinFuzzSmoke, LanguageFilesLoadOrLeaveTheTextsAlone) {
-    Mutate(SkinFile("lan.xml"), halvern::fuzz::LanguageFileInput, 300);
+    for (const auto& seed : Seeds("LanguageFileInput")) Mutate(seed, halvern::fuzz::LanguageFileInput, 300);
+}
+
+TEST(SkinFuzzSmoke, MenusThatBuildPostOneCommandPerChoice) {
+    for (const auto& seed : Seeds("MenuInput")) Mutate(seed, halvern::fuzz::MenuInput, 150);
 }

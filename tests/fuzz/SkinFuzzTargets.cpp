@@ -6,10 +6,14 @@
 #include <fstream>
 #include <memory>
 
+#include "FuzzRequire.h"
+#include "halvern_abi.h"
 #include "support/TempDir.h"
 #include "ui/kit/LanguageFile.h"
 #include "ui/kit/LayoutParser.h"
 #include "ui/kit/List.h"
+#include "ui/kit/MenuWindow.h"
+#include "ui/kit/MessagePort.h"
 #include "ui/kit/Skin.h"
 #include "ui/kit/SkinWindow.h"
 
@@ -32,6 +36,22 @@ public:
     using kit::SkinWindow::SkinWindow;
     QString windowClassName() const override { return QStringLiteral("FuzzWindow"); }
     QString skinFile() const override { return QStringLiteral("fuzz.xml"); }
+};
+
+// The window a menu posts its commands to; it keeps them.
+class MenuOwner final : public kit::SkinWindow {
+public:
+    using kit::SkinWindow::SkinWindow;
+    QString windowClassName() const override { return QStringLiteral("MenuOwner"); }
+    QString skinFile() const override { return QStringLiteral("owner.xml"); }
+    bool handleMessage(const kit::Message& m) override {
+        if (m.id != UM_MENU_COMMAND) return false;
+        auto command = std::any_cast<std::shared_ptr<const kit::MenuCommand>>(m.payload);
+        Require(reinterpret_cast<std::uintptr_t>(command.get()) == m.wParam, "wParam is the command's address");
+        commands.push_back(command);
+        return true;
+    }
+    std::vector<std::shared_ptr<const kit::MenuCommand>> commands;
 };
 
 const test::TempDir& Folder() {
@@ -71,6 +91,36 @@ void LanguageFileInput(const std::uint8_t* data, std::size_t size) {
     if (lan.load(xml, QStringLiteral("lan.xml"))) {
         if (lan.text(QStringLiteral("kept")) != QStringLiteral("K")) std::abort();
     }
+}
+
+void MenuInput(const std::uint8_t* data, std::size_t size) {
+    EnsureApplication();
+    std::ofstream(Folder() / "owner.xml", std::ios::trunc) << "<Window/>";
+    std::ofstream(Folder() / "menu.xml", std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    kit::Skin skin(QString::fromStdString(Folder().path().string()));
+    auto owner = std::make_unique<MenuOwner>(skin);
+    owner->create(kit::WindowKind::Dialog);
+    QString error;
+    std::unique_ptr<kit::MenuWindow> menu = kit::MenuWindow::Create(skin, QStringLiteral("menu.xml"), owner.get(), &error);
+    if (!menu) {
+        Require(!error.isEmpty(), "a menu that cannot be built says why");
+        return;
+    }
+    const QList<QAction*> items = menu->actions();
+    Require(menu->visibleItemCount() <= items.size(), "visible items are items");
+    for (QAction* item : items) {
+        Require(menu->findItem(item->objectName()) != nullptr, "every item is found by its name");
+        item->trigger();
+    }
+    QCoreApplication::processEvents();
+    Require(owner->commands.size() == static_cast<std::size_t>(items.size()), "one command per choice");
+    for (qsizetype i = 0; i < items.size(); ++i)
+        Require(owner->commands[static_cast<std::size_t>(i)]->name == items[i]->objectName(), "the chosen item's command");
+
+    owner.reset();
+    for (QAction* item : items) item->trigger();
+    QCoreApplication::processEvents();
 }
 
 }  // namespace halvern::fuzz

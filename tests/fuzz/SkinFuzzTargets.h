@@ -10,5 +10,8 @@ namespace halvern::fuzz {
 
 void LayoutInput(const std::uint8_t* data, std::size_t size);
 void LanguageFileInput(const std::uint8_t* data, std::size_t size);
+// A menu file: one that builds gives one command per item to its owner, and none
+// once the owner is gone.
+void MenuInput(const std::uint8_t* data, std::size_t size);
 
 }  // namespace halvern::fuzz

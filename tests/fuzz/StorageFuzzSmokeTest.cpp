@@ -4,40 +4,18 @@
 
 #include <random>
 
+#include "FuzzSeeds.h"
 #include "StorageFuzzTargets.h"
-#include "records/MouseProfile.h"
-#include "storage/ProfileStore.h"
-#include "support/TempDir.h"
 
 namespace halvern {
 namespace {
 
 using Target = void (*)(const std::uint8_t*, std::size_t);
 
-std::vector<std::uint8_t> ValidProfileStore(int profiles) {
-    std::vector<std::uint8_t> bytes(ProfileStore::kHeaderSize, 0);
-    for (int i = 0; i < profiles; ++i) {
-        auto p = MouseProfile::Create(u"P" + AsciiToUtf16(std::to_string(i)));
-        MacroRecord m;
-        m.setName(u"M");
-        m.actionCount = 3;
-        p->buttons[i % 12].assignMacro(m, 1, 2, 0);
-        auto b = test::BytesOf(*p);
-        bytes.insert(bytes.end(), b.begin(), b.end());
-    }
-    return bytes;
-}
-
-std::vector<std::uint8_t> ValidMacroStore(int macros) {
-    std::vector<std::uint8_t> bytes;
-    for (int i = 0; i < macros; ++i) {
-        MacroRecord m;
-        m.setName(u"Macro" + AsciiToUtf16(std::to_string(i)));
-        m.actionCount = i;
-        auto b = test::BytesOf(m);
-        bytes.insert(bytes.end(), b.begin(), b.end());
-    }
-    return bytes;
+std::vector<std::vector<std::uint8_t>> Seeds(const char* target) {
+    auto seeds = fuzz::ReadSeeds(HALVERN_FUZZ_SEEDS, target);
+    EXPECT_FALSE(seeds.empty()) << "no seeds for " << target << "; run make_fuzz_seeds";
+    return seeds;
 }
 
 // Flips, truncates, extends and overwrites with boundary values, like a fuzzer's first
@@ -68,24 +46,15 @@ void RunMutations(Target target, std::vector<std::vector<std::uint8_t>> seeds, i
 }
 
 TEST(StorageFuzzSmoke, ProfileStoreSurvivesDamagedFiles) {
-    RunMutations(fuzz::ProfileStoreInput, {ValidProfileStore(1), ValidProfileStore(3)}, 150);
+    RunMutations(fuzz::ProfileStoreInput, Seeds("ProfileStoreInput"), 100);
 }
 
-TEST(StorageFuzzSmoke, MacroStoreSurvivesDamagedFiles) {
-    RunMutations(fuzz::MacroStoreInput, {ValidMacroStore(1), ValidMacroStore(5)}, 150);
-}
+TEST(StorageFuzzSmoke, MacroStoreSurvivesDamagedFiles) { RunMutations(fuzz::MacroStoreInput, Seeds("MacroStoreInput"), 150); }
 
-TEST(StorageFuzzSmoke, RecordFilesSurviveDamagedFiles) {
-    auto profile = ValidProfileStore(1);
-    RunMutations(fuzz::RecordFileInput,
-                 {std::vector<std::uint8_t>(profile.begin() + ProfileStore::kHeaderSize, profile.end()),
-                  ValidMacroStore(1)},
-                 100);
-}
+TEST(StorageFuzzSmoke, RecordFilesSurviveDamagedFiles) { RunMutations(fuzz::RecordFileInput, Seeds("RecordFileInput"), 100); }
 
 TEST(StorageFuzzSmoke, SettingsFileSurvivesDamagedFiles) {
-    std::string ini = "[Window]\r\nX=1\r\n[SETTING]\r\nModelId=2\r\n";
-    RunMutations(fuzz::SettingsFileInput, {std::vector<std::uint8_t>(ini.begin(), ini.end())}, 150);
+    RunMutations(fuzz::SettingsFileInput, Seeds("SettingsFileInput"), 150);
 }
 
 }  // namespace

@@ -54,7 +54,22 @@ bool DeviceSession::start(std::string& error) {
 }
 
 void DeviceSession::postToMain(std::function<void()> task) {
-    QMetaObject::invokeMethod(loop_.get(), std::move(task), Qt::QueuedConnection);
+    {
+        std::lock_guard lock(tasksMutex_);
+        tasks_.push_back(std::move(task));
+    }
+    QMetaObject::invokeMethod(loop_.get(), [this] { runNextTask(); }, Qt::QueuedConnection);
+}
+
+void DeviceSession::runNextTask() {
+    std::function<void()> task;
+    {
+        std::lock_guard lock(tasksMutex_);
+        if (tasks_.empty()) return;
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+    }
+    task();
 }
 
 bool DeviceSession::runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "device/DeviceObserver.h"
@@ -47,10 +49,13 @@ public:
     DeviceLink& link() { return stack_->link(); }
     LinkState& links() { return links_; }
     QtDeviceLoop& loop() { return *loop_; }
-    // Posts a task to the main thread (for the apply worker's host).
+    // Any thread: queues a task for the main thread (for the apply worker's host);
+    // tasks run in the order posted.
     void postToMain(std::function<void()> task);
 
 private:
+    void runNextTask();
+
     std::unique_ptr<QCoreApplication> ownApp_;
     std::unique_ptr<QtDeviceLoop> loop_;
     DeviceObserver& observer_;
@@ -58,6 +63,10 @@ private:
     LinkState links_;
     std::unique_ptr<DeviceStack> stack_;
     std::function<void(std::uint32_t, std::uintptr_t, std::intptr_t)> extraMessage_;
+    // The tasks travel through this queue rather than inside Qt's queued call, so that
+    // the hand-over is one ThreadSanitizer can see.
+    std::mutex tasksMutex_;
+    std::deque<std::function<void()>> tasks_;
 };
 
 }  // namespace halvern::cli

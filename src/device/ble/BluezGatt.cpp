@@ -13,9 +13,6 @@ namespace halvern {
 
 namespace {
 
-using InterfaceProperties = QMap<QString, QVariantMap>;
-using ManagedObjects = QMap<QDBusObjectPath, InterfaceProperties>;
-
 const QString kDevice = QStringLiteral("org.bluez.Device1");
 const QString kService = QStringLiteral("org.bluez.GattService1");
 const QString kCharacteristic = QStringLiteral("org.bluez.GattCharacteristic1");
@@ -26,8 +23,8 @@ constexpr int kCallTimeoutMs = 5000;
 
 void RegisterTypes() {
     static const bool registered = [] {
-        qDBusRegisterMetaType<InterfaceProperties>();
-        qDBusRegisterMetaType<ManagedObjects>();
+        qDBusRegisterMetaType<BluezInterfaces>();
+        qDBusRegisterMetaType<BluezObjects>();
         return true;
     }();
     (void)registered;
@@ -44,19 +41,7 @@ bool IsShortUuid(const QString& uuid, std::uint16_t shortUuid) {
     return uuid.compare(expected, Qt::CaseInsensitive) == 0;
 }
 
-BluezGatt::BluezGatt(QDBusConnection bus, QString service) : bus_(std::move(bus)), service_(std::move(service)) {
-    RegisterTypes();
-}
-
-BluezGatt::~BluezGatt() { unsubscribe(); }
-
-std::optional<BluezGatt::Characteristics> BluezGatt::find() const {
-    QDBusMessage call = QDBusMessage::createMethodCall(service_, QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
-                                                       QStringLiteral("GetManagedObjects"));
-    QDBusReply<ManagedObjects> reply = bus_.call(call, QDBus::Block, kCallTimeoutMs);
-    if (!reply.isValid()) return std::nullopt;
-    const ManagedObjects objects = reply.value();
-
+std::optional<BluezGatt::Characteristics> FindMouseCharacteristics(const BluezObjects& objects) {
     QString device;
     for (auto it = objects.begin(); it != objects.end() && device.isEmpty(); ++it) {
         auto props = it.value().find(kDevice);
@@ -71,7 +56,7 @@ std::optional<BluezGatt::Characteristics> BluezGatt::find() const {
         if (props != it.value().end() && PathOf(props->value(QStringLiteral("Device"))) == device) services << it.key().path();
     }
     for (const QString& service : services) {
-        Characteristics found;
+        BluezGatt::Characteristics found;
         for (auto it = objects.begin(); it != objects.end(); ++it) {
             auto props = it.value().find(kCharacteristic);
             if (props == it.value().end() || PathOf(props->value(QStringLiteral("Service"))) != service) continue;
@@ -84,6 +69,27 @@ std::optional<BluezGatt::Characteristics> BluezGatt::find() const {
         if (!found.command.isEmpty() && !found.event.isEmpty()) return found;
     }
     return std::nullopt;
+}
+
+std::optional<QByteArray> NotifiedValue(const QString& interface, const QVariantMap& changed) {
+    if (interface != kCharacteristic) return std::nullopt;
+    auto value = changed.find(QStringLiteral("Value"));
+    if (value == changed.end()) return std::nullopt;
+    return value->toByteArray();
+}
+
+BluezGatt::BluezGatt(QDBusConnection bus, QString service) : bus_(std::move(bus)), service_(std::move(service)) {
+    RegisterTypes();
+}
+
+BluezGatt::~BluezGatt() { unsubscribe(); }
+
+std::optional<BluezGatt::Characteristics> BluezGatt::find() const {
+    QDBusMessage call = QDBusMessage::createMethodCall(service_, QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                                                       QStringLiteral("GetManagedObjects"));
+    QDBusReply<BluezObjects> reply = bus_.call(call, QDBus::Block, kCallTimeoutMs);
+    if (!reply.isValid()) return std::nullopt;
+    return FindMouseCharacteristics(reply.value());
 }
 
 bool BluezGatt::writeCommand(std::span<const std::uint8_t> report) {
@@ -151,16 +157,14 @@ void BluezGatt::unsubscribe() {
 }
 
 void BluezGatt::onPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {
-    if (interface != kCharacteristic) return;
-    auto value = changed.find(QStringLiteral("Value"));
-    if (value == changed.end()) return;
-    QByteArray bytes = value->toByteArray();
+    std::optional<QByteArray> bytes = NotifiedValue(interface, changed);
+    if (!bytes) return;
     NotificationHandler handler;
     {
         std::lock_guard lock(mutex_);
         handler = handler_;
     }
-    if (handler) handler(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())));
+    if (handler) handler(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes->constData()), static_cast<std::size_t>(bytes->size())));
 }
 
 }  // namespace halvern

@@ -12,6 +12,8 @@
 #include <string>
 
 #include <QDBusConnection>
+#include <QDBusObjectPath>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -19,6 +21,10 @@
 #include "device/BleGatt.h"
 
 namespace halvern {
+
+// GetManagedObjects' answer: object path -> interface -> property -> value.
+using BluezInterfaces = QMap<QString, QVariantMap>;
+using BluezObjects = QMap<QDBusObjectPath, BluezInterfaces>;
 
 class BluezGatt final : public QObject, public BleGatt {
     Q_OBJECT
@@ -50,6 +56,14 @@ private:
     QString subscribedPath_;
     NotificationHandler handler_;
 };
+
+// The mouse's characteristics in BlueZ's object tree, which is taken as it comes:
+// any property may be missing or of another type. nullopt when the mouse or either
+// characteristic is not there.
+std::optional<BluezGatt::Characteristics> FindMouseCharacteristics(const BluezObjects& objects);
+// The notified bytes in a PropertiesChanged signal's arguments, or nullopt when the
+// signal is not a characteristic's value.
+std::optional<QByteArray> NotifiedValue(const QString& interface, const QVariantMap& changed);
 
 // Whether a BlueZ Modalias ("usb:v045Ep00EEd0001", "bluetooth:v045Ep00EE...") names
 // the mouse.

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include "platform/ThreadHandOver.h"
+
 namespace halvern::kit {
 
 QEvent::Type MessageEvent::eventType() {
@@ -18,7 +20,9 @@ bool MessagePort::post(Message message) {
     // cannot complete while a post is in flight.
     std::lock_guard lock(mutex_);
     if (!receiver_) return false;
-    QCoreApplication::postEvent(receiver_, new MessageEvent(std::move(message)));
+    auto* event = new MessageEvent(std::move(message));
+    HandOverRelease(receiver_);
+    QCoreApplication::postEvent(receiver_, event);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "platform/ThreadHandOver.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Combo.h"
 #include "ui/kit/Edit.h"
@@ -208,6 +209,7 @@ bool SkinWindow::send(std::uint32_t id, std::uintptr_t wParam, std::intptr_t lPa
 }
 
 bool SkinWindow::event(QEvent* e) {
+    HandOverAcquire(static_cast<QObject*>(this));
     if (e->type() == MessageEvent::eventType()) {
         const Message& m = static_cast<MessageEvent*>(e)->message;
         if (m.id == kTaskMessage) {
