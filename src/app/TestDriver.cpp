@@ -72,6 +72,13 @@ QString TestDriver::run(const QString& line) {
     if (verb == u"key") return key(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1));
     if (verb == u"pick") return pick(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1));
     if (verb == u"get") return get(arg);
+    if (verb == u"rows") {
+        auto* list = dynamic_cast<kit::List*>(control(arg));
+        if (!list) return u"error no list "_qs + arg;
+        QStringList answer{u"ok %1"_qs.arg(list->rowCount())};
+        for (int i = 0; i < list->rowCount(); ++i) answer << list->rowText(i);
+        return answer.join(u'\t');
+    }
     if (verb == u"modal") {
         kit::SkinWindow* modal = topModal();
         return u"ok "_qs + (modal ? modal->skinFile() : u"none"_qs);
