@@ -16,6 +16,7 @@
 #include "ui/kit/Button.h"
 #include "ui/kit/Combo.h"
 #include "ui/kit/Edit.h"
+#include "ui/kit/FileDialog.h"
 #include "ui/kit/List.h"
 #include "ui/kit/MenuWindow.h"
 #include "ui/kit/Slider.h"
@@ -92,6 +93,12 @@ QString TestDriver::run(const QString& line) {
         Print(u"ok"_qs);
         modal->closeWindow(result);
         return {};
+    }
+    if (verb == u"answer-file") {
+        // The answer waits for the next file dialog; "cancel" answers as the user's Cancel.
+        if (arg.isEmpty()) return u"error answer-file takes a path or cancel"_qs;
+        kit::AnswerNextFileDialog(arg == u"cancel" ? QString() : arg);
+        return u"ok"_qs;
     }
     if (verb == u"mouse") return mouse(arg);
     if (verb == u"applies") {

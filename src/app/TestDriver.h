@@ -19,6 +19,8 @@
 //                      light N, battery STATUS LEVEL, unplug LINK, plug LINK
 //   applies            -> "ok done=N busy=0|1"
 //   grab FILE          saves a PNG of the main window
+//   answer-file PATH|cancel  the next file dialog returns PATH (or is cancelled)
+//                      instead of showing itself
 //   tray left|right    a left or right click on the tray icon
 //   menu NAME          chooses item NAME of the open tray menu
 //   assume-tray        behaves as if the desktop had a tray
