@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <deque>
 #include <utility>
 
@@ -175,7 +177,10 @@ VirtualDevices::VirtualDevices(const Scenario& scenario, Clock& clock, Options o
       backend_(std::make_unique<EmulatedHidBackend>()),
       hub_(std::make_shared<Hub>()),
       gatt_(std::make_unique<Gatt>(*this)) {
-    if (!options_.logPath.empty()) logFile_ = std::fopen(options_.logPath.c_str(), "ae");
+    if (!options_.logPath.empty()) {
+        logFile_ = std::fopen(options_.logPath.c_str(), "ae");
+        if (!logFile_) logError_ = "cannot open " + options_.logPath + ": " + std::strerror(errno);
+    }
     int mice = std::max(scenario.mice, 1);
     for (const ScenarioDevice& d : scenario.devices) mice = std::max(mice, d.mouse + 1);
     for (int m = 0; m < mice; ++m) {

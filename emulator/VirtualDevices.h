@@ -45,6 +45,10 @@ public:
     VirtualDevices(const VirtualDevices&) = delete;
     VirtualDevices& operator=(const VirtualDevices&) = delete;
 
+    // Why the receive log named in the options could not be opened; empty when it was
+    // opened or none was asked for. The world runs without a log either way.
+    const std::string& logError() const { return logError_; }
+
     EmulatedHidBackend& hid() { return *backend_; }
     BleGatt& ble();
     // A source of this world's arrivals and removals; it may be made before or after
@@ -115,6 +119,7 @@ private:
     int nextNode_ = 0;
     std::mutex logMutex_;
     std::FILE* logFile_ = nullptr;
+    std::string logError_;
 };
 
 }  // namespace halvern::emu

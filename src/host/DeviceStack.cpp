@@ -50,6 +50,11 @@ std::unique_ptr<DeviceStack> DeviceStack::Create(const Options& options, Host ho
         vo.logPath = options.emulatorLog;
         vo.heartbeat = kVirtualHeartbeat;
         s.ownVirtual_ = std::make_unique<emu::VirtualDevices>(*scenario, s.clock_, vo);
+        // A log asked for and not written would pass for a mouse that received nothing.
+        if (!s.ownVirtual_->logError().empty()) {
+            error = "HALVERN_EMULATOR_LOG: " + s.ownVirtual_->logError();
+            return nullptr;
+        }
         s.virtual_ = s.ownVirtual_.get();
     }
     if (s.virtual_) {

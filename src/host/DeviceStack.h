@@ -52,7 +52,8 @@ public:
         LinkState& links;
     };
 
-    // Null with `error` set when the options name no valid emulator.
+    // Null with `error` set when the options name no valid emulator, or a receive log
+    // that cannot be opened.
     static std::unique_ptr<DeviceStack> Create(const Options& options, Host host, std::string& error);
     ~DeviceStack();
     DeviceStack(const DeviceStack&) = delete;

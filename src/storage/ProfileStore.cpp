@@ -24,7 +24,7 @@ StoreLoadResult ProfileStore::load(std::u16string_view addProfileText, Leftovers
     if (!file.exists) {
         result.outcome = StoreLoadResult::Outcome::Missing;
         createDefaultProfile(addProfileText);
-        result.saveError = save();
+        if (!readOnly_) result.saveError = save();
         return result;
     }
 
@@ -67,11 +67,19 @@ StoreLoadResult ProfileStore::load(std::u16string_view addProfileText, Leftovers
 
     // Keep a copy of the user's original before anything replaces it.
     result.outcome = StoreLoadResult::Outcome::Repaired;
+    if (readOnly_) return result;
     result.keptAs = KeepCopy(filePath());
     if (result.keptAs) result.saveError = save();
     else
         result.problems.push_back("no copy of the original could be kept, so the repair was not saved: " +
                                   filePath().string());
+    return result;
+}
+
+StoreLoadResult ProfileStore::read(std::u16string_view addProfileText) {
+    readOnly_ = true;
+    StoreLoadResult result = load(addProfileText, Leftovers::Keep);
+    readOnly_ = false;
     return result;
 }
 

@@ -40,6 +40,11 @@ public:
     // saves cut short left beside the store are removed first, unless `leftovers` is Keep.
     StoreLoadResult load(std::u16string_view addProfileText, Leftovers leftovers = Leftovers::Remove);
 
+    // Reads the list as load() does but writes nothing: no default store for a missing
+    // file, no repaired store and no copy of a damaged one, temporary files left alone.
+    // For readers beside the program that owns the store.
+    StoreLoadResult read(std::u16string_view addProfileText);
+
     // Rewrites the whole file; the previous file survives a failed write.
     std::optional<std::string> save() const;
 
@@ -76,6 +81,7 @@ private:
     void resetHeader();
 
     std::filesystem::path folder_;
+    bool readOnly_ = false;
     std::vector<std::byte> header_;
     List profiles_;
 };

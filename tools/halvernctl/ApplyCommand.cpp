@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "DeviceSession.h"
+#include "StoredProfiles.h"
 #include "protocol/ApplyWorker.h"
 #include "storage/RecordFiles.h"
 
@@ -14,7 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kUsage = "usage: halvernctl apply FILE.pro [--full] [--against LAST.pro]";
+constexpr const char* kUsage = "usage: halvernctl apply FILE.pro|--profile NAME [--full] [--against LAST.pro]";
 
 // How long a receiver that is there may take until its mouse first speaks: it reports
 // its battery at least this often, or the link would be taken as lost.
@@ -24,6 +25,7 @@ constexpr auto kOtherLinksWait = 300ms;
 
 struct ApplyArgs {
     std::string profile;
+    bool stored = false;  // `profile` names a stored profile rather than a file
     bool full = false;
     std::optional<std::string> against;
 };
@@ -35,7 +37,10 @@ std::optional<ApplyArgs> Parse(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         if (a == "--full" && !parsed.full) parsed.full = true;
         else if (a == "--against" && i + 1 < args.size() && !parsed.against) parsed.against = args[++i];
-        else if (!a.starts_with("--") && !haveProfile) {
+        else if (a == "--profile" && i + 1 < args.size() && !haveProfile) {
+            parsed.profile = args[++i];
+            parsed.stored = haveProfile = true;
+        } else if (!a.starts_with("--") && !haveProfile) {
             parsed.profile = a;
             haveProfile = true;
         } else {
@@ -82,6 +87,16 @@ private:
     std::ostream& err_;
 };
 
+std::unique_ptr<MouseProfile> ReadStored(const std::string& name, std::string& error) {
+    StoredProfiles stored = ReadStoredProfiles();
+    if (!stored.store) {
+        error = stored.error;
+        return nullptr;
+    }
+    const MouseProfile* found = FindStoredProfile(*stored.store, name, error);
+    return found ? std::make_unique<MouseProfile>(*found) : nullptr;
+}
+
 std::unique_ptr<MouseProfile> ReadProfile(const std::string& path, std::string& error) {
     RecordRead<MouseProfile> read = ReadProfileFile(path);
     if (!read.record) {
@@ -99,7 +114,8 @@ int Apply(const Invocation& call) {
     std::optional<ApplyArgs> args = Parse(call.args);
     if (!args) return call.fail(kExitUsage, kUsage);
     std::string error;
-    std::unique_ptr<MouseProfile> profile = ReadProfile(args->profile, error);
+    std::unique_ptr<MouseProfile> profile =
+        args->stored ? ReadStored(args->profile, error) : ReadProfile(args->profile, error);
     if (!profile) return call.fail(kExitFailure, error);
     std::unique_ptr<MouseProfile> against;
     if (args->against && !(against = ReadProfile(*args->against, error))) return call.fail(kExitFailure, error);
@@ -111,7 +127,11 @@ int Apply(const Invocation& call) {
     LinkState& links = session.links();
     DeviceDiscovery& discovery = session.link().discovery();
     session.runUntil([&] { return links.applyLinkUp(); }, discovery.inputCount() > 0 ? kReceiverLinkWait : kOtherLinksWait);
-    if (!links.applyLinkUp()) return call.fail(kExitFailure, "no mouse is linked (no cable, answering receiver or Bluetooth LE mouse)");
+    if (!links.applyLinkUp()) {
+        if (std::optional<DeniedDevice> denied = session.permissionProblem())
+            return call.fail(kExitFailure, PermissionLine(*denied));
+        return call.fail(kExitFailure, "no mouse is linked (no cable, answering receiver or Bluetooth LE mouse)");
+    }
 
     SteadyClock clock;
     Host host(session, call.err);
@@ -121,7 +141,9 @@ int Apply(const Invocation& call) {
         });
         holder.worker = &worker;
         if (against) worker.adoptAsApplied(*against);
-        worker.requestApply(*holder.profile, args->full);
+        // Without a profile the mouse is known to hold, nothing may be taken as already
+        // there: a group left at zero would be skipped.
+        worker.requestApply(*holder.profile, args->full || !against);
         session.runUntil([&] { return host.outcome || host.dropped; }, std::chrono::hours(1));
         holder.worker = nullptr;
     }

@@ -21,8 +21,6 @@ using namespace std::chrono_literals;
 // battery every few seconds, and at once on the virtual mouse.
 constexpr auto kReceiverAnswerWait = 1500ms;
 
-constexpr const char* kUdevRule = "packaging/udev/70-halvern.rules";
-
 // Prints each event and each change of a link as a line of its own.
 class PrintingObserver final : public QuietDeviceObserver {
 public:
@@ -55,29 +53,6 @@ private:
     std::unique_ptr<MouseProfile> profile_ = MouseProfile::Create(u"halvernctl");
 };
 
-struct Denied {
-    Link link;
-    std::string path;
-};
-
-// A collection of the mouse that exists but that this user may not open.
-std::optional<Denied> PermissionProblem(DeviceSession& session) {
-    for (const OpenFailure& f : session.link().discovery().openFailures())
-        if (f.error == HidOpenError::PermissionDenied) return Denied{Link::Receiver, f.path};
-    if (session.links().wiredLink != 1 && session.stack().driver().loaded()) {
-        for (const HidDeviceInfo& info : session.stack().hid().enumerate(kCableVendorId, kCableProductId))
-            if (session.stack().hid().open(info.path).error == HidOpenError::PermissionDenied)
-                return Denied{Link::Cable, info.path};
-    }
-    return std::nullopt;
-}
-
-std::string PermissionLine(const Denied& denied) {
-    return denied.path + (denied.link == Link::Cable ? " (the mouse on its cable)" : " (the 2.4 GHz receiver)") +
-           " is there but cannot be opened (permission denied); install the udev rule " + kUdevRule +
-           " (see README.md) and plug the device in again";
-}
-
 bool ParseCount(const std::string& text, int& out) {
     try {
         std::size_t used = 0;
@@ -105,7 +80,7 @@ int Devices(const Invocation& call) {
 
     int found = 0;
     const DriverLibrary& driver = session.stack().driver();
-    std::optional<Denied> denied = PermissionProblem(session);
+    std::optional<DeniedDevice> denied = session.permissionProblem();
     auto deniedOn = [&](Link link) { return denied && denied->link == link; };
     if (links.wiredLink == 1) {
         call.out << "cable: linked\n";
@@ -154,7 +129,7 @@ int Monitor(const Invocation& call) {
     DeviceSession session(observer, profile);
     std::string error;
     if (!session.start(error)) return call.fail(kExitFailure, error);
-    if (std::optional<Denied> denied = PermissionProblem(session)) call.err << "halvernctl: " << PermissionLine(*denied) << '\n';
+    if (std::optional<DeniedDevice> denied = session.permissionProblem()) call.err << "halvernctl: " << PermissionLine(*denied) << '\n';
 
     if (count == 0 && seconds == 0) {
         session.run();

@@ -10,6 +10,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include "device/DeviceNames.h"
+
 namespace halvern::cli {
 
 namespace {
@@ -20,6 +22,8 @@ void OnSignal(int) {
     char c = 1;
     [[maybe_unused]] ssize_t w = ::write(g_signalPipe[1], &c, 1);
 }
+
+constexpr const char* kUdevRule = "packaging/udev/70-halvern.rules";
 
 char g_appName[] = "halvernctl";
 char* g_argv[] = {g_appName, nullptr};
@@ -53,6 +57,23 @@ bool DeviceSession::start(std::string& error) {
     return true;
 }
 
+std::string PermissionLine(const DeniedDevice& denied) {
+    return denied.path + (denied.link == Link::Cable ? " (the mouse on its cable)" : " (the 2.4 GHz receiver)") +
+           " is there but cannot be opened (permission denied); install the udev rule " + kUdevRule +
+           " (see README.md) and plug the device in again";
+}
+
+std::optional<DeniedDevice> DeviceSession::permissionProblem() {
+    for (const OpenFailure& f : link().discovery().openFailures())
+        if (f.error == HidOpenError::PermissionDenied) return DeniedDevice{Link::Receiver, f.path};
+    if (links_.wiredLink != 1 && stack_->driver().loaded()) {
+        for (const HidDeviceInfo& info : stack_->hid().enumerate(kCableVendorId, kCableProductId))
+            if (stack_->hid().open(info.path).error == HidOpenError::PermissionDenied)
+                return DeniedDevice{Link::Cable, info.path};
+    }
+    return std::nullopt;
+}
+
 void DeviceSession::postToMain(std::function<void()> task) {
     {
         std::lock_guard lock(tasksMutex_);
@@ -74,15 +95,17 @@ void DeviceSession::runNextTask() {
 
 bool DeviceSession::runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
     if (done()) return true;
+    // The deadline is kept on the steady clock rather than in a timer, whose interval
+    // is an int of milliseconds: a long or unlimited wait would overflow it.
+    using Steady = std::chrono::steady_clock;
+    const Steady::time_point start = Steady::now();
+    const bool unlimited = limit >= std::chrono::duration_cast<std::chrono::milliseconds>(Steady::time_point::max() - start);
+    const Steady::time_point end = unlimited ? Steady::time_point::max() : start + limit;
     QTimer check;
-    QTimer deadline;
-    deadline.setSingleShot(true);
     QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done()) QCoreApplication::quit();
+        if (done() || Steady::now() >= end) QCoreApplication::quit();
     });
-    QObject::connect(&deadline, &QTimer::timeout, [] { QCoreApplication::quit(); });
     check.start(5);
-    deadline.start(static_cast<int>(limit.count()));
     QCoreApplication::exec();
     return done();
 }

@@ -9,6 +9,7 @@
 #include <iosfwd>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "device/DeviceObserver.h"
@@ -20,6 +21,15 @@
 class QCoreApplication;
 
 namespace halvern::cli {
+
+// A collection of the mouse that exists but that this user may not open.
+struct DeniedDevice {
+    Link link;
+    std::string path;
+};
+
+// One line naming the device and the udev rule that lets the user open it.
+std::string PermissionLine(const DeniedDevice& denied);
 
 class DeviceSession {
 public:
@@ -44,6 +54,9 @@ public:
     void onMessage(std::function<void(std::uint32_t, std::uintptr_t, std::intptr_t)> handler) {
         extraMessage_ = std::move(handler);
     }
+
+    // After start(): a receiver or cable that is there but cannot be opened, if any.
+    std::optional<DeniedDevice> permissionProblem();
 
     DeviceStack& stack() { return *stack_; }
     DeviceLink& link() { return stack_->link(); }

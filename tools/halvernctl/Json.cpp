@@ -1,6 +1,7 @@
 #include "Json.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 namespace halvern::cli {
@@ -83,5 +84,208 @@ void Json::write(std::string& out, int indent, int depth) const {
         },
         value_);
 }
+
+const Json* Json::find(std::string_view key) const {
+    if (const Object* o = object())
+        for (const auto& [k, v] : *o)
+            if (k == key) return &v;
+    return nullptr;
+}
+
+namespace {
+
+class Reader {
+public:
+    explicit Reader(std::string_view text) : text_(text) {}
+
+    std::optional<Json> document(std::string& error) {
+        std::optional<Json> v = value(0);
+        skipSpace();
+        if (v && pos_ != text_.size()) fail("text after the document");
+        if (!error_.empty()) {
+            error = error_;
+            return std::nullopt;
+        }
+        return v;
+    }
+
+private:
+    static constexpr int kMaxDepth = 64;
+
+    std::optional<Json> fail(const std::string& what) {
+        if (error_.empty()) error_ = what + " at byte " + std::to_string(pos_);
+        return std::nullopt;
+    }
+    void skipSpace() {
+        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\n' || text_[pos_] == '\r' || text_[pos_] == '\t'))
+            ++pos_;
+    }
+    bool take(char c) {
+        skipSpace();
+        if (pos_ < text_.size() && text_[pos_] == c) {
+            ++pos_;
+            return true;
+        }
+        return false;
+    }
+    bool takeWord(std::string_view word) {
+        if (text_.substr(pos_, word.size()) != word) return false;
+        pos_ += word.size();
+        return true;
+    }
+
+    std::optional<Json> value(int depth) {
+        if (depth > kMaxDepth) return fail("nesting too deep");
+        skipSpace();
+        if (pos_ >= text_.size()) return fail("unexpected end");
+        const char c = text_[pos_];
+        if (c == '{') return object(depth);
+        if (c == '[') return array(depth);
+        if (c == '"') {
+            std::optional<std::string> s = string();
+            return s ? std::optional<Json>(Json(std::move(*s))) : std::nullopt;
+        }
+        if (takeWord("true")) return Json(true);
+        if (takeWord("false")) return Json(false);
+        if (takeWord("null")) return Json();
+        return number();
+    }
+
+    std::optional<Json> object(int depth) {
+        ++pos_;
+        Json::Object members;
+        if (take('}')) return Json(std::move(members));
+        do {
+            skipSpace();
+            if (pos_ >= text_.size() || text_[pos_] != '"') return fail("expected a key");
+            std::optional<std::string> key = string();
+            if (!key) return std::nullopt;
+            if (!take(':')) return fail("expected ':'");
+            std::optional<Json> v = value(depth + 1);
+            if (!v) return std::nullopt;
+            members.emplace_back(std::move(*key), std::move(*v));
+        } while (take(','));
+        if (!take('}')) return fail("expected ',' or '}'");
+        return Json(std::move(members));
+    }
+
+    std::optional<Json> array(int depth) {
+        ++pos_;
+        Json::Array items;
+        if (take(']')) return Json(std::move(items));
+        do {
+            std::optional<Json> v = value(depth + 1);
+            if (!v) return std::nullopt;
+            items.push_back(std::move(*v));
+        } while (take(','));
+        if (!take(']')) return fail("expected ',' or ']'");
+        return Json(std::move(items));
+    }
+
+    std::optional<Json> number() {
+        const std::size_t start = pos_;
+        if (pos_ < text_.size() && text_[pos_] == '-') ++pos_;
+        while (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9') ++pos_;
+        std::int64_t v = 0;
+        auto [end, ec] = std::from_chars(text_.data() + start, text_.data() + pos_, v);
+        if (pos_ == start || ec != std::errc() || end != text_.data() + pos_) {
+            pos_ = start;
+            return fail("expected a value (numbers must be whole and fit 64 bits)");
+        }
+        if (pos_ < text_.size() && (text_[pos_] == '.' || text_[pos_] == 'e' || text_[pos_] == 'E'))
+            return fail("numbers must be whole");
+        return Json(v);
+    }
+
+    bool hex4(std::uint32_t& out) {
+        if (pos_ + 4 > text_.size()) return false;
+        auto [end, ec] = std::from_chars(text_.data() + pos_, text_.data() + pos_ + 4, out, 16);
+        if (ec != std::errc() || end != text_.data() + pos_ + 4) return false;
+        pos_ += 4;
+        return true;
+    }
+
+    static void appendUtf8(std::string& s, std::uint32_t cp) {
+        if (cp < 0x80) {
+            s += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            s += static_cast<char>(0xC0 | (cp >> 6));
+            s += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            s += static_cast<char>(0xE0 | (cp >> 12));
+            s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            s += static_cast<char>(0xF0 | (cp >> 18));
+            s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+
+    std::optional<std::string> string() {
+        ++pos_;
+        std::string s;
+        while (pos_ < text_.size()) {
+            const char c = text_[pos_++];
+            if (c == '"') return s;
+            if (static_cast<unsigned char>(c) < 0x20) {
+                --pos_;
+                fail("a control character in a string");
+                return std::nullopt;
+            }
+            if (c != '\\') {
+                s += c;
+                continue;
+            }
+            if (pos_ >= text_.size()) break;
+            const char e = text_[pos_++];
+            switch (e) {
+                case '"': s += '"'; break;
+                case '\\': s += '\\'; break;
+                case '/': s += '/'; break;
+                case 'b': s += '\b'; break;
+                case 'f': s += '\f'; break;
+                case 'n': s += '\n'; break;
+                case 'r': s += '\r'; break;
+                case 't': s += '\t'; break;
+                case 'u': {
+                    std::uint32_t cp = 0;
+                    if (!hex4(cp)) {
+                        fail("a bad \\u escape");
+                        return std::nullopt;
+                    }
+                    if (cp >= 0xD800 && cp < 0xDC00) {
+                        std::uint32_t low = 0;
+                        if (!takeWord("\\u") || !hex4(low) || low < 0xDC00 || low > 0xDFFF) {
+                            fail("an unpaired surrogate");
+                            return std::nullopt;
+                        }
+                        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                    } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+                        fail("an unpaired surrogate");
+                        return std::nullopt;
+                    }
+                    appendUtf8(s, cp);
+                    break;
+                }
+                default:
+                    --pos_;
+                    fail("a bad escape");
+                    return std::nullopt;
+            }
+        }
+        fail("an unterminated string");
+        return std::nullopt;
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::string error_;
+};
+
+}  // namespace
+
+std::optional<Json> Json::Parse(std::string_view text, std::string& error) { return Reader(text).document(error); }
 
 }  // namespace halvern::cli

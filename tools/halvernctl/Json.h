@@ -1,10 +1,12 @@
-// A small JSON value and printer for halvernctl's output: objects keep the order their
-// keys were added in, and arrays of plain values print on one line.
+// A small JSON value, printer and reader for halvernctl: objects keep the order their
+// keys were added or read in, and arrays of plain values print on one line.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -28,6 +30,20 @@ public:
 
     // Text of a value; strings must be UTF-8 and are escaped as JSON requires.
     std::string dump(int indent = 2) const;
+
+    // Reads one JSON document. The text comes from outside: nesting is limited, and a
+    // malformed document gives nullopt with `error` naming the byte offset. Numbers
+    // must be integers that fit 64 bits.
+    static std::optional<Json> Parse(std::string_view text, std::string& error);
+
+    // The value as that kind, or null when it is another kind.
+    const Object* object() const { return std::get_if<Object>(&value_); }
+    const Array* array() const { return std::get_if<Array>(&value_); }
+    const std::string* string() const { return std::get_if<std::string>(&value_); }
+    const std::int64_t* integer() const { return std::get_if<std::int64_t>(&value_); }
+    const bool* boolean() const { return std::get_if<bool>(&value_); }
+    // The member of an object with that key, or null.
+    const Json* find(std::string_view key) const;
 
 private:
     void write(std::string& out, int indent, int depth) const;

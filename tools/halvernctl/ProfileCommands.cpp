@@ -1,13 +1,16 @@
 #include "ProfileCommands.h"
 
 #include <cstdio>
+#include <fstream>
 #include <ostream>
 #include <span>
 
 #include "Json.h"
+#include "MacroSteps.h"
+#include "ProfileSettings.h"
 #include "records/MouseProfile.h"
-#include "storage/RecordFiles.h"
 #include "records/Text.h"
+#include "storage/RecordFiles.h"
 
 namespace halvern::cli {
 
@@ -60,8 +63,20 @@ Json ButtonJson(const ButtonAssignment& b) {
     });
 }
 
+// Plain whole numbers print as JSON numbers, everything else as text; both read back.
+Json SettingsJson(const MouseProfile& p) {
+    Json::Object o;
+    for (const Setting& s : DescribeSettings(p)) {
+        const bool number = !s.value.empty() && s.value.size() < 10 && s.value.find_first_not_of("0123456789") == std::string::npos &&
+                            (s.value == "0" || s.value[0] != '0');
+        o.emplace_back(s.key, number ? Json(std::stoi(s.value)) : Json(s.value));
+    }
+    return Json(std::move(o));
+}
+
 Json ProfileJson(const MouseProfile& p) {
     return Json(Json::Object{
+        {"settings", SettingsJson(p)},
         {"name", Utf8Of(p.name)},
         {"spareText1", Utf8Of(p.spareText1)},
         {"spareText2", Utf8Of(p.spareText2)},
@@ -96,12 +111,19 @@ Json ProfileJson(const MouseProfile& p) {
     });
 }
 
+Json StepsJson(const MacroRecord& m) {
+    Json::Array a;
+    for (std::string& word : DescribeMacroSteps(m)) a.push_back(Json(std::move(word)));
+    return Json(std::move(a));
+}
+
 Json MacroJson(const MacroRecord& m) {
     return Json(Json::Object{
         {"name", Utf8Of(m.name)},
         {"loopCount", m.loopCount},
         {"actionCount", m.actionCount},
         {"actions", ActionsJson(std::span(m.actions, m.validActionCount()))},
+        {"steps", StepsJson(m)},
     });
 }
 
@@ -109,13 +131,8 @@ Json MacroJson(const MacroRecord& m) {
 
 int ProfileNew(const Invocation& call) {
     if (call.args.size() != 2) return call.fail(kExitUsage, "usage: halvernctl profile new NAME OUT.pro");
+    if (std::string error = CheckProfileName(call.args[0]); !error.empty()) return call.fail(kExitUsage, error);
     std::optional<std::u16string> name = Utf8ToUtf16(call.args[0]);
-    if (!name) return call.fail(kExitUsage, "the profile name is not valid UTF-8");
-    if (name->empty()) return call.fail(kExitUsage, "the profile name is empty");
-    if (name->size() > kProfileNameUnits - 1)
-        return call.fail(kExitUsage, "the profile name is longer than " + std::to_string(kProfileNameUnits - 1) +
-                                         " characters");
-    if (name->find(u'\0') != std::u16string::npos) return call.fail(kExitUsage, "the profile name holds a NUL");
     auto profile = MouseProfile::Create(*name);
     if (auto error = ExportProfile(*profile, call.args[1])) return call.fail(kExitFailure, *error);
     return kExitOk;
@@ -134,6 +151,118 @@ int MacroShow(const Invocation& call) {
     RecordRead<MacroRecord> read = ReadMacroFile(call.args[0]);
     if (!read.record) return call.fail(kExitFailure, read.error);
     call.out << MacroJson(*read.record).dump();
+    return kExitOk;
+}
+
+namespace {
+
+// Applies every assignment to the profile or, at the first refused one, none: the
+// profile is changed only when all passed. Notes go to `out`.
+int ApplyAll(const Invocation& call, MouseProfile& profile, const std::vector<Setting>& assignments) {
+    auto edited = std::make_unique<MouseProfile>(profile);
+    std::vector<std::string> notes;
+    for (const Setting& a : assignments) {
+        SettingResult r = ApplySetting(*edited, a.key, a.value);
+        if (!r.ok()) return call.fail(kExitUsage, r.error + "; nothing was changed");
+        if (!r.note.empty()) notes.push_back(r.note);
+    }
+    profile = *edited;
+    for (const std::string& n : notes) call.out << n << '\n';
+    return kExitOk;
+}
+
+// A JSON file read whole; files larger than any settings object are refused.
+std::optional<Json> ReadJsonFile(const std::string& path, std::string& error) {
+    constexpr std::streamsize kMaxBytes = 1 << 20;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot be read";
+        return std::nullopt;
+    }
+    std::string text(static_cast<std::size_t>(kMaxBytes) + 1, '\0');
+    in.read(text.data(), kMaxBytes + 1);
+    if (in.gcount() > kMaxBytes) {
+        error = path + ": larger than 1 MiB, not a settings file";
+        return std::nullopt;
+    }
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    std::string why;
+    std::optional<Json> doc = Json::Parse(text, why);
+    if (!doc) error = path + ": not JSON: " + why;
+    return doc;
+}
+
+// A settings member as the text `profile set` takes.
+std::optional<std::string> SettingText(const std::string& key, const Json& v) {
+    if (const std::string* s = v.string()) return *s;
+    if (const std::int64_t* n = v.integer()) return std::to_string(*n);
+    if (const bool* b = v.boolean()) {
+        if (key.ends_with(".enabled")) return *b ? "yes" : "no";
+        return *b ? "on" : "off";
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int ProfileSet(const Invocation& call) {
+    constexpr const char* kUsage = "usage: halvernctl profile set FILE.pro KEY=VALUE...";
+    if (call.args.size() < 2) return call.fail(kExitUsage, kUsage);
+    std::vector<Setting> assignments;
+    for (std::size_t i = 1; i < call.args.size(); ++i) {
+        const std::string& a = call.args[i];
+        std::size_t eq = a.find('=');
+        if (eq == std::string::npos || eq == 0)
+            return call.fail(kExitUsage, "'" + a + "' is not KEY=VALUE; " + kUsage);
+        assignments.push_back({a.substr(0, eq), a.substr(eq + 1)});
+    }
+    RecordRead<MouseProfile> read = ReadProfileFile(call.args[0]);
+    if (!read.record) return call.fail(kExitFailure, read.error);
+    RepairRecord(*read.record);
+    if (int code = ApplyAll(call, *read.record, assignments); code != kExitOk) return code;
+    if (auto error = ExportProfile(*read.record, call.args[0])) return call.fail(kExitFailure, *error);
+    return kExitOk;
+}
+
+int ProfileFromJson(const Invocation& call) {
+    if (call.args.size() != 2) return call.fail(kExitUsage, "usage: halvernctl profile from-json IN.json OUT.pro");
+    std::string error;
+    std::optional<Json> doc = ReadJsonFile(call.args[0], error);
+    if (!doc) return call.fail(kExitFailure, error);
+    // The whole output of `profile show` is read through its settings object.
+    const Json* settings = doc->find("settings");
+    if (!settings) settings = &*doc;
+    if (!settings->object()) return call.fail(kExitUsage, call.args[0] + ": expected an object of settings");
+    std::vector<Setting> assignments;
+    bool named = false;
+    for (const auto& [key, value] : *settings->object()) {
+        std::optional<std::string> text = SettingText(key, value);
+        if (!text) return call.fail(kExitUsage, call.args[0] + ": " + key + " is neither text nor a number");
+        named |= key == "name";
+        assignments.push_back({key, *text});
+    }
+    if (!named) return call.fail(kExitUsage, call.args[0] + ": the settings have no name");
+    auto profile = MouseProfile::Create(u"");
+    if (int code = ApplyAll(call, *profile, assignments); code != kExitOk) return code;
+    if (auto failed = ExportProfile(*profile, call.args[1])) return call.fail(kExitFailure, *failed);
+    return kExitOk;
+}
+
+int MacroNew(const Invocation& call) {
+    if (call.args.size() < 3) return call.fail(kExitUsage, "usage: halvernctl macro new NAME OUT.macro STEP...");
+    std::optional<std::u16string> name = Utf8ToUtf16(call.args[0]);
+    if (!name || name->empty()) return call.fail(kExitUsage, "the macro name is empty or not valid UTF-8");
+    for (char16_t c : *name)
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0))
+            return call.fail(kExitUsage, "the macro name holds a control character (a newline, tab or the like)");
+    if (name->size() > kMacroNameUnits - 1)
+        return call.fail(kExitUsage, "the macro name takes " + std::to_string(name->size()) +
+                                         " UTF-16 units; the record holds " + std::to_string(kMacroNameUnits - 1));
+    auto macro = std::make_unique<MacroRecord>();
+    macro->setName(*name);
+    if (std::string error = ParseMacroSteps({call.args.begin() + 2, call.args.end()}, *macro); !error.empty())
+        return call.fail(kExitUsage, error);
+    if (auto error = ExportMacro(*macro, call.args[1])) return call.fail(kExitFailure, *error);
     return kExitOk;
 }
 
