@@ -271,6 +271,7 @@ bool VirtualDevices::plug(int device) {
         backend_->plug(d.nodes[i], path);
         if (d.spec.locked) backend_->setOpenError(path, HidOpenError::PermissionDenied);
     }
+    if (d.spec.link == Link::Cable) mice_[static_cast<std::size_t>(d.spec.mouse)]->setOnCable(true);
     for (const std::string& name : interfaceNamesOf(device)) hub_->broadcast(DeviceChange::Arrival, name);
     return true;
 }
@@ -279,6 +280,7 @@ bool VirtualDevices::unplug(int device) {
     Device& d = devices_.at(static_cast<std::size_t>(device));
     if (!backend_->plugged(d.nodes.front())) return false;
     for (int node : d.nodes) backend_->unplug(node);
+    if (d.spec.link == Link::Cable) mice_[static_cast<std::size_t>(d.spec.mouse)]->setOnCable(false);
     for (const std::string& name : interfaceNamesOf(device)) hub_->broadcast(DeviceChange::RemoveComplete, name);
     return true;
 }

@@ -391,12 +391,18 @@ void VirtualMouse::reportBatteryLevel(Link link, int level) {
     raise(link, DeviceEvent::Make(EventCode::BatteryLevel, static_cast<std::uint16_t>(level)));
 }
 
+void VirtualMouse::setOnCable(bool on) {
+    std::lock_guard lock(mutex_);
+    onCable_ = on;
+}
+
 void VirtualMouse::announce(Link link) {
     int level, status;
     {
         std::lock_guard lock(mutex_);
         level = battery_;
         status = batteryStatus_;
+        if (onCable_) status = level >= 100 ? BatteryStatus::Charged : BatteryStatus::Charging;
     }
     raise(link, DeviceEvent::Make(EventCode::Battery, static_cast<std::uint16_t>((status & 0xFF) | (level & 0xFF) << 8)));
 }

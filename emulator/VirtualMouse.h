@@ -62,8 +62,12 @@ public:
     void setLightEffect(Link link, int effect);       // 0..15
     void setBattery(Link link, int level, int status);  // status: 1 on battery, 2 charged, 3 charging
     void reportBatteryLevel(Link link, int level);    // event 0x60
-    // The battery event a mouse sends when it comes up on a link.
+    // The battery event a mouse sends when it comes up on a link, and every few seconds
+    // after. On its cable the mouse charges: the event says charging, or charged once
+    // the battery is full, whatever it last said off the cable.
     void announce(Link link);
+    // Whether the mouse's cable is plugged (the world tells it).
+    void setOnCable(bool on);
     // Any event, as it stands.
     void raise(Link link, DeviceEvent event);
 
@@ -109,6 +113,7 @@ private:
     std::map<int, PartialChunk> partial_;               // block -> parts so far
     int battery_ = 85;
     int batteryStatus_ = 1;
+    bool onCable_ = false;
 
     std::vector<std::vector<std::uint8_t>> received_;
     std::vector<Rejection> rejections_;

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QSocketNotifier>
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "app/CMainWnd.h"
@@ -25,6 +27,10 @@
 namespace halvern {
 
 int Application::Run(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("halvern " HALVERN_VERSION);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"halvern"_qs);
     QApplication::setDesktopFileName(u"halvern"_qs);
@@ -35,11 +41,15 @@ int Application::Run(int argc, char** argv) {
     SingleInstance instance(QString::fromLatin1(CMainWnd::kClassName));
     switch (instance.claim()) {
         case SingleInstance::Outcome::First: break;
+        // Said on standard error as well as in the log, so that a start from a terminal
+        // or a launcher's log does not look like a crash.
         case SingleInstance::Outcome::ActivatedRunning:
             qCInfo(lcShell) << "start: another copy runs and was activated";
+            std::fputs("halvern: already running; its window was brought to the front\n", stderr);
             return 1;
         case SingleInstance::Outcome::RunningNoAnswer:
             qCInfo(lcShell) << "start: another copy runs but did not answer";
+            std::fputs("halvern: already running, but it did not answer; nothing was started\n", stderr);
             return 1;
     }
 

@@ -287,6 +287,23 @@ TEST_F(Firmware, UserActionsRaiseTheirEvents) {
     EXPECT_EQ(mouse.state().lightEffect, 5);
 }
 
+TEST_F(Firmware, OnItsCableTheMouseReportsChargingUntilFullThenCharged) {
+    mouse.setBattery(Link::Receiver, 85, 1);
+    events.clear();
+    mouse.setOnCable(true);
+    mouse.announce(Link::Cable);
+    mouse.announce(Link::Receiver);
+    mouse.setBattery(Link::Cable, 100, 1);
+    mouse.announce(Link::Cable);
+    mouse.setOnCable(false);
+    mouse.announce(Link::Receiver);
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[0].second, DeviceEvent::Make(EventCode::Battery, 0x5503));
+    EXPECT_EQ(events[1].second, DeviceEvent::Make(EventCode::Battery, 0x5503)) << "the receiver passes on the same state";
+    EXPECT_EQ(events[3].second, DeviceEvent::Make(EventCode::Battery, 0x6402));
+    EXPECT_EQ(events[4].second, DeviceEvent::Make(EventCode::Battery, 0x6401)) << "off the cable it runs on its battery again";
+}
+
 TEST_F(Firmware, DifferencesNameEachFieldThatDiffers) {
     FirmwareState expected = ExpectedState(*MouseProfile::Create(u"x"));
     FirmwareState actual = expected;

@@ -45,7 +45,40 @@ TEST(HalvernctlDevices, ANameThatIsNoLinkIsAnError) {
 TEST(HalvernctlMonitor, PrintsTheMouseEventsDecoded) {
     ProcessResult r = Ctl({"monitor", "--count", "1"}, "receiver");
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, "receiver linked\nreceiver: battery 85% on battery\n");
+    EXPECT_EQ(r.out, "receiver: mouse answering\nreceiver: battery 85%\n");
+    EXPECT_EQ(r.err, "") << "a count without a time limit must not upset the event loop's timers";
+}
+
+// With the cable and the receiver both there the mouse charges on its cable and both
+// pass its battery reports on; each report through the receiver counts once as the
+// receiver answering and once as the mouse being on its cable. None of that blinking
+// is printed, and every battery report says charging.
+TEST(HalvernctlMonitor, OnItsCableTheMouseChargesAndTheReceiverDoesNotBlink) {
+    ProcessResult r = Ctl({"monitor", "--seconds", "10"}, "receiver,cable");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("cable attached (charging)\n", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find("mouse answering"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("mouse silent"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("%"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("cable: battery charging\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("receiver: battery charging\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(HalvernctlMonitor, ALongTimeLimitIsTakenAsGiven) {
+    ProcessResult r = Ctl({"monitor", "--count", "1", "--seconds", "2147483"}, "receiver");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(HalvernctlEmulatorLog, ALogThatCannotBeOpenedIsOneLineAndAFailure) {
+    TempDir dir;
+    ProcessResult r = RunProcess(HALVERNCTL_PATH, {"devices"},
+                                 {{"HALVERN_EMULATOR", "receiver"}, {"HALVERN_EMULATOR_LOG", (dir / "no/such/dir/log").string()}});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.rfind("halvernctl: HALVERN_EMULATOR_LOG: cannot open ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("no/such/dir/log"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
 TEST(HalvernctlMonitor, StopsAfterTheGivenTimeAndRefusesBadOptions) {
@@ -127,9 +160,13 @@ INSTANTIATE_TEST_SUITE_P(Links, HalvernctlApply, ::testing::Values("receiver", "
 TEST(HalvernctlApplyFailures, NoMouseUnreadableFilesAndMisuse) {
     TempDir dir;
     std::filesystem::path profile = ProfileWithMacro(dir, 0, 1);
-    ProcessResult none = RunProcess(HALVERNCTL_PATH, {"apply", profile.string()}, {{"HALVERN_EMULATOR", "receiver:locked"}});
-    EXPECT_EQ(none.exitCode, 1);
-    EXPECT_EQ(none.err, "halvernctl: no mouse is linked (no cable, answering receiver or Bluetooth LE mouse)\n");
+    ProcessResult locked = RunProcess(HALVERNCTL_PATH, {"apply", profile.string()}, {{"HALVERN_EMULATOR", "receiver:locked"}});
+    EXPECT_EQ(locked.exitCode, 1);
+    // As `devices` says it: the receiver is there, the user may not open it.
+    EXPECT_EQ(locked.err.rfind("halvernctl: /dev/", 0), 0u) << locked.err;
+    EXPECT_NE(locked.err.find("permission denied"), std::string::npos) << locked.err;
+    EXPECT_NE(locked.err.find("packaging/udev/70-halvern.rules"), std::string::npos) << locked.err;
+    EXPECT_EQ(std::count(locked.err.begin(), locked.err.end(), '\n'), 1) << locked.err;
 
     ProcessResult missing = RunProcess(HALVERNCTL_PATH, {"apply", (dir / "none.pro").string()}, {{"HALVERN_EMULATOR", "ble"}});
     EXPECT_EQ(missing.exitCode, 1);
@@ -137,6 +174,21 @@ TEST(HalvernctlApplyFailures, NoMouseUnreadableFilesAndMisuse) {
 
     EXPECT_EQ(RunProcess(HALVERNCTL_PATH, {"apply"}, {{"HALVERN_EMULATOR", "ble"}}).exitCode, 2);
     EXPECT_EQ(RunProcess(HALVERNCTL_PATH, {"apply", profile.string(), "--fast"}, {{"HALVERN_EMULATOR", "ble"}}).exitCode, 2);
+}
+
+// A group at its zero value is still sent when nothing says what the mouse holds.
+TEST(HalvernctlApplyFailures, WithoutAgainstEverythingGoesEvenAPollingRateOfZero) {
+    TempDir dir;
+    auto p = MouseProfile::Create(u"slow");
+    p->pollingRate = 0;
+    ASSERT_FALSE(ExportProfile(*p, dir / "slow.pro"));
+    ProcessResult r = RunProcess(HALVERNCTL_PATH, {"apply", (dir / "slow.pro").string()},
+                                 {{"HALVERN_EMULATOR", "cable"}, {"HALVERN_EMULATOR_LOG", (dir / "f").string()}});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    ProcessResult full = RunProcess(HALVERNCTL_PATH, {"reports", (dir / "slow.pro").string(), "--transport", "cable"});
+    const std::string log = ReadText(dir / "f");
+    EXPECT_EQ(log, full.out);
+    EXPECT_NE(log.find("\n06090108f700000000\n"), std::string::npos) << "the 125 Hz polling report is missing:\n" << log;
 }
 
 TEST(HalvernctlApplyFailures, AgainstTheLastProfileOnlyTheChangedGroupsGo) {

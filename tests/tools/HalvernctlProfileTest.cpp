@@ -103,7 +103,8 @@ TEST(HalvernctlProfile, ShowPrintsEveryFieldIncludingButtonsAndMacros) {
     EXPECT_NE(j.find("[4, 2, 300]"), std::string::npos);
     EXPECT_NE(j.find("\"macroHeader\": [0, 9, 0]"), std::string::npos);
     EXPECT_NE(j.find("\"keyModifiers\": 5"), std::string::npos);
-    EXPECT_EQ(std::count(j.begin(), j.end(), '{'), 25);  // the profile and 24 entries
+    // The profile, its settings with the macro button's own object, and 24 entries.
+    EXPECT_EQ(std::count(j.begin(), j.end(), '{'), 27);
 }
 
 TEST(HalvernctlProfile, ShowAndMacroShowRefuseFilesThatAreNotRecords) {
@@ -132,7 +133,7 @@ TEST(HalvernctlProfile, MacroShowPrintsOnlyTheValidSteps) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("\"actionCount\": 1000"), std::string::npos);
     EXPECT_NE(r.out.find("[241, 2, 7]"), std::string::npos);
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '['), 161);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '['), 162);  // the actions, each step, the steps
 }
 
 }  // namespace

@@ -22,22 +22,32 @@ using namespace std::chrono_literals;
 constexpr auto kReceiverAnswerWait = 1500ms;
 
 // Prints each event and each change of a link as a line of its own.
+//
+// While the cable is attached the cable carries the commands, and each battery report
+// the receiver passes on counts once as the receiver answering and at once as the
+// mouse being on its cable: the program's receiver indicator blinks with every report.
+// That blinking says nothing to a user, so it is not printed; the receiver's state is
+// printed again once the cable is gone.
 class PrintingObserver final : public QuietDeviceObserver {
 public:
     explicit PrintingObserver(std::ostream& out) : out_(out) {}
     void showIndicator(Indicator which, bool visible) override {
+        if (which == Indicator::Wired && visible) shown_[Indicator::Wireless] = false;
+        if (which == Indicator::Wireless && onCable()) return;
         bool& shown = shown_[which];
         if (shown == visible) return;
         shown = visible;
         out_ << DescribeIndicator(which, visible) << std::endl;
     }
     void eventDispatched(Link source, DeviceEvent event) override {
-        out_ << LinkName(source) << ": " << DescribeEvent(event) << std::endl;
+        out_ << LinkName(source) << ": " << DescribeEvent(source, event, onCable()) << std::endl;
         ++events_;
     }
     int events() const { return events_; }
 
 private:
+    bool onCable() { return shown_[Indicator::Wired]; }
+
     std::ostream& out_;
     std::map<Indicator, bool> shown_;
     int events_ = 0;

@@ -8,10 +8,13 @@
 
 namespace halvern::cli {
 
-// "dpi level 3", "battery 90% on battery", "acknowledged", ...
-std::string DescribeEvent(DeviceEvent event);
+// "dpi level 3", "battery 90%", "battery charging", "acknowledged", ... A battery event
+// reads as the program shows it: while the cable is attached (`onCable`) the mouse
+// charges, whatever status a report over the receiver or the cable carries, unless it
+// says charged; over Bluetooth LE only the status counts.
+std::string DescribeEvent(Link source, DeviceEvent event, bool onCable);
 
-// "receiver linked", "cable detached", ...
+// "receiver: mouse answering", "cable attached (charging)", ...
 std::string DescribeIndicator(DeviceObserver::Indicator which, bool visible);
 
 }  // namespace halvern::cli

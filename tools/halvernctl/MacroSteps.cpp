@@ -58,7 +58,6 @@ std::string ParseMacroSteps(const std::vector<std::string>& words, MacroRecord& 
         if (steps.size() > kMaxMacroActions)
             return "the macro has more than " + std::to_string(kMaxMacroActions) + " steps (a click counts two)";
     }
-    if (steps.empty()) return "a macro needs at least one step";
     std::fill(std::begin(macro.actions), std::end(macro.actions), MacroAction{});
     std::copy(steps.begin(), steps.end(), macro.actions);
     macro.actionCount = static_cast<std::int32_t>(steps.size());

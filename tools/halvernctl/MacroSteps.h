@@ -11,8 +11,8 @@
 
 namespace halvern::cli {
 
-// Fills the macro's steps and count from the words; on error (one line naming the
-// word) the macro is unchanged.
+// Fills the macro's steps and count from the words (none gives an empty macro); on
+// error (one line naming the word) the macro is unchanged.
 std::string ParseMacroSteps(const std::vector<std::string>& words, MacroRecord& macro);
 
 // The macro's valid steps, one word each, pauses as "wait:N" after their step; what

@@ -63,10 +63,24 @@ Json ButtonJson(const ButtonAssignment& b) {
     });
 }
 
+Json MacroButtonJson(const MacroButton& m) {
+    Json::Array steps;
+    for (const std::string& w : m.steps) steps.push_back(Json(w));
+    Json::Object o{{"macro", m.name}};
+    if (m.mode == 0) o.emplace_back("repeat", m.repeat);
+    else o.emplace_back("mode", m.mode);
+    o.emplace_back("steps", Json(std::move(steps)));
+    return Json(std::move(o));
+}
+
 // Plain whole numbers print as JSON numbers, everything else as text; both read back.
 Json SettingsJson(const MouseProfile& p) {
     Json::Object o;
     for (const Setting& s : DescribeSettings(p)) {
+        if (s.macro) {
+            o.emplace_back(s.key, MacroButtonJson(*s.macro));
+            continue;
+        }
         const bool number = !s.value.empty() && s.value.size() < 10 && s.value.find_first_not_of("0123456789") == std::string::npos &&
                             (s.value == "0" || s.value[0] != '0');
         o.emplace_back(s.key, number ? Json(std::stoi(s.value)) : Json(s.value));
@@ -162,7 +176,7 @@ int ApplyAll(const Invocation& call, MouseProfile& profile, const std::vector<Se
     auto edited = std::make_unique<MouseProfile>(profile);
     std::vector<std::string> notes;
     for (const Setting& a : assignments) {
-        SettingResult r = ApplySetting(*edited, a.key, a.value);
+        SettingResult r = a.macro ? ApplyMacroButton(*edited, a.key, *a.macro) : ApplySetting(*edited, a.key, a.value);
         if (!r.ok()) return call.fail(kExitUsage, r.error + "; nothing was changed");
         if (!r.note.empty()) notes.push_back(r.note);
     }
@@ -203,6 +217,35 @@ std::optional<std::string> SettingText(const std::string& key, const Json& v) {
     return std::nullopt;
 }
 
+// {"macro": NAME, "repeat": N | "mode": M, "steps": [WORD...]}
+std::optional<MacroButton> MacroButtonOf(const Json& v, std::string& error) {
+    MacroButton m;
+    const Json* name = v.find("macro");
+    const Json* steps = v.find("steps");
+    if (!name || !name->string() || !steps || !steps->array()) {
+        error = "a macro button is {\"macro\": NAME, \"repeat\": N, \"steps\": [...]}";
+        return std::nullopt;
+    }
+    m.name = *name->string();
+    for (auto [field, target] : {std::pair{"repeat", &m.repeat}, std::pair{"mode", &m.mode}}) {
+        const Json* n = v.find(field);
+        if (!n) continue;
+        if (!n->integer() || *n->integer() < 0 || *n->integer() > 255) {
+            error = std::string(field) + " is not a number in 0..255";
+            return std::nullopt;
+        }
+        *target = static_cast<int>(*n->integer());
+    }
+    for (const Json& w : *steps->array()) {
+        if (!w.string()) {
+            error = "steps are words such as \"a:down\"";
+            return std::nullopt;
+        }
+        m.steps.push_back(*w.string());
+    }
+    return m;
+}
+
 }  // namespace
 
 int ProfileSet(const Invocation& call) {
@@ -214,7 +257,7 @@ int ProfileSet(const Invocation& call) {
         std::size_t eq = a.find('=');
         if (eq == std::string::npos || eq == 0)
             return call.fail(kExitUsage, "'" + a + "' is not KEY=VALUE; " + kUsage);
-        assignments.push_back({a.substr(0, eq), a.substr(eq + 1)});
+        assignments.push_back({a.substr(0, eq), a.substr(eq + 1), std::nullopt});
     }
     RecordRead<MouseProfile> read = ReadProfileFile(call.args[0]);
     if (!read.record) return call.fail(kExitFailure, read.error);
@@ -236,10 +279,16 @@ int ProfileFromJson(const Invocation& call) {
     std::vector<Setting> assignments;
     bool named = false;
     for (const auto& [key, value] : *settings->object()) {
+        if (value.object()) {
+            std::optional<MacroButton> macro = MacroButtonOf(value, error);
+            if (!macro) return call.fail(kExitUsage, call.args[0] + ": " + key + ": " + error);
+            assignments.push_back({key, {}, std::move(macro)});
+            continue;
+        }
         std::optional<std::string> text = SettingText(key, value);
         if (!text) return call.fail(kExitUsage, call.args[0] + ": " + key + " is neither text nor a number");
         named |= key == "name";
-        assignments.push_back({key, *text});
+        assignments.push_back({key, *text, std::nullopt});
     }
     if (!named) return call.fail(kExitUsage, call.args[0] + ": the settings have no name");
     auto profile = MouseProfile::Create(u"");
@@ -249,7 +298,7 @@ int ProfileFromJson(const Invocation& call) {
 }
 
 int MacroNew(const Invocation& call) {
-    if (call.args.size() < 3) return call.fail(kExitUsage, "usage: halvernctl macro new NAME OUT.macro STEP...");
+    if (call.args.size() < 2) return call.fail(kExitUsage, "usage: halvernctl macro new NAME OUT.macro STEP...");
     std::optional<std::u16string> name = Utf8ToUtf16(call.args[0]);
     if (!name || name->empty()) return call.fail(kExitUsage, "the macro name is empty or not valid UTF-8");
     for (char16_t c : *name)
@@ -260,6 +309,7 @@ int MacroNew(const Invocation& call) {
                                          " UTF-16 units; the record holds " + std::to_string(kMacroNameUnits - 1));
     auto macro = std::make_unique<MacroRecord>();
     macro->setName(*name);
+    if (call.args.size() < 3) return call.fail(kExitUsage, "a macro needs at least one step");
     if (std::string error = ParseMacroSteps({call.args.begin() + 2, call.args.end()}, *macro); !error.empty())
         return call.fail(kExitUsage, error);
     if (auto error = ExportMacro(*macro, call.args[1])) return call.fail(kExitFailure, *error);

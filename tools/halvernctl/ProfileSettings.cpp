@@ -1,9 +1,11 @@
 #include "ProfileSettings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <optional>
 
+#include "MacroSteps.h"
 #include "keys/KeyNames.h"
 #include "records/ButtonFunctions.h"
 #include "records/LightEffects.h"
@@ -137,25 +139,29 @@ std::optional<KeyCombination> ParseKeyCombination(std::string_view text, std::st
     }
 }
 
+std::string CheckRepeat(int mode, int repeat) {
+    if (mode < 0 || mode >= kMacroModes) return "mode=" + Text(mode) + " is out of range; accepted: 0..2";
+    if (repeat < 1 || repeat > kMaxLoopCount) return "repeat=" + Text(repeat) + " is out of range; accepted: 1..255";
+    return {};
+}
+
 // "FILE.macro", "FILE.macro:repeat=3" or "FILE.macro:mode=1".
 std::string AssignMacro(ButtonAssignment& b, std::string_view spec) {
-    std::int32_t mode = 0;
-    std::int32_t loops = 1;
+    int mode = 0;
+    int loops = 1;
     std::size_t colon = spec.rfind(':');
     if (colon != std::string_view::npos) {
         std::string_view option = spec.substr(colon + 1);
-        if (option.starts_with("repeat=")) {
-            std::optional<int> n = ParseInt(option.substr(7));
-            if (!n || *n < 1 || *n > kMaxLoopCount) return "repeat=" + std::string(option.substr(7)) + " is out of range; accepted: 1..255";
-            loops = *n;
-            spec = spec.substr(0, colon);
-        } else if (option.starts_with("mode=")) {
-            std::optional<int> n = ParseInt(option.substr(5));
-            if (!n || *n < 0 || *n >= kMacroModes) return "mode=" + std::string(option.substr(5)) + " is out of range; accepted: 0..2";
-            mode = *n;
+        int* target = option.starts_with("repeat=") ? &loops : option.starts_with("mode=") ? &mode : nullptr;
+        if (target) {
+            std::string_view number = option.substr(option.find('=') + 1);
+            std::optional<int> n = ParseInt(number);
+            if (!n) return std::string(option) + " is not a number";
+            *target = *n;
             spec = spec.substr(0, colon);
         }
     }
+    if (std::string error = CheckRepeat(mode, loops); !error.empty()) return error;
     RecordRead<MacroRecord> read = ReadMacroFile(std::string(spec));
     if (!read.record) return read.error;
     RepairRecord(*read.record);
@@ -341,31 +347,65 @@ std::string CheckProfileName(std::string_view utf8) {
 
 std::vector<Setting> DescribeSettings(const MouseProfile& p) {
     std::vector<Setting> s;
-    s.push_back({"name", Utf16ToUtf8(p.nameText())});
+    auto add = [&s](std::string key, std::string value) { s.push_back({std::move(key), std::move(value), std::nullopt}); };
+    add("name", Utf16ToUtf8(p.nameText()));
     for (std::size_t i = 0; i < kDpiLevels; ++i) {
         const std::string level = "dpi." + Text(static_cast<int>(i + 1));
-        s.push_back({level, Text(p.dpiValue[i] == 0 ? 0 : DpiFromValue(p.dpiValue[i]))});
-        s.push_back({level + ".enabled", p.dpiEnabled[i] ? "yes" : "no"});
-        s.push_back({level + ".color", ColorText(p.dpiColor[i])});
+        add(level, Text(p.dpiValue[i] == 0 ? 0 : DpiFromValue(p.dpiValue[i])));
+        add(level + ".enabled", p.dpiEnabled[i] ? "yes" : "no");
+        add(level + ".color", ColorText(p.dpiColor[i]));
     }
-    s.push_back({"dpi.active", Text(p.dpiStep + 1)});
-    s.push_back({"polling", p.pollingRate >= 0 && p.pollingRate < 4 ? Text(kPollingHz[p.pollingRate]) : "index " + Text(p.pollingRate)});
+    add("dpi.active", Text(p.dpiStep + 1));
+    add("polling", p.pollingRate >= 0 && p.pollingRate < 4 ? Text(kPollingHz[p.pollingRate]) : "index " + Text(p.pollingRate));
     const LightEffectRow* effect = FindLightEffect(p.lightEffect);
     const LightEffectRow* effectBle = FindLightEffect(p.lightEffectBle);
-    s.push_back({"light.effect", effect ? std::string(effect->name) : Text(p.lightEffect)});
-    s.push_back({"light.effect-ble", effectBle ? std::string(effectBle->name) : Text(p.lightEffectBle)});
-    s.push_back({"light.brightness", Text(p.brightness)});
-    s.push_back({"light.speed", Text(p.breathSpeed)});
-    s.push_back({"light.color", ColorText(p.lightColor)});
-    s.push_back({"sleep", Text(p.sleepTimer) + "min"});
-    s.push_back({"light-off", HalfMinutesText(p.lightOffTimer)});
-    s.push_back({"debounce", Text(p.keyDebounce * 2) + "ms"});
-    s.push_back({"lift-off", p.liftOffDistance ? "high" : "low"});
-    s.push_back({"ripple", p.rippleControl ? "on" : "off"});
-    s.push_back({"angle-snap", p.angleSnap ? "on" : "off"});
-    for (std::size_t i = 0; i < kButtonPositions; ++i)
-        s.push_back({"button." + Text(static_cast<int>(i + 1)), ButtonText(p.buttons[i])});
+    add("light.effect", effect ? std::string(effect->name) : Text(p.lightEffect));
+    add("light.effect-ble", effectBle ? std::string(effectBle->name) : Text(p.lightEffectBle));
+    add("light.brightness", Text(p.brightness));
+    add("light.speed", Text(p.breathSpeed));
+    add("light.color", ColorText(p.lightColor));
+    add("sleep", Text(p.sleepTimer) + "min");
+    add("light-off", HalfMinutesText(p.lightOffTimer));
+    add("debounce", Text(p.keyDebounce * 2) + "ms");
+    add("lift-off", p.liftOffDistance ? "high" : "low");
+    add("ripple", p.rippleControl ? "on" : "off");
+    add("angle-snap", p.angleSnap ? "on" : "off");
+    for (std::size_t i = 0; i < kButtonPositions; ++i) {
+        const ButtonAssignment& b = p.buttons[i];
+        Setting button{"button." + Text(static_cast<int>(i + 1)), ButtonText(b), std::nullopt};
+        if (b.function == ButtonFunction::Macro) {
+            MacroRecord copy;
+            copy.setName(b.macroNameText());
+            copy.actionCount = static_cast<std::int32_t>(b.validActionCount());
+            std::copy(std::begin(b.macroActions), std::end(b.macroActions), copy.actions);
+            button.macro = MacroButton{Utf16ToUtf8(b.macroNameText()), b.macroMode, b.macroLoopCount,
+                                       DescribeMacroSteps(copy)};
+        }
+        s.push_back(std::move(button));
+    }
     return s;
+}
+
+SettingResult ApplyMacroButton(MouseProfile& profile, std::string_view key, const MacroButton& macro) {
+    SettingResult r;
+    const Key k = SplitKey(key);
+    if (k.family != "button.N") {
+        r.error = std::string(key) + ": only a button (button.N) plays a macro";
+        return r;
+    }
+    if (r.error = LevelOrButtonRange(k, kButtonPositions); !r.error.empty()) return r;
+    auto record = std::make_unique<MacroRecord>();
+    std::optional<std::u16string> name = Utf8ToUtf16(macro.name);
+    if (!name || name->empty() || name->size() > kMacroNameUnits - 1)
+        r.error = std::string(key) + ": the macro name is empty, not UTF-8 or longer than 23 UTF-16 units";
+    else if (std::string why = CheckRepeat(macro.mode, macro.repeat); !why.empty())
+        r.error = std::string(key) + ": " + why;
+    else if (std::string bad = ParseMacroSteps(macro.steps, *record); !bad.empty())
+        r.error = std::string(key) + ": " + bad;
+    if (!r.ok()) return r;
+    record->setName(*name);
+    profile.buttons[static_cast<std::size_t>(k.number - 1)].assignMacro(*record, macro.mode, macro.repeat, -1);
+    return r;
 }
 
 SettingResult ApplySetting(MouseProfile& profile, std::string_view key, std::string_view value) {

@@ -3,6 +3,7 @@
 // is what `profile set` and `profile from-json` read back.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,9 +12,19 @@
 
 namespace halvern::cli {
 
+// A macro button in full. A profile keeps its own copy of a macro's steps, so the
+// settings carry them rather than a file name.
+struct MacroButton {
+    std::string name;
+    int mode = 0;    // 0: played `repeat` times; 1, 2: the other repeat modes
+    int repeat = 1;  // 1..255
+    std::vector<std::string> steps;  // as `macro new` takes them
+};
+
 struct Setting {
     std::string key;
-    std::string value;
+    std::string value;  // for a macro button, its value as text ("macro:NAME:repeat=N")
+    std::optional<MacroButton> macro;
 };
 
 // Every setting of the profile, in a fixed order: name, the DPI levels, polling, light,
@@ -30,6 +41,9 @@ struct SettingResult {
 // rounded (DPI), `note` says so. On error the profile is unchanged. A macro button
 // reads its .macro file, relative to the working folder.
 SettingResult ApplySetting(MouseProfile& profile, std::string_view key, std::string_view value);
+
+// Makes button `key` ("button.N") play the macro. On error the profile is unchanged.
+SettingResult ApplyMacroButton(MouseProfile& profile, std::string_view key, const MacroButton& macro);
 
 // The checks a new profile name passes: valid UTF-8, not empty, no control characters,
 // and within the record's 99 UTF-16 units. Empty when it passes.
