@@ -100,7 +100,7 @@ TEST_F(ProfileFile, ShowOutputReadBackWithFromJsonGivesTheSameBytes) {
     for (const Assignment& a : kEveryKey) all.push_back(a.set);
     ASSERT_EQ(set(all).exitCode, 0);
     ASSERT_EQ(Ctl({"macro", "new", "Burst", (dir / "b.macro").string(), "a:down", "wait:120", "a:up", "left:click"}).exitCode, 0);
-    ASSERT_EQ(set({"button.9=macro:" + (dir / "b.macro").string() + ":repeat=3"}).exitCode, 0);
+    ASSERT_EQ(set({"button.10=macro:" + (dir / "b.macro").string() + ":repeat=3"}).exitCode, 0);
 
     WriteText(dir / "p.json", show());
     test::ProcessResult r = Ctl({"profile", "from-json", (dir / "p.json").string(), (dir / "back.pro").string()});
@@ -109,7 +109,7 @@ TEST_F(ProfileFile, ShowOutputReadBackWithFromJsonGivesTheSameBytes) {
     auto back = ReadProfileFile(dir / "back.pro").record;
     ASSERT_TRUE(original && back);
     // A macro chosen from a file has no place in the program's macro list.
-    EXPECT_EQ(original->buttons[8].macroIndex, -1);
+    EXPECT_EQ(original->buttons[9].macroIndex, -1);
     EXPECT_EQ(test::ReadAll(dir / "back.pro"), test::ReadAll(file));
 }
 
@@ -194,6 +194,7 @@ TEST_F(ProfileFile, ARefusedAssignmentNamesItsKeyAndRangeAndLeavesTheFileAsItWas
         {"button.1=key:ctrl+pling", "unknown key 'pling'"},
         {"button.1=key:left", "unknown key 'left'"},
         {"button.1=macro:missing.macro", "missing.macro"},
+        {"button.6=macro:x.macro", "buttons 1, 2, 3, 4, 5, 9, 10 can"},
         {"button.1=macro:x.macro:repeat=256", "1..255"},
         {"button.1=code:17", "code:17"},
         {"name=", "empty"},

@@ -7,6 +7,7 @@
 
 #include "MacroSteps.h"
 #include "keys/KeyNames.h"
+#include "protocol/CommandReports.h"
 #include "records/ButtonFunctions.h"
 #include "records/LightEffects.h"
 #include "records/SettingRanges.h"
@@ -102,6 +103,14 @@ std::string ButtonText(const ButtonAssignment& b) {
     return row && !row->name.empty() ? std::string(row->name) : "code:" + Text(b.function);
 }
 
+// The buttons the mouse keeps macro blocks for; a macro on any other is never sent.
+std::string MacroButtonsText() {
+    std::string list;
+    for (std::size_t i = 0; i < macroBlockBase.size(); ++i)
+        if (macroBlockBase[i] != 0) list += (list.empty() ? "" : ", ") + Text(static_cast<int>(i + 1));
+    return "buttons " + list + " can";
+}
+
 struct KeyCombination {
     std::uint8_t usage = 0;
     std::uint8_t modifiers = 0;
@@ -177,7 +186,10 @@ std::string AssignButton(ButtonAssignment& b, std::string_view value) {
         b.assignKey(combo->usage, combo->modifiers);
         return {};
     }
-    if (value.starts_with("macro:")) return AssignMacro(b, value.substr(6));
+    if (value.starts_with("macro:")) {
+        if (b.index >= kButtonPositions || macroBlockBase[b.index] == 0) return "this button cannot play a macro; " + MacroButtonsText();
+        return AssignMacro(b, value.substr(6));
+    }
     std::uint8_t code = 0;
     if (const ButtonFunctionRow* row = FindButtonFunctionByName(value)) {
         code = row->code;
