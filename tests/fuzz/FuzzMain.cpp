@@ -4,6 +4,7 @@
 #include "ShellFuzzTargets.h"
 #include "SkinFuzzTargets.h"
 #include "StorageFuzzTargets.h"
+#include "ToolFuzzTargets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     halvern::fuzz::HALVERN_FUZZ_TARGET(data, size);

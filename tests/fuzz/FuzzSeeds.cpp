@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "BluezFuzzEncoding.h"
+#include "SettingsJson.h"
 #include "records/MacroRecord.h"
 #include "records/MouseProfile.h"
 #include "storage/ProfileStore.h"
@@ -137,6 +138,30 @@ Bytes CableSession(std::initializer_list<Bytes> reads) {
     return out;
 }
 
+// A profile with every kind of setting away from its default, a macro button included.
+std::unique_ptr<MouseProfile> EditedProfile() {
+    auto p = MouseProfile::Create(u"Edited \u00e9");
+    p->dpiValue[0] = 8;
+    p->dpiValue[6] = 230;
+    p->dpiEnabled[6] = 1;
+    p->dpiColor[1] = {0xFF, 0x80, 0x00, 0};
+    p->pollingRate = 1;
+    p->lightEffect = 2;
+    p->lightOffTimer = 5;
+    p->keyDebounce = 6;
+    p->angleSnap = 1;
+    p->buttons[3].assignKey(0x06, kModCtrl | kModShift);
+    p->buttons[5].function = 69;
+    MacroRecord m;
+    m.setName(u"burst");
+    m.actionCount = 3;
+    m.actions[0] = {0x04, MacroAction::Press, 30};
+    m.actions[1] = {0x04, MacroAction::Release, 0};
+    m.actions[2] = {kMouseLeft, MacroAction::Press, 5};
+    p->buttons[4].assignMacro(m, 0, 3, -1);
+    return p;
+}
+
 }  // namespace
 
 std::map<std::string, SeedFiles> MakeSeeds(const std::filesystem::path& res) {
@@ -193,6 +218,11 @@ std::map<std::string, SeedFiles> MakeSeeds(const std::filesystem::path& res) {
 
     seeds["SingleInstanceLineInput"]["activate.txt"] = Text("activate\n");
     seeds["SingleInstanceLineInput"]["other.txt"] = Text("show\nactivate\n");
+
+    seeds["SettingsJsonInput"]["defaults.json"] = Text(cli::SettingsJson(*MouseProfile::Create(u"Profile 1")).dump());
+    seeds["SettingsJsonInput"]["edited.json"] = Text(cli::SettingsJson(*EditedProfile()).dump());
+    seeds["SettingsJsonInput"]["short.json"] =
+        Text(R"({"name": "fps", "dpi.1": 400, "dpi.1.enabled": true, "ripple": false, "button.4": "key:ctrl+c"})");
     return seeds;
 }
 

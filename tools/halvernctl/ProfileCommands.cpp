@@ -8,6 +8,7 @@
 #include "Json.h"
 #include "MacroSteps.h"
 #include "ProfileSettings.h"
+#include "SettingsJson.h"
 #include "records/MouseProfile.h"
 #include "records/Text.h"
 #include "storage/RecordFiles.h"
@@ -61,31 +62,6 @@ Json ButtonJson(const ButtonAssignment& b) {
         {"macroHeader", IntArrayJson(b.macroHeader)},
         {"macroActions", ActionsJson(std::span(b.macroActions, b.validActionCount()))},
     });
-}
-
-Json MacroButtonJson(const MacroButton& m) {
-    Json::Array steps;
-    for (const std::string& w : m.steps) steps.push_back(Json(w));
-    Json::Object o{{"macro", m.name}};
-    if (m.mode == 0) o.emplace_back("repeat", m.repeat);
-    else o.emplace_back("mode", m.mode);
-    o.emplace_back("steps", Json(std::move(steps)));
-    return Json(std::move(o));
-}
-
-// Plain whole numbers print as JSON numbers, everything else as text; both read back.
-Json SettingsJson(const MouseProfile& p) {
-    Json::Object o;
-    for (const Setting& s : DescribeSettings(p)) {
-        if (s.macro) {
-            o.emplace_back(s.key, MacroButtonJson(*s.macro));
-            continue;
-        }
-        const bool number = !s.value.empty() && s.value.size() < 10 && s.value.find_first_not_of("0123456789") == std::string::npos &&
-                            (s.value == "0" || s.value[0] != '0');
-        o.emplace_back(s.key, number ? Json(std::stoi(s.value)) : Json(s.value));
-    }
-    return Json(std::move(o));
 }
 
 Json ProfileJson(const MouseProfile& p) {
@@ -206,46 +182,6 @@ std::optional<Json> ReadJsonFile(const std::string& path, std::string& error) {
     return doc;
 }
 
-// A settings member as the text `profile set` takes.
-std::optional<std::string> SettingText(const std::string& key, const Json& v) {
-    if (const std::string* s = v.string()) return *s;
-    if (const std::int64_t* n = v.integer()) return std::to_string(*n);
-    if (const bool* b = v.boolean()) {
-        if (key.ends_with(".enabled")) return *b ? "yes" : "no";
-        return *b ? "on" : "off";
-    }
-    return std::nullopt;
-}
-
-// {"macro": NAME, "repeat": N | "mode": M, "steps": [WORD...]}
-std::optional<MacroButton> MacroButtonOf(const Json& v, std::string& error) {
-    MacroButton m;
-    const Json* name = v.find("macro");
-    const Json* steps = v.find("steps");
-    if (!name || !name->string() || !steps || !steps->array()) {
-        error = "a macro button is {\"macro\": NAME, \"repeat\": N, \"steps\": [...]}";
-        return std::nullopt;
-    }
-    m.name = *name->string();
-    for (auto [field, target] : {std::pair{"repeat", &m.repeat}, std::pair{"mode", &m.mode}}) {
-        const Json* n = v.find(field);
-        if (!n) continue;
-        if (!n->integer() || *n->integer() < 0 || *n->integer() > 255) {
-            error = std::string(field) + " is not a number in 0..255";
-            return std::nullopt;
-        }
-        *target = static_cast<int>(*n->integer());
-    }
-    for (const Json& w : *steps->array()) {
-        if (!w.string()) {
-            error = "steps are words such as \"a:down\"";
-            return std::nullopt;
-        }
-        m.steps.push_back(*w.string());
-    }
-    return m;
-}
-
 }  // namespace
 
 int ProfileSet(const Invocation& call) {
@@ -272,25 +208,9 @@ int ProfileFromJson(const Invocation& call) {
     std::string error;
     std::optional<Json> doc = ReadJsonFile(call.args[0], error);
     if (!doc) return call.fail(kExitFailure, error);
-    // The whole output of `profile show` is read through its settings object.
-    const Json* settings = doc->find("settings");
-    if (!settings) settings = &*doc;
-    if (!settings->object()) return call.fail(kExitUsage, call.args[0] + ": expected an object of settings");
     std::vector<Setting> assignments;
-    bool named = false;
-    for (const auto& [key, value] : *settings->object()) {
-        if (value.object()) {
-            std::optional<MacroButton> macro = MacroButtonOf(value, error);
-            if (!macro) return call.fail(kExitUsage, call.args[0] + ": " + key + ": " + error);
-            assignments.push_back({key, {}, std::move(macro)});
-            continue;
-        }
-        std::optional<std::string> text = SettingText(key, value);
-        if (!text) return call.fail(kExitUsage, call.args[0] + ": " + key + " is neither text nor a number");
-        named |= key == "name";
-        assignments.push_back({key, *text, std::nullopt});
-    }
-    if (!named) return call.fail(kExitUsage, call.args[0] + ": the settings have no name");
+    if (std::string why = ReadSettingsObject(*doc, assignments); !why.empty())
+        return call.fail(kExitUsage, call.args[0] + ": " + why);
     auto profile = MouseProfile::Create(u"");
     if (int code = ApplyAll(call, *profile, assignments); code != kExitOk) return code;
     if (auto failed = ExportProfile(*profile, call.args[1])) return call.fail(kExitFailure, *failed);
@@ -301,9 +221,8 @@ int MacroNew(const Invocation& call) {
     if (call.args.size() < 2) return call.fail(kExitUsage, "usage: halvernctl macro new NAME OUT.macro STEP...");
     std::optional<std::u16string> name = Utf8ToUtf16(call.args[0]);
     if (!name || name->empty()) return call.fail(kExitUsage, "the macro name is empty or not valid UTF-8");
-    for (char16_t c : *name)
-        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0))
-            return call.fail(kExitUsage, "the macro name holds a control character (a newline, tab or the like)");
+    if (HasControlCharacter(*name))
+        return call.fail(kExitUsage, "the macro name holds a control character (a newline, tab or the like)");
     if (name->size() > kMacroNameUnits - 1)
         return call.fail(kExitUsage, "the macro name takes " + std::to_string(name->size()) +
                                          " UTF-16 units; the record holds " + std::to_string(kMacroNameUnits - 1));

@@ -125,9 +125,9 @@ std::optional<KeyCombination> ParseKeyCombination(std::string_view text, std::st
         if (plus == std::string_view::npos) {
             std::optional<int> code = part.starts_with("code") ? ParseInt(part.substr(4)) : std::nullopt;
             if (code && *code >= 0 && *code <= 255) combo.usage = static_cast<std::uint8_t>(*code);
-            else if (!KeyUsageOf(part, combo.usage) || IsMouseButtonCode(combo.usage)) {
+            else if (!KeyUsageOf(part, combo.usage)) {
                 error = "unknown key '" + std::string(part) + "'; keys are a..z, 0..9, f1..f12, enter, esc, space, "
-                        "arrow-left, kp-1, ... (see 'halvernctl profile set --help')";
+                        "arrow-left, kp-1, left, ... (see 'halvernctl profile set --help')";
                 return std::nullopt;
             }
             return combo;
@@ -343,13 +343,17 @@ std::string LevelOrButtonRange(const Key& k, std::size_t count) {
 
 }  // namespace
 
+bool HasControlCharacter(std::u16string_view text) {
+    for (char16_t c : text)
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return true;
+    return false;
+}
+
 std::string CheckProfileName(std::string_view utf8) {
     std::optional<std::u16string> name = Utf8ToUtf16(utf8);
     if (!name) return "the profile name is not valid UTF-8";
     if (name->empty()) return "the profile name is empty";
-    for (char16_t c : *name)
-        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0))
-            return "the profile name holds a control character (a newline, tab or the like)";
+    if (HasControlCharacter(*name)) return "the profile name holds a control character (a newline, tab or the like)";
     const std::size_t limit = kProfileNameUnits - 1;
     if (name->size() > limit)
         return "the profile name takes " + std::to_string(name->size()) + " UTF-16 units; the record holds " +
@@ -408,8 +412,9 @@ SettingResult ApplyMacroButton(MouseProfile& profile, std::string_view key, cons
     if (r.error = LevelOrButtonRange(k, kButtonPositions); !r.error.empty()) return r;
     auto record = std::make_unique<MacroRecord>();
     std::optional<std::u16string> name = Utf8ToUtf16(macro.name);
-    if (!name || name->empty() || name->size() > kMacroNameUnits - 1)
-        r.error = std::string(key) + ": the macro name is empty, not UTF-8 or longer than 23 UTF-16 units";
+    if (!name || name->empty() || name->size() > kMacroNameUnits - 1 || HasControlCharacter(*name))
+        r.error = std::string(key) + ": the macro name is empty, not UTF-8, longer than 23 UTF-16 units or holds "
+                                     "a control character";
     else if (std::string why = CheckRepeat(macro.mode, macro.repeat); !why.empty())
         r.error = std::string(key) + ": " + why;
     else if (std::string bad = ParseMacroSteps(macro.steps, *record); !bad.empty())

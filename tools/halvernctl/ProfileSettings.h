@@ -45,6 +45,10 @@ SettingResult ApplySetting(MouseProfile& profile, std::string_view key, std::str
 // Makes button `key` ("button.N") play the macro. On error the profile is unchanged.
 SettingResult ApplyMacroButton(MouseProfile& profile, std::string_view key, const MacroButton& macro);
 
+// Whether a name holds a character that would break a line or a list: C0 and C1
+// controls and DEL.
+bool HasControlCharacter(std::u16string_view text);
+
 // The checks a new profile name passes: valid UTF-8, not empty, no control characters,
 // and within the record's 99 UTF-16 units. Empty when it passes.
 std::string CheckProfileName(std::string_view utf8);
