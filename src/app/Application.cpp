@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFont>
 #include <QSocketNotifier>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "app/CMainWnd.h"
 #include "app/ShellLog.h"
@@ -17,6 +19,7 @@
 #include "host/DeviceStack.h"
 #include "platform/DataPaths.h"
 #include "platform/DesktopMouseSettings.h"
+#include "platform/FontWarmUp.h"
 #include "platform/XkbKeyboardLayout.h"
 #include "protocol/Clock.h"
 #include "protocol/LinkState.h"
@@ -31,12 +34,18 @@ int Application::Run(int argc, char** argv) {
         std::puts("halvern " HALVERN_VERSION);
         return 0;
     }
+    std::optional<FontWarmUp> fonts(std::in_place);
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"halvern"_qs);
     QApplication::setDesktopFileName(u"halvern"_qs);
     // The window hides to the tray and the DPI display comes and goes; neither may
     // end the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Latin labels look the same without OpenType shaping, and shaping every text of
+    // the page through the skin font's large tables costs more than building it.
+    QFont font = QApplication::font();
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    QApplication::setFont(font);
 
     SingleInstance instance(QString::fromLatin1(CMainWnd::kClassName));
     switch (instance.claim()) {
@@ -94,6 +103,7 @@ int Application::Run(int argc, char** argv) {
     window->setDeviceLink(device ? &device->link() : nullptr);
 
     instance.setActivateHandler([w = window.get()] { w->send(UM_ACTIVATE); });
+    window->setDeferredBuilding(true);
     window->create(kit::WindowKind::Main);
     std::unique_ptr<QSocketNotifier> hotplugWatch;
     if (device && device->link().hotplugFd() >= 0) {
@@ -103,6 +113,7 @@ int Application::Run(int argc, char** argv) {
     window->setFixedSize(CMainWnd::kWidth, CMainWnd::kHeight);
     window->centerWindow();
     window->show();
+    fonts.reset();
 
     std::unique_ptr<TestDriver> driver;
     if (TestDriver::Enabled()) driver = std::make_unique<TestDriver>(*window, &page, device.get());
