@@ -28,7 +28,7 @@ namespace halvern {
 namespace {
 
 constexpr int kProfileRowHeight = 22;
-const QString kProfileFilter = QStringLiteral("Profile File (*.pro *.PRO)");
+QString ProfileFilter() { return u"Profile File (*.pro *.PRO)"_qs; }
 
 std::filesystem::path LocalPath(const QString& path) { return std::filesystem::path(QFile::encodeName(path).toStdString()); }
 
@@ -141,7 +141,7 @@ void CMS_1_Page::exportProfile() {
     // The dialog does not ask about replacing a file: the name it returns may still get
     // its extension, and only the final name can be asked about.
     QString path = kit::ChooseFile(window_, {kit::FileDialogKind::Save, text("export_profile_title_text"),
-                                             profileFileFolder(), kProfileFilter, false});
+                                             profileFileFolder(), ProfileFilter(), false});
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += u".pro"_qs;
     if (QFileInfo(path).exists() && askUser("overwrite_file_text") != 1) return;
@@ -155,7 +155,7 @@ void CMS_1_Page::exportProfile() {
 void CMS_1_Page::importProfile() {
     if (!window_) return;
     const QString path = kit::ChooseFile(
-        window_, {kit::FileDialogKind::Open, text("import_profile_title_text"), profileFileFolder(), kProfileFilter});
+        window_, {kit::FileDialogKind::Open, text("import_profile_title_text"), profileFileFolder(), ProfileFilter()});
     if (path.isEmpty()) return;
     rememberProfileFolder(path);
     ProfileImport imported = ImportProfile(LocalPath(path), profiles_, macros_);
