@@ -52,12 +52,15 @@ inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds
 class RunningHalvern {
 public:
     // links: the HALVERN_EMULATOR list, e.g. "receiver" or "receiver,cable".
-    explicit RunningHalvern(const std::string& links)
-        : process_(HALVERN_PATH, {},
+    // dataFolder: where the program keeps its stores, to start it again on what an
+    // earlier run left; empty: a fresh folder of its own.
+    explicit RunningHalvern(const std::string& links, std::filesystem::path dataFolder = {})
+        : data_(dataFolder.empty() ? dir_.path() / "data" : std::move(dataFolder)),
+          process_(HALVERN_PATH, {},
                    {{"HALVERN_EMULATOR", links},
                     {"HALVERN_EMULATOR_LOG", (dir_.path() / "received").string()},
                     {"HALVERN_TEST_DRIVER", "1"},
-                    {"HALVERN_DATA_DIR", dataFolder().string()},
+                    {"HALVERN_DATA_DIR", data_.string()},
                     {"XDG_RUNTIME_DIR", dir_.path().string()},
                     {"QT_QPA_PLATFORM", "offscreen"}}) {
         ready_ = process_.started() && process_.readLine() == "ready";
@@ -75,7 +78,7 @@ public:
 
     bool ready() const { return ready_; }
     const std::string& err() const { return process_.err(); }
-    std::filesystem::path dataFolder() const { return dir_.path() / "data"; }
+    const std::filesystem::path& dataFolder() const { return data_; }
 
     // One driver command and its one-line answer.
     std::string ask(const std::string& command) {
@@ -137,6 +140,7 @@ public:
 
 private:
     TempDir dir_;
+    std::filesystem::path data_;
     BackgroundProcess process_;
     bool ready_ = false;
 };
