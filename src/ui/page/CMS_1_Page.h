@@ -36,6 +36,7 @@
 namespace halvern {
 
 class DeviceLink;
+class HookLibrary;
 class KeyboardLayout;
 
 namespace kit {
@@ -76,6 +77,8 @@ public:
         // The desktop's keyboard layout, for key names; asked for only when a key is
         // shown. Empty: the US layout.
         std::function<const KeyboardLayout&()> keyboard{};
+        // The hook library the main window loaded; its table goes to the macro editor.
+        const HookLibrary* hooks = nullptr;
     };
 
     explicit CMS_1_Page(Parts parts);
@@ -188,6 +191,9 @@ private:
     bool onSettingsClick(kit::Control* sender);
     bool onMoveModeCheck(kit::Control* sender, bool checked);
     void chooseMousePicture(int number);
+
+    // The macro editor, built when the user first opens it (PageMacros.cpp).
+    void openMacroEditor();
 
     // Sections that open and close.
     bool onSectionToggle(kit::Control* sender, bool checked);
