@@ -105,6 +105,20 @@ QString TestDriver::run(const QString& line) {
         if (!page_) return u"error no settings page"_qs;
         return u"ok done=%1 busy=%2"_qs.arg(page_->appliesDone()).arg(page_->applyBusy() ? 1 : 0);
     }
+    // Real pointer input (xdotool under Xvfb) needs to know where a control is, and
+    // a modal window is seen only in its own picture.
+    if (verb == u"where") {
+        kit::Control* c = control(arg);
+        if (!c) return u"error no control "_qs + arg;
+        const QPoint centre = c->widget()->mapToGlobal(c->widget()->rect().center());
+        return u"ok %1 %2"_qs.arg(centre.x()).arg(centre.y());
+    }
+    if (verb == u"grab-modal") {
+        kit::SkinWindow* modal = topModal();
+        if (!modal) return u"error no modal window"_qs;
+        if (arg.isEmpty()) return u"error grab-modal takes a file"_qs;
+        return modal->grab().save(arg, "PNG") ? u"ok"_qs : u"error cannot write "_qs + arg;
+    }
     if (verb == u"grab") {
         if (arg.isEmpty()) return u"error grab takes a file"_qs;
         return window_.grab().save(arg, "PNG") ? u"ok"_qs : u"error cannot write "_qs + arg;

@@ -21,6 +21,8 @@
 //   grab FILE          saves a PNG of the main window
 //   answer-file PATH|cancel  the next file dialog returns PATH (or is cancelled)
 //                      instead of showing itself
+//   where NAME         -> "ok X Y", the control's centre on the screen
+//   grab-modal FILE    saves a PNG of the topmost modal window
 //   tray left|right    a left or right click on the tray icon
 //   menu NAME          chooses item NAME of the open tray menu
 //   assume-tray        behaves as if the desktop had a tray

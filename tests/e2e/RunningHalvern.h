@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -52,14 +53,9 @@ inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds
 class RunningHalvern {
 public:
     // links: the HALVERN_EMULATOR list, e.g. "receiver" or "receiver,cable".
-    explicit RunningHalvern(const std::string& links)
-        : process_(HALVERN_PATH, {},
-                   {{"HALVERN_EMULATOR", links},
-                    {"HALVERN_EMULATOR_LOG", (dir_.path() / "received").string()},
-                    {"HALVERN_TEST_DRIVER", "1"},
-                    {"HALVERN_DATA_DIR", dataFolder().string()},
-                    {"XDG_RUNTIME_DIR", dir_.path().string()},
-                    {"QT_QPA_PLATFORM", "offscreen"}}) {
+    // extraEnv adds to or replaces the environment above (a display of its own, say).
+    explicit RunningHalvern(const std::string& links, const std::map<std::string, std::string>& extraEnv = {})
+        : process_(HALVERN_PATH, {}, Environment(links, extraEnv)) {
         ready_ = process_.started() && process_.readLine() == "ready";
     }
 
@@ -136,6 +132,18 @@ public:
     }
 
 private:
+    std::map<std::string, std::string> Environment(const std::string& links,
+                                                   const std::map<std::string, std::string>& extraEnv) const {
+        std::map<std::string, std::string> env = {{"HALVERN_EMULATOR", links},
+                                                  {"HALVERN_EMULATOR_LOG", (dir_.path() / "received").string()},
+                                                  {"HALVERN_TEST_DRIVER", "1"},
+                                                  {"HALVERN_DATA_DIR", dataFolder().string()},
+                                                  {"XDG_RUNTIME_DIR", dir_.path().string()},
+                                                  {"QT_QPA_PLATFORM", "offscreen"}};
+        for (const auto& [key, value] : extraEnv) env[key] = value;
+        return env;
+    }
+
     TempDir dir_;
     BackgroundProcess process_;
     bool ready_ = false;
