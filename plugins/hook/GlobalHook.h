@@ -31,6 +31,8 @@ public:
     // Mouse events start off at every install: the recording turns them on once the
     // pointer has left the button that started it.
     void enableMouse(bool on) { mouse_ = on; }
+    // The wheel is never posted (no message of the contract carries it); the switch
+    // is kept so that the entry point has its state.
     void enableWheel(bool on) { wheel_ = on; }
 
     std::string lastError() const;

@@ -531,7 +531,6 @@ void CMS_1_Macro::onRecordedEvent(std::uintptr_t wParam, std::intptr_t lParam) {
     if (!copy_.fitsOneButton()) {
         // The mouse could not hold this event: keep what it can and end here.
         copy_ = before;
-        setLimitNote(true);
         stopRecording();
         setLimitNote(true);
         rebuildActionList();

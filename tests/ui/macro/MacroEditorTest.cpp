@@ -409,6 +409,21 @@ TEST_F(MacroEditor, RecordingWithNoMacroCreatesOneAndCommitsWhenItStops) {
     EXPECT_EQ(stored.actions[3], (MacroAction{kMouseMiddle, 2, 10}));
 }
 
+TEST_F(MacroEditor, ARecordingStopsBeforeTheMacroOutgrowsOneButtonsBlocks) {
+    addStored(MakeMacro(u"Long", 96, 128));
+    open();
+    selectMacro(0);
+    click("ms_1_record_delay_btn");
+    click("ms_1_macro_record_btn");  // after the selected last action
+    hook(0x41, 0, now + 128);        // fits: it carries 10 ms
+    hook(0x41, 1, now + 128);        // its 128 ms pause would not fit
+    EXPECT_FALSE(editor->recording());
+    EXPECT_TRUE(control<kit::Label>("ms_1_macro_limit_note")->isVisibleTo(editor.get()));
+    MacroRecord stored = reread()->at(0);
+    ASSERT_EQ(stored.actionCount, 97);
+    EXPECT_EQ(stored.actions[96], (MacroAction{0x04, 1, 10}));
+}
+
 TEST_F(MacroEditor, ThePointerOverTheRecordButtonPausesMouseEvents) {
     open();
     click("ms_1_macro_record_btn");
