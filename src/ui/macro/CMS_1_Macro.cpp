@@ -5,10 +5,12 @@
 #include <QLoggingCategory>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <chrono>
 
 #include "keys/KeyCodeTable.h"
 #include "keys/UsKeyboardLayout.h"
+#include "platform/ThreadHandOver.h"
 #include "records/Text.h"
 #include "storage/MacroStore.h"
 #include "storage/RecordFiles.h"
@@ -623,6 +625,8 @@ void CMS_1_Macro::useOwnInput(bool on) {
 
 bool CMS_1_Macro::eventFilter(QObject* watched, QEvent* event) {
     if (!ownInput_) return kit::SkinWindow::eventFilter(watched, event);
+    // The filter sees every object's events, also those posted to it from other threads.
+    HandOverAcquire(watched);
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) return kit::SkinWindow::eventFilter(watched, event);
     const std::optional<OwnInputEvent> own = OwnInputEventOf(*event, keyboard());
@@ -637,7 +641,9 @@ bool CMS_1_Macro::eventFilter(QObject* watched, QEvent* event) {
 // ---- Helpers ----
 
 std::uint16_t CMS_1_Macro::defaultDelayNumber() const {
-    return static_cast<std::uint16_t>(NumberIn(defaultDelayEdit_));
+    // The box takes five digits; beyond the longest pause an action holds is not a pause
+    // the mouse can play.
+    return static_cast<std::uint16_t>(std::min<long long>(NumberIn(defaultDelayEdit_), kMaxDelay));
 }
 
 const KeyboardLayout& CMS_1_Macro::keyboard() const {
