@@ -99,6 +99,13 @@ TEST_F(GlobalHookTest, MouseButtonsArriveOnlyOnceMouseEventsAreTurnedOn) {
     ASSERT_TRUE(x_.xdotool({"click", "2", "click", "1", "click", "8"}));
     EXPECT_EQ(posted_.take(6),
               (std::vector<Event>{{0x207, 0}, {0x208, 0}, {0x201, 0}, {0x202, 0}, {0x20B, 2}, {0x20C, 2}}));
+
+    // Every install starts with mouse events off again.
+    remove();
+    ASSERT_EQ(install(posted_.window()), 1);
+    enable(1);
+    ASSERT_TRUE(x_.xdotool({"click", "3", "key", "c"}));
+    EXPECT_EQ(posted_.take(2), (std::vector<Event>{{0x43, 0}, {0x43, 1}}));
 }
 
 TEST_F(GlobalHookTest, NothingArrivesOutsideTheEnabledSpan) {

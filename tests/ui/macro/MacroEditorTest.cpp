@@ -452,18 +452,20 @@ TEST_F(MacroEditor, WithoutGlobalInputTheWindowSaysSoAndRecordsItsOwnKeys) {
     click("ms_1_macro_record_btn");
     EXPECT_FALSE(editor->globalInput());
     EXPECT_TRUE(control<kit::Label>("ms_1_macro_input_note")->isVisibleTo(editor.get()));
-    // X key code 38 is evdev 30, the A key.
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, 38, 0, 0, u"a"_qs);
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, 38, 0, 0, u"a"_qs);
-    QApplication::sendEvent(control<kit::Button>("ms_1_macro_record_btn"), &press);
-    QApplication::sendEvent(control<kit::Button>("ms_1_macro_record_btn"), &release);
+    // X key code 65 is evdev 57, the space bar, which would press a focused button.
+    auto* record = control<kit::Button>("ms_1_macro_record_btn");
+    record->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, 65, 0, 0, u" "_qs);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, 65, 0, 0, u" "_qs);
+    QApplication::sendEvent(record, &press);
+    QApplication::sendEvent(record, &release);
     QCoreApplication::processEvents();
-    EXPECT_TRUE(editor->recording());  // the typed key did not press the focused button
+    EXPECT_TRUE(editor->recording());
     click("ms_1_macro_record_btn");
     MacroRecord stored = reread()->at(0);
     ASSERT_EQ(stored.actionCount, 2);
-    EXPECT_EQ(stored.actions[0].key, 0x04);
-    EXPECT_EQ(stored.actions[1].kind, 2);
+    EXPECT_EQ(stored.actions[0], (MacroAction{0x2C, 1, 10}));
+    EXPECT_EQ(stored.actions[1], (MacroAction{0x2C, 2, 10}));
     EXPECT_FALSE(control<kit::Label>("ms_1_macro_input_note")->isVisibleTo(editor.get()));
 }
 
