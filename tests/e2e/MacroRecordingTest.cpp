@@ -29,7 +29,8 @@ protected:
                                                            {"QT_QPA_PLATFORM", "xcb"},
                                                            {"XKB_DEFAULT_LAYOUT", "us"},
                                                            {"XDG_SESSION_TYPE", "x11"},
-                                                           {"WAYLAND_DISPLAY", ""}});
+                                                           {"WAYLAND_DISPLAY", ""},
+                                                           {"LSAN_OPTIONS", "suppressions=" HALVERN_LSAN_X11}});
         ASSERT_TRUE(halvern_->ready()) << halvern_->err();
         ASSERT_EQ(halvern_->ask("click ms_1_btn_macro"), "ok");
         ASSERT_TRUE(WaitFor([&] { return halvern_->ask("modal") == "ok MS/MS_1/ms_1_macropage.xml"; }));
