@@ -118,6 +118,8 @@ public:
         return sink ? sink(report) : -1;
     }
 
+    bool interruptible() const override { return true; }
+
     void interruptRead() override {
         {
             std::lock_guard lock(core_->mutex);

@@ -2,9 +2,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFont>
 #include <QSocketNotifier>
 
 #include <memory>
+#include <optional>
 
 #include "app/CMainWnd.h"
 #include "app/ShellLog.h"
@@ -15,6 +17,7 @@
 #include "host/DeviceStack.h"
 #include "platform/DataPaths.h"
 #include "platform/DesktopMouseSettings.h"
+#include "platform/FontWarmUp.h"
 #include "platform/XkbKeyboardLayout.h"
 #include "protocol/Clock.h"
 #include "protocol/LinkState.h"
@@ -25,12 +28,18 @@
 namespace halvern {
 
 int Application::Run(int argc, char** argv) {
+    std::optional<FontWarmUp> fonts(std::in_place);
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"halvern"_qs);
     QApplication::setDesktopFileName(u"halvern"_qs);
     // The window hides to the tray and the DPI display comes and goes; neither may
     // end the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Latin labels look the same without OpenType shaping, and shaping every text of
+    // the page through the skin font's large tables costs more than building it.
+    QFont font = QApplication::font();
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    QApplication::setFont(font);
 
     SingleInstance instance(QString::fromLatin1(CMainWnd::kClassName));
     switch (instance.claim()) {
@@ -85,6 +94,7 @@ int Application::Run(int argc, char** argv) {
     window->setDeviceLink(device ? &device->link() : nullptr);
 
     instance.setActivateHandler([w = window.get()] { w->send(UM_ACTIVATE); });
+    window->setDeferredBuilding(true);
     window->create(kit::WindowKind::Main);
     std::unique_ptr<QSocketNotifier> hotplugWatch;
     if (device && device->link().hotplugFd() >= 0) {
@@ -94,6 +104,7 @@ int Application::Run(int argc, char** argv) {
     window->setFixedSize(CMainWnd::kWidth, CMainWnd::kHeight);
     window->centerWindow();
     window->show();
+    fonts.reset();
 
     std::unique_ptr<TestDriver> driver;
     if (TestDriver::Enabled()) driver = std::make_unique<TestDriver>(*window, &page, device.get());

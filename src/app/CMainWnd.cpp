@@ -75,13 +75,8 @@ void CMainWnd::onInit() {
         options_.page->windowShown(false);
     }
 
-    QIcon icon;
-    if (const QPixmap* pixmap = skin().image(QString::fromLatin1(kIconFile))) icon = QIcon(*pixmap);
-    setWindowIcon(icon);
-
     loadLanguage(u"lan.xml"_qs);
     const QString name = skin().text(u"mouse_name_text"_qs);
-    tray_ = std::make_unique<kit::TrayIcon>(this, icon, name, trayAvailable_);
 
     skinBtn_ = find<kit::Button>(u"skin_btn"_qs);
     mainMenuBtn_ = find<kit::Button>(u"main_menu_btn"_qs);
@@ -98,6 +93,15 @@ void CMainWnd::onInit() {
     if (options_.device) options_.device->start();
     if (options_.page) options_.page->loadProfiles();
     qCInfo(lcShell).noquote() << "start: main window ready, title" << name;
+}
+
+void CMainWnd::onLayoutComplete() {
+    // The icon (a 256-pixel picture to decode) and the tray join after the first
+    // paint: neither is needed to put the window on screen.
+    QIcon icon;
+    if (const QPixmap* pixmap = skin().image(QString::fromLatin1(kIconFile))) icon = QIcon(*pixmap);
+    setWindowIcon(icon);
+    tray_ = std::make_unique<kit::TrayIcon>(this, icon, skin().text(u"mouse_name_text"_qs), trayAvailable_);
 }
 
 void CMainWnd::activate() {

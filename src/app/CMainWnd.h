@@ -80,6 +80,7 @@ public:
 
 protected:
     void onInit() override;
+    void onLayoutComplete() override;
     void notify(const kit::Notification& n) override;
     bool handleMessage(const kit::Message& m) override;
     void onTimer(int id) override;

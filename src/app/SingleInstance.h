@@ -5,16 +5,18 @@
 // reports that it must end. A lock or socket left behind by a crash is taken over.
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
-#include <QLocalServer>
 #include <QLockFile>
 #include <QString>
 
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
-class QLocalSocket;
+class QSocketNotifier;
+class QTimer;
 
 namespace halvern {
 
@@ -56,14 +58,23 @@ public:
     QString lockPath() const { return base_ + u".lock"_qs; }
 
 private:
+    // One connection to the listening socket, read until it makes a request, sends too
+    // much or runs out of time.
+    struct Peer;
+
     bool listen();
     void serve();
-    void answer(QLocalSocket* peer);
+    void read(Peer* peer);
+    void drop(Peer* peer);
     Outcome askRunning(std::chrono::milliseconds answerWithin);
 
     QString base_;
     std::unique_ptr<QLockFile> lock_;
-    std::unique_ptr<QLocalServer> server_;
+    // A plain local socket rather than Qt's, which would bring its network library and
+    // what that links (Kerberos, proxies) into every start for one line of text.
+    int listenFd_ = -1;
+    std::unique_ptr<QSocketNotifier> listening_;
+    std::vector<std::unique_ptr<Peer>> peers_;
     std::function<void()> onActivate_;
 };
 

@@ -40,7 +40,12 @@ TestDriver::TestDriver(CMainWnd& window, CMS_1_Page* page, DeviceStack* device)
     : window_(window), page_(page), device_(device) {
     notifier_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { readLine(); });
-    QTimer::singleShot(0, [] { Print(u"ready"_qs); });
+    // Ready once the whole window is built: what joins it after the first paint is
+    // what the commands act on.
+    QTimer::singleShot(0, [this] {
+        window_.completeLayout();
+        Print(u"ready"_qs);
+    });
 }
 
 TestDriver::~TestDriver() = default;
@@ -65,6 +70,7 @@ void TestDriver::readLine() {
 }
 
 QString TestDriver::run(const QString& line) {
+    window_.completeLayout();
     const QString verb = line.section(u' ', 0, 0);
     const QString arg = line.section(u' ', 1);
     if (verb == u"click") return click(arg);

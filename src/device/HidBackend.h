@@ -53,6 +53,8 @@ public:
     // Makes a read() blocked on another thread return 0 soon. A backend that cannot
     // interrupt leaves it to the read's time limit, so callers keep that limit short.
     virtual void interruptRead() {}
+    // Whether interruptRead() ends a read at once, so that a reader may wait long.
+    virtual bool interruptible() const { return false; }
 };
 
 enum class HidOpenError {

@@ -60,9 +60,13 @@ void ReaderThread::pauseAfterError() {
 
 void ReaderThread::run() {
     std::array<std::uint8_t, kInputReportBuffer> buffer;
+    // Waking only to find nothing to do costs a laptop's battery: wait as long as a
+    // stop can still end the wait.
+    const std::chrono::milliseconds timeout =
+        setup_.input && setup_.input->interruptible() ? kInterruptibleReadTimeout : kReadTimeout;
     while (!stop_) {
         buffer.fill(0);
-        int n = setup_.input ? setup_.input->read(buffer, kReadTimeout) : -1;
+        int n = setup_.input ? setup_.input->read(buffer, timeout) : -1;
         if (stop_) break;
         if (n < 0) {
             pauseAfterError();

@@ -9,9 +9,10 @@
 // acknowledgement (code 0x50) itself, at once, because the apply worker is waiting
 // for it.
 //
-// Reads wait at most kReadTimeout, so a stop takes no longer than that even when the
-// device cannot interrupt a read; a read error (the device is gone) idles the reader
-// until it is stopped.
+// A stop interrupts the read in progress. On a device that cannot interrupt a read,
+// reads wait at most kReadTimeout, so a stop takes no longer than that; on one that
+// can, the reader sleeps until a report comes (kInterruptibleReadTimeout only bounds
+// the wait). A read error (the device is gone) idles the reader until it is stopped.
 #pragma once
 
 #include <array>
@@ -33,6 +34,7 @@
 namespace halvern {
 
 inline constexpr std::chrono::milliseconds kReadTimeout{250};
+inline constexpr std::chrono::milliseconds kInterruptibleReadTimeout{60000};
 inline constexpr std::chrono::milliseconds kReadErrorPause{10};
 
 // What a reader has made of the reports so far.

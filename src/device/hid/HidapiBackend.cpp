@@ -1,7 +1,10 @@
 #include "device/hid/HidapiBackend.h"
 
 #include <hidapi/hidapi.h>
+#include <fcntl.h>
 #include <libudev.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,22 +24,65 @@ std::mutex& HidapiMutex() {
 
 class HidapiDevice final : public HidDevice {
 public:
-    explicit HidapiDevice(hid_device* handle) : handle_(handle) {}
-    ~HidapiDevice() override { hid_close(handle_); }
+    HidapiDevice(hid_device* handle, const std::string& path) : handle_(handle) {
+        // hidapi's own read can only end at its time limit, so a reader would have to
+        // wake every few hundred milliseconds to see whether it should stop. hidraw
+        // hands every report to each descriptor open on the node: one of our own,
+        // beside hidapi's, waits together with a wake-up that interruptRead() raises.
+        if (path.rfind("/dev/", 0) != 0) return;
+        readFd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (readFd_ < 0 || wakeFd_ < 0) closeOwnDescriptors();
+    }
+    ~HidapiDevice() override {
+        closeOwnDescriptors();
+        hid_close(handle_);
+    }
     HidapiDevice(const HidapiDevice&) = delete;
     HidapiDevice& operator=(const HidapiDevice&) = delete;
 
     int read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
         long long ms = timeout.count() < 0 ? 0 : timeout.count();
-        return hid_read_timeout(handle_, buffer.data(), buffer.size(), static_cast<int>(ms > INT_MAX ? INT_MAX : ms));
+        ms = ms > INT_MAX ? INT_MAX : ms;
+        if (readFd_ < 0) return hid_read_timeout(handle_, buffer.data(), buffer.size(), static_cast<int>(ms));
+        // As hidapi reads hidraw: a whole report per read, report id first; an error or
+        // hang-up on the node means the device is gone.
+        pollfd p[2] = {{readFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        const int r = ::poll(p, 2, static_cast<int>(ms));
+        if (r < 0) return errno == EINTR ? 0 : -1;
+        if (r == 0) return 0;
+        if (p[1].revents & POLLIN) {
+            std::uint64_t count;
+            [[maybe_unused]] ssize_t drained = ::read(wakeFd_, &count, sizeof count);
+            return 0;
+        }
+        if (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return -1;
+        const ssize_t n = ::read(readFd_, buffer.data(), buffer.size());
+        if (n < 0) return errno == EAGAIN || errno == EINTR ? 0 : -1;
+        return static_cast<int>(n);
     }
 
     int sendFeatureReport(std::span<const std::uint8_t> report) override {
         return hid_send_feature_report(handle_, report.data(), report.size());
     }
 
+    void interruptRead() override {
+        if (wakeFd_ < 0) return;
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t written = ::write(wakeFd_, &one, sizeof one);
+    }
+    bool interruptible() const override { return readFd_ >= 0; }
+
 private:
+    void closeOwnDescriptors() {
+        if (readFd_ >= 0) ::close(readFd_);
+        if (wakeFd_ >= 0) ::close(wakeFd_);
+        readFd_ = wakeFd_ = -1;
+    }
+
     hid_device* handle_;
+    int readFd_ = -1;
+    int wakeFd_ = -1;
 };
 
 std::string KeyFor(const char* path) {
@@ -80,7 +126,7 @@ HidOpenResult HidapiBackend::open(const std::string& path) {
         std::lock_guard lock(HidapiMutex());
         handle = hid_open_path(path.c_str());
     }
-    if (handle) return {std::make_shared<HidapiDevice>(handle), HidOpenError::None};
+    if (handle) return {std::make_shared<HidapiDevice>(handle, path), HidOpenError::None};
     // hidapi keeps no errno; ask the file system what stood in the way.
     if (::access(path.c_str(), R_OK | W_OK) == 0) return {nullptr, HidOpenError::Failed};
     if (errno == EACCES || errno == EPERM) return {nullptr, HidOpenError::PermissionDenied};

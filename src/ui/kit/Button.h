@@ -12,6 +12,7 @@
 #include <QPushButton>
 
 #include "ui/kit/Control.h"
+#include "ui/kit/FixedSize.h"
 
 namespace halvern::kit {
 
@@ -21,6 +22,14 @@ public:
     QWidget* widget() override { return this; }
     using Control::setText;
     using Control::text;
+    QSize sizeHint() const override {
+        if (auto size = FixedSize(*this)) return *size;
+        return QPushButton::sizeHint();
+    }
+    QSize minimumSizeHint() const override {
+        if (auto size = FixedSize(*this)) return *size;
+        return QPushButton::minimumSizeHint();
+    }
 
 protected:
     void showText(const QString& text) override { QPushButton::setText(text); }

@@ -5,6 +5,7 @@
 #include <QComboBox>
 
 #include "ui/kit/Control.h"
+#include "ui/kit/FixedSize.h"
 
 namespace halvern::kit {
 
@@ -12,6 +13,14 @@ class Combo : public QComboBox, public Control {
 public:
     explicit Combo(QWidget* parent = nullptr);
     QWidget* widget() override { return this; }
+    QSize sizeHint() const override {
+        if (auto size = FixedSize(*this)) return *size;
+        return QComboBox::sizeHint();
+    }
+    QSize minimumSizeHint() const override {
+        if (auto size = FixedSize(*this)) return *size;
+        return QComboBox::minimumSizeHint();
+    }
 
     void addItem(const QString& text, bool isKey);
     // False and nothing changed for an index outside the items (-1 clears the choice).

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 
 #include "ui/kit/Control.h"
+#include "ui/kit/FixedSize.h"
 
 namespace halvern::kit {
 
@@ -16,6 +17,14 @@ public:
 
     using Control::setText;
     using Control::text;
+    QSize sizeHint() const override {
+        if (auto size = FixedSize(*this)) return *size;
+        return QLineEdit::sizeHint();
+    }
+    QSize minimumSizeHint() const override {
+        if (auto size = FixedSize(*this)) return *size;
+        return QLineEdit::minimumSizeHint();
+    }
     // Program change of the text; with Notify::Yes it raises "textchanged" as typing does.
     void setText(const QString& text, Notify notify);
 

@@ -5,6 +5,7 @@
 #include <QPainter>
 
 #include "ui/kit/Control.h"
+#include "ui/kit/FixedSize.h"
 
 namespace halvern::kit {
 
@@ -14,6 +15,14 @@ public:
     QWidget* widget() override { return this; }
     using Control::setText;
     using Control::text;
+    QSize sizeHint() const override {
+        if (auto size = FixedSize(*this)) return *size;
+        return QLabel::sizeHint();
+    }
+    QSize minimumSizeHint() const override {
+        if (auto size = FixedSize(*this)) return *size;
+        return QLabel::minimumSizeHint();
+    }
 
 protected:
     void showText(const QString& text) override { QLabel::setText(text); }

@@ -56,19 +56,33 @@ void LayoutBuilder::buildChildren(const LayoutNode& node, QBoxLayout* layout, co
                 layout->addStretch(1);
             continue;
         }
-        if (Control* control = build(child, virtualWindow)) addChild(layout, child, control->widget());
+        Control* control = build(child, virtualWindow);
+        if (!control) continue;
+        if (deferredSink_ && BoolOr(child, u"deferred"_qs, false)) {
+            const Deferred d{layout, layout->count(), control->widget(), AlignmentIn(layout, child)};
+            // Parked under a widget that is never shown and has no style sheet: the
+            // controls exist and take values, but nothing is styled or laid out yet.
+            d.widget->setParent(holder_);
+            deferredSink_(d);
+            continue;
+        }
+        layout->addWidget(control->widget(), 0, AlignmentIn(layout, child));
     }
 }
 
-void LayoutBuilder::addChild(QBoxLayout* layout, const LayoutNode& child, QWidget* widget) {
+void LayoutBuilder::deferInto(QWidget* holder, std::function<void(Deferred)> sink) {
+    holder_ = holder;
+    deferredSink_ = std::move(sink);
+}
+
+void LayoutBuilder::Insert(const Deferred& d) { d.layout->insertWidget(d.index, d.widget, 0, d.alignment); }
+
+Qt::Alignment LayoutBuilder::AlignmentIn(const QBoxLayout* layout, const LayoutNode& child) {
     const bool horizontal = layout->direction() == QBoxLayout::LeftToRight;
     // A child of fixed cross size sits in the middle of its row, as toolbars expect.
-    if (horizontal && child.attribute(u"height"_qs))
-        layout->addWidget(widget, 0, Qt::AlignVCenter);
-    else if (!horizontal && child.attribute(u"width"_qs))
-        layout->addWidget(widget, 0, Qt::AlignLeft);
-    else
-        layout->addWidget(widget);
+    if (horizontal && child.attribute(u"height"_qs)) return Qt::AlignVCenter;
+    if (!horizontal && child.attribute(u"width"_qs)) return Qt::AlignLeft;
+    return {};
 }
 
 Control* LayoutBuilder::build(const LayoutNode& node, const QString& inheritedVirtualWindow) {

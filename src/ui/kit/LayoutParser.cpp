@@ -29,6 +29,7 @@ constexpr std::array kCommon{
     AttributeRule{"tooltip", Type::Text},       AttributeRule{"tooltipkey", Type::Name},
     AttributeRule{"bkcolor", Type::Color},      AttributeRule{"bkimage", Type::Image},
     AttributeRule{"virtualwnd", Type::Name},    AttributeRule{"userdata", Type::Text},
+    AttributeRule{"deferred", Type::Bool},
 };
 
 constexpr std::array kContainer{

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 namespace halvern::kit {
 
 namespace {
@@ -10,7 +12,16 @@ namespace {
 std::optional<QByteArray> ReadLimited(const QString& path, qsizetype limit) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray data = f.read(limit + 1);
+    // Read as much as is there, never more than one byte past the limit (so the caller
+    // sees that it was passed). QIODevice::read(limit + 1) would reserve the whole limit
+    // for every small skin file and keep it for as long as the bytes live.
+    QByteArray data;
+    char chunk[16 * 1024];
+    while (data.size() <= limit) {
+        const qint64 n = f.read(chunk, std::min<qint64>(sizeof chunk, limit + 1 - data.size()));
+        if (n <= 0) break;
+        data.append(chunk, n);
+    }
     return data;
 }
 

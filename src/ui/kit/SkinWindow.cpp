@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 #include "platform/ThreadHandOver.h"
@@ -81,11 +82,19 @@ std::optional<QString> SkinWindow::create(WindowKind kind, const QString& title)
             if (auto cls = node.attribute(u"class"_qs)) setProperty("class", *cls);
             LayoutBuilder::ApplyBoxAttributes(node, root);
             LayoutBuilder builder(this, skin_, [this](Control* c) { registerControl(c); });
+            if (deferredBuilding_) {
+                deferredHolder_ = std::make_unique<QWidget>();
+                builder.deferInto(deferredHolder_.get(), [this](LayoutBuilder::Deferred d) { deferred_.push_back(d); });
+            }
             builder.buildChildren(node, root, QString());
         }
     }
     if (error) qCWarning(lcKit).noquote() << *error;
     onInit();
+    if (deferred_.empty()) {
+        deferredHolder_.reset();
+        onLayoutComplete();
+    }
     return error;
 }
 
@@ -208,8 +217,29 @@ bool SkinWindow::send(std::uint32_t id, std::uintptr_t wParam, std::intptr_t lPa
     return handleMessage(Message{id, wParam, lParam, {}});
 }
 
+void SkinWindow::completeLayout() {
+    if (deferred_.empty()) return;
+    // Last first: the index of each counts only the children that were not deferred.
+    for (auto it = deferred_.rbegin(); it != deferred_.rend(); ++it) {
+        QWidget* w = it->widget;
+        const bool hiddenByChoice = w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide);
+        LayoutBuilder::Insert(*it);
+        // At once rather than by the layout's queued show, so that whoever asked for
+        // the whole layout finds it on screen.
+        if (!hiddenByChoice && isVisible()) w->show();
+    }
+    deferred_.clear();
+    deferredHolder_.reset();
+    onLayoutComplete();
+}
+
 bool SkinWindow::event(QEvent* e) {
     HandOverAcquire(static_cast<QObject*>(this));
+    if (e->type() == QEvent::Paint && !deferred_.empty() && !completionQueued_) {
+        // The first screen is painted; the rest joins right after.
+        completionQueued_ = true;
+        QTimer::singleShot(0, this, [this] { completeLayout(); });
+    }
     if (e->type() == MessageEvent::eventType()) {
         const Message& m = static_cast<MessageEvent*>(e)->message;
         if (m.id == kTaskMessage) {

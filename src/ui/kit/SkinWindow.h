@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ui/kit/Control.h"
+#include "ui/kit/LayoutBuilder.h"
 #include "ui/kit/MessagePort.h"
 #include "ui/kit/Notification.h"
 #include "ui/kit/TimerSource.h"
@@ -49,6 +50,15 @@ public:
     // or malformed) the window stays empty and the error is returned; onInit() still
     // runs, finding no controls, so a broken skin never takes the program down.
     std::optional<QString> create(WindowKind kind, const QString& title = {});
+
+    // Set before create(): children marked deferred="true" in the layout are built with
+    // the rest (their controls exist, are found by name and take values) but join the
+    // window only after its first paint, so what lies below the first screen does not
+    // delay it. Off by default: everything joins at once.
+    void setDeferredBuilding(bool on) { deferredBuilding_ = on; }
+    // Puts every deferred child in its place now (idempotent).
+    void completeLayout();
+    bool layoutComplete() const { return deferred_.empty(); }
 
     Control* findControl(const QString& name) const { return controls_.value(name, nullptr); }
     template <typename T>
@@ -104,6 +114,9 @@ public:
 
 protected:
     virtual void onInit() {}
+    // Once every control is in its place: right after onInit(), or with deferred
+    // building once the deferred children have joined.
+    virtual void onLayoutComplete() {}
     virtual void notify(const Notification&) {}
     virtual bool handleMessage(const Message&) { return false; }
     virtual void onTimer(int) {}
@@ -135,6 +148,10 @@ private:
     bool deleteOnClose_ = false;
     bool closing_ = false;
     bool created_ = false;
+    bool deferredBuilding_ = false;
+    bool completionQueued_ = false;
+    std::unique_ptr<QWidget> deferredHolder_;
+    std::vector<LayoutBuilder::Deferred> deferred_;
 };
 
 }  // namespace halvern::kit

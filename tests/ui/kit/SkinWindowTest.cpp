@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -78,7 +80,93 @@ bool WaitFor(Pred pred, int ms = 5000) {
     return true;
 }
 
+// Counts completions and notes which controls were on screen at each.
+class CompletionCounting : public test::RecordingWindow {
+public:
+    using RecordingWindow::RecordingWindow;
+    int completions = 0;
+
+protected:
+    void onLayoutComplete() override { ++completions; }
+};
+
+// Two deferred children around one that is not, and one hidden from the start.
+constexpr const char* kDeferredLayout = R"(<Window size="200,300">
+  <Vertical name="col">
+    <Label name="a" text="A" height="20"/>
+    <Vertical deferred="true" height="40"><Button name="d1" text="D1" height="20"/></Vertical>
+    <Label name="b" text="B" height="20"/>
+    <Vertical deferred="true" height="40"><Button name="d2" text="D2" height="20"/></Vertical>
+    <Label name="c" text="C" height="20"/>
+    <Vertical name="hid" deferred="true" visible="false" height="40"/>
+  </Vertical>
+</Window>)";
+
 }  // namespace
+
+TEST(SkinWindowDeferred, ChildrenExistAtOnceAndJoinInDocumentOrderAfterTheFirstPaint) {
+    test::SkinFolder folder;
+    folder.write("w.xml", kDeferredLayout);
+    kit::Skin skin = folder.makeSkin();
+    CompletionCounting window{skin, QStringLiteral("w.xml")};
+    window.setDeferredBuilding(true);
+    window.create(kit::WindowKind::Dialog);
+
+    // Built, found by name and usable, but not yet part of the window.
+    auto* d1 = window.find<kit::Button>(QStringLiteral("d1"));
+    ASSERT_NE(d1, nullptr);
+    d1->setText(QStringLiteral("set early"));
+    EXPECT_FALSE(window.isAncestorOf(d1));
+    EXPECT_FALSE(window.layoutComplete());
+    EXPECT_EQ(window.completions, 0);
+
+    window.show();
+    ASSERT_TRUE(WaitFor([&] { return window.layoutComplete(); }));
+    EXPECT_EQ(window.completions, 1);
+    EXPECT_TRUE(window.isAncestorOf(d1));
+    EXPECT_EQ(d1->text(), QStringLiteral("set early"));
+    EXPECT_TRUE(d1->isVisible());
+    EXPECT_FALSE(window.findControl(QStringLiteral("hid"))->widget()->isVisible());
+
+    QCoreApplication::processEvents();
+    std::vector<int> tops;
+    for (const char* name : {"a", "d1", "b", "d2", "c"}) {
+        QWidget* w = window.findControl(QString::fromLatin1(name))->widget();
+        tops.push_back(w->mapTo(&window, QPoint(0, 0)).y());
+    }
+    EXPECT_TRUE(std::is_sorted(tops.begin(), tops.end())) << "children out of document order";
+    EXPECT_EQ(std::adjacent_find(tops.begin(), tops.end()), tops.end()) << "children overlap";
+
+    window.completeLayout();  // a second call changes nothing
+    EXPECT_EQ(window.completions, 1);
+}
+
+TEST(SkinWindowDeferred, WithoutDeferredBuildingEverythingJoinsAtCreate) {
+    test::SkinFolder folder;
+    folder.write("w.xml", kDeferredLayout);
+    kit::Skin skin = folder.makeSkin();
+    CompletionCounting window{skin, QStringLiteral("w.xml")};
+    window.create(kit::WindowKind::Dialog);
+    EXPECT_TRUE(window.layoutComplete());
+    EXPECT_EQ(window.completions, 1);
+    EXPECT_TRUE(window.isAncestorOf(window.findControl(QStringLiteral("d2"))->widget()));
+}
+
+TEST(SkinWindowDeferred, AWindowClosedBeforeItsFirstPaintFreesWhatWaited) {
+    test::SkinFolder folder;
+    folder.write("w.xml", kDeferredLayout);
+    kit::Skin skin = folder.makeSkin();
+    QPointer<QWidget> parked;
+    {
+        CompletionCounting window{skin, QStringLiteral("w.xml")};
+        window.setDeferredBuilding(true);
+        window.create(kit::WindowKind::Dialog);
+        parked = window.findControl(QStringLiteral("d2"))->widget();
+        ASSERT_FALSE(parked.isNull());
+        EXPECT_FALSE(parked->isVisible());
+    }
+    EXPECT_TRUE(parked.isNull());
+}
 
 TEST(SkinWindow, BuildsFromTheLayoutAndFindsControlsBeforeInit) {
     test::SkinFolder folder;
