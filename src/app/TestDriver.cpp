@@ -17,6 +17,7 @@
 #include "ui/kit/Combo.h"
 #include "ui/kit/Edit.h"
 #include "ui/kit/FileDialog.h"
+#include "ui/kit/Label.h"
 #include "ui/kit/List.h"
 #include "ui/kit/MenuWindow.h"
 #include "ui/kit/Slider.h"
@@ -83,7 +84,16 @@ QString TestDriver::run(const QString& line) {
         auto* list = dynamic_cast<kit::List*>(control(arg));
         if (!list) return u"error no list "_qs + arg;
         QStringList answer{u"ok %1"_qs.arg(list->rowCount())};
-        for (int i = 0; i < list->rowCount(); ++i) answer << list->rowText(i);
+        for (int i = 0; i < list->rowCount(); ++i) {
+            // A row built from a layout reads as its labels' texts, left to right.
+            if (kit::ListRow* row = list->layoutRow(i)) {
+                QStringList texts;
+                for (kit::Label* label : row->findChildren<kit::Label*>()) texts << label->shownText();
+                answer << texts.join(u' ');
+            } else {
+                answer << list->rowText(i);
+            }
+        }
         return answer.join(u'\t');
     }
     if (verb == u"modal") {

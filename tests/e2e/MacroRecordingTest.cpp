@@ -122,6 +122,9 @@ TEST_F(MacroRecording, NoDelayModeStoresNoPauses) {
     ASSERT_EQ(macros.size(), 1u);
     expectTheTypedSequence(macros[0]);
     for (int i = 0; i < 7; ++i) EXPECT_EQ(macros[0].actions[i].delay, 1) << i;
+    EXPECT_EQ(halvern_->ask("rows ms_1_macro_action_list"),
+              "ok 8\tA Press 1\tA Release 1\tSpace Press 1\tSpace Release 1\tB Press 1\tB Release 1"
+              "\tMiddle button Press 1\tMiddle button Release 10");
 }
 
 
