@@ -186,7 +186,7 @@ void CMS_1_Macro::onKillFocus(kit::Control* sender) {
     if (sender == nameEdit_) {
         renameMacro();
     } else if (sender == delayEdit_ || sender == mouseDelayEdit_) {
-        commitDelayEdit(static_cast<kit::Edit*>(sender == delayEdit_ ? delayEdit_ : mouseDelayEdit_));
+        commitDelayEdit(sender == delayEdit_ ? delayEdit_ : mouseDelayEdit_);
     } else if (sender == actionEdit_) {
         endKeyCapture();
     } else if (sender == defaultDelayEdit_) {
