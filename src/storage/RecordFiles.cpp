@@ -1,6 +1,7 @@
 #include "storage/RecordFiles.h"
 
 #include <cstring>
+#include <system_error>
 
 #include "storage/FileIo.h"
 #include "storage/MacroStore.h"
@@ -14,6 +15,14 @@ namespace {
 template <typename Record>
 RecordRead<Record> ReadRecordFile(const std::filesystem::path& path, const char* what) {
     RecordRead<Record> out;
+    // A pipe or a device would block the read or never end; only a file is a record.
+    std::error_code statError;
+    const std::filesystem::file_status status = std::filesystem::status(path, statError);
+    if (!statError && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+        !std::filesystem::is_directory(status)) {
+        out.error = path.string() + ": not a regular file";
+        return out;
+    }
     FileContents file = ReadFileBytes(path, Record::kSize + 1);
     if (!file.exists) {
         out.error = path.string() + ": no such file";

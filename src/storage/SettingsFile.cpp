@@ -119,15 +119,14 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
 
 SettingsFile::SettingsFile(std::filesystem::path dataFolder) : folder_(std::move(dataFolder)) {}
 
-int SettingsFile::readModelId() const {
+std::optional<std::string> SettingsFile::readValue(std::string_view key) const {
     FileContents file = ReadFileBytes(filePath(), kMaxSettingsBytes);
-    if (!file.ok()) return -1;
+    if (!file.ok()) return std::nullopt;
     std::string_view text(reinterpret_cast<const char*>(file.data.data()), file.data.size());
-    auto value = IniDocument::Parse(text).value(kSection, kModelIdKey);
-    return value ? LeadingInteger(*value) : -1;
+    return IniDocument::Parse(text).value(kSection, key);
 }
 
-std::optional<std::string> SettingsFile::saveModelId(int value) const {
+std::optional<std::string> SettingsFile::saveValue(std::string_view key, std::string_view value) const {
     FileContents file = ReadFileBytes(filePath(), kMaxSettingsBytes);
     // Rewriting a file we could not read whole would lose what else it holds.
     if (file.exists && (!file.ok() || file.truncated))
@@ -135,9 +134,31 @@ std::optional<std::string> SettingsFile::saveModelId(int value) const {
     IniDocument doc;
     if (file.ok())
         doc = IniDocument::Parse(std::string_view(reinterpret_cast<const char*>(file.data.data()), file.data.size()));
-    doc.setValue(kSection, kModelIdKey, std::to_string(value));
+    doc.setValue(kSection, key, value);
     std::string text = doc.text();
     return WriteFileAtomically(filePath(), std::as_bytes(std::span(text.data(), text.size())));
+}
+
+int SettingsFile::readModelId() const {
+    auto value = readValue(kModelIdKey);
+    return value ? LeadingInteger(*value) : -1;
+}
+
+std::optional<std::string> SettingsFile::saveModelId(int value) const {
+    return saveValue(kModelIdKey, std::to_string(value));
+}
+
+std::optional<std::string> SettingsFile::readProfileFolder() const {
+    auto value = readValue(kProfileFolderKey);
+    if (!value || value->empty()) return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> SettingsFile::saveProfileFolder(std::string_view folder) const {
+    if (folder.find_first_of("\r\n") != std::string_view::npos)
+        return "a folder whose name holds a line break is not kept in " + filePath().string();
+    if (folder != Trim(folder)) return "a folder whose name starts or ends with a blank is not kept in " + filePath().string();
+    return saveValue(kProfileFolderKey, folder);
 }
 
 int SettingsFile::loadModelIdForStartup() const {

@@ -1,6 +1,7 @@
 // "CONFIG.ini" in the data folder: section "SETTING", key "ModelId", the number of the
-// mouse picture shown (0..2). Other sections and keys found in the file are kept as
-// they are when the key is written.
+// mouse picture shown (0..2), and key "ProfileFolder", the folder a profile file was
+// last imported from or exported to. Other sections and keys found in the file are
+// kept as they are when a key is written.
 #pragma once
 
 #include <filesystem>
@@ -31,6 +32,7 @@ public:
     static constexpr const char* kFileName = "CONFIG.ini";
     static constexpr const char* kSection = "SETTING";
     static constexpr const char* kModelIdKey = "ModelId";
+    static constexpr const char* kProfileFolderKey = "ProfileFolder";
 
     explicit SettingsFile(std::filesystem::path dataFolder);
 
@@ -45,9 +47,20 @@ public:
     // The start-up rule: a value outside 0..2 becomes 0 and is written back.
     int loadModelIdForStartup() const;
 
+    // The folder as written (UTF-8 text, surrounding blanks dropped), or nullopt when
+    // the key is missing or empty. Anyone may have edited the file: the caller checks
+    // that the folder is there before it starts a dialog in it.
+    std::optional<std::string> readProfileFolder() const;
+    // A folder whose name holds a line break cannot be written as one INI line and
+    // is refused, as is one with blanks at either end, which would not read back.
+    std::optional<std::string> saveProfileFolder(std::string_view folder) const;
+
     std::filesystem::path filePath() const { return folder_ / kFileName; }
 
 private:
+    std::optional<std::string> readValue(std::string_view key) const;
+    std::optional<std::string> saveValue(std::string_view key, std::string_view value) const;
+
     std::filesystem::path folder_;
 };
 

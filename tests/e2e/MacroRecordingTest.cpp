@@ -25,7 +25,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(x_.ok()) << "Xvfb did not start: " << x_.err();
         halvern_ = std::make_unique<RunningHalvern>(
-            "receiver", std::map<std::string, std::string>{{"DISPLAY", x_.display()},
+            "receiver", std::filesystem::path(), std::map<std::string, std::string>{{"DISPLAY", x_.display()},
                                                            {"QT_QPA_PLATFORM", "xcb"},
                                                            {"XKB_DEFAULT_LAYOUT", "us"},
                                                            {"XDG_SESSION_TYPE", "x11"},

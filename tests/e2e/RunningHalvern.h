@@ -53,9 +53,13 @@ inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds
 class RunningHalvern {
 public:
     // links: the HALVERN_EMULATOR list, e.g. "receiver" or "receiver,cable".
-    // extraEnv adds to or replaces the environment above (a display of its own, say).
-    explicit RunningHalvern(const std::string& links, const std::map<std::string, std::string>& extraEnv = {})
-        : process_(HALVERN_PATH, {}, Environment(links, extraEnv)) {
+    // dataFolder: where the program keeps its stores, to start it again on what an
+    // earlier run left; empty: a fresh folder of its own. extraEnv adds to or replaces
+    // the environment below (a display of its own, say).
+    explicit RunningHalvern(const std::string& links, std::filesystem::path dataFolder = {},
+                            const std::map<std::string, std::string>& extraEnv = {})
+        : data_(dataFolder.empty() ? dir_.path() / "data" : std::move(dataFolder)),
+          process_(HALVERN_PATH, {}, Environment(links, extraEnv)) {
         ready_ = process_.started() && process_.readLine() == "ready";
     }
 
@@ -71,7 +75,7 @@ public:
 
     bool ready() const { return ready_; }
     const std::string& err() const { return process_.err(); }
-    std::filesystem::path dataFolder() const { return dir_.path() / "data"; }
+    const std::filesystem::path& dataFolder() const { return data_; }
 
     // One driver command and its one-line answer.
     std::string ask(const std::string& command) {
@@ -145,6 +149,7 @@ private:
     }
 
     TempDir dir_;
+    std::filesystem::path data_;
     BackgroundProcess process_;
     bool ready_ = false;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "storage/MacroStore.h"
 #include "storage/ProfileStore.h"
 #include "support/TempDir.h"
@@ -85,6 +87,12 @@ TEST_F(RecordFilesTest, FilesOfTheWrongLengthAreRefusedAndChangeNothing) {
         EXPECT_NE(r.error.find("expected 43936"), std::string::npos) << r.error;
     }
     EXPECT_FALSE(ImportProfile(dir_ / "missing.pro", profiles_, macros_).ok());
+    std::filesystem::create_directory(dir_ / "folder.pro");
+    EXPECT_FALSE(ImportProfile(dir_ / "folder.pro", profiles_, macros_).ok());
+    // A pipe nobody writes to would hold the reader forever.
+    ASSERT_EQ(::mkfifo((dir_ / "pipe.pro").c_str(), 0600), 0);
+    ProfileImport fromPipe = ImportProfile(dir_ / "pipe.pro", profiles_, macros_);
+    EXPECT_NE(fromPipe.error.find("not a regular file"), std::string::npos) << fromPipe.error;
     test::WriteAll(dir_ / "bad.macro", std::vector<unsigned char>(695, 1));
     EXPECT_FALSE(ImportMacro(dir_ / "bad.macro", macros_).ok());
     EXPECT_EQ(profiles_.size(), 1u);

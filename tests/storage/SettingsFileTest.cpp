@@ -73,5 +73,31 @@ TEST(SettingsFile, AMissingDataFolderFailsQuietly) {
     EXPECT_EQ(settings.loadModelIdForStartup(), 0);
 }
 
+TEST(SettingsFile, TheProfileFolderIsKeptBesideTheModelIdAndReadBackAsWritten) {
+    test::TempDir dir;
+    SettingsFile settings(dir.path());
+    EXPECT_EQ(settings.readProfileFolder(), std::nullopt);
+    ASSERT_FALSE(settings.saveModelId(2));
+    ASSERT_FALSE(settings.saveProfileFolder("/home/ana/Perfis de jogo/ü=x"));
+    EXPECT_EQ(settings.readProfileFolder(), "/home/ana/Perfis de jogo/ü=x");
+    EXPECT_EQ(settings.readModelId(), 2);
+    ASSERT_FALSE(settings.saveProfileFolder("/tmp"));
+    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\r\nModelId=2\r\nProfileFolder=/tmp\r\n");
+
+    Put(dir / "CONFIG.ini", "[SETTING]\nProfileFolder=   \n");
+    EXPECT_EQ(settings.readProfileFolder(), std::nullopt);
+}
+
+TEST(SettingsFile, AFolderThatWouldNotReadBackIsNotWritten) {
+    test::TempDir dir;
+    SettingsFile settings(dir.path());
+    ASSERT_FALSE(settings.saveProfileFolder("/good"));
+    for (const char* bad : {"/a\nModelId=7", "/a\rb", " /lead", "/trail "}) {
+        EXPECT_TRUE(settings.saveProfileFolder(bad)) << bad;
+        EXPECT_EQ(settings.readProfileFolder(), "/good") << bad;
+    }
+    EXPECT_EQ(settings.readModelId(), -1);
+}
+
 }  // namespace
 }  // namespace halvern

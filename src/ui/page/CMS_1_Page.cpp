@@ -388,6 +388,7 @@ void CMS_1_Page::onClick(const kit::Notification& n) {
         return;
     }
     if (onDpiColorClick(sender)) return;
+    if (onProfileClick(sender)) return;
     onSettingsClick(sender);
 }
 
@@ -426,16 +427,6 @@ bool CMS_1_Page::onSectionToggle(kit::Control* sender, bool checked) {
         return true;
     }
     return false;
-}
-
-void CMS_1_Page::selectProfileRow(int row) {
-    if (row < 0 || static_cast<std::size_t>(row) >= profiles_.size() || row == profiles_.selectedProfile()) return;
-    profiles_.setSelectedProfile(row);
-    current_ = profiles_.currentProfile();
-    refreshControls();
-    // Another profile: the mouse gets all of it.
-    worker_->markFullApply();
-    applyNow();
 }
 
 }  // namespace halvern

@@ -7,7 +7,8 @@
 //
 // Sections live in files of their own: PageDpi.cpp (DPI levels and colours),
 // PageSettings.cpp (light, polling rate, power, sensor options, mouse picture),
-// BatteryDisplay (the power state). Main thread only; the apply worker gets a copy of
+// PageProfiles.cpp (the profile list and its actions), BatteryDisplay (the power
+// state). Main thread only; the apply worker gets a copy of
 // the profile with each request and hands everything back through the window.
 #pragma once
 
@@ -154,7 +155,6 @@ private:
 
     void bindControls();
     void showModelPicture(int modelId);
-    void selectProfileRow(int row);
 
     // Apply requests, the three ways.
     void applyNow();
@@ -194,6 +194,24 @@ private:
 
     // The macro editor, built when the user first opens it (PageMacros.cpp).
     void openMacroEditor();
+    // Profile list (PageProfiles.cpp).
+    bool onProfileClick(kit::Control* sender);
+    // A row the user chose; the row already current changes nothing.
+    void selectProfileRow(int row);
+    // Makes the profile at `row` current and shown, and sends all of it.
+    void makeProfileCurrent(int row);
+    void addProfile();
+    void deleteProfile();
+    void renameProfile();
+    void restoreProfile();
+    void importProfile();
+    void exportProfile();
+    // The message box with the warning title; its result (1: OK).
+    int askUser(const char* messageKey);
+    std::optional<QString> askProfileName(const char* titleKey);
+    // Where the profile file dialogs start: the folder used last, else home.
+    QString profileFileFolder() const;
+    void rememberProfileFolder(const QString& file);
 
     // Sections that open and close.
     bool onSectionToggle(kit::Control* sender, bool checked);
