@@ -121,7 +121,13 @@ typedef int (*HalvernSetHidApiFn)(const HalvernHidApi* api);
  * UM_HOOK_EVENT: wParam = a virtual-key code, or a mouse message id (0x0201, 0x0202,
  * 0x0204, 0x0205, 0x0207, 0x0208, 0x020B, 0x020C); lParam = 0 for a key press and
  * non-zero for a release, or 1 or 2 (which side button) with 0x020B and 0x020C.
- * Outside that span it posts nothing. Results are not used. */
+ * Outside that span it posts nothing.
+ *
+ * installhook returns 1 when the library watches the user's input wherever it goes,
+ * and 0 when it cannot (no X11 display, or a Wayland session, where X sees nothing
+ * typed into Wayland windows); the host then takes the input its own focused window
+ * receives instead. Mouse events are off after every installhook until
+ * enablemousehook(1). The other results are not used. */
 #define HALVERN_HOOK_LIBRARY_NAME "Hook.so"
 
 typedef int (*HalvernInstallMouseHookFn)(const HalvernHostWindow* window);

@@ -92,6 +92,7 @@ int Application::Run(int argc, char** argv) {
         if (!keyboard) keyboard = XkbKeyboardLayout::FromEnvironment();
         return *keyboard;
     };
+    pageParts.hooks = &hooks;
     CMS_1_Page page(std::move(pageParts));
     std::string deviceError;
     std::unique_ptr<DeviceStack> device =

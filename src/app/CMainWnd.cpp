@@ -26,7 +26,7 @@ namespace halvern {
 
 namespace {
 
-constexpr const char* kIconFile = "skins/halvern.png";
+constexpr const char* kIconFile = "skins/halvern_64.png";
 
 // Private messages that reach the main window and mean nothing to it; they are taken
 // so nothing else acts on them.
@@ -96,8 +96,8 @@ void CMainWnd::onInit() {
 }
 
 void CMainWnd::onLayoutComplete() {
-    // The icon (a 256-pixel picture to decode) and the tray join after the first
-    // paint: neither is needed to put the window on screen.
+    // The icon and the tray join after the first paint: neither is needed to put the
+    // window on screen.
     QIcon icon;
     if (const QPixmap* pixmap = skin().image(QString::fromLatin1(kIconFile))) icon = QIcon(*pixmap);
     setWindowIcon(icon);

@@ -17,6 +17,7 @@
 #include "ui/kit/Combo.h"
 #include "ui/kit/Edit.h"
 #include "ui/kit/FileDialog.h"
+#include "ui/kit/Label.h"
 #include "ui/kit/List.h"
 #include "ui/kit/MenuWindow.h"
 #include "ui/kit/Slider.h"
@@ -83,7 +84,16 @@ QString TestDriver::run(const QString& line) {
         auto* list = dynamic_cast<kit::List*>(control(arg));
         if (!list) return u"error no list "_qs + arg;
         QStringList answer{u"ok %1"_qs.arg(list->rowCount())};
-        for (int i = 0; i < list->rowCount(); ++i) answer << list->rowText(i);
+        for (int i = 0; i < list->rowCount(); ++i) {
+            // A row built from a layout reads as its labels' texts, left to right.
+            if (kit::ListRow* row = list->layoutRow(i)) {
+                QStringList texts;
+                for (kit::Label* label : row->findChildren<kit::Label*>()) texts << label->shownText();
+                answer << texts.join(u' ');
+            } else {
+                answer << list->rowText(i);
+            }
+        }
         return answer.join(u'\t');
     }
     if (verb == u"modal") {
@@ -110,6 +120,20 @@ QString TestDriver::run(const QString& line) {
     if (verb == u"applies") {
         if (!page_) return u"error no settings page"_qs;
         return u"ok done=%1 busy=%2"_qs.arg(page_->appliesDone()).arg(page_->applyBusy() ? 1 : 0);
+    }
+    // Real pointer input (xdotool under Xvfb) needs to know where a control is, and
+    // a modal window is seen only in its own picture.
+    if (verb == u"where") {
+        kit::Control* c = control(arg);
+        if (!c) return u"error no control "_qs + arg;
+        const QPoint centre = c->widget()->mapToGlobal(c->widget()->rect().center());
+        return u"ok %1 %2"_qs.arg(centre.x()).arg(centre.y());
+    }
+    if (verb == u"grab-modal") {
+        kit::SkinWindow* modal = topModal();
+        if (!modal) return u"error no modal window"_qs;
+        if (arg.isEmpty()) return u"error grab-modal takes a file"_qs;
+        return modal->grab().save(arg, "PNG") ? u"ok"_qs : u"error cannot write "_qs + arg;
     }
     if (verb == u"grab") {
         if (arg.isEmpty()) return u"error grab takes a file"_qs;

@@ -12,7 +12,8 @@
 //   pick NAME INDEX    chooses item INDEX of a combo box or row INDEX of a list
 //   get NAME           -> "ok text=... value=N selected=0|1 visible=0|1 enabled=0|1
 //                      color=#rrggbb", the fields that apply to the control
-//   rows NAME          -> "ok N" and the N row texts of a list, tab-separated
+//   rows NAME          -> "ok N" and the N row texts of a list, tab-separated (a row
+//                      built from a layout: its labels' texts, space-separated)
 //   modal              -> "ok FILE" (the topmost modal window's layout) or "ok none"
 //   close-modal N      ends the topmost modal window with result N
 //   mouse ACTION       the virtual mouse (HALVERN_EMULATOR only): dpi N, polling N,
@@ -21,6 +22,8 @@
 //   grab FILE          saves a PNG of the main window
 //   answer-file PATH|cancel  the next file dialog returns PATH (or is cancelled)
 //                      instead of showing itself
+//   where NAME         -> "ok X Y", the control's centre on the screen
+//   grab-modal FILE    saves a PNG of the topmost modal window
 //   tray left|right    a left or right click on the tray icon
 //   menu NAME          chooses item NAME of the open tray menu
 //   assume-tray        behaves as if the desktop had a tray

@@ -95,6 +95,12 @@ MacroImport ImportMacro(const std::filesystem::path& path, MacroStore& macros) {
         result.error = read.error;
         return result;
     }
+    const std::int32_t count = read.record->actionCount;
+    if (count < 0 || count > static_cast<std::int32_t>(kMaxMacroActions)) {
+        result.error = path.string() + ": not a macro file (" + std::to_string(count) + " actions, at most " +
+                       std::to_string(kMaxMacroActions) + ")";
+        return result;
+    }
     RepairRecord(*read.record);
     read.record->setName(ImportedName(read.record->nameText(), kMacroNameUnits - 1,
                                       [&](std::u16string_view n) { return macros.nameExists(n); }));

@@ -55,7 +55,8 @@ struct MacroImport {
     bool ok() const { return error.empty(); }
 };
 
-// Adds the file's macro under a unique name and saves the macro store.
+// Adds the file's macro under a unique name and saves the macro store. A file whose
+// action count lies outside 0..160 is refused: it was not written by a macro editor.
 MacroImport ImportMacro(const std::filesystem::path& path, MacroStore& macros);
 
 }  // namespace halvern

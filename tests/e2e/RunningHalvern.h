@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -53,16 +54,12 @@ class RunningHalvern {
 public:
     // links: the HALVERN_EMULATOR list, e.g. "receiver" or "receiver,cable".
     // dataFolder: where the program keeps its stores, to start it again on what an
-    // earlier run left; empty: a fresh folder of its own.
-    explicit RunningHalvern(const std::string& links, std::filesystem::path dataFolder = {})
+    // earlier run left; empty: a fresh folder of its own. extraEnv adds to or replaces
+    // the environment below (a display of its own, say).
+    explicit RunningHalvern(const std::string& links, std::filesystem::path dataFolder = {},
+                            const std::map<std::string, std::string>& extraEnv = {})
         : data_(dataFolder.empty() ? dir_.path() / "data" : std::move(dataFolder)),
-          process_(HALVERN_PATH, {},
-                   {{"HALVERN_EMULATOR", links},
-                    {"HALVERN_EMULATOR_LOG", (dir_.path() / "received").string()},
-                    {"HALVERN_TEST_DRIVER", "1"},
-                    {"HALVERN_DATA_DIR", data_.string()},
-                    {"XDG_RUNTIME_DIR", dir_.path().string()},
-                    {"QT_QPA_PLATFORM", "offscreen"}}) {
+          process_(HALVERN_PATH, {}, Environment(links, extraEnv)) {
         ready_ = process_.started() && process_.readLine() == "ready";
     }
 
@@ -139,6 +136,18 @@ public:
     }
 
 private:
+    std::map<std::string, std::string> Environment(const std::string& links,
+                                                   const std::map<std::string, std::string>& extraEnv) const {
+        std::map<std::string, std::string> env = {{"HALVERN_EMULATOR", links},
+                                                  {"HALVERN_EMULATOR_LOG", (dir_.path() / "received").string()},
+                                                  {"HALVERN_TEST_DRIVER", "1"},
+                                                  {"HALVERN_DATA_DIR", dataFolder().string()},
+                                                  {"XDG_RUNTIME_DIR", dir_.path().string()},
+                                                  {"QT_QPA_PLATFORM", "offscreen"}};
+        for (const auto& [key, value] : extraEnv) env[key] = value;
+        return env;
+    }
+
     TempDir dir_;
     std::filesystem::path data_;
     BackgroundProcess process_;

@@ -87,7 +87,10 @@ void RecordFileInput(const std::uint8_t* data, std::size_t size) {
         }
     }
     MacroImport m = ImportMacro(dir / "in.macro", macros);
-    Require(m.ok() == (size == MacroRecord::kSize), "macros of exactly one record only");
+    std::int32_t count = -1;
+    if (size == MacroRecord::kSize) std::memcpy(&count, data + offsetof(MacroRecord, actionCount), sizeof count);
+    Require(m.ok() == (count >= 0 && count <= static_cast<std::int32_t>(kMaxMacroActions)),
+            "macros of exactly one record with at most 160 actions only");
 }
 
 void SettingsFileInput(const std::uint8_t* data, std::size_t size) {

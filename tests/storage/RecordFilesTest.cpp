@@ -99,6 +99,19 @@ TEST_F(RecordFilesTest, FilesOfTheWrongLengthAreRefusedAndChangeNothing) {
     EXPECT_EQ(macros_.size(), 0u);
 }
 
+TEST_F(RecordFilesTest, AMacroFileWithMoreThan160ActionsIsRefusedAndNothingAdded) {
+    for (std::int32_t count : {161, -1, 100000}) {
+        MacroRecord m = MakeMacro(u"Long", 3);
+        m.actionCount = count;
+        ASSERT_FALSE(ExportMacro(m, dir_ / "long.macro"));
+        MacroImport r = ImportMacro(dir_ / "long.macro", macros_);
+        EXPECT_FALSE(r.ok()) << count;
+        EXPECT_NE(r.error.find("long.macro"), std::string::npos) << r.error;
+    }
+    EXPECT_EQ(macros_.size(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "ms_1" / "macro.data"));
+}
+
 TEST_F(RecordFilesTest, HostileRecordsAreMadeSafeOnImport) {
     auto p = MouseProfile::Create(u"x");
     std::fill(std::begin(p->name), std::end(p->name), u'N');

@@ -1,6 +1,6 @@
 #include "ui/kit/Edit.h"
 
-#include <QRegularExpressionValidator>
+#include <QValidator>
 
 #include "ui/kit/Skin.h"
 
@@ -24,9 +24,24 @@ void Edit::showText(const QString& text) {
     if (QLineEdit::text() != text) QLineEdit::setText(text);
 }
 
+namespace {
+
+// Digits only, checked by hand: a regular expression would load and compile PCRE at
+// start-up for this alone.
+class DigitsValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (QChar c : input)
+            if (c < u'0' || c > u'9') return Invalid;
+        return Acceptable;
+    }
+};
+
+}  // namespace
+
 void Edit::setNumberOnly(bool on) {
-    static const QRegularExpression digits(u"[0-9]*"_qs);
-    setValidator(on ? new QRegularExpressionValidator(digits, this) : nullptr);
+    setValidator(on ? new DigitsValidator(this) : nullptr);
 }
 
 void Edit::setPlaceholderKey(const QString& key) {

@@ -1,7 +1,6 @@
 #include "ui/kit/ImageSpec.h"
 
 #include <QPainter>
-#include <QRegularExpression>
 
 #include "ui/kit/LayoutParser.h"
 #include "ui/kit/Skin.h"
@@ -19,6 +18,42 @@ bool SafeRelativePath(const QString& file) {
     return true;
 }
 
+bool IsBlank(QChar c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+
+struct Pair {
+    QString key;
+    QString value;
+    qsizetype end = 0;
+};
+
+// One key='value' pair at `at` (lower-case key, blanks around its parts), or nothing
+// when the text there is not one. Parsed by hand: a regular expression would load and
+// compile PCRE for a handful of skin attributes at every start.
+std::optional<Pair> PairAt(const QString& text, qsizetype at) {
+    const auto skipBlanks = [&] {
+        while (at < text.size() && IsBlank(text[at])) ++at;
+    };
+    skipBlanks();
+    const qsizetype keyStart = at;
+    while (at < text.size() && text[at] >= u'a' && text[at] <= u'z') ++at;
+    if (at == keyStart) return std::nullopt;
+    Pair pair;
+    pair.key = text.mid(keyStart, at - keyStart);
+    skipBlanks();
+    if (at >= text.size() || text[at] != u'=') return std::nullopt;
+    ++at;
+    skipBlanks();
+    if (at >= text.size() || text[at] != u'\'') return std::nullopt;
+    const qsizetype valueStart = ++at;
+    while (at < text.size() && text[at] != u'\'') ++at;
+    if (at >= text.size()) return std::nullopt;
+    pair.value = text.mid(valueStart, at - valueStart);
+    ++at;
+    skipBlanks();
+    pair.end = at;
+    return pair;
+}
+
 }  // namespace
 
 std::optional<ImageSpec> ParseImageSpec(const QString& text) {
@@ -29,15 +64,14 @@ std::optional<ImageSpec> ParseImageSpec(const QString& text) {
         return ImageSpec{trimmed, std::nullopt};
     }
     // key='value' pairs separated by blanks; only res and dest are known.
-    static const QRegularExpression pair(uR"(\G\s*([a-z]+)\s*=\s*'([^']*)'\s*)"_qs);
     ImageSpec spec;
     qsizetype at = 0;
     bool sawRes = false;
     while (at < trimmed.size()) {
-        const auto m = pair.match(trimmed, at);
-        if (!m.hasMatch() || m.capturedLength() == 0) return std::nullopt;
-        const QString key = m.captured(1);
-        const QString value = m.captured(2);
+        const std::optional<Pair> pair = PairAt(trimmed, at);
+        if (!pair) return std::nullopt;
+        const QString& key = pair->key;
+        const QString& value = pair->value;
         if (key == u"res") {
             if (sawRes || !SafeRelativePath(value)) return std::nullopt;
             spec.file = value;
@@ -49,7 +83,7 @@ std::optional<ImageSpec> ParseImageSpec(const QString& text) {
         } else {
             return std::nullopt;
         }
-        at = m.capturedEnd();
+        at = pair->end;
     }
     if (!sawRes) return std::nullopt;
     return spec;

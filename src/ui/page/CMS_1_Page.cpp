@@ -383,6 +383,10 @@ void CMS_1_Page::onClick(const kit::Notification& n) {
         resetDpi();
         return;
     }
+    if (sender == macroBtn_) {
+        openMacroEditor();
+        return;
+    }
     if (onDpiColorClick(sender)) return;
     if (onProfileClick(sender)) return;
     onSettingsClick(sender);

@@ -37,6 +37,7 @@
 namespace halvern {
 
 class DeviceLink;
+class HookLibrary;
 class KeyboardLayout;
 
 namespace kit {
@@ -77,6 +78,8 @@ public:
         // The desktop's keyboard layout, for key names; asked for only when a key is
         // shown. Empty: the US layout.
         std::function<const KeyboardLayout&()> keyboard{};
+        // The hook library the main window loaded; its table goes to the macro editor.
+        const HookLibrary* hooks = nullptr;
     };
 
     explicit CMS_1_Page(Parts parts);
@@ -189,6 +192,8 @@ private:
     bool onMoveModeCheck(kit::Control* sender, bool checked);
     void chooseMousePicture(int number);
 
+    // The macro editor, built when the user first opens it (PageMacros.cpp).
+    void openMacroEditor();
     // Profile list (PageProfiles.cpp).
     bool onProfileClick(kit::Control* sender);
     // A row the user chose; the row already current changes nothing.

@@ -109,12 +109,15 @@ TEST(ImageSpec, BareFileAndResDestForms) {
               (ImageSpec{QStringLiteral("skins/mouse.png"), QMargins(2, 2, 28, 28)}));
     EXPECT_EQ(ParseImageSpec(QStringLiteral("  res='a.png'  ")), (ImageSpec{QStringLiteral("a.png"), {}}));
     EXPECT_EQ(ParseImageSpec(QString()), ImageSpec{});
+    EXPECT_EQ(ParseImageSpec(QStringLiteral("res = 'a.png'\tdest= '0,0,1,1'")),
+              (ImageSpec{QStringLiteral("a.png"), QMargins(0, 0, 1, 1)}));
 }
 
 TEST(ImageSpec, RefusesPathsOutOfTheSkinAndMalformedForms) {
     for (const char* bad : {"/etc/passwd", "../secret.png", "skins/../../x.png", "res='/abs.png'",
                             "res='skins/x.png' dest='1,2,3'", "res='a.png' dest='10,10,5,5'", "dest='1,1,2,2'",
-                            "res='a.png' res='b.png'", "res='a.png' colour='x'", "res='a.png", "C:/x.png"})
+                            "res='a.png' res='b.png'", "res='a.png' colour='x'", "res='a.png", "C:/x.png",
+                            "='a.png'", "RES='a.png'", "res='a.png' =", "res=a.png"})
         EXPECT_FALSE(ParseImageSpec(QString::fromLatin1(bad))) << bad;
 }
 

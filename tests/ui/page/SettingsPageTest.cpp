@@ -6,11 +6,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
+#include <QApplication>
 
 #include "app/CMainWnd.h"
 #include "app/WindowTimers.h"
 #include "platform/DataPaths.h"
 #include "protocol/RecordingTransports.h"
+#include "storage/MacroStore.h"
 #include "storage/ProfileStore.h"
 #include "storage/SettingsFile.h"
 #include "support/SkinFolder.h"
@@ -543,6 +546,50 @@ TEST_F(Page, AnApplyTheMouseDidNotConfirmIsSaidInThePageAndSentAgain) {
     EXPECT_NE(std::find(ids.begin(), ids.end(), kSensorReport), ids.end());
     EXPECT_NE(std::find(ids.begin(), ids.end(), kPollingReport), ids.end());
     EXPECT_FALSE(visible("ms_1_label_apply_state"));
+}
+
+// ---- The macro editor ----
+
+TEST_F(Page, ClosingTheMacroEditorBringsTheButtonsMacrosInLineWithTheList) {
+    MacroRecord burst;
+    burst.setName(u"Burst");
+    burst.actionCount = 2;
+    burst.actions[0] = {0x04, 1, 10};
+    burst.actions[1] = {0x04, 2, 10};
+    MacroRecord other = burst;
+    other.setName(u"Other");
+    store({[&](MouseProfile& p) {
+        p.buttons[2].assignMacro(burst, 1, 1, 0);
+        p.buttons[3].assignMacro(other, 1, 1, 1);
+    }});
+    MacroStore macros(ModelFolder(data.path()));
+    macros.append(std::make_unique<MacroRecord>(burst));
+    macros.append(std::make_unique<MacroRecord>(other));
+    ASSERT_FALSE(macros.save());
+    open();
+    applyAndForget();
+
+    // In the editor: "Burst" is renamed, and "Other" gets a third action.
+    QTimer::singleShot(0, [&] {
+        auto* editor = dynamic_cast<kit::SkinWindow*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(editor);
+        editor->find<kit::List>(u"ms_1_macro_list"_qs)->selectRow(0, kit::Notify::Yes);
+        auto* name = editor->find<kit::Edit>(u"ms_1_macro_name_edit"_qs);
+        name->setText(u"Renamed"_qs, kit::Notify::No);
+        editor->dispatchNotification({"killfocus", name, 0, 0, {}});
+        editor->find<kit::List>(u"ms_1_macro_list"_qs)->selectRow(1, kit::Notify::Yes);
+        editor->find<kit::Button>(u"ms_1_macro_key1_btn"_qs)->click();
+        editor->find<kit::Button>(u"btn_exit"_qs)->click();
+    });
+    find<kit::Button>("ms_1_btn_macro")->click();
+
+    EXPECT_EQ(current().buttons[2].function, kInitialButtonFunction[2]);
+    EXPECT_EQ(current().buttons[2].macroNameText(), u"");
+    EXPECT_EQ(current().buttons[3].function, ButtonFunction::Macro);
+    EXPECT_EQ(current().buttons[3].macroActionCount, 4);
+    EXPECT_EQ(shown("ms_1_btn_key_3"), skin.text(u"wheel_click_text"_qs));
+    settle();
+    EXPECT_FALSE(mouse.written().empty());
 }
 
 }  // namespace
