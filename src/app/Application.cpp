@@ -104,6 +104,9 @@ int Application::Run(int argc, char** argv) {
     window->setDeviceLink(device ? &device->link() : nullptr);
 
     instance.setActivateHandler([w = window.get()] { w->send(UM_ACTIVATE); });
+    // Building the window measures its first texts: from here on the toolkit uses the
+    // font configuration, which is ready by now.
+    fonts.reset();
     window->setDeferredBuilding(true);
     window->create(kit::WindowKind::Main);
     std::unique_ptr<QSocketNotifier> hotplugWatch;
@@ -114,7 +117,6 @@ int Application::Run(int argc, char** argv) {
     window->setFixedSize(CMainWnd::kWidth, CMainWnd::kHeight);
     window->centerWindow();
     window->show();
-    fonts.reset();
 
     std::unique_ptr<TestDriver> driver;
     if (TestDriver::Enabled()) driver = std::make_unique<TestDriver>(*window, &page, device.get());

@@ -12,7 +12,7 @@ namespace halvern {
 class FontWarmUp {
 public:
     FontWarmUp();
-    // Waits for the thread (long done by the time a window is on screen).
+    // Waits for the thread (done by the time the first window is built).
     ~FontWarmUp();
     FontWarmUp(const FontWarmUp&) = delete;
     FontWarmUp& operator=(const FontWarmUp&) = delete;
