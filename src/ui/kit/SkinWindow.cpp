@@ -235,8 +235,9 @@ void SkinWindow::completeLayout() {
 
 bool SkinWindow::event(QEvent* e) {
     HandOverAcquire(static_cast<QObject*>(this));
-    if (e->type() == QEvent::Paint && !deferred_.empty() && !completionQueued_) {
-        // The first screen is painted; the rest joins right after.
+    if ((e->type() == QEvent::Paint || e->type() == QEvent::Hide) && !deferred_.empty() && !completionQueued_) {
+        // The first screen is painted (or the window went away before it was): the
+        // rest joins right after.
         completionQueued_ = true;
         QTimer::singleShot(0, this, [this] { completeLayout(); });
     }

@@ -54,7 +54,9 @@ public:
     // Set before create(): children marked deferred="true" in the layout are built with
     // the rest (their controls exist, are found by name and take values) but join the
     // window only after its first paint, so what lies below the first screen does not
-    // delay it. Off by default: everything joins at once.
+    // delay it. A window hidden before its first paint completes then; one never
+    // shown stays incomplete until completeLayout(). Off by default: everything joins
+    // at once.
     void setDeferredBuilding(bool on) { deferredBuilding_ = on; }
     // Puts every deferred child in its place now (idempotent).
     void completeLayout();
