@@ -65,7 +65,7 @@ int Application::Run(int argc, char** argv) {
     const std::filesystem::path exePath = GetExeFolder();
     const auto exeFolder = QString::fromStdString(exePath.string());
     kit::Skin skin(QDir(exeFolder).filePath(u"res"_qs));
-    if (auto error = skin.layout(u"main.xml"_qs); std::holds_alternative<kit::LayoutError>(error))
+    if (const kit::LayoutResult& error = skin.layout(u"main.xml"_qs); std::holds_alternative<kit::LayoutError>(error))
         qCWarning(lcShell).noquote() << std::get<kit::LayoutError>(error).message;
     const std::filesystem::path dataFolder = GetDataFolder();
     qCInfo(lcShell).noquote() << "start: data folder" << QString::fromStdString(dataFolder.string());

@@ -11,7 +11,7 @@ namespace halvern::kit {
 
 std::unique_ptr<MenuWindow> MenuWindow::Create(const Skin& skin, const QString& file, SkinWindow* owner,
                                                QString* error) {
-    LayoutResult layout = skin.layout(file);
+    const LayoutResult& layout = skin.layout(file);
     QString problem;
     if (auto* failure = std::get_if<LayoutError>(&layout))
         problem = failure->message;

@@ -37,12 +37,11 @@ std::optional<QString> Skin::loadLanguage(const QString& file) {
     return language_.load(*data, file);
 }
 
-LayoutResult Skin::layout(const QString& file) const {
+const LayoutResult& Skin::layout(const QString& file) const {
     if (auto it = layouts_.find(file); it != layouts_.end()) return **it;
     LayoutResult result = LayoutError{u"%1: cannot be read"_qs.arg(file)};
     if (auto data = ReadLimited(path(file), LayoutParser::kMaxFileBytes)) result = LayoutParser::Parse(*data, file);
-    layouts_.insert(file, std::make_shared<const LayoutResult>(result));
-    return result;
+    return **layouts_.insert(file, std::make_shared<const LayoutResult>(std::move(result)));
 }
 
 const QPixmap* Skin::image(const QString& file) const {

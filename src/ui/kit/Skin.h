@@ -28,8 +28,9 @@ public:
     const LanguageFile& language() const { return language_; }
     QString text(const QString& key) const { return language_.text(key); }
 
-    // The parsed layout or menu file; parsed once, errors are returned every time.
-    LayoutResult layout(const QString& file) const;
+    // The parsed layout or menu file; parsed once, errors are returned every time. The
+    // result lives as long as the skin.
+    const LayoutResult& layout(const QString& file) const;
 
     // The image, loaded once; nullptr when the file is missing or unreadable.
     const QPixmap* image(const QString& file) const;
