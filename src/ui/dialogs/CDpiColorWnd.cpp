@@ -1,7 +1,6 @@
 #include "ui/dialogs/CDpiColorWnd.h"
 
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QScreen>
 
 #include <algorithm>
@@ -20,7 +19,7 @@ int Component(std::uint32_t argb, int c) { return static_cast<int>((argb >> kShi
 
 }  // namespace
 
-CDpiColorWnd::CDpiColorWnd(kit::Skin& skin, QWidget* owner) : kit::SkinWindow(skin, owner) {}
+CDpiColorWnd::CDpiColorWnd(kit::Skin& skin, QWidget* owner) : kit::SkinWindow(skin, owner) { setCloseOnEscape(true); }
 
 std::optional<std::uint32_t> CDpiColorWnd::Pick(kit::Skin& skin, QWidget* owner, std::uint32_t argb, QPoint origin) {
     CDpiColorWnd picker(skin, owner);
@@ -99,14 +98,6 @@ void CDpiColorWnd::notify(const kit::Notification& n) {
             if (componentEdits_[static_cast<std::size_t>(c)] && n.sender == componentEdits_[static_cast<std::size_t>(c)])
                 onComponentEdited(c);
     }
-}
-
-void CDpiColorWnd::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        closeWindow(0);
-        return;
-    }
-    kit::SkinWindow::keyPressEvent(event);
 }
 
 }  // namespace halvern

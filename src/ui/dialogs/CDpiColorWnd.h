@@ -45,7 +45,6 @@ public:
 protected:
     void onInit() override;
     void notify(const kit::Notification& n) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void showColor();

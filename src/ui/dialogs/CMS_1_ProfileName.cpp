@@ -1,6 +1,5 @@
 #include "ui/dialogs/CMS_1_ProfileName.h"
 
-#include <QKeyEvent>
 
 #include <utility>
 
@@ -19,7 +18,9 @@ constexpr int kMaxNameUnits = 99;
 }  // namespace
 
 CMS_1_ProfileName::CMS_1_ProfileName(kit::Skin& skin, QWidget* owner, QString titleKey, NameTaken nameTaken)
-    : kit::SkinWindow(skin, owner), titleKey_(std::move(titleKey)), nameTaken_(std::move(nameTaken)) {}
+    : kit::SkinWindow(skin, owner), titleKey_(std::move(titleKey)), nameTaken_(std::move(nameTaken)) {
+    setCloseOnEscape(true);
+}
 
 std::optional<QString> CMS_1_ProfileName::Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey,
                                               NameTaken nameTaken) {
@@ -76,14 +77,6 @@ void CMS_1_ProfileName::notify(const kit::Notification& n) {
     } else if (n.type == kReturn && n.sender == edit_) {
         accept();
     }
-}
-
-void CMS_1_ProfileName::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        closeWindow(0);
-        return;
-    }
-    kit::SkinWindow::keyPressEvent(event);
 }
 
 }  // namespace halvern

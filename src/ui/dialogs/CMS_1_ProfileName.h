@@ -40,7 +40,6 @@ public:
 protected:
     void onInit() override;
     void notify(const kit::Notification& n) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void accept();

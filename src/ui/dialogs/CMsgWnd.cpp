@@ -1,13 +1,12 @@
 #include "ui/dialogs/CMsgWnd.h"
 
-#include <QKeyEvent>
 
 #include "ui/kit/Button.h"
 #include "ui/kit/Label.h"
 
 namespace halvern {
 
-CMsgWnd::CMsgWnd(kit::Skin& skin, QWidget* owner) : kit::SkinWindow(skin, owner) {}
+CMsgWnd::CMsgWnd(kit::Skin& skin, QWidget* owner) : kit::SkinWindow(skin, owner) { setCloseOnEscape(true); }
 
 int CMsgWnd::Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey, const QString& messageKey) {
     CMsgWnd box(skin, owner);
@@ -34,14 +33,6 @@ void CMsgWnd::notify(const kit::Notification& n) {
     if (n.type != kit::notify::kClick) return;
     if (n.sender && n.sender == m_pOkButton) closeWindow(1);
     else if (n.sender && n.sender == m_pCancelButton) closeWindow(0);
-}
-
-void CMsgWnd::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        closeWindow(0);
-        return;
-    }
-    kit::SkinWindow::keyPressEvent(event);
 }
 
 }  // namespace halvern

@@ -29,7 +29,6 @@ public:
 protected:
     void onInit() override;
     void notify(const kit::Notification& n) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString m_sTitle;

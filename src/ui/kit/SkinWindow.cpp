@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QMouseEvent>
@@ -69,7 +70,7 @@ std::optional<QString> SkinWindow::create(WindowKind kind, const QString& title)
     root->setSpacing(0);
 
     std::optional<QString> error;
-    LayoutResult layout = skin_.layout(skinFile());
+    const LayoutResult& layout = skin_.layout(skinFile());
     if (auto* failure = std::get_if<LayoutError>(&layout)) {
         error = failure->message;
     } else {
@@ -128,7 +129,7 @@ std::vector<Option*> SkinWindow::optionsInGroup(const QString& group) const {
 }
 
 ListRow* SkinWindow::buildRow(const QString& layoutFile) {
-    LayoutResult layout = skin_.layout(layoutFile);
+    const LayoutResult& layout = skin_.layout(layoutFile);
     if (auto* failure = std::get_if<LayoutError>(&layout)) {
         qCWarning(lcKit).noquote() << failure->message;
         return nullptr;
@@ -281,6 +282,14 @@ bool SkinWindow::eventFilter(QObject* watched, QEvent* e) {
 }
 
 // Lifetime
+
+void SkinWindow::keyPressEvent(QKeyEvent* event) {
+    if (closeOnEscape_ && event->key() == Qt::Key_Escape) {
+        closeWindow(0);
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 int SkinWindow::showModal() {
     result_.reset();

@@ -100,6 +100,8 @@ public:
     void closeWindow(int result = 0);
     std::optional<int> result() const { return result_; }
     void setDeleteOnClose(bool on) { deleteOnClose_ = on; }
+    // Escape ends the window with result 0, as Cancel does in a dialog.
+    void setCloseOnEscape(bool on) { closeOnEscape_ = on; }
 
     void centerWindow();
 
@@ -131,6 +133,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void registerControl(Control* control);
@@ -148,6 +151,7 @@ private:
     std::optional<int> result_;
     QEventLoop* modalLoop_ = nullptr;
     bool deleteOnClose_ = false;
+    bool closeOnEscape_ = false;
     bool closing_ = false;
     bool created_ = false;
     bool deferredBuilding_ = false;
