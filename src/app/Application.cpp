@@ -48,7 +48,11 @@ int Application::Run(int argc, char** argv) {
     QApplication::setFont(font);
 
     SingleInstance instance(QString::fromLatin1(CMainWnd::kClassName));
-    switch (instance.claim()) {
+    const SingleInstance::Outcome claimed = instance.claim();
+    // Leaving now: the font thread ends before Qt's teardown, which takes fontconfig
+    // down, can meet it still reading its configuration.
+    if (claimed != SingleInstance::Outcome::First) fonts.reset();
+    switch (claimed) {
         case SingleInstance::Outcome::First: break;
         // Said on standard error as well as in the log, so that a start from a terminal
         // or a launcher's log does not look like a crash.
