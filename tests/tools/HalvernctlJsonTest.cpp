@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Json.h"
+#include "SettingsJson.h"
 
 namespace halvern::cli {
 namespace {
@@ -63,6 +64,15 @@ TEST(JsonReader, RefusesMalformedAndHostileTextWithTheOffset) {
     EXPECT_NE(ErrorOf("[tru]").find("expected a value"), std::string::npos);
     EXPECT_NE(ErrorOf(std::string(100000, '[')).find("nesting too deep"), std::string::npos);
     EXPECT_TRUE(Read(std::string(64, '[') + std::string(64, ']')));
+}
+
+TEST(SettingsObject, AKeyGivenTwiceIsRefused) {
+    // Applied in turn, the second would keep what the first left in the record.
+    std::optional<Json> v = Read(R"({"name": "x", "button.4": "key:ctrl+c", "button.4": {"macro": "m", "steps": ["a:down"]}})");
+    ASSERT_TRUE(v);
+    std::vector<Setting> read;
+    EXPECT_EQ(ReadSettingsObject(*v, read), "button.4 is given twice");
+    EXPECT_TRUE(read.empty());
 }
 
 }  // namespace

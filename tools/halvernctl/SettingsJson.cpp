@@ -1,5 +1,6 @@
 #include "SettingsJson.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace halvern::cli {
@@ -78,6 +79,10 @@ std::string ReadSettingsObject(const Json& document, std::vector<Setting>& assig
     std::vector<Setting> read;
     bool named = false;
     for (const auto& [key, value] : *settings->object()) {
+        // A key given twice would leave what the first one set beside what the second
+        // sets, and which one was meant is anyone's guess.
+        if (std::any_of(read.begin(), read.end(), [&key](const Setting& s) { return s.key == key; }))
+            return key + " is given twice";
         if (value.object()) {
             std::string error;
             std::optional<MacroButton> macro = MacroButtonOf(value, error);
