@@ -81,7 +81,8 @@ std::string ReadSettingsObject(const Json& document, std::vector<Setting>& assig
     for (const auto& [key, value] : *settings->object()) {
         // A key given twice would leave what the first one set beside what the second
         // sets, and which one was meant is anyone's guess.
-        if (std::any_of(read.begin(), read.end(), [&key](const Setting& s) { return s.key == key; }))
+        const std::string& name = key;
+        if (std::any_of(read.begin(), read.end(), [&name](const Setting& s) { return s.key == name; }))
             return key + " is given twice";
         if (value.object()) {
             std::string error;
