@@ -23,13 +23,16 @@ constexpr int kReadTimeoutMs = 250;
 // missed, and each look wakes the program, also while it sits hidden in the tray.
 constexpr int kRescanMs = 30000;
 
-// The system's hot-plug monitor, for a host that gives no change descriptor.
+// The system's hot-plug monitor, for a host that gives no change descriptor. It hears
+// udevd's events where udevd runs (they come once the node has its permissions), and
+// the kernel's own where it does not, since then nobody sends udevd's.
 class UdevWatch {
 public:
     UdevWatch() {
         udev_ = udev_new();
         if (!udev_) return;
-        monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+        const char* source = ::access("/run/udev/control", F_OK) == 0 ? "udev" : "kernel";
+        monitor_ = udev_monitor_new_from_netlink(udev_, source);
         if (monitor_ && (udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr) < 0 ||
                          udev_monitor_enable_receiving(monitor_) < 0)) {
             udev_monitor_unref(monitor_);

@@ -2,8 +2,14 @@
 // the hot-plug names composed from udev's view of a hidraw node, and removals.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "device/DeviceEvent.h"
 #include "device/DeviceNames.h"
+#include "device/hid/HidapiBackend.h"
 #include "device/hid/UdevHotplugSource.h"
 
 namespace halvern {
@@ -19,6 +25,36 @@ TEST(InstanceKey, IsTheFifthAmpersandFieldSoCollectionsOfOneReceiverShareIt) {
     EXPECT_EQ(ExtractInstanceKey("a&b&c&d&last"), "last");
     EXPECT_EQ(ExtractInstanceKey("/dev/hidraw3"), "");
     EXPECT_EQ(ExtractInstanceKey("a&b&c&d&" + std::string(400, 'k')).size(), kMaxPathUnits);
+}
+
+// hidraw nodes without a USB device above them: each interface is a HID device of its
+// own, and only the physical path says which ones make one receiver.
+TEST(InstanceKey, InterfacesWithoutAUsbParentPairByTheirPhysicalPath) {
+    const std::string command = InstanceKeyFromPhys("usb-0000:00:14.0-2/input0", "");
+    const std::string input = InstanceKeyFromPhys("usb-0000:00:14.0-2/input1", "");
+    EXPECT_FALSE(command.empty());
+    EXPECT_EQ(command, input);
+    EXPECT_NE(command, InstanceKeyFromPhys("usb-0000:00:14.0-3/input1", ""));
+    // Only an interface part is cut: the port before it tells devices apart.
+    EXPECT_NE(InstanceKeyFromPhys("usb-0000:00:14.0-2/port1", ""), InstanceKeyFromPhys("usb-0000:00:14.0-2/port2", ""));
+    EXPECT_NE(InstanceKeyFromPhys("usb-0000:00:14.0-2", ""), InstanceKeyFromPhys("usb-0000:00:14.0-3", ""));
+    EXPECT_EQ(InstanceKeyFromPhys("", "receiver"), "");
+}
+
+TEST(InstanceKey, BluetoothDevicesOnOneAdapterDifferByTheirUniqueId) {
+    const char* adapter = "00:1a:7d:da:71:13";
+    EXPECT_NE(InstanceKeyFromPhys(adapter, "d4:11:22:33:44:55"), InstanceKeyFromPhys(adapter, "d4:11:22:33:44:56"));
+    EXPECT_EQ(InstanceKeyFromPhys(adapter, "d4:11:22:33:44:55"), InstanceKeyFromPhys(adapter, "d4:11:22:33:44:55"));
+}
+
+TEST(UdevMonitor, HearsUdevdWhereItRunsAndTheKernelWhereItDoesNot) {
+    char control[] = "/tmp/halvern-udev-control-XXXXXX";
+    const int fd = ::mkstemp(control);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_STREQ(UdevMonitorSource(control), "udev");
+    std::remove(control);
+    EXPECT_STREQ(UdevMonitorSource(control), "kernel");
 }
 
 TEST(InterfaceNames, CarryTheIdentitiesTheLinksLookFor) {

@@ -142,12 +142,32 @@ std::string HidrawInstanceKey(const std::string& path) {
     if (!u) return key;
     if (udev_device* dev = udev_device_new_from_subsystem_sysname(u, "hidraw", sysname.c_str())) {
         // Parents belong to the child and are freed with it.
-        udev_device* parent = udev_device_get_parent_with_subsystem_devtype(dev, "usb", "usb_device");
-        if (!parent) parent = udev_device_get_parent_with_subsystem_devtype(dev, "hid", nullptr);
-        if (parent && udev_device_get_syspath(parent)) key = udev_device_get_syspath(parent);
+        if (udev_device* usb = udev_device_get_parent_with_subsystem_devtype(dev, "usb", "usb_device")) {
+            if (const char* syspath = udev_device_get_syspath(usb)) key = syspath;
+        } else if (udev_device* hid = udev_device_get_parent_with_subsystem_devtype(dev, "hid", nullptr)) {
+            // Each interface is a HID device of its own here, with a sysfs path of its
+            // own: only its physical path tells which ones belong together.
+            const char* phys = udev_device_get_property_value(hid, "HID_PHYS");
+            const char* uniq = udev_device_get_property_value(hid, "HID_UNIQ");
+            key = InstanceKeyFromPhys(phys ? phys : "", uniq ? uniq : "");
+            if (key.empty() && udev_device_get_syspath(hid)) key = udev_device_get_syspath(hid);
+        }
         udev_device_unref(dev);
     }
     udev_unref(u);
+    return key;
+}
+
+std::string InstanceKeyFromPhys(std::string_view phys, std::string_view uniq) {
+    if (phys.empty()) return {};
+    std::size_t slash = phys.rfind('/');
+    if (slash != std::string_view::npos && phys.substr(slash + 1).starts_with("input")) phys = phys.substr(0, slash);
+    std::string key = "phys:";
+    key += phys;
+    if (!uniq.empty()) {
+        key += '|';
+        key += uniq;
+    }
     return key;
 }
 

@@ -6,6 +6,8 @@
 // handles need no such care.
 #pragma once
 
+#include <string_view>
+
 #include "device/HidBackend.h"
 
 namespace halvern {
@@ -28,8 +30,16 @@ private:
 };
 
 // The instance key of a hidraw node: the sysfs path of its USB device, equal for every
-// interface of one receiver; for a device on another bus, the sysfs path of its HID
-// device. Windows-form paths use ExtractInstanceKey. Empty when udev knows no parent.
+// interface of one receiver. A device with no USB device above it in sysfs (one made
+// through uhid, a Bluetooth device) is keyed by its HID_PHYS and HID_UNIQ (see
+// InstanceKeyFromPhys), else by the sysfs path of its HID device. Windows-form paths
+// use ExtractInstanceKey. Empty when udev knows no parent.
 std::string HidrawInstanceKey(const std::string& path);
+
+// The key of a HID device from its physical path and unique id: the interfaces of one
+// device share a physical path but for its last "/inputN" part ("usb-0000:00:14.0-2/
+// input1"); devices on one Bluetooth adapter share the adapter's address as physical
+// path and differ in their unique id. Empty when `phys` is.
+std::string InstanceKeyFromPhys(std::string_view phys, std::string_view uniq);
 
 }  // namespace halvern

@@ -1,6 +1,7 @@
 #include "device/hid/UdevHotplugSource.h"
 
 #include <libudev.h>
+#include <unistd.h>
 
 #include "device/DeviceNames.h"
 
@@ -16,7 +17,7 @@ bool UdevHotplugSource::start(Sink sink) {
     sink_ = std::move(sink);
     udev_ = udev_new();
     if (!udev_) return false;
-    monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
+    monitor_ = udev_monitor_new_from_netlink(udev_, UdevMonitorSource());
     if (!monitor_ || udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr) < 0 ||
         udev_monitor_enable_receiving(monitor_) < 0) {
         if (monitor_) udev_monitor_unref(monitor_);
@@ -42,6 +43,10 @@ void UdevHotplugSource::dispatch() {
         udev_device_unref(dev);
         if (known && sink_) sink_(change, name);
     }
+}
+
+const char* UdevMonitorSource(const char* udevControl) {
+    return ::access(udevControl, F_OK) == 0 ? "udev" : "kernel";
 }
 
 bool DeviceChangeFromUdev(std::string_view action, std::string_view devpath, std::string_view devnode,
