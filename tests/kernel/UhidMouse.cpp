@@ -69,6 +69,8 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
     return s;
 }
 
+// Single-threaded: the firmware acknowledges at once and its scheduler never runs, so
+// it calls back only from within receive() and the user's actions, on this thread.
 class Guest {
 public:
     explicit Guest(std::FILE* log) : scheduler_(clock_), mouse_(scheduler_), log_(log) {
@@ -135,7 +137,12 @@ std::string Guest::plug(Link link, bool oneNode) {
         const std::vector<std::uint8_t> vendor = ReportDescriptor(nodes[i]);
         descriptor.insert(descriptor.end(), vendor.begin(), vendor.end());
         UhidDevice::Handlers handlers;
-        handlers.received = [this, link](std::span<const std::uint8_t> report) { return mouse_.receive(link, report); };
+        // The transfer itself always succeeds, as with the mouse: what the firmware
+        // makes of a report it says in its acknowledgement.
+        handlers.received = [this, link](std::span<const std::uint8_t> report) {
+            mouse_.receive(link, report);
+            return true;
+        };
         handlers.openChanged = [this, link, carriesInput](bool open) {
             if (open && carriesInput) announcements_.push_back({link, clock_.now() + kAnnounceDelay});
         };
