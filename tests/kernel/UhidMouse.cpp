@@ -43,7 +43,7 @@ constexpr std::size_t kInputReportSize = 16;
 // How long after its input collection is opened the mouse speaks: time for the
 // reader to have its own descriptor on the node, as with a real receiver, whose mouse
 // reports on its own a little later.
-constexpr auto kAnnounceDelay = 300ms;
+constexpr auto kAnnounceDelay = 100ms;
 
 CollectionSpec CommandCollection() {
     return {kCommandUsagePage,

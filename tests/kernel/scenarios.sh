@@ -83,7 +83,8 @@ result "2 apply --full delivers exactly the receiver reports, in order" $s
 
 # ---- 3. monitor prints each event the mouse raises once, decoded ----
 s=ok
-halvernctl monitor >monitor.out 2>&1 &
+: >monitor.out
+halvernctl monitor >>monitor.out 2>&1 &
 mon=$!
 wait_for 'grep -q "mouse answering" monitor.out' || s=fail
 # The pointer's reports share the node with the events and must pass unprinted.
@@ -100,7 +101,8 @@ result "3 monitor prints a DPI, a battery and a polling event once each" $s
 
 # ---- 4. ten unplugs and plugs under monitor; nothing left behind ----
 s=ok
-halvernctl monitor >monitor.out 2>&1 &
+: >monitor.out
+halvernctl monitor >>monitor.out 2>&1 &
 mon=$!
 wait_for 'grep -q "mouse answering" monitor.out' || s=fail
 fds=$(ls /proc/$mon/fd | wc -l)
@@ -139,7 +141,8 @@ result "5 the receiver works on one node with both collections and on two nodes"
 # ---- 6. the cable through the driver library ----
 s=ok
 uhid unplug receiver && wait_for '[ $(nodes) = 0 ]' || s=fail
-halvernctl monitor >monitor.out 2>&1 &
+: >monitor.out
+halvernctl monitor >>monitor.out 2>&1 &
 mon=$!
 usleep 500000
 n=0
