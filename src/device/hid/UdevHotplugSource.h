@@ -4,9 +4,8 @@
 //
 // Where udevd runs, the monitor hears udevd's events, which come once its rules have
 // given the node its owner and mode, so an arrival can be opened at once. Without
-// udevd (containers, minimal systems, the test guest) nobody sends those events and
-// the monitor would stay silent; it then hears the kernel's own, sent once the node
-// exists in devtmpfs.
+// udevd (containers, minimal systems) nobody sends those events and the monitor would
+// stay silent; it then hears the kernel's own, sent once the node exists in devtmpfs.
 #pragma once
 
 #include <string>
@@ -36,12 +35,12 @@ private:
     Sink sink_;
 };
 
-// The change a udev event stands for: action "add" or "remove" of a hidraw node.
-// Returns false for other actions or a path without a HID device name.
 // The libudev monitor source for a system whose udevd control socket would be at
 // `udevControl`: "udev" when it exists, else "kernel".
 const char* UdevMonitorSource(const char* udevControl = "/run/udev/control");
 
+// The change a udev event stands for: action "add" or "remove" of a hidraw node.
+// Returns false for other actions or a path without a HID device name.
 bool DeviceChangeFromUdev(std::string_view action, std::string_view devpath, std::string_view devnode,
                           DeviceChange& change, std::string& interfaceName);
 
