@@ -18,12 +18,15 @@
 #include "device/HookLibrary.h"
 #include "host/DeviceStack.h"
 #include "platform/DataPaths.h"
+#include "platform/DesktopColorScheme.h"
 #include "platform/DesktopMouseSettings.h"
 #include "platform/FontWarmUp.h"
 #include "platform/XkbKeyboardLayout.h"
 #include "protocol/Clock.h"
 #include "protocol/LinkState.h"
+#include "storage/SettingsFile.h"
 #include "ui/dialogs/CDpiColorWnd.h"
+#include "ui/kit/Languages.h"
 #include "ui/kit/Skin.h"
 #include "ui/page/CMS_1_Page.h"
 
@@ -74,6 +77,21 @@ int Application::Run(int argc, char** argv) {
     const std::filesystem::path dataFolder = GetDataFolder();
     qCInfo(lcShell).noquote() << "start: data folder" << QString::fromStdString(dataFolder.string());
 
+    // Language and look before the window is built, so that it is drawn once, in them.
+    const SettingsFile settings(dataFolder);
+    QStringList languages;
+    for (const kit::LanguageInfo& language : kit::FindLanguages(skin.folder())) languages << language.code;
+    std::optional<QString> keptLanguage;
+    if (auto kept = settings.readLanguage()) keptLanguage = QString::fromStdString(*kept);
+    const QString language = kit::ChooseLanguage(keptLanguage, kit::LocaleEnvironment::FromProcess(), languages);
+    DesktopColorScheme desktopScheme;
+    std::optional<kit::Skin::Theme> keptTheme;
+    if (auto kept = settings.readTheme()) keptTheme = kit::Skin::ThemeNamed(QString::fromStdString(*kept));
+    if (keptTheme)
+        skin.setTheme(*keptTheme);
+    else if (desktopScheme.current() == ColorScheme::Light)
+        skin.setTheme(kit::Skin::Theme::Light);
+
     // The window first: its timer table and host handle are what the page and the
     // device link run on. Both outlive the window (declared before it is reset).
     LinkState links;
@@ -82,6 +100,9 @@ int Application::Run(int argc, char** argv) {
     CMainWnd::Options options;
     options.hooks = &hooks;
     options.libraryFolder = exePath;
+    options.dataFolder = dataFolder;
+    options.language = language;
+    options.followDesktopTheme = !keptTheme;
     auto window = std::make_unique<CMainWnd>(skin, std::move(options));
     WindowTimers timers(*window);
     // The desktop's keyboard layout is compiled when a key is first shown, not before
@@ -108,6 +129,10 @@ int Application::Run(int argc, char** argv) {
     window->setDeviceLink(device ? &device->link() : nullptr);
 
     instance.setActivateHandler([w = window.get()] { w->send(UM_ACTIVATE); });
+    desktopScheme.watch([w = window.get()](ColorScheme scheme) {
+        if (scheme != ColorScheme::Unknown)
+            w->desktopPrefersTheme(scheme == ColorScheme::Light ? kit::Skin::Theme::Light : kit::Skin::Theme::Dark);
+    });
     // Building the window measures its first texts: from here on the toolkit uses the
     // font configuration, which is ready by now.
     fonts.reset();
@@ -130,6 +155,7 @@ int Application::Run(int argc, char** argv) {
     // A start that comes now finds the lock still held and ends; it must not reach a
     // window that is going away.
     instance.setActivateHandler({});
+    desktopScheme.stopWatching();
     driver.reset();
     hotplugWatch.reset();
     window.reset();

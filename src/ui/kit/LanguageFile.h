@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -26,6 +27,11 @@ public:
     // Replaces the texts with those of `xml`. On an error (malformed or hostile file)
     // the texts held before stay and the error names file and line.
     std::optional<QString> load(const QByteArray& xml, const QString& fileName);
+
+    // Lays a translation over the texts held (the English source). A malformed or
+    // hostile file changes nothing and gives its error; otherwise `missing` receives the
+    // source keys the translation lacks, which keep their English text.
+    std::optional<QString> overlay(const QByteArray& xml, const QString& fileName, QStringList* missing = nullptr);
 
     QString text(const QString& key) const;
     bool contains(const QString& key) const { return texts_.contains(key); }
