@@ -36,6 +36,7 @@ public:
     QString text(const QString& key) const;
     bool contains(const QString& key) const { return texts_.contains(key); }
     int size() const { return static_cast<int>(texts_.size()); }
+    QStringList keys() const { return texts_.keys(); }
 
     std::u16string text(std::string_view key) const override;
 

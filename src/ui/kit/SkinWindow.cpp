@@ -234,6 +234,15 @@ void SkinWindow::completeLayout() {
     }
     deferred_.clear();
     deferredHolder_.reset();
+    // Joining the window put the deferred controls at the end of its focus chain; Tab
+    // goes in layout order.
+    QWidget* previous = nullptr;
+    for (Control* c : ordered_) {
+        QWidget* w = c->widget();
+        if (!(w->focusPolicy() & Qt::TabFocus) || w->window() != this) continue;
+        if (previous) QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
     onLayoutComplete();
 }
 
