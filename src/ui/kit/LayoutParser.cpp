@@ -65,16 +65,12 @@ constexpr std::array kPalette{AttributeRule{"color", Type::Color}};
 constexpr std::array kItem{
     AttributeRule{"name", Type::Name},     AttributeRule{"text", Type::Text},
     AttributeRule{"textkey", Type::Name},  AttributeRule{"userdata", Type::Text},
-    AttributeRule{"visible", Type::Bool},  AttributeRule{"checkable", Type::Bool},
-};
-// A menu inside a menu: its title and the name its items are found under.
-constexpr std::array kSubmenu{
-    AttributeRule{"name", Type::Name}, AttributeRule{"text", Type::Text}, AttributeRule{"textkey", Type::Name},
+    AttributeRule{"visible", Type::Bool},
 };
 constexpr std::array kFill{AttributeRule{"width", Type::Int}, AttributeRule{"height", Type::Int}};
 constexpr std::array<AttributeRule, 0> kNone{};
 
-enum class Children { None, Controls, Items, MenuEntries };
+enum class Children { None, Controls, Items };
 
 struct ElementRule {
     std::string_view element;
@@ -102,9 +98,8 @@ const std::array kElements{
     ElementRule{"Combo", Children::Items, true, {kSelectedIndex, kNone, kNone}},
     ElementRule{"List", Children::Items, true, {kList, kNone, kNone}},
     ElementRule{"ColorPalette", Children::None, true, {kPalette, kNone, kNone}},
-    ElementRule{"Menu", Children::MenuEntries, false, {kWindow, kSubmenu, kNone}},
+    ElementRule{"Menu", Children::Items, false, {kWindow, kNone, kNone}},
     ElementRule{"Item", Children::None, false, {kItem, kNone, kNone}},
-    ElementRule{"Separator", Children::None, false, {kNone, kNone, kNone}},
 };
 
 const ElementRule* FindElement(QStringView name) {
@@ -221,10 +216,7 @@ private:
                 return fail(u"<%1> cannot hold <%2>"_qs.arg(node.element, child));
             if (rule->children == Children::Items && !isItem)
                 return fail(u"<%1> holds only <Item>, not <%2>"_qs.arg(node.element, child));
-            if (rule->children == Children::MenuEntries && !isItem && child != u"Menu" && child != u"Separator")
-                return fail(u"<%1> holds only <Item>, <Separator> and <Menu>, not <%2>"_qs.arg(node.element, child));
-            if (rule->children == Children::Controls &&
-                (isItem || child == u"Window" || child == u"Menu" || child == u"Separator"))
+            if (rule->children == Children::Controls && (isItem || child == u"Window" || child == u"Menu"))
                 return fail(u"<%1> cannot hold <%2>"_qs.arg(node.element, child));
             node.children.emplace_back();
             if (!readElement(node.children.back(), depth + 1)) return false;

@@ -2,9 +2,6 @@
 //
 //   <Menu>
 //     <Item name="configuration" textkey="tray_configuration_text"/>
-//     <Item name="autostart" textkey="..." checkable="true"/>
-//     <Menu name="language" textkey="..."/>      a submenu; items may be added at run time
-//     <Separator/>
 //     <Item name="exit" textkey="tray_exit_text"/>
 //   </Menu>
 //
@@ -15,7 +12,6 @@
 
 #include <QMenu>
 #include <QString>
-#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -24,7 +20,6 @@ namespace halvern::kit {
 
 class Skin;
 class SkinWindow;
-struct LayoutNode;
 
 struct MenuCommand {
     QString name;
@@ -41,24 +36,11 @@ public:
 
     // Opens the menu with its top-left corner at `pos` (screen), kept on the screen.
     void popupAt(const QPoint& pos);
-    // The first item of that name (and user data, when given), in submenus too.
-    QAction* findItem(const QString& name, const QString& userData = {}) const;
+    QAction* findItem(const QString& name) const;
     int visibleItemCount() const;
-    // The submenu of that name, or nullptr.
-    QMenu* submenu(const QString& name) const;
-
-    // Adds a checkable item to the submenu `submenuName`; false when there is none.
-    bool addItem(const QString& submenuName, const MenuCommand& command, bool checked);
-    // Every item as "name", "name:userdata", with "=1"/"=0" after a checkable one, in
-    // menu order, submenus' items after their title.
-    QStringList describeItems() const;
 
 private:
     MenuWindow() = default;
-    void fill(QMenu* menu, const LayoutNode& node, const Skin& skin);
-    QAction* addCommand(QMenu* menu, std::shared_ptr<MenuCommand> command);
-
-    SkinWindow* owner_ = nullptr;
 };
 
 }  // namespace halvern::kit
