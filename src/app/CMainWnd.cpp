@@ -235,9 +235,13 @@ void CMainWnd::openMainMenu() {
     }
     if (QAction* autostart = mainMenu_->findItem(u"main_autostart"_qs))
         autostart->setChecked(Autostart(AutostartEnvironment::FromProcess()).isEnabled());
-    for (const kit::LanguageInfo& language : kit::FindLanguages(skin().folder()))
-        mainMenu_->addItem(u"main_language"_qs, {u"main_language"_qs, language.code, language.name},
-                           language.code == skin().languageCode());
+    for (const kit::LanguageInfo& language : kit::FindLanguages(skin().folder())) {
+        if (QAction* listed = mainMenu_->findItem(u"main_language"_qs, language.code))
+            listed->setChecked(language.code == skin().languageCode());
+        else
+            mainMenu_->addItem(u"main_languages"_qs, {u"main_language"_qs, language.code, language.name},
+                               language.code == skin().languageCode());
+    }
     const QWidget* anchor = mainMenuBtn_ ? mainMenuBtn_->widget() : this;
     mainMenu_->popupAt(anchor->mapToGlobal(QPoint(0, anchor->height())));
 }

@@ -65,7 +65,7 @@ constexpr std::array kPalette{AttributeRule{"color", Type::Color}};
 constexpr std::array kItem{
     AttributeRule{"name", Type::Name},     AttributeRule{"text", Type::Text},
     AttributeRule{"textkey", Type::Name},  AttributeRule{"userdata", Type::Text},
-    AttributeRule{"visible", Type::Bool},
+    AttributeRule{"visible", Type::Bool},  AttributeRule{"checkable", Type::Bool},
 };
 constexpr std::array kFill{AttributeRule{"width", Type::Int}, AttributeRule{"height", Type::Int}};
 constexpr std::array<AttributeRule, 0> kNone{};

@@ -1,6 +1,6 @@
 // The two looks of the skin (only the current one read, light drawings preferred in the
-// light look, both covering the same selectors) and menus with submenus, separators,
-// checkable items and items added while the program runs.
+// light look, both covering the same selectors) and menus with checkable items and
+// items added to a submenu while the program runs.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -92,8 +92,9 @@ protected:
         folder.write("lan.xml", "<Language><Text key='lang_text'>Language</Text><Text key='quit_text'>Quit</Text></Language>");
         folder.write("menu.xml", R"(<Menu class="mainmenu">
             <Item name="autostart" text="Start at login" checkable="true"/>
-            <Menu name="language" textkey="lang_text"/>
-            <Separator/>
+            <Item name="language" textkey="lang_text">
+              <Item name="lang" userdata="en" text="English" checkable="true"/>
+            </Item>
             <Item name="quit" textkey="quit_text"/>
           </Menu>)");
         ASSERT_FALSE(skin.setLanguage(QStringLiteral("en")));
@@ -114,13 +115,11 @@ protected:
     std::unique_ptr<kit::MenuWindow> menu;
 };
 
-TEST_F(Menus, SubmenusSeparatorsAndCheckableItemsComeFromTheFile) {
+TEST_F(Menus, CheckableItemsAndSubmenusComeFromTheFile) {
     ASSERT_TRUE(menu->submenu(QStringLiteral("language")));
     EXPECT_EQ(menu->submenu(QStringLiteral("language"))->title(), QStringLiteral("Language"));
     EXPECT_EQ(menu->describeItems(), QStringList({QStringLiteral("autostart=0"), QStringLiteral("language"),
-                                                  QStringLiteral("quit")}));
-    EXPECT_EQ(menu->actions().size(), 4);  // with the separator
-    EXPECT_TRUE(menu->actions()[2]->isSeparator());
+                                                  QStringLiteral("lang:en=0"), QStringLiteral("quit")}));
     QAction* autostart = menu->findItem(QStringLiteral("autostart"));
     ASSERT_TRUE(autostart);
     EXPECT_TRUE(autostart->isCheckable());
@@ -128,7 +127,7 @@ TEST_F(Menus, SubmenusSeparatorsAndCheckableItemsComeFromTheFile) {
 }
 
 TEST_F(Menus, ItemsAddedToASubmenuAreFoundByNameAndUserDataAndPostTheirCommand) {
-    EXPECT_TRUE(menu->addItem(QStringLiteral("language"), {QStringLiteral("lang"), QStringLiteral("en"), QStringLiteral("English")}, true));
+    menu->findItem(QStringLiteral("lang"), QStringLiteral("en"))->setChecked(true);
     EXPECT_TRUE(menu->addItem(QStringLiteral("language"), {QStringLiteral("lang"), QStringLiteral("de"), QStringLiteral("Deutsch")}, false));
     EXPECT_FALSE(menu->addItem(QStringLiteral("nothere"), {QStringLiteral("x"), {}, QStringLiteral("X")}, false));
     EXPECT_EQ(menu->describeItems(),
@@ -147,12 +146,8 @@ TEST_F(Menus, ItemsAddedToASubmenuAreFoundByNameAndUserDataAndPostTheirCommand) 
     EXPECT_EQ(command->userData, QStringLiteral("de"));
 }
 
-TEST(MenuLayouts, MenuEntriesStayInMenusAndControlsInWindows) {
+TEST(MenuLayouts, CheckableTakesOnlyATruthValue) {
     auto parse = [](const char* xml) { return kit::LayoutParser::Parse(QByteArray(xml), QStringLiteral("t.xml")); };
-    EXPECT_TRUE(std::holds_alternative<kit::LayoutNode>(parse("<Menu><Menu name='a'><Item name='b'/><Separator/></Menu></Menu>")));
-    EXPECT_TRUE(std::holds_alternative<kit::LayoutError>(parse("<Menu><Button name='b'/></Menu>")));
-    EXPECT_TRUE(std::holds_alternative<kit::LayoutError>(parse("<Window><Vertical><Separator/></Vertical></Window>")));
-    EXPECT_TRUE(std::holds_alternative<kit::LayoutError>(parse("<Combo><Separator/></Combo>")));
-    EXPECT_TRUE(std::holds_alternative<kit::LayoutError>(parse("<Menu><Separator><Item/></Separator></Menu>")));
+    EXPECT_TRUE(std::holds_alternative<kit::LayoutNode>(parse("<Menu><Item name='a' checkable='true'/></Menu>")));
     EXPECT_TRUE(std::holds_alternative<kit::LayoutError>(parse("<Menu><Item checkable='maybe'/></Menu>")));
 }

@@ -6,6 +6,9 @@
 #include <QAccessible>
 #include <QTest>
 
+#include <map>
+#include <set>
+
 #include "app/CMainWnd.h"
 #include "app/WindowTimers.h"
 #include "protocol/RecordingTransports.h"
@@ -101,9 +104,13 @@ TEST_F(PageForEveryone, EveryControlOfThePageInTheAccessibleTreeHasAName) {
     std::set<std::string> seen;
     for (const Visit& v : visits) {
         seen.insert(v.control);
-        if (NeedsName(v.role)) EXPECT_FALSE(v.name.trimmed().isEmpty()) << v.control << " role " << v.role;
+        if (NeedsName(v.role)) {
+            EXPECT_FALSE(v.name.trimmed().isEmpty()) << v.control << " role " << v.role;
+        }
         auto* label = window->find<kit::Label>(QString::fromStdString(v.control));
-        if (label && !label->shownText().trimmed().isEmpty()) EXPECT_EQ(v.name, label->shownText().trimmed()) << v.control;
+        if (label && !label->shownText().trimmed().isEmpty()) {
+            EXPECT_EQ(v.name, label->shownText().trimmed()) << v.control;
+        }
     }
     // The walk reached the whole page, the part that joined late included.
     for (const char* name : {"skin_btn", "main_menu_btn", "exit_btn", "ms_1_list_profile", "ms_1_slider_dpi_8",
@@ -116,9 +123,12 @@ TEST_F(PageForEveryone, TheNamesAreThoseOfTheLanguageShown) {
     ASSERT_FALSE(skin.setLanguage(QStringLiteral("de")));
     window->retranslate();
     for (const Visit& v : walk()) {
-        if (v.control == "ms_1_apply_btn") EXPECT_EQ(v.name, QStringLiteral("Übernehmen"));
-        if (v.control == "ms_1_slider_dpi_1") EXPECT_EQ(v.name, QStringLiteral("DPI dieser Stufe"));
-        if (v.control == "main_menu_btn") EXPECT_EQ(v.name, QStringLiteral("Menü"));
+        const std::map<std::string, QString> expected = {{"ms_1_apply_btn", QStringLiteral("Übernehmen")},
+                                                         {"ms_1_slider_dpi_1", QStringLiteral("DPI dieser Stufe")},
+                                                         {"main_menu_btn", QStringLiteral("Menü")}};
+        if (auto it = expected.find(v.control); it != expected.end()) {
+            EXPECT_EQ(v.name, it->second);
+        }
     }
 }
 
