@@ -284,7 +284,9 @@ QString TestDriver::get(const QString& name) const {
     const QWidget* w = c->widget();
     if (auto* edit = dynamic_cast<kit::Edit*>(c)) fields << u"text="_qs + edit->QLineEdit::text();
     else if (auto* combo = dynamic_cast<kit::Combo*>(c)) fields << u"text="_qs + combo->currentText();
-    else if (!c->shownText().isNull() || c->kind() == u"Label" || c->kind() == u"Button") fields << u"text="_qs + c->shownText();
+    // A text of several lines is given on one, its breaks as "\n": one answer is one line.
+    else if (!c->shownText().isNull() || c->kind() == u"Label" || c->kind() == u"Button")
+        fields << u"text="_qs + QString(c->shownText()).replace(u'\n', u"\\n"_qs);
     if (auto* slider = dynamic_cast<kit::Slider*>(c)) fields << u"value=%1"_qs.arg(slider->value());
     else if (auto* bar = dynamic_cast<kit::Progress*>(c)) fields << u"value=%1"_qs.arg(bar->value());
     else if (auto* combo = dynamic_cast<kit::Combo*>(c)) fields << u"value=%1"_qs.arg(combo->currentIndex());
