@@ -44,11 +44,6 @@ int Application::Run(int argc, char** argv) {
     // The window hides to the tray and the DPI display comes and goes; neither may
     // end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Latin labels look the same without OpenType shaping, and shaping every text of
-    // the page through the skin font's large tables costs more than building it.
-    QFont font = QApplication::font();
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    QApplication::setFont(font);
 
     SingleInstance instance(QString::fromLatin1(CMainWnd::kClassName));
     const SingleInstance::Outcome claimed = instance.claim();
@@ -91,6 +86,15 @@ int Application::Run(int argc, char** argv) {
         skin.setTheme(*keptTheme);
     else if (desktopScheme.current() == ColorScheme::Light)
         skin.setTheme(kit::Skin::Theme::Light);
+
+    // The skin's face is every text's default: layouts measure texts as they are built,
+    // before the style sheet reaches a widget, and the desktop's default face would be
+    // loaded only for that. Read from the look chosen above, so that one style sheet is
+    // read, not both. Latin labels look the same without OpenType shaping, and shaping
+    // every text of the page through the face's large tables costs more than building it.
+    QFont font = skin.baseFont().value_or(QApplication::font());
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    QApplication::setFont(font);
 
     // The window first: its timer table and host handle are what the page and the
     // device link run on. Both outlive the window (declared before it is reset).
