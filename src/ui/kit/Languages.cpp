@@ -47,8 +47,11 @@ std::vector<LanguageInfo> FindLanguages(const QString& skinFolder) {
     std::vector<LanguageInfo> found;
     const QDir dir(skinFolder);
     if (dir.exists(u"lan.xml"_qs)) found.push_back({kSourceLanguage, u"English"_qs, u"lan.xml"_qs});
-    QStringList files = dir.entryList({u"lan_*.xml"_qs}, QDir::Files | QDir::Readable, QDir::Name);
+    // Filtered by hand: a name filter would compile a regular expression, and with it the
+    // whole regular expression library, at every start.
+    const QStringList files = dir.entryList(QDir::Files | QDir::Readable, QDir::Name);
     for (const QString& file : files) {
+        if (!file.startsWith(u"lan_"_qs) || !file.endsWith(u".xml"_qs)) continue;
         const QString code = file.mid(4, file.size() - 8);
         if (!IsCode(code) || code == kSourceLanguage) continue;
         QString name = DeclaredName(dir.filePath(file));
