@@ -5,9 +5,9 @@
 #include <QSocketNotifier>
 
 #include <cstdio>
-#include <span>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "app/CMainWnd.h"
 #include "app/CommandLine.h"
