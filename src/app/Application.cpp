@@ -46,11 +46,6 @@ int Application::Run(int argc, char** argv) {
     // The window hides to the tray and the DPI display comes and goes; neither may
     // end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Latin labels look the same without OpenType shaping, and shaping every text of
-    // the page through the skin font's large tables costs more than building it.
-    QFont font = QApplication::font();
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    QApplication::setFont(font);
 
     SingleInstance instance(QString::fromLatin1(HALVERN_APP_ID));
     const SingleInstance::Outcome claimed = instance.claim();
@@ -75,6 +70,14 @@ int Application::Run(int argc, char** argv) {
     qCInfo(lcShell).noquote() << "start: skin" << QString::fromStdString(folders.skin.string()) << "libraries"
                               << QString::fromStdString(folders.libraries.string());
     kit::Skin skin(QString::fromStdString(folders.skin.string()));
+    // The skin's face is every text's default: layouts measure texts as they are built,
+    // before the style sheet reaches a widget, and the desktop's default face would be
+    // loaded only for that. Latin labels look the same without OpenType shaping, and
+    // shaping every text of the page through the face's large tables costs more than
+    // building it.
+    QFont font = skin.baseFont().value_or(QApplication::font());
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    QApplication::setFont(font);
     if (const kit::LayoutResult& error = skin.layout(u"main.xml"_qs); std::holds_alternative<kit::LayoutError>(error))
         qCWarning(lcShell).noquote() << std::get<kit::LayoutError>(error).message;
     const std::filesystem::path dataFolder = GetDataFolder();

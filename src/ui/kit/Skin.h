@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QHash>
+#include <QFont>
 #include <QPixmap>
 #include <QString>
 
@@ -37,6 +38,11 @@ public:
 
     // res/theme.qss with its "url(skins/...)" references made absolute.
     QString styleSheet() const;
+
+    // The face and pixel size the style sheet's "QWidget { ... }" rule gives every
+    // widget; nullopt when the sheet names neither.
+    std::optional<QFont> baseFont() const { return BaseFontOf(styleSheet()); }
+    static std::optional<QFont> BaseFontOf(const QString& styleSheet);
 
 private:
     QString folder_;
