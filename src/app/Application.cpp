@@ -125,6 +125,7 @@ int Application::Run(int argc, char** argv) {
     fonts.reset();
     window->setDeferredBuilding(true);
     window->create(kit::WindowKind::Main);
+    skin.forgetLayout(u"main.xml"_qs);
     std::unique_ptr<QSocketNotifier> hotplugWatch;
     if (device && device->link().hotplugFd() >= 0) {
         hotplugWatch = std::make_unique<QSocketNotifier>(device->link().hotplugFd(), QSocketNotifier::Read);

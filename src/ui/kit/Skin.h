@@ -32,6 +32,9 @@ public:
     // The parsed layout or menu file; parsed once, errors are returned every time. The
     // result lives as long as the skin.
     const LayoutResult& layout(const QString& file) const;
+    // Drops the parsed file: for a window built once, whose tree would otherwise stay
+    // for the whole run. References to it die with it; a later layout() parses again.
+    void forgetLayout(const QString& file) { layouts_.remove(file); }
 
     // The image, loaded once; nullptr when the file is missing or unreadable.
     const QPixmap* image(const QString& file) const;

@@ -215,6 +215,18 @@ TEST(SkinWindow, RowsThatOnlyArrangeTakeNoWidgetYetKeepTheirSizeAndOrder) {
     EXPECT_EQ(c->width(), 120);
 }
 
+TEST(Skin, AForgottenLayoutIsParsedAgainWhenAskedFor) {
+    test::SkinFolder folder;
+    folder.write("w.xml", "<Window><Button name='a'/></Window>");
+    kit::Skin skin = folder.makeSkin();
+    ASSERT_TRUE(std::holds_alternative<kit::LayoutNode>(skin.layout(QStringLiteral("w.xml"))));
+    folder.write("w.xml", "<Window><Label name='b'/></Window>");
+    skin.forgetLayout(QStringLiteral("w.xml"));
+    const auto& again = skin.layout(QStringLiteral("w.xml"));
+    ASSERT_TRUE(std::holds_alternative<kit::LayoutNode>(again));
+    EXPECT_EQ(std::get<kit::LayoutNode>(again).children.at(0).element, QStringLiteral("Label"));
+}
+
 TEST(Skin, TheBaseFontIsTheStyleSheetsRuleForEveryWidget) {
     const std::optional<QFont> font = kit::Skin::BaseFontOf(QStringLiteral(
         "QPushButton QWidget { font-size: 30px; }\n"
