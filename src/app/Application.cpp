@@ -1,16 +1,16 @@
 #include "app/Application.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFont>
 #include <QSocketNotifier>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "app/CMainWnd.h"
+#include "app/CommandLine.h"
 #include "app/ShellLog.h"
 #include "app/SingleInstance.h"
 #include "app/TestDriver.h"
@@ -33,19 +33,24 @@
 namespace halvern {
 
 int Application::Run(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::puts("halvern " HALVERN_VERSION);
-        return 0;
+    const CommandLine commandLine =
+        ParseCommandLine(std::span<const char* const>(argv + 1, argc > 0 ? static_cast<std::size_t>(argc - 1) : 0),
+                         HALVERN_VERSION);
+    if (const auto* exit = std::get_if<CommandLineExit>(&commandLine)) {
+        std::fputs(exit->out.c_str(), stdout);
+        std::fputs(exit->err.c_str(), stderr);
+        return exit->code;
     }
+    const StartOptions start = std::get<StartOptions>(commandLine);
     std::optional<FontWarmUp> fonts(std::in_place);
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"halvern"_qs);
-    QApplication::setDesktopFileName(u"halvern"_qs);
+    QApplication::setDesktopFileName(QString::fromLatin1(HALVERN_APP_ID));
     // The window hides to the tray and the DPI display comes and goes; neither may
     // end the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    SingleInstance instance(QString::fromLatin1(CMainWnd::kClassName));
+    SingleInstance instance(QString::fromLatin1(HALVERN_APP_ID));
     const SingleInstance::Outcome claimed = instance.claim();
     // Leaving now: the font thread ends before Qt's teardown, which takes fontconfig
     // down, can meet it still reading its configuration.
@@ -64,9 +69,10 @@ int Application::Run(int argc, char** argv) {
             return 1;
     }
 
-    const std::filesystem::path exePath = GetExeFolder();
-    const auto exeFolder = QString::fromStdString(exePath.string());
-    kit::Skin skin(QDir(exeFolder).filePath(u"res"_qs));
+    const ProgramFolders folders = FindProgramFolders();
+    qCInfo(lcShell).noquote() << "start: skin" << QString::fromStdString(folders.skin.string()) << "libraries"
+                              << QString::fromStdString(folders.libraries.string());
+    kit::Skin skin(QString::fromStdString(folders.skin.string()));
     if (const kit::LayoutResult& error = skin.layout(u"main.xml"_qs); std::holds_alternative<kit::LayoutError>(error))
         qCWarning(lcShell).noquote() << std::get<kit::LayoutError>(error).message;
     const std::filesystem::path dataFolder = GetDataFolder();
@@ -103,7 +109,7 @@ int Application::Run(int argc, char** argv) {
     HookLibrary hooks;
     CMainWnd::Options options;
     options.hooks = &hooks;
-    options.libraryFolder = exePath;
+    options.libraryFolder = folders.libraries;
     options.dataFolder = dataFolder;
     options.language = language;
     options.followDesktopTheme = !keptTheme;
@@ -128,6 +134,9 @@ int Application::Run(int argc, char** argv) {
         DeviceStack::Create(DeviceStack::Options::FromEnvironment(), {timers, *window->hostWindow(), page, page, links},
                             deviceError);
     if (!device) qCWarning(lcShell).noquote() << "start: no device link:" << QString::fromStdString(deviceError);
+    // Without it the cable never links; said once so that a broken install shows.
+    else if (!device->driver().loaded())
+        qCWarning(lcShell).noquote() << "start: no driver library:" << QString::fromStdString(device->driver().error());
     page.setDeviceLink(device ? &device->link() : nullptr);
     window->setPage(&page);
     window->setDeviceLink(device ? &device->link() : nullptr);
@@ -150,7 +159,7 @@ int Application::Run(int argc, char** argv) {
     }
     window->setFixedSize(CMainWnd::kWidth, CMainWnd::kHeight);
     window->centerWindow();
-    window->show();
+    window->showAtStart(start.hidden);
 
     std::unique_ptr<TestDriver> driver;
     if (TestDriver::Enabled()) driver = std::make_unique<TestDriver>(*window, &page, device.get());

@@ -119,6 +119,22 @@ void CMainWnd::activate() {
     activateWindow();
 }
 
+void CMainWnd::showAtStart(bool hidden) {
+    if (!hidden) {
+        show();
+        return;
+    }
+    // Never shown, the window would never paint, and its deferred children and the tray
+    // icon wait for the first paint.
+    completeLayout();
+    if (trayAvailable()) {
+        qCInfo(lcShell) << "start: hidden in the tray";
+        return;
+    }
+    qCInfo(lcShell) << "start: no tray to hide in; minimised";
+    showMinimized();
+}
+
 void CMainWnd::notify(const kit::Notification& n) {
     if (n.type == kit::notify::kClick) onClick(n);
 }

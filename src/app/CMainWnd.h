@@ -72,6 +72,11 @@ public:
     // second start, the tray's left click and the tray menu's "configuration" do.
     void activate();
 
+    // The first appearance, after create(). `hidden` (autostart) leaves the window
+    // unshown with its layout complete and its tray icon in place; with no tray to bring
+    // it back from, the window starts minimised instead.
+    void showAtStart(bool hidden);
+
     // Ends the program: the destroy handling (DPI display, hooks, quit) runs, the window
     // hides, and the event loop ends with 0. The object itself is deleted by its owner.
     void destroyWindow();

@@ -22,6 +22,7 @@
 #include "ui/kit/MenuWindow.h"
 #include "ui/kit/Slider.h"
 #include "ui/kit/TabLayout.h"
+#include "ui/kit/TrayIcon.h"
 #include "ui/page/SettingsPage.h"
 
 using namespace halvern;
@@ -344,6 +345,56 @@ TEST_F(MainWindow, ThePageHearsWhetherTheWindowCanBeSeen) {
     window->hide();
     window->send(UM_TRAY_NOTIFY, 0, 0x0202);
     EXPECT_EQ(calls, (std::vector<std::string>{"not shown", "shown", "not shown", "shown"}));
+}
+
+namespace {
+
+// Built as the program builds it at start, deferred children and all, but not shown.
+std::unique_ptr<CMainWnd> BuildForStart(kit::Skin& skin, bool withTray) {
+    CMainWnd::Options options;
+    options.trayAvailable = [withTray] { return withTray; };
+    auto w = std::make_unique<CMainWnd>(skin, std::move(options));
+    w->setDeferredBuilding(true);
+    w->create(kit::WindowKind::Main);
+    return w;
+}
+
+}  // namespace
+
+TEST_F(MainWindow, AHiddenStartStaysInTheTrayWithItsLayoutCompleteAndItsTrayIcon) {
+    std::unique_ptr<CMainWnd> w = BuildForStart(skin, true);
+    ASSERT_FALSE(w->layoutComplete());
+    ASSERT_EQ(w->trayIcon(), nullptr);
+
+    w->showAtStart(true);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->layoutComplete());
+    EXPECT_NE(w->trayIcon(), nullptr);
+    EXPECT_FALSE(w->windowIcon().isNull());
+
+    // The tray brings it back whole.
+    w->send(UM_TRAY_NOTIFY, 0, kit::kTrayLeftButtonUp);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isMinimized());
+}
+
+TEST_F(MainWindow, AHiddenStartWithoutATrayStartsMinimisedSoTheWindowCanBeReached) {
+    std::unique_ptr<CMainWnd> w = BuildForStart(skin, false);
+    w->showAtStart(true);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->isMinimized());
+    EXPECT_TRUE(w->layoutComplete());
+}
+
+TEST_F(MainWindow, AnOrdinaryStartShowsTheWindowAndLeavesTheRestToTheFirstPaint) {
+    std::unique_ptr<CMainWnd> w = BuildForStart(skin, true);
+    w->showAtStart(false);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isMinimized());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->layoutComplete(); }));
+    EXPECT_NE(w->trayIcon(), nullptr);
 }
 
 namespace {
