@@ -1,16 +1,16 @@
 #include "app/Application.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFont>
 #include <QSocketNotifier>
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "app/CMainWnd.h"
+#include "app/CommandLine.h"
 #include "app/ShellLog.h"
 #include "app/SingleInstance.h"
 #include "app/TestDriver.h"
@@ -18,31 +18,39 @@
 #include "device/HookLibrary.h"
 #include "host/DeviceStack.h"
 #include "platform/DataPaths.h"
+#include "platform/DesktopColorScheme.h"
 #include "platform/DesktopMouseSettings.h"
 #include "platform/FontWarmUp.h"
 #include "platform/XkbKeyboardLayout.h"
 #include "protocol/Clock.h"
 #include "protocol/LinkState.h"
+#include "storage/SettingsFile.h"
 #include "ui/dialogs/CDpiColorWnd.h"
+#include "ui/kit/Languages.h"
 #include "ui/kit/Skin.h"
 #include "ui/page/CMS_1_Page.h"
 
 namespace halvern {
 
 int Application::Run(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::puts("halvern " HALVERN_VERSION);
-        return 0;
+    const CommandLine commandLine =
+        ParseCommandLine(std::span<const char* const>(argv + 1, argc > 0 ? static_cast<std::size_t>(argc - 1) : 0),
+                         HALVERN_VERSION);
+    if (const auto* exit = std::get_if<CommandLineExit>(&commandLine)) {
+        std::fputs(exit->out.c_str(), stdout);
+        std::fputs(exit->err.c_str(), stderr);
+        return exit->code;
     }
+    const StartOptions start = std::get<StartOptions>(commandLine);
     std::optional<FontWarmUp> fonts(std::in_place);
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"halvern"_qs);
-    QApplication::setDesktopFileName(u"halvern"_qs);
+    QApplication::setDesktopFileName(QString::fromLatin1(HALVERN_APP_ID));
     // The window hides to the tray and the DPI display comes and goes; neither may
     // end the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    SingleInstance instance(QString::fromLatin1(CMainWnd::kClassName));
+    SingleInstance instance(QString::fromLatin1(HALVERN_APP_ID));
     const SingleInstance::Outcome claimed = instance.claim();
     // Leaving now: the font thread ends before Qt's teardown, which takes fontconfig
     // down, can meet it still reading its configuration.
@@ -61,21 +69,38 @@ int Application::Run(int argc, char** argv) {
             return 1;
     }
 
-    const std::filesystem::path exePath = GetExeFolder();
-    const auto exeFolder = QString::fromStdString(exePath.string());
-    kit::Skin skin(QDir(exeFolder).filePath(u"res"_qs));
-    // The skin's face is every text's default: layouts measure texts as they are built,
-    // before the style sheet reaches a widget, and the desktop's default face would be
-    // loaded only for that. Latin labels look the same without OpenType shaping, and
-    // shaping every text of the page through the face's large tables costs more than
-    // building it.
-    QFont font = skin.baseFont().value_or(QApplication::font());
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    QApplication::setFont(font);
+    const ProgramFolders folders = FindProgramFolders();
+    qCInfo(lcShell).noquote() << "start: skin" << QString::fromStdString(folders.skin.string()) << "libraries"
+                              << QString::fromStdString(folders.libraries.string());
+    kit::Skin skin(QString::fromStdString(folders.skin.string()));
     if (const kit::LayoutResult& error = skin.layout(u"main.xml"_qs); std::holds_alternative<kit::LayoutError>(error))
         qCWarning(lcShell).noquote() << std::get<kit::LayoutError>(error).message;
     const std::filesystem::path dataFolder = GetDataFolder();
     qCInfo(lcShell).noquote() << "start: data folder" << QString::fromStdString(dataFolder.string());
+
+    // Language and look before the window is built, so that it is drawn once, in them.
+    const SettingsFile settings(dataFolder);
+    QStringList languages;
+    for (const kit::LanguageInfo& language : kit::FindLanguages(skin.folder())) languages << language.code;
+    std::optional<QString> keptLanguage;
+    if (auto kept = settings.readLanguage()) keptLanguage = QString::fromStdString(*kept);
+    const QString language = kit::ChooseLanguage(keptLanguage, kit::LocaleEnvironment::FromProcess(), languages);
+    DesktopColorScheme desktopScheme;
+    std::optional<kit::Skin::Theme> keptTheme;
+    if (auto kept = settings.readTheme()) keptTheme = kit::Skin::ThemeNamed(QString::fromStdString(*kept));
+    if (keptTheme)
+        skin.setTheme(*keptTheme);
+    else if (desktopScheme.current() == ColorScheme::Light)
+        skin.setTheme(kit::Skin::Theme::Light);
+
+    // The skin's face is every text's default: layouts measure texts as they are built,
+    // before the style sheet reaches a widget, and the desktop's default face would be
+    // loaded only for that. Read from the look chosen above, so that one style sheet is
+    // read, not both. Latin labels look the same without OpenType shaping, and shaping
+    // every text of the page through the face's large tables costs more than building it.
+    QFont font = skin.baseFont().value_or(QApplication::font());
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    QApplication::setFont(font);
 
     // The window first: its timer table and host handle are what the page and the
     // device link run on. Both outlive the window (declared before it is reset).
@@ -84,7 +109,10 @@ int Application::Run(int argc, char** argv) {
     HookLibrary hooks;
     CMainWnd::Options options;
     options.hooks = &hooks;
-    options.libraryFolder = exePath;
+    options.libraryFolder = folders.libraries;
+    options.dataFolder = dataFolder;
+    options.language = language;
+    options.followDesktopTheme = !keptTheme;
     auto window = std::make_unique<CMainWnd>(skin, std::move(options));
     WindowTimers timers(*window);
     // The desktop's keyboard layout is compiled when a key is first shown, not before
@@ -106,11 +134,18 @@ int Application::Run(int argc, char** argv) {
         DeviceStack::Create(DeviceStack::Options::FromEnvironment(), {timers, *window->hostWindow(), page, page, links},
                             deviceError);
     if (!device) qCWarning(lcShell).noquote() << "start: no device link:" << QString::fromStdString(deviceError);
+    // Without it the cable never links; said once so that a broken install shows.
+    else if (!device->driver().loaded())
+        qCWarning(lcShell).noquote() << "start: no driver library:" << QString::fromStdString(device->driver().error());
     page.setDeviceLink(device ? &device->link() : nullptr);
     window->setPage(&page);
     window->setDeviceLink(device ? &device->link() : nullptr);
 
     instance.setActivateHandler([w = window.get()] { w->send(UM_ACTIVATE); });
+    desktopScheme.watch([w = window.get()](ColorScheme scheme) {
+        if (scheme != ColorScheme::Unknown)
+            w->desktopPrefersTheme(scheme == ColorScheme::Light ? kit::Skin::Theme::Light : kit::Skin::Theme::Dark);
+    });
     // Building the window measures its first texts: from here on the toolkit uses the
     // font configuration, which is ready by now.
     fonts.reset();
@@ -124,7 +159,7 @@ int Application::Run(int argc, char** argv) {
     }
     window->setFixedSize(CMainWnd::kWidth, CMainWnd::kHeight);
     window->centerWindow();
-    window->show();
+    window->showAtStart(start.hidden);
 
     std::unique_ptr<TestDriver> driver;
     if (TestDriver::Enabled()) driver = std::make_unique<TestDriver>(*window, &page, device.get());
@@ -134,6 +169,7 @@ int Application::Run(int argc, char** argv) {
     // A start that comes now finds the lock still held and ends; it must not reach a
     // window that is going away.
     instance.setActivateHandler({});
+    desktopScheme.stopWatching();
     driver.reset();
     hotplugWatch.reset();
     window.reset();

@@ -6,8 +6,8 @@ namespace halvern {
 
 class Application {
 public:
-    // Exit codes: 0 after a normal end, 1 when another copy was already running.
-    // Command-line arguments have no effect.
+    // Exit codes: 0 after a normal end (and after --version or --help), 1 when another
+    // copy was already running, 2 on a usage error (CommandLine.h).
     static int Run(int argc, char** argv);
 };
 

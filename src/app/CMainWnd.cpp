@@ -1,6 +1,6 @@
 #include "app/CMainWnd.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QCursor>
 
 #include <algorithm>
@@ -11,10 +11,16 @@
 #include "device/DeviceLink.h"
 #include "device/HookLibrary.h"
 #include "halvern_abi.h"
+#include "platform/Autostart.h"
+#include "platform/DeviceAccess.h"
 #include "records/MouseProfile.h"
+#include "storage/SettingsFile.h"
+#include "ui/dialogs/CAboutWnd.h"
 #include "ui/dialogs/CDPIMsg.h"
+#include "ui/dialogs/CMsgWnd.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Container.h"
+#include "ui/kit/Languages.h"
 #include "ui/kit/MenuWindow.h"
 #include "ui/kit/Skin.h"
 #include "ui/kit/Slider.h"
@@ -49,6 +55,7 @@ CMainWnd::~CMainWnd() {
     if (options_.page) options_.page->destroy();
     qCInfo(lcShell) << "shutdown: settings page destroyed";
     trayMenu_.reset();
+    mainMenu_.reset();
     tray_.reset();
     qCInfo(lcShell) << "shutdown: tray icon removed";
 }
@@ -75,7 +82,8 @@ void CMainWnd::onInit() {
         options_.page->windowShown(false);
     }
 
-    loadLanguage(u"lan.xml"_qs);
+    if (auto problem = skin().setLanguage(options_.language)) qCWarning(lcShell).noquote() << "language:" << *problem;
+    retranslate();
     const QString name = skin().text(u"mouse_name_text"_qs);
 
     skinBtn_ = find<kit::Button>(u"skin_btn"_qs);
@@ -111,6 +119,22 @@ void CMainWnd::activate() {
     activateWindow();
 }
 
+void CMainWnd::showAtStart(bool hidden) {
+    if (!hidden) {
+        show();
+        return;
+    }
+    // Never shown, the window would never paint, and its deferred children and the tray
+    // icon wait for the first paint.
+    completeLayout();
+    if (trayAvailable()) {
+        qCInfo(lcShell) << "start: hidden in the tray";
+        return;
+    }
+    qCInfo(lcShell) << "start: no tray to hide in; minimised";
+    showMinimized();
+}
+
 void CMainWnd::notify(const kit::Notification& n) {
     if (n.type == kit::notify::kClick) onClick(n);
 }
@@ -125,6 +149,11 @@ void CMainWnd::onClick(const kit::Notification& n) {
             showMinimized();
     } else if (n.sender == minBtn_) {
         showMinimized();
+    } else if (n.sender == mainMenuBtn_) {
+        openMainMenu();
+    } else if (n.sender == skinBtn_) {
+        const bool dark = skin().theme() == kit::Skin::Theme::Dark;
+        switchTheme(dark ? kit::Skin::Theme::Light : kit::Skin::Theme::Dark, true);
     }
 }
 
@@ -197,13 +226,111 @@ void CMainWnd::onMenuCommand(const kit::Message& m) {
     const QString name = (*command)->name;
     if (name.compare(u"configuration"_qs, Qt::CaseInsensitive) == 0) {
         activate();
-    } else if (name.compare(u"exit"_qs, Qt::CaseInsensitive) == 0) {
+    } else if (name.compare(u"exit"_qs, Qt::CaseInsensitive) == 0 || name == u"main_quit") {
         destroyWindow();
+    } else if (name == u"main_autostart") {
+        toggleAutostart();
+    } else if (name == u"main_language") {
+        switchLanguage((*command)->userData);
+    } else if (name == u"main_about") {
+        CAboutWnd::Show(skin(), this, aboutText());
     } else if (name.startsWith(u"ms_1"_qs)) {
         // Only the page's own items: a nameless or foreign item must not reach the
         // page, which would take an unknown name as "left click".
         if (options_.page) options_.page->onMenuItem(name);
     }
+}
+
+void CMainWnd::openMainMenu() {
+    mainMenu_.reset();
+    QString error;
+    mainMenu_ = kit::MenuWindow::Create(skin(), u"mainmenu.xml"_qs, this, &error);
+    if (!mainMenu_) {
+        qCWarning(lcShell).noquote() << error;
+        return;
+    }
+    if (QAction* autostart = mainMenu_->findItem(u"main_autostart"_qs))
+        autostart->setChecked(Autostart(AutostartEnvironment::FromProcess()).isEnabled());
+    for (const kit::LanguageInfo& language : kit::FindLanguages(skin().folder())) {
+        if (QAction* listed = mainMenu_->findItem(u"main_language"_qs, language.code))
+            listed->setChecked(language.code == skin().languageCode());
+        else
+            mainMenu_->addItem(u"main_languages"_qs, {u"main_language"_qs, language.code, language.name},
+                               language.code == skin().languageCode());
+    }
+    const QWidget* anchor = mainMenuBtn_ ? mainMenuBtn_->widget() : this;
+    mainMenu_->popupAt(anchor->mapToGlobal(QPoint(0, anchor->height())));
+}
+
+void CMainWnd::toggleAutostart() {
+    const Autostart autostart(AutostartEnvironment::FromProcess());
+    const bool enable = !autostart.isEnabled();
+    if (auto error = autostart.setEnabled(enable)) {
+        qCWarning(lcShell).noquote() << "autostart:" << QString::fromStdString(*error);
+        CMsgWnd::Ask(skin(), this, u"warning_title_text"_qs,
+                     enable ? u"autostart_write_failed_text"_qs : u"autostart_remove_failed_text"_qs);
+        return;
+    }
+    qCInfo(lcShell).noquote() << "autostart:" << (enable ? "on," : "off,") << QString::fromStdString(autostart.entryPath().string());
+}
+
+void CMainWnd::switchLanguage(const QString& code) {
+    if (auto problem = skin().setLanguage(code)) qCWarning(lcShell).noquote() << "language:" << *problem;
+    // Every skin window open now; the ones opened later read the new texts as they build.
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* window = dynamic_cast<kit::SkinWindow*>(top)) window->retranslate();
+    if (options_.page) options_.page->languageChanged();
+    const QString name = skin().text(u"mouse_name_text"_qs);
+    setWindowTitle(name);
+    if (tray_) tray_->setToolTip(name);
+    if (!options_.dataFolder.empty()) {
+        if (auto error = SettingsFile(options_.dataFolder).saveLanguage(skin().languageCode().toStdString()))
+            qCWarning(lcShell).noquote() << "language not kept:" << QString::fromStdString(*error);
+    }
+    qCInfo(lcShell).noquote() << "language:" << skin().languageCode();
+}
+
+void CMainWnd::switchTheme(kit::Skin::Theme theme, bool chosen) {
+    if (chosen) {
+        options_.followDesktopTheme = false;
+        if (!options_.dataFolder.empty()) {
+            if (auto error = SettingsFile(options_.dataFolder).saveTheme(kit::Skin::ThemeName(theme).toStdString()))
+                qCWarning(lcShell).noquote() << "look not kept:" << QString::fromStdString(*error);
+        }
+    }
+    if (theme == skin().theme()) return;
+    skin().setTheme(theme);
+    const QString sheet = skin().styleSheet();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (dynamic_cast<kit::SkinWindow*>(top) || dynamic_cast<kit::MenuWindow*>(top)) {
+            top->setStyleSheet(sheet);
+            // Images are drawn by the controls themselves, from the skin's new set.
+            for (QWidget* child : top->findChildren<QWidget*>()) child->update();
+        }
+    }
+    qCInfo(lcShell).noquote() << "look:" << kit::Skin::ThemeName(theme) << (chosen ? "(chosen)" : "(desktop)");
+}
+
+void CMainWnd::desktopPrefersTheme(kit::Skin::Theme theme) {
+    if (options_.followDesktopTheme) switchTheme(theme, false);
+}
+
+QString CMainWnd::aboutText() const {
+    QStringList lines;
+    lines << skin().text(u"about_version_text"_qs).arg(QString::fromLatin1(HALVERN_VERSION));
+    lines << skin().text(u"about_licence_text"_qs).arg(QString::fromLatin1(HALVERN_LICENSE));
+    const QString folder = options_.dataFolder.empty() ? u"-"_qs : QString::fromStdString(options_.dataFolder.string());
+    lines << skin().text(u"about_data_text"_qs).arg(folder);
+    const DeviceAccess access = DeviceAccess::Probe();
+    if (access.rule.empty())
+        lines << skin().text(u"about_rule_missing_text"_qs);
+    else
+        lines << skin().text(u"about_rule_text"_qs).arg(QString::fromStdString(access.rule.string()));
+    if (access.nodes.empty())
+        lines << skin().text(u"about_nodes_none_text"_qs);
+    else
+        lines << skin().text(u"about_nodes_text"_qs).arg(access.openable.size()).arg(access.nodes.size());
+    return lines.join(u'\n');
 }
 
 void CMainWnd::showDpi(std::intptr_t storedValue) {

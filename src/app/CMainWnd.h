@@ -12,6 +12,7 @@
 
 #include "device/WindowIds.h"
 #include "ui/dialogs/CDPIMsg.h"
+#include "ui/kit/Skin.h"
 #include "ui/kit/SkinWindow.h"
 
 namespace halvern::kit {
@@ -48,6 +49,13 @@ public:
         std::filesystem::path libraryFolder;
         // Whether the desktop shows tray icons; empty asks the desktop.
         std::function<bool()> trayAvailable;
+        // CONFIG.ini's folder: the language and look chosen from the title bar are
+        // kept there. Empty: they are not kept.
+        std::filesystem::path dataFolder;
+        // The language shown at start (a code, see kit/Languages.h).
+        QString language = u"en"_qs;
+        // Whether the look follows the desktop's preference (no look chosen yet).
+        bool followDesktopTheme = true;
     };
 
     CMainWnd(kit::Skin& skin, Options options);
@@ -64,6 +72,11 @@ public:
     // second start, the tray's left click and the tray menu's "configuration" do.
     void activate();
 
+    // The first appearance, after create(). `hidden` (autostart) leaves the window
+    // unshown with its layout complete and its tray icon in place; with no tray to bring
+    // it back from, the window starts minimised instead.
+    void showAtStart(bool hidden);
+
     // Ends the program: the destroy handling (DPI display, hooks, quit) runs, the window
     // hides, and the event loop ends with 0. The object itself is deleted by its owner.
     void destroyWindow();
@@ -74,6 +87,19 @@ public:
 
     CDPIMsg* dpiOsd() const { return dpiOsd_.data(); }
     kit::MenuWindow* trayMenu() const { return trayMenu_.get(); }
+    kit::MenuWindow* mainMenu() const { return mainMenu_.get(); }
+
+    // The language and look, switched while the program runs: every open window of the
+    // skin takes the new texts or style sheet at once. A look chosen by the user
+    // (`chosen`) is kept and ends following the desktop; one the desktop asks for is
+    // taken only while the window still follows it.
+    void switchLanguage(const QString& code);
+    void switchTheme(kit::Skin::Theme theme, bool chosen);
+    void desktopPrefersTheme(kit::Skin::Theme theme);
+    bool followsDesktopTheme() const { return options_.followDesktopTheme; }
+
+    // The About text: version, licence, data folder, device access.
+    QString aboutText() const;
     kit::TrayIcon* trayIcon() const { return tray_.get(); }
     bool trayAvailable() const;
     void setTrayAvailable(std::function<bool()> probe) { trayAvailable_ = std::move(probe); }
@@ -93,6 +119,8 @@ private:
     void onClick(const kit::Notification& n);
     void onDestroy();
     void openTrayMenu();
+    void openMainMenu();
+    void toggleAutostart();
     void onMenuCommand(const kit::Message& m);
     void showDpi(std::intptr_t storedValue);
     void tellPageWhetherShown();
@@ -109,6 +137,7 @@ private:
     kit::TabLayout* deviceTabSwitch_ = nullptr;
 
     std::unique_ptr<kit::MenuWindow> trayMenu_;
+    std::unique_ptr<kit::MenuWindow> mainMenu_;
     std::unique_ptr<kit::TrayIcon> tray_;
     QPointer<CDPIMsg> dpiOsd_;
     bool destroyed_ = false;

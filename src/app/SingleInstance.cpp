@@ -30,7 +30,8 @@ constexpr QByteArrayView kDone = "ok\n";
 
 QString SafeName(const QString& text) {
     QString out;
-    for (QChar c : text) out += (c.isLetterOrNumber() ? c : QChar(u'_'));
+    // A reverse-DNS application id keeps its dots, so the socket reads as the program's.
+    for (QChar c : text) out += (c.isLetterOrNumber() || c == u'.' || c == u'-' ? c : QChar(u'_'));
     return out;
 }
 
@@ -70,12 +71,12 @@ PeerRequest ReadPeerRequest(QByteArrayView received) {
     return received.first(end + 1) == kActivate ? PeerRequest::Activate : PeerRequest::Refused;
 }
 
-SingleInstance::SingleInstance(const QString& className, QString folder) {
+SingleInstance::SingleInstance(const QString& name, QString folder) {
     if (folder.isEmpty()) {
         folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
         if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::tempPath();
     }
-    base_ = QDir(folder).filePath(u"%1-%2"_qs.arg(SafeName(className)).arg(::getuid()));
+    base_ = QDir(folder).filePath(u"%1-%2"_qs.arg(SafeName(name)).arg(::getuid()));
 }
 
 SingleInstance::~SingleInstance() {

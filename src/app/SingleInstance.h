@@ -1,5 +1,5 @@
 // One running copy per user. The first start holds a lock file and listens on a local
-// socket beside it, both named from the main window's class name and the user id, in
+// socket beside it, both named from the application id and the user id, in
 // $XDG_RUNTIME_DIR (else the temporary folder). A second start finds the lock taken,
 // asks the first over the socket to activate its window, waits for its answer and
 // reports that it must end. A lock or socket left behind by a crash is taken over.
@@ -44,7 +44,7 @@ public:
     };
 
     // `folder` empty: $XDG_RUNTIME_DIR, else the temporary folder.
-    explicit SingleInstance(const QString& className, QString folder = {});
+    explicit SingleInstance(const QString& name, QString folder = {});
     ~SingleInstance();
 
     // Main thread, with a Qt application in place. `answerWithin` bounds the wait for a

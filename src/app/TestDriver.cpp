@@ -155,6 +155,38 @@ QString TestDriver::run(const QString& line) {
         window_.setTrayAvailable([] { return true; });
         return u"ok"_qs;
     }
+    // ---- The title bar's menu, language and look ----
+    if (verb == u"main-menu") {
+        auto* button = window_.find<kit::Button>(u"main_menu_btn"_qs);
+        if (!button) return u"error no button main_menu_btn"_qs;
+        button->click();
+        kit::MenuWindow* menu = window_.mainMenu();
+        if (!menu) return u"error no main menu"_qs;
+        return u"ok "_qs + menu->describeItems().join(u' ');
+    }
+    if (verb == u"main-menu-item") {
+        kit::MenuWindow* menu = window_.mainMenu();
+        QAction* item = menu ? menu->findItem(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1)) : nullptr;
+        if (!item) return u"error no main menu item "_qs + arg;
+        // Answered first: About opens a modal window that runs until later commands close it.
+        Print(u"ok"_qs);
+        item->trigger();
+        // The choice reaches the window as a posted message; taken now, so that the next
+        // command sees its effect.
+        QCoreApplication::sendPostedEvents(&window_);
+        return {};
+    }
+    if (verb == u"look") {
+        return u"ok language=%1 theme=%2 follow=%3"_qs.arg(window_.skin().languageCode())
+            .arg(kit::Skin::ThemeName(window_.skin().theme()))
+            .arg(window_.followsDesktopTheme() ? 1 : 0);
+    }
+    if (verb == u"desktop-prefers") {
+        const std::optional<kit::Skin::Theme> theme = kit::Skin::ThemeNamed(arg);
+        if (!theme) return u"error desktop-prefers takes dark or light"_qs;
+        window_.desktopPrefersTheme(*theme);
+        return u"ok"_qs;
+    }
     if (verb == u"state") {
         return u"state visible=%1 minimized=%2 title=%3"_qs.arg(window_.isVisible() ? 1 : 0)
             .arg(window_.isMinimized() ? 1 : 0)
@@ -252,7 +284,9 @@ QString TestDriver::get(const QString& name) const {
     const QWidget* w = c->widget();
     if (auto* edit = dynamic_cast<kit::Edit*>(c)) fields << u"text="_qs + edit->QLineEdit::text();
     else if (auto* combo = dynamic_cast<kit::Combo*>(c)) fields << u"text="_qs + combo->currentText();
-    else if (!c->shownText().isNull() || c->kind() == u"Label" || c->kind() == u"Button") fields << u"text="_qs + c->shownText();
+    // A text of several lines is given on one, its breaks as "\n": one answer is one line.
+    else if (!c->shownText().isNull() || c->kind() == u"Label" || c->kind() == u"Button")
+        fields << u"text="_qs + QString(c->shownText()).replace(u'\n', u"\\n"_qs);
     if (auto* slider = dynamic_cast<kit::Slider*>(c)) fields << u"value=%1"_qs.arg(slider->value());
     else if (auto* bar = dynamic_cast<kit::Progress*>(c)) fields << u"value=%1"_qs.arg(bar->value());
     else if (auto* combo = dynamic_cast<kit::Combo*>(c)) fields << u"value=%1"_qs.arg(combo->currentIndex());

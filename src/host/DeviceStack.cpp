@@ -26,7 +26,7 @@ std::string Env(const char* name) {
 
 DeviceStack::Options DeviceStack::Options::FromEnvironment() {
     Options o;
-    o.libraryFolder = GetExeFolder();
+    o.libraryFolder = FindProgramFolders().libraries;
     o.emulator = Env("HALVERN_EMULATOR");
     o.emulatorLog = Env("HALVERN_EMULATOR_LOG");
     return o;

@@ -39,7 +39,8 @@ public:
         emu::VirtualDevices* virtualDevices = nullptr;
         bool loadDriver = true;
 
-        // The environment's choice, with the driver library beside the executable.
+        // The environment's choice, with the driver library where the program's own
+        // libraries lie (FindProgramFolders).
         static Options FromEnvironment();
     };
 

@@ -28,9 +28,26 @@ std::filesystem::path GetExeFolder() {
     return exe.parent_path();
 }
 
+InstallLayout InstallLayout::OfThisBuild() { return {HALVERN_BIN_TO_LIBRARIES, HALVERN_BIN_TO_SKIN}; }
+
+ProgramFolders FindProgramFolders(const std::filesystem::path& exeFolder, const InstallLayout& layout) {
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::absolute(exeFolder, ec);
+    if (ec) exe = exeFolder;
+    exe = exe.lexically_normal();
+    if (exe.filename().empty() && exe.has_parent_path()) exe = exe.parent_path();
+    if (std::filesystem::is_directory(exe / "res", ec)) return {exe, exe / "res", false};
+    // Lexically, not through the file system: a prefix reached through a symbolic link
+    // keeps its own name in what the log and the About box show.
+    return {(exe / layout.libraries).lexically_normal(), (exe / layout.skin).lexically_normal(), true};
+}
+
 DataFolderEnvironment DataFolderEnvironment::FromProcess() {
     std::filesystem::path exe = GetExeFolder();
-    return {exe, IsWritableFolder(exe), Env("HALVERN_DATA_DIR"), Env("XDG_DATA_HOME"), Env("HOME")};
+    // An installed program keeps no data beside itself even where it could, as under a
+    // prefix in the user's home.
+    const bool besideExe = !FindProgramFolders(exe).installed && IsWritableFolder(exe);
+    return {exe, besideExe, Env("HALVERN_DATA_DIR"), Env("XDG_DATA_HOME"), Env("HOME")};
 }
 
 std::filesystem::path GetDataFolder(const DataFolderEnvironment& env) {

@@ -161,6 +161,27 @@ std::optional<std::string> SettingsFile::saveProfileFolder(std::string_view fold
     return saveValue(kProfileFolderKey, folder);
 }
 
+namespace {
+
+bool IsShortName(std::string_view name) {
+    return !name.empty() && name.size() <= 32 && std::all_of(name.begin(), name.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-';
+    });
+}
+
+}  // namespace
+
+std::optional<std::string> SettingsFile::readName(std::string_view key) const {
+    auto value = readValue(key);
+    if (!value || !IsShortName(*value)) return std::nullopt;
+    return value;
+}
+
+std::optional<std::string> SettingsFile::saveName(std::string_view key, std::string_view name) const {
+    if (!IsShortName(name)) return "'" + std::string(name) + "' is not a name that can be kept in " + filePath().string();
+    return saveValue(key, name);
+}
+
 int SettingsFile::loadModelIdForStartup() const {
     int id = readModelId();
     if (id < 0 || id > 2) {

@@ -1,7 +1,9 @@
 // "CONFIG.ini" in the data folder: section "SETTING", key "ModelId", the number of the
 // mouse picture shown (0..2), and key "ProfileFolder", the folder a profile file was
-// last imported from or exported to. Other sections and keys found in the file are
-// kept as they are when a key is written.
+// last imported from or exported to; "Language", the language the user chose from the
+// menu ("en", "de"; missing: follow the locale), and "Theme", the look the user chose
+// ("dark", "light"; missing: follow the desktop). Other sections and keys found in the
+// file are kept as they are when a key is written.
 #pragma once
 
 #include <filesystem>
@@ -33,6 +35,8 @@ public:
     static constexpr const char* kSection = "SETTING";
     static constexpr const char* kModelIdKey = "ModelId";
     static constexpr const char* kProfileFolderKey = "ProfileFolder";
+    static constexpr const char* kLanguageKey = "Language";
+    static constexpr const char* kThemeKey = "Theme";
 
     explicit SettingsFile(std::filesystem::path dataFolder);
 
@@ -55,11 +59,21 @@ public:
     // is refused, as is one with blanks at either end, which would not read back.
     std::optional<std::string> saveProfileFolder(std::string_view folder) const;
 
+    // A short name of letters, digits, '_' and '-' (a language code, a theme name), or
+    // nullopt when the key is missing, empty or holds anything else: the file may have
+    // been edited by hand, and these names end up in file names.
+    std::optional<std::string> readLanguage() const { return readName(kLanguageKey); }
+    std::optional<std::string> saveLanguage(std::string_view code) const { return saveName(kLanguageKey, code); }
+    std::optional<std::string> readTheme() const { return readName(kThemeKey); }
+    std::optional<std::string> saveTheme(std::string_view theme) const { return saveName(kThemeKey, theme); }
+
     std::filesystem::path filePath() const { return folder_ / kFileName; }
 
 private:
     std::optional<std::string> readValue(std::string_view key) const;
     std::optional<std::string> saveValue(std::string_view key, std::string_view value) const;
+    std::optional<std::string> readName(std::string_view key) const;
+    std::optional<std::string> saveName(std::string_view key, std::string_view name) const;
 
     std::filesystem::path folder_;
 };

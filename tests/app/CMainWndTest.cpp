@@ -12,7 +12,9 @@
 #include "device/ProfileHolder.h"
 #include "halvern_abi.h"
 #include "host/DeviceStack.h"
+#include "storage/SettingsFile.h"
 #include "support/SkinFolder.h"
+#include "support/TempDir.h"
 #include "support/VirtualTimerSource.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Container.h"
@@ -20,6 +22,7 @@
 #include "ui/kit/MenuWindow.h"
 #include "ui/kit/Slider.h"
 #include "ui/kit/TabLayout.h"
+#include "ui/kit/TrayIcon.h"
 #include "ui/page/SettingsPage.h"
 
 using namespace halvern;
@@ -46,6 +49,7 @@ public:
         return true;
     }
     void windowShown(bool shown) override { calls_.push_back(shown ? "shown" : "not shown"); }
+    void languageChanged() override { calls_.push_back("languageChanged"); }
     void destroy() override {
         calls_.push_back(std::string("destroy") +
                          (window && window->hasVirtualWindow(QStringLiteral("MS_1_Page")) ? " (still registered)" : "") +
@@ -66,6 +70,9 @@ protected:
         CMainWnd::Options options;
         options.page = &page;
         options.trayAvailable = [withTray] { return withTray; };
+        options.dataFolder = dataFolder;
+        options.language = language;
+        options.followDesktopTheme = followDesktopTheme;
         window = std::make_unique<CMainWnd>(useSkin ? *useSkin : skin, std::move(options));
         raw = window.get();
         auto timers = std::make_unique<test::VirtualTimerSource>();
@@ -86,6 +93,9 @@ protected:
     }
 
     kit::Skin skin{QString::fromStdString(test::SourceSkinFolder().string())};
+    std::filesystem::path dataFolder;
+    QString language = QStringLiteral("en");
+    bool followDesktopTheme = true;
     std::vector<std::string> calls;
     RecordingPage page{calls};
     std::unique_ptr<CMainWnd> window;
@@ -339,6 +349,56 @@ TEST_F(MainWindow, ThePageHearsWhetherTheWindowCanBeSeen) {
 
 namespace {
 
+// Built as the program builds it at start, deferred children and all, but not shown.
+std::unique_ptr<CMainWnd> BuildForStart(kit::Skin& skin, bool withTray) {
+    CMainWnd::Options options;
+    options.trayAvailable = [withTray] { return withTray; };
+    auto w = std::make_unique<CMainWnd>(skin, std::move(options));
+    w->setDeferredBuilding(true);
+    w->create(kit::WindowKind::Main);
+    return w;
+}
+
+}  // namespace
+
+TEST_F(MainWindow, AHiddenStartStaysInTheTrayWithItsLayoutCompleteAndItsTrayIcon) {
+    std::unique_ptr<CMainWnd> w = BuildForStart(skin, true);
+    ASSERT_FALSE(w->layoutComplete());
+    ASSERT_EQ(w->trayIcon(), nullptr);
+
+    w->showAtStart(true);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->layoutComplete());
+    EXPECT_NE(w->trayIcon(), nullptr);
+    EXPECT_FALSE(w->windowIcon().isNull());
+
+    // The tray brings it back whole.
+    w->send(UM_TRAY_NOTIFY, 0, kit::kTrayLeftButtonUp);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isMinimized());
+}
+
+TEST_F(MainWindow, AHiddenStartWithoutATrayStartsMinimisedSoTheWindowCanBeReached) {
+    std::unique_ptr<CMainWnd> w = BuildForStart(skin, false);
+    w->showAtStart(true);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->isMinimized());
+    EXPECT_TRUE(w->layoutComplete());
+}
+
+TEST_F(MainWindow, AnOrdinaryStartShowsTheWindowAndLeavesTheRestToTheFirstPaint) {
+    std::unique_ptr<CMainWnd> w = BuildForStart(skin, true);
+    w->showAtStart(false);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isMinimized());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w->layoutComplete(); }));
+    EXPECT_NE(w->trayIcon(), nullptr);
+}
+
+namespace {
+
 // The window with a real device link on the virtual receiver: the link's messages and
 // timers reach it through the window unchanged, and it stops before the page goes.
 class MainWindowWithMouse : public MainWindow {
@@ -422,3 +482,71 @@ TEST_F(MainWindowWithMouse, ReadersStopBeforeThePageIsDestroyed) {
 }
 
 }  // namespace
+
+// ---- The title bar's menu, languages and looks ----
+
+TEST_F(MainWindow, TheMenuButtonOpensTheMainMenuWithTheLanguagesFound) {
+    open();
+    QTest::mouseClick(window->find<kit::Button>(QStringLiteral("main_menu_btn")), Qt::LeftButton);
+    kit::MenuWindow* menu = window->mainMenu();
+    ASSERT_TRUE(menu);
+    const QStringList items = menu->describeItems();
+    EXPECT_EQ(items.first().section(u'=', 0, 0), QStringLiteral("main_autostart"));
+    EXPECT_TRUE(items.contains(QStringLiteral("main_language:en=1"))) << items.join(u' ').toStdString();
+    EXPECT_TRUE(items.contains(QStringLiteral("main_language:de=0"))) << items.join(u' ').toStdString();
+    EXPECT_EQ(items.count(QStringLiteral("main_language:en=1")), 1);
+    EXPECT_TRUE(items.contains(QStringLiteral("main_about")));
+    EXPECT_EQ(menu->findItem(QStringLiteral("main_language"), QStringLiteral("de"))->text(), QStringLiteral("Deutsch"));
+    menu->close();
+}
+
+TEST_F(MainWindow, QuitInTheMainMenuEndsAsTheTrayMenuDoes) {
+    open();
+    window->send(UM_SHOW_DPI, 0, 16);
+    postMenu(QStringLiteral("main_quit"));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->dpiOsd(), nullptr);
+}
+
+TEST_F(MainWindow, ALanguageChosenRetextsTheOpenWindowAndIsKept) {
+    test::TempDir data;
+    dataFolder = data.path();
+    open();
+    auto* apply = window->find<kit::Button>(QStringLiteral("ms_1_apply_btn"));
+    ASSERT_TRUE(apply);
+    EXPECT_EQ(apply->shownText(), QStringLiteral("Apply"));
+    window->switchLanguage(QStringLiteral("de"));
+    EXPECT_EQ(apply->shownText(), QStringLiteral("Übernehmen"));
+    EXPECT_EQ(apply->QPushButton::text(), QStringLiteral("Übernehmen"));
+    EXPECT_EQ(window->find<kit::Button>(QStringLiteral("main_menu_btn"))->toolTip(), QStringLiteral("Menü"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Halvern Gaming-Maus"));
+    EXPECT_EQ(calls, std::vector<std::string>{"languageChanged"});
+    EXPECT_EQ(SettingsFile(data.path()).readLanguage(), "de");
+    // A language that is not there leaves English, and English is what is kept.
+    window->switchLanguage(QStringLiteral("xx"));
+    EXPECT_EQ(apply->shownText(), QStringLiteral("Apply"));
+    EXPECT_EQ(SettingsFile(data.path()).readLanguage(), "en");
+}
+
+TEST_F(MainWindow, TheLookFollowsTheDesktopUntilTheUserPicksOneWhichIsKept) {
+    test::TempDir data;
+    dataFolder = data.path();
+    open();
+    ASSERT_EQ(skin.theme(), kit::Skin::Theme::Dark);
+    window->desktopPrefersTheme(kit::Skin::Theme::Light);
+    EXPECT_EQ(skin.theme(), kit::Skin::Theme::Light);
+    EXPECT_EQ(window->styleSheet(), skin.styleSheet());
+    EXPECT_EQ(SettingsFile(data.path()).readTheme(), std::nullopt);  // the desktop's choice is not kept
+
+    QTest::mouseClick(window->find<kit::Button>(QStringLiteral("skin_btn")), Qt::LeftButton);
+    EXPECT_EQ(skin.theme(), kit::Skin::Theme::Dark);
+    EXPECT_FALSE(window->followsDesktopTheme());
+    EXPECT_EQ(SettingsFile(data.path()).readTheme(), "dark");
+    window->desktopPrefersTheme(kit::Skin::Theme::Light);
+    EXPECT_EQ(skin.theme(), kit::Skin::Theme::Dark);
+
+    QTest::mouseClick(window->find<kit::Button>(QStringLiteral("skin_btn")), Qt::LeftButton);
+    EXPECT_EQ(skin.theme(), kit::Skin::Theme::Light);
+    EXPECT_EQ(SettingsFile(data.path()).readTheme(), "light");
+    EXPECT_EQ(window->styleSheet(), skin.styleSheet());
+}

@@ -1,6 +1,6 @@
-// The real program, started twice as a user would: the second start brings the first
-// back and ends with 1; the tray menu's "exit" ends the first with 0 after the
-// shutdown steps in their order.
+// The real program, started as a user would: the second start brings the first back
+// and ends with 1; the tray menu's "exit" ends the first with 0 after the shutdown
+// steps in their order; the command line answers before any display is needed.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -41,7 +41,7 @@ protected:
 }  // namespace
 
 TEST_F(Halvern, ASecondStartShowsTheFirstWindowAgainAndExitsWithOne) {
-    BackgroundProcess first(HALVERN_PATH, {"--ignored", "arguments"}, env());
+    BackgroundProcess first(HALVERN_PATH, {}, env());
     ASSERT_TRUE(first.started());
     ASSERT_EQ(first.readLine(), "ready") << first.err();
     EXPECT_EQ(ask(first, "state"), "state visible=1 minimized=0 title=Halvern Gaming Mouse");
@@ -98,4 +98,43 @@ TEST_F(Halvern, TrayMenuExitEndsWithZeroAfterTheShutdownOrder) {
     EXPECT_EQ(ask(next, "tray right"), "ok");
     EXPECT_EQ(ask(next, "menu exit"), "ok");
     EXPECT_EQ(next.waitExit(), 0);
+}
+
+namespace {
+
+// Qt on the X server with no display to reach: the program aborts if it gets that far.
+const std::map<std::string, std::string> kNoDisplay = {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+
+}  // namespace
+
+TEST(HalvernCommandLine, VersionAndHelpAnswerWithoutADisplay) {
+    const auto version = RunProcess(HALVERN_PATH, {"--version"}, kNoDisplay);
+    EXPECT_EQ(version.exitCode, 0) << version.err;
+    EXPECT_EQ(version.out.rfind("halvern ", 0), 0u) << version.out;
+    EXPECT_EQ(version.out.back(), '\n');
+
+    const auto help = RunProcess(HALVERN_PATH, {"--help"}, kNoDisplay);
+    EXPECT_EQ(help.exitCode, 0) << help.err;
+    EXPECT_NE(help.out.find("--hidden"), std::string::npos) << help.out;
+    EXPECT_EQ(help.err, "");
+}
+
+TEST(HalvernCommandLine, AnUnknownOptionPrintsUsageOnStandardErrorAndExitsWithTwo) {
+    const auto unknown = RunProcess(HALVERN_PATH, {"--unknown"}, kNoDisplay);
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(unknown.err.rfind("halvern: unknown option '--unknown'\nusage: halvern", 0), 0u) << unknown.err;
+}
+
+TEST_F(Halvern, AHiddenStartWithoutATrayIsMinimisedAndASecondStartShowsIt) {
+    // The offscreen platform has no tray, so the window must stay reachable.
+    BackgroundProcess p(HALVERN_PATH, {"--hidden"}, env());
+    ASSERT_EQ(p.readLine(), "ready") << p.err();
+    EXPECT_EQ(ask(p, "state"), "state visible=1 minimized=1 title=Halvern Gaming Mouse");
+    EXPECT_EQ(startAgain(), 1);
+    EXPECT_EQ(ask(p, "state"), "state visible=1 minimized=0 title=Halvern Gaming Mouse");
+    EXPECT_EQ(ask(p, "tray right"), "ok");
+    EXPECT_EQ(ask(p, "menu exit"), "ok");
+    EXPECT_EQ(p.waitExit(), 0);
+    EXPECT_NE(p.err().find("start: no tray to hide in; minimised"), std::string::npos) << p.err();
 }

@@ -78,10 +78,16 @@ TEST(SingleInstance, ASecondStartActivatesTheFirstAndIsToldToEnd) {
     EXPECT_EQ(first.activations, 2);
 }
 
-TEST(SingleInstance, TheNamesComeFromTheClassNameAndTheUser) {
+TEST(SingleInstance, TheNamesComeFromTheGivenNameAndTheUser) {
     SingleInstance guard(kClass, QStringLiteral("/run/x"));
     EXPECT_EQ(guard.lockPath(), QStringLiteral("/run/x/NORVA_KX_Halvern_Gaming_Mouse-%1.lock").arg(getuid()));
     EXPECT_EQ(guard.socketPath(), QStringLiteral("/run/x/NORVA_KX_Halvern_Gaming_Mouse-%1.sock").arg(getuid()));
+
+    // An application id keeps its dots; a path separator never survives.
+    SingleInstance byId(QStringLiteral("io.github.halvern.Halvern"), QStringLiteral("/run/x"));
+    EXPECT_EQ(byId.socketPath(), QStringLiteral("/run/x/io.github.halvern.Halvern-%1.sock").arg(getuid()));
+    SingleInstance escaping(QStringLiteral("../../etc/x"), QStringLiteral("/run/x"));
+    EXPECT_EQ(escaping.lockPath(), QStringLiteral("/run/x/.._.._etc_x-%1.lock").arg(getuid()));
 }
 
 TEST(SingleInstance, ALockAndSocketLeftByACrashedCopyAreTakenOver) {

@@ -143,7 +143,15 @@ private:
                                                   {"HALVERN_TEST_DRIVER", "1"},
                                                   {"HALVERN_DATA_DIR", dataFolder().string()},
                                                   {"XDG_RUNTIME_DIR", dir_.path().string()},
-                                                  {"QT_QPA_PLATFORM", "offscreen"}};
+                                                  {"QT_QPA_PLATFORM", "offscreen"},
+                                                  // English whatever the machine's locale, and
+                                                  // the autostart entry kept out of the
+                                                  // user's own configuration.
+                                                  {"LANGUAGE", ""},
+                                                  {"LC_ALL", ""},
+                                                  {"LC_MESSAGES", ""},
+                                                  {"LANG", "C.UTF-8"},
+                                                  {"XDG_CONFIG_HOME", (dir_.path() / "config").string()}};
         for (const auto& [key, value] : extraEnv) env[key] = value;
         return env;
     }

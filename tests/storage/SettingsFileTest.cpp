@@ -99,5 +99,34 @@ TEST(SettingsFile, AFolderThatWouldNotReadBackIsNotWritten) {
     EXPECT_EQ(settings.readModelId(), -1);
 }
 
+TEST(SettingsFile, TheChosenLanguageAndThemeAreKeptBesideTheOtherKeys) {
+    test::TempDir dir;
+    SettingsFile settings(dir.path());
+    EXPECT_EQ(settings.readLanguage(), std::nullopt);
+    EXPECT_EQ(settings.readTheme(), std::nullopt);
+    ASSERT_FALSE(settings.saveModelId(1));
+    ASSERT_FALSE(settings.saveLanguage("de"));
+    ASSERT_FALSE(settings.saveTheme("light"));
+    ASSERT_FALSE(settings.saveLanguage("pt_BR"));
+    EXPECT_EQ(settings.readLanguage(), "pt_BR");
+    EXPECT_EQ(settings.readTheme(), "light");
+    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\r\nModelId=1\r\nLanguage=pt_BR\r\nTheme=light\r\n");
+}
+
+TEST(SettingsFile, ALanguageOrThemeThatIsNotAPlainNameIsNeitherReadNorWritten) {
+    test::TempDir dir;
+    SettingsFile settings(dir.path());
+    ASSERT_FALSE(settings.saveLanguage("de"));
+    for (const char* bad : {"", "../../etc/passwd", "de/x", "de x", "de\nTheme=light", "abcdefghijklmnopqrstuvwxyz0123456789"}) {
+        EXPECT_TRUE(settings.saveLanguage(bad)) << bad;
+        EXPECT_TRUE(settings.saveTheme(bad)) << bad;
+        EXPECT_EQ(settings.readLanguage(), "de") << bad;
+    }
+    EXPECT_EQ(settings.readTheme(), std::nullopt);
+    Put(dir / "CONFIG.ini", "[SETTING]\nLanguage=../lan\nTheme=  \n");
+    EXPECT_EQ(settings.readLanguage(), std::nullopt);
+    EXPECT_EQ(settings.readTheme(), std::nullopt);
+}
+
 }  // namespace
 }  // namespace halvern

@@ -1,6 +1,9 @@
 #include "ui/kit/Button.h"
 
+#include <QKeyEvent>
 #include <QPainter>
+
+#include <algorithm>
 
 #include "ui/kit/SkinWindow.h"
 
@@ -18,7 +21,41 @@ void Button::paintEvent(QPaintEvent* event) {
     paintBackground(painter);
 }
 
+void Button::keyPressEvent(QKeyEvent* event) {
+    // A push button takes Enter only as a dialog's default button; here every button does.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() == Qt::NoModifier && !event->isAutoRepeat()) {
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
 Option::Option(QWidget* parent) : Button(parent) { setCheckable(true); }
+
+void Option::keyPressEvent(QKeyEvent* event) {
+    int step = 0;
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Up: step = -1; break;
+        case Qt::Key_Right:
+        case Qt::Key_Down: step = 1; break;
+        default: break;
+    }
+    if (step == 0 || group_.isEmpty() || !skinWindow()) {
+        Button::keyPressEvent(event);
+        return;
+    }
+    std::vector<Option*> group = skinWindow()->optionsInGroup(group_);
+    std::erase_if(group, [this](Option* o) { return o != this && (!o->isVisibleTo(window()) || !o->isEnabled()); });
+    const auto at = std::find(group.begin(), group.end(), this);
+    if (at == group.end()) return;
+    const auto index = at - group.begin() + step;
+    if (index < 0 || index >= static_cast<std::ptrdiff_t>(group.size())) return;
+    Option* next = group[static_cast<std::size_t>(index)];
+    next->setFocus(Qt::TabFocusReason);
+    next->click();
+}
 
 void Option::setSelected(bool selected, Notify notify) {
     if (selected && !group_.isEmpty() && skinWindow()) {

@@ -7,6 +7,8 @@
 //   CheckBox  ("Check") raises "click", then "checkclick" with its new state in wParam.
 //
 // The background image is drawn over the themed panel, so icon buttons need no text.
+// From the keyboard, Space and Enter act as a click; the arrow keys move the selection
+// to the previous or next option of a group, as a click on it would.
 #pragma once
 
 #include <QPushButton>
@@ -34,6 +36,7 @@ public:
 protected:
     void showText(const QString& text) override { QPushButton::setText(text); }
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     virtual void onUserClick() { raiseNotify(notify::kClick); }
 };
 
@@ -52,6 +55,7 @@ public:
 protected:
     void onUserClick() override;
     void nextCheckState() override {}
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString group_;

@@ -38,6 +38,7 @@ bool Control::setBkImage(const QString& text) {
 void Control::setText(const QString& text) {
     text_ = text;
     showText(shownText());
+    refreshAccessibleName();
 }
 
 QString Control::shownText() const {
@@ -49,16 +50,25 @@ void Control::setTextKeyMode(bool on) {
     if (textKeyMode_ == on) return;
     textKeyMode_ = on;
     showText(shownText());
+    refreshAccessibleName();
 }
 
 void Control::setToolTipKey(const QString& key) {
     toolTipKey_ = key;
     if (skin_) widget()->setToolTip(skin_->text(key));
+    refreshAccessibleName();
 }
 
 void Control::retranslate() {
     showText(shownText());
     if (!toolTipKey_.isEmpty()) setToolTipKey(toolTipKey_);
+    refreshAccessibleName();
+}
+
+void Control::refreshAccessibleName() {
+    const QString shown = namedByText() ? shownText().trimmed() : QString();
+    const QString name = shown.isEmpty() ? widget()->toolTip() : shown;
+    if (widget()->accessibleName() != name) widget()->setAccessibleName(name);
 }
 
 void Control::raiseNotify(std::string_view type, std::uintptr_t wParam, std::intptr_t lParam) {

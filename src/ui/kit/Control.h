@@ -58,6 +58,10 @@ public:
     // Re-reads key texts after the language file changed.
     void retranslate();
 
+    // The name assistive technology reads: the shown text, else the hover text. Kept
+    // up to date by the text setters; call it after changing the hover text directly.
+    void refreshAccessibleName();
+
     SkinWindow* skinWindow() const { return window_; }
     const Skin* skin() const { return skin_; }
 
@@ -73,6 +77,9 @@ protected:
     void paintBackground(QPainter& painter);
     // Puts the shown text into the widget; controls with a text override it.
     virtual void showText(const QString&) {}
+    // Whether the shown text names the control; not for text boxes, whose text is
+    // what the user typed.
+    virtual bool namedByText() const { return true; }
 
 private:
     SkinWindow* window_ = nullptr;

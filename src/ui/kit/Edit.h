@@ -34,6 +34,7 @@ public:
 
 protected:
     void showText(const QString& text) override;
+    bool namedByText() const override { return false; }
 
 private:
     QString placeholderKey_;

@@ -36,6 +36,19 @@ std::optional<QString> LanguageFile::load(const QByteArray& xml, const QString& 
     return std::nullopt;
 }
 
+std::optional<QString> LanguageFile::overlay(const QByteArray& xml, const QString& fileName, QStringList* missing) {
+    LanguageFile translation;
+    if (auto error = translation.load(xml, fileName)) return error;
+    if (missing) {
+        missing->clear();
+        for (auto it = texts_.cbegin(); it != texts_.cend(); ++it)
+            if (!translation.contains(it.key())) missing->append(it.key());
+        missing->sort();
+    }
+    for (auto it = translation.texts_.cbegin(); it != translation.texts_.cend(); ++it) texts_.insert(it.key(), it.value());
+    return std::nullopt;
+}
+
 QString LanguageFile::text(const QString& key) const { return texts_.value(key, key); }
 
 std::u16string LanguageFile::text(std::string_view key) const {

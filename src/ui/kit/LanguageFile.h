@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -27,9 +28,15 @@ public:
     // the texts held before stay and the error names file and line.
     std::optional<QString> load(const QByteArray& xml, const QString& fileName);
 
+    // Lays a translation over the texts held (the English source). A malformed or
+    // hostile file changes nothing and gives its error; otherwise `missing` receives the
+    // source keys the translation lacks, which keep their English text.
+    std::optional<QString> overlay(const QByteArray& xml, const QString& fileName, QStringList* missing = nullptr);
+
     QString text(const QString& key) const;
     bool contains(const QString& key) const { return texts_.contains(key); }
     int size() const { return static_cast<int>(texts_.size()); }
+    QStringList keys() const { return texts_.keys(); }
 
     std::u16string text(std::string_view key) const override;
 

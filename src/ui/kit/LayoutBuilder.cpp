@@ -238,6 +238,7 @@ void LayoutBuilder::applyCommon(const LayoutNode& node, Control* control) {
     if (auto v = node.attribute(u"bkcolor"_qs)) control->setBkColor(*LayoutParser::ParseColor(*v));
     if (auto v = node.attribute(u"bkimage"_qs)) control->setBkImage(*v);
     if (auto v = node.attribute(u"userdata"_qs)) control->setUserData(*v);
+    control->refreshAccessibleName();
 }
 
 void LayoutBuilder::applyText(const LayoutNode& node, Control* control) {

@@ -29,32 +29,104 @@ std::unique_ptr<MenuWindow> MenuWindow::Create(const Skin& skin, const QString& 
     menu->setObjectName(file);
     if (owner) menu->setStyleSheet(owner->styleSheet());
     if (auto cls = root.attribute(u"class"_qs)) menu->setProperty("class", *cls);
-    for (const LayoutNode& item : root.children) {
+    menu->owner_ = owner;
+    menu->addItems(root.children, skin, owner);
+    return menu;
+}
+
+void MenuWindow::addItems(const std::vector<LayoutNode>& items, const Skin& skin, SkinWindow* owner, QMenu* into) {
+    if (!into) into = this;
+    for (const LayoutNode& item : items) {
         auto command = std::make_shared<MenuCommand>();
         command->name = item.attributeOr(u"name"_qs);
         command->userData = item.attributeOr(u"userdata"_qs);
         const auto key = item.attribute(u"textkey"_qs);
         command->text = key ? skin.text(*key) : item.attributeOr(u"text"_qs);
-        QAction* action = menu->addAction(command->text);
-        action->setObjectName(command->name);
-        action->setVisible(LayoutParser::ParseBool(item.attributeOr(u"visible"_qs, u"true"_qs)).value_or(true));
-        QPointer<SkinWindow> target(owner);
-        QObject::connect(action, &QAction::triggered, menu.get(), [target, command] {
-            if (!target) return;
-            // Each choice gets its own copy: the receiver owns what it is given.
-            auto chosen = std::make_shared<const MenuCommand>(*command);
-            target->post(UM_MENU_COMMAND, reinterpret_cast<std::uintptr_t>(chosen.get()), 0, chosen);
-        });
+        const bool visible = LayoutParser::ParseBool(item.attributeOr(u"visible"_qs, u"true"_qs)).value_or(true);
+        if (!item.children.empty()) {
+            // An item holding items opens them as a submenu; choosing it chooses nothing.
+            QMenu* submenu = into->addMenu(command->text);
+            submenu->setObjectName(command->name);
+            submenu->setAttribute(Qt::WA_TranslucentBackground);
+            submenu->setWindowFlag(Qt::FramelessWindowHint);
+            submenu->setWindowFlag(Qt::NoDropShadowWindowHint);
+            submenu->setProperty("class", property("class"));
+            submenu->menuAction()->setObjectName(command->name);
+            submenu->menuAction()->setVisible(visible);
+            addItems(item.children, skin, owner, submenu);
+            continue;
+        }
+        QAction* action = addCommand(into, std::move(command), owner);
+        action->setVisible(visible);
+        action->setCheckable(LayoutParser::ParseBool(item.attributeOr(u"checkable"_qs, u"false"_qs)).value_or(false));
     }
-    return menu;
+}
+
+QAction* MenuWindow::addCommand(QMenu* into, std::shared_ptr<MenuCommand> command, SkinWindow* owner) {
+    QAction* action = into->addAction(command->text);
+    action->setObjectName(command->name);
+    action->setData(command->userData);
+    QPointer<SkinWindow> target(owner);
+    QObject::connect(action, &QAction::triggered, this, [target, command] {
+        if (!target) return;
+        // Each choice gets its own copy: the receiver owns what it is given.
+        auto chosen = std::make_shared<const MenuCommand>(*command);
+        target->post(UM_MENU_COMMAND, reinterpret_cast<std::uintptr_t>(chosen.get()), 0, chosen);
+    });
+    return action;
+}
+
+bool MenuWindow::addItem(const QString& submenuName, const MenuCommand& command, bool checked) {
+    QMenu* into = submenu(submenuName);
+    if (!into) return false;
+    QAction* action = addCommand(into, std::make_shared<MenuCommand>(command), owner_);
+    action->setCheckable(true);
+    action->setChecked(checked);
+    return true;
+}
+
+QMenu* MenuWindow::submenu(const QString& name) const {
+    for (QMenu* sub : findChildren<QMenu*>())
+        if (sub->objectName() == name) return sub;
+    return nullptr;
 }
 
 void MenuWindow::popupAt(const QPoint& pos) { popup(pos); }
 
-QAction* MenuWindow::findItem(const QString& name) const {
-    for (QAction* a : actions())
-        if (a->objectName() == name) return a;
+namespace {
+
+QAction* FindItemIn(const QMenu& menu, const QString& name, const QString& userData) {
+    for (QAction* a : menu.actions()) {
+        if (QMenu* submenu = a->menu()) {
+            if (QAction* found = FindItemIn(*submenu, name, userData)) return found;
+        } else if (a->objectName() == name && (userData.isEmpty() || a->data().toString() == userData)) {
+            return a;
+        }
+    }
     return nullptr;
+}
+
+void DescribeIn(const QMenu& menu, QStringList& out) {
+    for (QAction* a : menu.actions()) {
+        if (a->isSeparator()) continue;
+        QString entry = a->objectName();
+        if (!a->data().toString().isEmpty()) entry += u':' + a->data().toString();
+        if (a->isCheckable()) entry += a->isChecked() ? u"=1"_qs : u"=0"_qs;
+        out << entry;
+        if (a->menu()) DescribeIn(*a->menu(), out);
+    }
+}
+
+}  // namespace
+
+QAction* MenuWindow::findItem(const QString& name, const QString& userData) const {
+    return FindItemIn(*this, name, userData);
+}
+
+QStringList MenuWindow::describeItems() const {
+    QStringList out;
+    DescribeIn(*this, out);
+    return out;
 }
 
 int MenuWindow::visibleItemCount() const {

@@ -2,6 +2,10 @@
 //
 //   <Menu>
 //     <Item name="configuration" textkey="tray_configuration_text"/>
+//     <Item name="media" textkey="menu_media_text">     (a submenu)
+//       <Item name="ms_1_mute" textkey="mute_text"/>
+//     </Item>
+//     <Item name="autostart" textkey="..." checkable="true"/>
 //     <Item name="exit" textkey="tray_exit_text"/>
 //   </Menu>
 //
@@ -12,9 +16,13 @@
 
 #include <QMenu>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
+#include <vector>
+
+#include "ui/kit/LayoutNode.h"
 
 namespace halvern::kit {
 
@@ -36,11 +44,27 @@ public:
 
     // Opens the menu with its top-left corner at `pos` (screen), kept on the screen.
     void popupAt(const QPoint& pos);
-    QAction* findItem(const QString& name) const;
+    // The item of that name (and user data, when given) that can be chosen, in submenus
+    // too; nullptr when none.
+    QAction* findItem(const QString& name, const QString& userData = {}) const;
+    // Visible rows of the menu itself; a submenu counts as its one row.
     int visibleItemCount() const;
+
+    // The submenu of that name, or nullptr.
+    QMenu* submenu(const QString& name) const;
+    // Adds a checkable item to the submenu `submenuName` while the program runs (choices
+    // known only then, such as the languages found); false when there is no such submenu.
+    bool addItem(const QString& submenuName, const MenuCommand& command, bool checked);
+    // Every item as "name" or "name:userdata", with "=1"/"=0" after a checkable one, in
+    // menu order, a submenu's items right after its own row.
+    QStringList describeItems() const;
 
 private:
     MenuWindow() = default;
+    void addItems(const std::vector<LayoutNode>& items, const Skin& skin, SkinWindow* owner, QMenu* into = nullptr);
+    QAction* addCommand(QMenu* into, std::shared_ptr<MenuCommand> command, SkinWindow* owner);
+
+    SkinWindow* owner_ = nullptr;
 };
 
 }  // namespace halvern::kit

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "ui/kit/Languages.h"
+
 namespace halvern::kit {
 
 namespace {
@@ -48,6 +50,32 @@ std::optional<QString> Skin::loadLanguage(const QString& file) {
     return language_.load(*data, file);
 }
 
+std::optional<QString> Skin::setLanguage(const QString& code) {
+    auto source = ReadLimited(path(u"lan.xml"_qs), LanguageFile::kMaxFileBytes);
+    if (!source) return u"lan.xml: cannot be read"_qs;
+    LanguageFile texts;
+    if (auto error = texts.load(*source, u"lan.xml"_qs)) return error;
+    std::optional<QString> problem;
+    QString shown = kSourceLanguage;
+    if (code != kSourceLanguage) {
+        const QString file = LanguageFileName(code);
+        auto data = file.isEmpty() ? std::nullopt : ReadLimited(path(file), LanguageFile::kMaxFileBytes);
+        QStringList missing;
+        if (!data) {
+            problem = u"language '%1': no readable file, English is shown"_qs.arg(code);
+        } else if (auto error = texts.overlay(*data, file, &missing)) {
+            problem = u"%1; English is shown"_qs.arg(*error);
+        } else {
+            shown = code;
+            if (!missing.isEmpty())
+                problem = u"%1: %2 texts missing, shown in English (first: %3)"_qs.arg(file).arg(missing.size()).arg(missing.first());
+        }
+    }
+    language_ = std::move(texts);
+    languageCode_ = shown;
+    return problem;
+}
+
 const LayoutResult& Skin::layout(const QString& file) const {
     if (auto it = layouts_.find(file); it != layouts_.end()) return **it;
     LayoutResult result = LayoutError{u"%1: cannot be read"_qs.arg(file)};
@@ -55,10 +83,27 @@ const LayoutResult& Skin::layout(const QString& file) const {
     return **layouts_.insert(file, std::make_shared<const LayoutResult>(std::move(result)));
 }
 
+std::optional<Skin::Theme> Skin::ThemeNamed(const QString& name) {
+    if (name == u"dark") return Theme::Dark;
+    if (name == u"light") return Theme::Light;
+    return std::nullopt;
+}
+
+void Skin::setTheme(Theme theme) {
+    if (theme == theme_) return;
+    theme_ = theme;
+    styleSheet_.reset();
+    images_.clear();
+}
+
 const QPixmap* Skin::image(const QString& file) const {
     auto it = images_.find(file);
     if (it == images_.end()) {
-        QPixmap pixmap = LoadImage(path(file));
+        static const QString kSkins = u"skins/"_qs;
+        QPixmap pixmap;
+        if (theme_ == Theme::Light && file.startsWith(kSkins))
+            pixmap = LoadImage(path(u"skins/light/"_qs + file.mid(kSkins.size())));
+        if (pixmap.isNull()) pixmap = LoadImage(path(file));
         std::optional<QPixmap> entry;
         if (!pixmap.isNull()) entry = std::move(pixmap);
         it = images_.insert(file, std::move(entry));
@@ -108,7 +153,8 @@ std::optional<QFont> Skin::BaseFontOf(const QString& sheet) {
 QString Skin::styleSheet() const {
     if (!styleSheet_) {
         QString text;
-        if (auto data = ReadLimited(path(u"theme.qss"_qs), 1 << 20)) text = QString::fromUtf8(*data);
+        const QString file = theme_ == Theme::Light ? u"theme_light.qss"_qs : u"theme.qss"_qs;
+        if (auto data = ReadLimited(path(file), 1 << 20)) text = QString::fromUtf8(*data);
         text.replace(u"url(skins/"_qs, u"url(%1/skins/"_qs.arg(folder_));
         styleSheet_ = text;
     }

@@ -26,6 +26,14 @@ public:
     // Loads the language file (relative to the folder). On an error the texts held
     // before stay and the error is returned.
     std::optional<QString> loadLanguage(const QString& file);
+    // English from lan.xml, then the language `code` over it (see Languages.h). English
+    // stands in for a file that is missing, malformed or too large, and for each key a
+    // translation lacks; the returned line says which, for the log. The texts change
+    // only when lan.xml itself can be read.
+    std::optional<QString> setLanguage(const QString& code);
+    // The language shown: its code once setLanguage() succeeded, else "en".
+    const QString& languageCode() const { return languageCode_; }
+
     const LanguageFile& language() const { return language_; }
     QString text(const QString& key) const { return language_.text(key); }
 
@@ -39,7 +47,16 @@ public:
     // The image, loaded once; nullptr when the file is missing or unreadable.
     const QPixmap* image(const QString& file) const;
 
-    // res/theme.qss with its "url(skins/...)" references made absolute.
+    // The look: "dark" (theme.qss) or "light" (theme_light.qss). Only the current one is
+    // read. In the light look an image "skins/X" is taken from "skins/light/X" when
+    // that file is there, for drawings that would not stand out on a light surface.
+    enum class Theme { Dark, Light };
+    void setTheme(Theme theme);
+    Theme theme() const { return theme_; }
+    static QString ThemeName(Theme theme) { return theme == Theme::Light ? u"light"_qs : u"dark"_qs; }
+    static std::optional<Theme> ThemeNamed(const QString& name);
+
+    // The current theme's style sheet with its "url(skins/...)" references made absolute.
     QString styleSheet() const;
 
     // The face and pixel size the style sheet's "QWidget { ... }" rule gives every
@@ -50,6 +67,8 @@ public:
 private:
     QString folder_;
     LanguageFile language_;
+    QString languageCode_ = u"en"_qs;
+    Theme theme_ = Theme::Dark;
     mutable QHash<QString, std::shared_ptr<const LayoutResult>> layouts_;
     mutable QHash<QString, std::optional<QPixmap>> images_;
     mutable std::optional<QString> styleSheet_;

@@ -9,10 +9,12 @@
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStyle>
 #include <QTimer>
 #include <QWindow>
 
 #include "platform/ThreadHandOver.h"
+#include "ui/kit/Accessibility.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Combo.h"
 #include "ui/kit/Edit.h"
@@ -38,6 +40,7 @@ SkinWindow::SkinWindow(Skin& skin, QWidget* owner)
     : QWidget(owner, Qt::Window), skin_(skin), port_(this), timers_(std::make_unique<QtTimerSource>()) {
     timers_->setCallback([this](std::uint64_t key) { onTimerKey(key); });
     setAttribute(Qt::WA_StyledBackground);
+    InstallKitAccessibility();
 }
 
 SkinWindow::~SkinWindow() {
@@ -231,6 +234,15 @@ void SkinWindow::completeLayout() {
     }
     deferred_.clear();
     deferredHolder_.reset();
+    // Joining the window put the deferred controls at the end of its focus chain; Tab
+    // goes in layout order.
+    QWidget* previous = nullptr;
+    for (Control* c : ordered_) {
+        QWidget* w = c->widget();
+        if (!(w->focusPolicy() & Qt::TabFocus) || w->window() != this) continue;
+        if (previous) QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
     onLayoutComplete();
 }
 
@@ -260,6 +272,7 @@ bool SkinWindow::eventFilter(QObject* watched, QEvent* e) {
         return QWidget::eventFilter(watched, e);
     auto* control = dynamic_cast<Control*>(qobject_cast<QWidget*>(watched));
     if (!control || control->widget() != watched) return QWidget::eventFilter(watched, e);
+    if (kind == QEvent::FocusIn || kind == QEvent::FocusOut) markKeyboardFocus(control->widget(), e);
     std::string_view type;
     switch (e->type()) {
         case QEvent::Enter: type = notify::kMouseEnter; break;
@@ -279,6 +292,20 @@ bool SkinWindow::eventFilter(QObject* watched, QEvent* e) {
     n.virtualWindow = control->virtualWindow().toStdString();
     dispatchNotification(n);
     return false;
+}
+
+void SkinWindow::markKeyboardFocus(QWidget* widget, QEvent* e) {
+    // The theme draws a focus ring only where the keyboard put the focus (property
+    // "keyfocus"), so a click or the window's first activation leaves no ring behind.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+    if (reason == Qt::PopupFocusReason) return;
+    const bool fromKeyboard =
+        e->type() == QEvent::FocusIn && (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason);
+    if (widget->property("keyfocus").toBool() == fromKeyboard) return;
+    widget->setProperty("keyfocus", fromKeyboard);
+    widget->style()->unpolish(widget);
+    widget->style()->polish(widget);
+    widget->update();
 }
 
 // Lifetime

@@ -137,6 +137,7 @@ protected:
 
 private:
     void registerControl(Control* control);
+    void markKeyboardFocus(QWidget* widget, QEvent* focusEvent);
     void onTimerKey(std::uint64_t key);
 
     Skin& skin_;

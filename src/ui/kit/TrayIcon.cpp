@@ -25,5 +25,6 @@ TrayIcon::~TrayIcon() {
 
 bool TrayIcon::isAvailable() const { return available_(); }
 bool TrayIcon::isShown() const { return icon_->isVisible(); }
+void TrayIcon::setToolTip(const QString& tooltip) { icon_->setToolTip(tooltip); }
 
 }  // namespace halvern::kit

@@ -28,6 +28,7 @@ public:
 
     bool isAvailable() const;
     bool isShown() const;
+    void setToolTip(const QString& tooltip);
 
 private:
     QSystemTrayIcon* icon_ = nullptr;

@@ -97,6 +97,7 @@ public:
     void onApplyRequest() override;
     bool onTimer(int id) override;
     void windowShown(bool shown) override { battery_->setShown(shown); }
+    void languageChanged() override { refreshControls(); }
     void destroy() override;
 
     // NotifyPump

@@ -34,6 +34,9 @@ public:
     // Whether the window can be seen (shown and not minimised); animations rest
     // while it cannot.
     virtual void windowShown(bool shown) = 0;
+    // The language file changed while the page is shown: the texts the page composes
+    // itself (values with units, button assignments) are written again.
+    virtual void languageChanged() {}
     // The program ends; the device link's readers have stopped. The page stops its
     // apply worker and closes what it opened.
     virtual void destroy() = 0;
