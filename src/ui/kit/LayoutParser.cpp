@@ -186,7 +186,9 @@ private:
         return u"%1:%2: malformed XML: %3"_qs.arg(file_).arg(in_.lineNumber()).arg(in_.errorString());
     }
 
-    bool readElement(LayoutNode& node, int depth) {
+    // inMenu: the element is an item of a menu, where an item may hold the items of its
+    // submenu.
+    bool readElement(LayoutNode& node, int depth, bool inMenu = false) {
         if (depth > LayoutParser::kMaxDepth) return fail(u"nested too deeply"_qs);
         if (++nodes_ > LayoutParser::kMaxNodes) return fail(u"too many elements"_qs);
         const ElementRule* rule = FindElement(in_.name());
@@ -212,14 +214,15 @@ private:
             if (!in_.isStartElement()) continue;
             const QStringView child = in_.name();
             const bool isItem = child == u"Item";
-            if (rule->children == Children::None)
+            const bool submenu = inMenu && isItem && node.element == u"Item";
+            if (rule->children == Children::None && !submenu)
                 return fail(u"<%1> cannot hold <%2>"_qs.arg(node.element, child));
             if (rule->children == Children::Items && !isItem)
                 return fail(u"<%1> holds only <Item>, not <%2>"_qs.arg(node.element, child));
             if (rule->children == Children::Controls && (isItem || child == u"Window" || child == u"Menu"))
                 return fail(u"<%1> cannot hold <%2>"_qs.arg(node.element, child));
             node.children.emplace_back();
-            if (!readElement(node.children.back(), depth + 1)) return false;
+            if (!readElement(node.children.back(), depth + 1, node.element == u"Menu" || submenu)) return false;
         }
         if (in_.hasError()) return fail(u"malformed XML: %1"_qs.arg(in_.errorString()));
         return fail(u"unexpected end of file in <%1>"_qs.arg(node.element));

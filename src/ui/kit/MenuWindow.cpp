@@ -29,33 +29,63 @@ std::unique_ptr<MenuWindow> MenuWindow::Create(const Skin& skin, const QString& 
     menu->setObjectName(file);
     if (owner) menu->setStyleSheet(owner->styleSheet());
     if (auto cls = root.attribute(u"class"_qs)) menu->setProperty("class", *cls);
-    for (const LayoutNode& item : root.children) {
+    menu->addItems(root.children, skin, owner);
+    return menu;
+}
+
+void MenuWindow::addItems(const std::vector<LayoutNode>& items, const Skin& skin, SkinWindow* owner, QMenu* into) {
+    if (!into) into = this;
+    for (const LayoutNode& item : items) {
         auto command = std::make_shared<MenuCommand>();
         command->name = item.attributeOr(u"name"_qs);
         command->userData = item.attributeOr(u"userdata"_qs);
         const auto key = item.attribute(u"textkey"_qs);
         command->text = key ? skin.text(*key) : item.attributeOr(u"text"_qs);
-        QAction* action = menu->addAction(command->text);
+        const bool visible = LayoutParser::ParseBool(item.attributeOr(u"visible"_qs, u"true"_qs)).value_or(true);
+        if (!item.children.empty()) {
+            // An item holding items opens them as a submenu; choosing it chooses nothing.
+            QMenu* submenu = into->addMenu(command->text);
+            submenu->setObjectName(command->name);
+            submenu->setAttribute(Qt::WA_TranslucentBackground);
+            submenu->setWindowFlag(Qt::FramelessWindowHint);
+            submenu->setWindowFlag(Qt::NoDropShadowWindowHint);
+            submenu->setProperty("class", property("class"));
+            submenu->menuAction()->setObjectName(command->name);
+            submenu->menuAction()->setVisible(visible);
+            addItems(item.children, skin, owner, submenu);
+            continue;
+        }
+        QAction* action = into->addAction(command->text);
         action->setObjectName(command->name);
-        action->setVisible(LayoutParser::ParseBool(item.attributeOr(u"visible"_qs, u"true"_qs)).value_or(true));
+        action->setVisible(visible);
         QPointer<SkinWindow> target(owner);
-        QObject::connect(action, &QAction::triggered, menu.get(), [target, command] {
+        QObject::connect(action, &QAction::triggered, this, [target, command] {
             if (!target) return;
             // Each choice gets its own copy: the receiver owns what it is given.
             auto chosen = std::make_shared<const MenuCommand>(*command);
             target->post(UM_MENU_COMMAND, reinterpret_cast<std::uintptr_t>(chosen.get()), 0, chosen);
         });
     }
-    return menu;
 }
 
 void MenuWindow::popupAt(const QPoint& pos) { popup(pos); }
 
-QAction* MenuWindow::findItem(const QString& name) const {
-    for (QAction* a : actions())
-        if (a->objectName() == name) return a;
+namespace {
+
+QAction* FindItemIn(const QMenu& menu, const QString& name) {
+    for (QAction* a : menu.actions()) {
+        if (QMenu* submenu = a->menu()) {
+            if (QAction* found = FindItemIn(*submenu, name)) return found;
+        } else if (a->objectName() == name) {
+            return a;
+        }
+    }
     return nullptr;
 }
+
+}  // namespace
+
+QAction* MenuWindow::findItem(const QString& name) const { return FindItemIn(*this, name); }
 
 int MenuWindow::visibleItemCount() const {
     int n = 0;

@@ -2,6 +2,9 @@
 //
 //   <Menu>
 //     <Item name="configuration" textkey="tray_configuration_text"/>
+//     <Item name="media" textkey="menu_media_text">     (a submenu)
+//       <Item name="ms_1_mute" textkey="mute_text"/>
+//     </Item>
 //     <Item name="exit" textkey="tray_exit_text"/>
 //   </Menu>
 //
@@ -15,6 +18,9 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
+
+#include "ui/kit/LayoutNode.h"
 
 namespace halvern::kit {
 
@@ -36,11 +42,14 @@ public:
 
     // Opens the menu with its top-left corner at `pos` (screen), kept on the screen.
     void popupAt(const QPoint& pos);
+    // The item of that name that can be chosen, in submenus too; nullptr when none.
     QAction* findItem(const QString& name) const;
+    // Visible rows of the menu itself; a submenu counts as its one row.
     int visibleItemCount() const;
 
 private:
     MenuWindow() = default;
+    void addItems(const std::vector<LayoutNode>& items, const Skin& skin, SkinWindow* owner, QMenu* into = nullptr);
 };
 
 }  // namespace halvern::kit

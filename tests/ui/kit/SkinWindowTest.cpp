@@ -384,3 +384,32 @@ TEST(MenuWindow, ChoosingAnItemPostsItsCommandToTheOwner) {
     EXPECT_TRUE(error.contains(QStringLiteral("<Menu>")));
     EXPECT_FALSE(kit::MenuWindow::Create(skin, QStringLiteral("nothere.xml"), &w, &error));
 }
+
+TEST(MenuWindow, AnItemHoldingItemsOpensThemAsASubmenuWhoseItemsAreFoundByName) {
+    test::SkinFolder folder;
+    folder.write("w.xml", "<Window/>");
+    folder.write("menu.xml", R"(<Menu>
+        <Item name="left" text="Left"/>
+        <Item name="media" text="Media">
+          <Item name="mute" text="Mute"/>
+          <Item name="hidden" text="H" visible="false"/>
+        </Item>
+      </Menu>)");
+    kit::Skin skin = folder.makeSkin();
+    test::RecordingWindow w(skin, QStringLiteral("w.xml"));
+    w.create(kit::WindowKind::Dialog);
+
+    QString error;
+    auto menu = kit::MenuWindow::Create(skin, QStringLiteral("menu.xml"), &w, &error);
+    ASSERT_TRUE(menu) << error.toStdString();
+    EXPECT_EQ(menu->visibleItemCount(), 2);
+    // The submenu's own row chooses nothing.
+    EXPECT_FALSE(menu->findItem(QStringLiteral("media")));
+    QAction* mute = menu->findItem(QStringLiteral("mute"));
+    ASSERT_TRUE(mute);
+    ASSERT_NE(mute->parent(), menu.get());
+    mute->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w.messages.size(), 1u);
+    EXPECT_EQ(std::any_cast<std::shared_ptr<const kit::MenuCommand>>(w.messages[0].payload)->name, QStringLiteral("mute"));
+}
