@@ -315,7 +315,7 @@ QString TestDriver::grabWithMenu(const QString& file) {
     const QRect windowArea(window_.mapToGlobal(QPoint(0, 0)), window_.size());
     const QRect area = windowArea.united(menu->geometry());
     QPixmap picture(area.size());
-    picture.fill(Qt::transparent);
+    picture.fill(QColor(0x0b, 0x0c, 0x10));  // a dark desktop around them
     QPainter painter(&picture);
     painter.drawPixmap(windowArea.topLeft() - area.topLeft(), window_.grab());
     painter.drawPixmap(menu->geometry().topLeft() - area.topLeft(), menu->grab());
