@@ -459,13 +459,5 @@ TEST_F(ButtonSection, ADeletedMacroGivesItsButtonsTheirDefaultFunctionInEveryPro
     EXPECT_TRUE(stored->at(1).buttons[9].macroNameText().empty());
 }
 
-TEST_F(ButtonSection, AMacroListWithoutChangesForTheButtonsSendsNothing) {
-    store({u"A"}, {MakeMacro(u"Fire", 0x04)});
-    open();
-    page->reconcileMacroCopies({});
-    settle();
-    EXPECT_TRUE(mouse.written().empty());
-}
-
 }  // namespace
 }  // namespace halvern
