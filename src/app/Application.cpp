@@ -41,11 +41,6 @@ int Application::Run(int argc, char** argv) {
     // The window hides to the tray and the DPI display comes and goes; neither may
     // end the program.
     QApplication::setQuitOnLastWindowClosed(false);
-    // Latin labels look the same without OpenType shaping, and shaping every text of
-    // the page through the skin font's large tables costs more than building it.
-    QFont font = QApplication::font();
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    QApplication::setFont(font);
 
     SingleInstance instance(QString::fromLatin1(CMainWnd::kClassName));
     const SingleInstance::Outcome claimed = instance.claim();
@@ -69,6 +64,14 @@ int Application::Run(int argc, char** argv) {
     const std::filesystem::path exePath = GetExeFolder();
     const auto exeFolder = QString::fromStdString(exePath.string());
     kit::Skin skin(QDir(exeFolder).filePath(u"res"_qs));
+    // The skin's face is every text's default: layouts measure texts as they are built,
+    // before the style sheet reaches a widget, and the desktop's default face would be
+    // loaded only for that. Latin labels look the same without OpenType shaping, and
+    // shaping every text of the page through the face's large tables costs more than
+    // building it.
+    QFont font = skin.baseFont().value_or(QApplication::font());
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    QApplication::setFont(font);
     if (const kit::LayoutResult& error = skin.layout(u"main.xml"_qs); std::holds_alternative<kit::LayoutError>(error))
         qCWarning(lcShell).noquote() << std::get<kit::LayoutError>(error).message;
     const std::filesystem::path dataFolder = GetDataFolder();
@@ -113,6 +116,7 @@ int Application::Run(int argc, char** argv) {
     fonts.reset();
     window->setDeferredBuilding(true);
     window->create(kit::WindowKind::Main);
+    skin.forgetLayout(u"main.xml"_qs);
     std::unique_ptr<QSocketNotifier> hotplugWatch;
     if (device && device->link().hotplugFd() >= 0) {
         hotplugWatch = std::make_unique<QSocketNotifier>(device->link().hotplugFd(), QSocketNotifier::Read);

@@ -86,7 +86,7 @@ void CMainWnd::onInit() {
     deviceTabSwitch_ = find<kit::TabLayout>(u"device_tab_switch"_qs);
 
     setWindowTitle(name);
-    if (options_.hooks && !options_.hooks->load(options_.libraryFolder))
+    if (options_.hooks && !options_.hooks->loadOnFirstUse(options_.libraryFolder))
         qCInfo(lcShell).noquote() << "start: no hook library:" << QString::fromStdString(options_.hooks->error());
     // The link flags first: loading the profiles treats a Bluetooth LE mouse found at
     // start as one that has just arrived.
@@ -259,7 +259,7 @@ void CMainWnd::onDestroy() {
     if (dpiOsd_) dpiOsd_->closeWindow(0);
     dpiOsd_ = nullptr;
     qCInfo(lcShell) << "shutdown: DPI display closed";
-    if (options_.hooks && options_.hooks->loaded()) {
+    if (options_.hooks && options_.hooks->opened()) {
         const HookTable& hooks = options_.hooks->table();
         if (hooks.removehook) hooks.removehook();
         if (hooks.removemousehook) hooks.removemousehook();

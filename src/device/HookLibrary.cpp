@@ -1,11 +1,40 @@
 #include "device/HookLibrary.h"
 
+#include <system_error>
+
 namespace halvern {
 
 HookLibrary::~HookLibrary() { free(); }
 
 bool HookLibrary::load(const std::filesystem::path& folder) {
-    if (loaded()) return true;
+    pending_.reset();
+    error_.clear();
+    return open(folder);
+}
+
+bool HookLibrary::loadOnFirstUse(const std::filesystem::path& folder) {
+    if (library_.loaded()) return true;
+    const std::filesystem::path file = folder / HALVERN_HOOK_LIBRARY_NAME;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        error_ = file.string() + ": no such file";
+        pending_.reset();
+        return false;
+    }
+    error_.clear();
+    pending_ = folder;
+    return true;
+}
+
+void HookLibrary::openPending() const {
+    if (!pending_) return;
+    const std::filesystem::path folder = std::move(*pending_);
+    pending_.reset();
+    open(folder);
+}
+
+bool HookLibrary::open(const std::filesystem::path& folder) const {
+    if (library_.loaded()) return true;
     if (!library_.open(folder / HALVERN_HOOK_LIBRARY_NAME)) return false;
     table_.installmousehook = library_.resolve<HalvernInstallMouseHookFn>("installmousehook");
     table_.removemousehook = library_.resolve<HalvernRemoveMouseHookFn>("removemousehook");
@@ -18,6 +47,7 @@ bool HookLibrary::load(const std::filesystem::path& folder) {
 }
 
 void HookLibrary::free() {
+    pending_.reset();
     table_ = {};
     library_.close();
 }

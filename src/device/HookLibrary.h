@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "device/RuntimeLibrary.h"
@@ -31,16 +32,33 @@ public:
     // Loads `folder`/Hook.so and resolves the table; on failure the table stays empty
     // and error() says why.
     bool load(const std::filesystem::path& folder);
-    // Empties the table and frees the library.
+    // Loads it when loaded() or table() is first asked: the library maps the X input
+    // libraries, which only the macro editor and the shortcut dialog use. False, and
+    // error() says why, when there is no file to load.
+    bool loadOnFirstUse(const std::filesystem::path& folder);
+    // Empties the table and frees the library (or forgets one waiting to be loaded).
     void free();
 
-    bool loaded() const { return library_.loaded(); }
-    const HookTable& table() const { return table_; }
-    const std::string& error() const { return library_.error(); }
+    bool loaded() const {
+        openPending();
+        return library_.loaded();
+    }
+    // Whether the library is in memory now; never loads it.
+    bool opened() const { return library_.loaded(); }
+    const HookTable& table() const {
+        openPending();
+        return table_;
+    }
+    const std::string& error() const { return error_.empty() ? library_.error() : error_; }
 
 private:
-    RuntimeLibrary library_;
-    HookTable table_;
+    void openPending() const;
+    bool open(const std::filesystem::path& folder) const;
+
+    mutable std::optional<std::filesystem::path> pending_;
+    mutable RuntimeLibrary library_;
+    mutable HookTable table_;
+    std::string error_;
 };
 
 }  // namespace halvern

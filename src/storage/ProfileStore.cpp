@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "storage/FileIo.h"
 #include "storage/MacroStore.h"
@@ -10,9 +11,12 @@
 namespace halvern {
 
 ProfileStore::ProfileStore(std::filesystem::path modelFolder)
-    : folder_(std::move(modelFolder)), header_(kHeaderSize) {}
+    : folder_(std::move(modelFolder)) {}
 
-void ProfileStore::resetHeader() { header_.assign(kHeaderSize, std::byte{0}); }
+void ProfileStore::resetHeader() {
+    selected_ = 0;
+    headerRest_.clear();
+}
 
 StoreLoadResult ProfileStore::load(std::u16string_view addProfileText, Leftovers leftovers) {
     StoreLoadResult result;
@@ -35,7 +39,10 @@ StoreLoadResult ProfileStore::load(std::u16string_view addProfileText, Leftovers
         result.problems.push_back("the file is " + std::to_string(file.data.size()) +
                                   " bytes, shorter than the store's header");
     } else {
-        std::memcpy(header_.data(), file.data.data(), kHeaderSize);
+        std::memcpy(&selected_, file.data.data(), sizeof selected_);
+        const auto rest = std::span(file.data).subspan(sizeof selected_, kHeaderSize - sizeof selected_);
+        if (std::any_of(rest.begin(), rest.end(), [](std::byte b) { return b != std::byte{0}; }))
+            headerRest_.assign(rest.begin(), rest.end());
         std::size_t body = file.data.size() - kHeaderSize;
         std::size_t whole = body / MouseProfile::kSize;
         for (std::size_t i = 0; i < whole; ++i) {
@@ -86,20 +93,26 @@ StoreLoadResult ProfileStore::read(std::u16string_view addProfileText) {
 
 std::optional<std::string> ProfileStore::save() const {
     EnsureDirectory(folder_);
+    static constexpr std::byte kZeros[4096]{};
     std::vector<std::span<const std::byte>> pieces;
-    pieces.reserve(profiles_.size() + 1);
-    pieces.push_back(header_);
+    pieces.reserve(profiles_.size() + kHeaderSize / sizeof kZeros + 2);
+    pieces.push_back(std::as_bytes(std::span(&selected_, 1)));
+    if (!headerRest_.empty()) {
+        pieces.push_back(headerRest_);
+    } else {
+        for (std::size_t left = kHeaderSize - sizeof selected_; left > 0;) {
+            const std::size_t n = std::min(left, sizeof kZeros);
+            pieces.push_back(std::span(kZeros, n));
+            left -= n;
+        }
+    }
     for (const auto& p : profiles_) pieces.push_back(p->bytes());
     return WriteFileAtomically(filePath(), pieces);
 }
 
-std::int32_t ProfileStore::selectedProfile() const {
-    std::int32_t index;
-    std::memcpy(&index, header_.data(), sizeof index);
-    return index;
-}
+std::int32_t ProfileStore::selectedProfile() const { return selected_; }
 
-void ProfileStore::setSelectedProfile(std::int32_t index) { std::memcpy(header_.data(), &index, sizeof index); }
+void ProfileStore::setSelectedProfile(std::int32_t index) { selected_ = index; }
 
 MouseProfile* ProfileStore::currentProfile() {
     std::int32_t i = selectedProfile();

@@ -60,8 +60,6 @@ public:
     // The profile at the selected index, or nullptr when the index is not in the list.
     MouseProfile* currentProfile();
 
-    std::span<const std::byte> header() const { return header_; }
-
     bool nameExists(std::u16string_view name) const;
 
     // A profile named addProfileText + (count + 1), made unique, with every default;
@@ -82,7 +80,11 @@ private:
 
     std::filesystem::path folder_;
     bool readOnly_ = false;
-    std::vector<std::byte> header_;
+    std::int32_t selected_ = 0;
+    // The header's bytes after the index, kept only when a file brought some that are
+    // not zero: this program writes zeros there, and holding 215 KiB of them for every
+    // run would be the store's largest cost.
+    std::vector<std::byte> headerRest_;
     List profiles_;
 };
 

@@ -216,6 +216,26 @@ TEST(HookLibrary, TheTableHoldsWhatTheLibraryHas) {
     EXPECT_EQ(missing.table().removehook, nullptr);
 }
 
+TEST(HookLibrary, LoadedOnFirstUseOnlyWhenItsTableIsAskedFor) {
+    HookLibrary hooks;
+    ASSERT_TRUE(hooks.loadOnFirstUse(PARTIAL_LIBRARY_DIR)) << hooks.error();
+    EXPECT_FALSE(hooks.opened());
+    EXPECT_NE(hooks.table().installhook, nullptr);
+    EXPECT_TRUE(hooks.opened());
+
+    // Freed before anyone asked: nothing is loaded afterwards either.
+    HookLibrary unused;
+    ASSERT_TRUE(unused.loadOnFirstUse(PARTIAL_LIBRARY_DIR));
+    unused.free();
+    EXPECT_FALSE(unused.loaded());
+    EXPECT_FALSE(unused.opened());
+
+    HookLibrary missing;
+    EXPECT_FALSE(missing.loadOnFirstUse("/nonexistent"));
+    EXPECT_NE(missing.error().find("/nonexistent"), std::string::npos);
+    EXPECT_FALSE(missing.loaded());
+}
+
 // ---- Bluetooth LE ----
 
 TEST(BleLink, AMousePresentAtStartIsTreatedAsJustArrived) {

@@ -2,6 +2,8 @@
 
 #include <QBoxLayout>
 
+#include <algorithm>
+
 #include "ui/kit/Button.h"
 #include "ui/kit/ColorPalette.h"
 #include "ui/kit/Combo.h"
@@ -35,6 +37,41 @@ Qt::Alignment AlignmentOf(const QString& align) {
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
+// A row or column that only arranges its children: no name, look or state of its own.
+bool ArrangesOnly(const LayoutNode& node) {
+    if (node.element != u"Vertical" && node.element != u"Horizontal") return false;
+    return std::all_of(node.attributes.begin(), node.attributes.end(), [](const auto& a) {
+        return a.first == u"childpadding" || a.first == u"inset" || a.first == u"width" || a.first == u"height";
+    });
+}
+
+// Such a row needs no widget: a box layout nested in its parent's places the children
+// the same, without the widget's style caches (several kilobytes for every styled
+// widget). A fixed width or height holds as it would on a widget.
+class FixedBoxLayout : public QBoxLayout {
+public:
+    FixedBoxLayout(Direction direction, int width, int height) : QBoxLayout(direction), width_(width), height_(height) {}
+
+    QSize sizeHint() const override { return fixed(QBoxLayout::sizeHint()); }
+    QSize minimumSize() const override { return fixed(QBoxLayout::minimumSize()); }
+    QSize maximumSize() const override { return fixed(QBoxLayout::maximumSize()); }
+    Qt::Orientations expandingDirections() const override {
+        Qt::Orientations o = QBoxLayout::expandingDirections();
+        if (width_ >= 0) o &= ~Qt::Horizontal;
+        if (height_ >= 0) o &= ~Qt::Vertical;
+        return o;
+    }
+
+private:
+    QSize fixed(QSize s) const {
+        if (width_ >= 0) s.setWidth(width_);
+        if (height_ >= 0) s.setHeight(height_);
+        return s;
+    }
+    int width_;
+    int height_;
+};
+
 }  // namespace
 
 LayoutBuilder::LayoutBuilder(SkinWindow* window, const Skin& skin, std::function<void(Control*)> registerControl)
@@ -54,6 +91,18 @@ void LayoutBuilder::buildChildren(const LayoutNode& node, QBoxLayout* layout, co
                 layout->addSpacing(fixed);
             else
                 layout->addStretch(1);
+            continue;
+        }
+        if (ArrangesOnly(child)) {
+            auto* box = new FixedBoxLayout(
+                child.element == u"Vertical" ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight,
+                std::max(-1, IntOr(child, u"width"_qs, -1)), std::max(-1, IntOr(child, u"height"_qs, -1)));
+            box->setContentsMargins(0, 0, 0, 0);
+            ApplyBoxAttributes(child, box);
+            // Joined first: the children's widgets take their parent from the layout's.
+            layout->addLayout(box);
+            if (const Qt::Alignment a = AlignmentIn(layout, child)) layout->setAlignment(box, a);
+            buildChildren(child, box, virtualWindow);
             continue;
         }
         Control* control = build(child, virtualWindow);

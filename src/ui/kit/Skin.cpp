@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 
 #include <algorithm>
 
@@ -23,6 +24,16 @@ std::optional<QByteArray> ReadLimited(const QString& path, qsizetype limit) {
         data.append(chunk, n);
     }
     return data;
+}
+
+// Asked to read a file, Qt first offers it to every image format plugin, loading each
+// one (and the decoders behind them) for the rest of the run. Skin images named .png are
+// read as PNG outright, which Qt does itself.
+QPixmap LoadImage(const QString& path) {
+    const bool png = path.endsWith(u".png"_qs, Qt::CaseInsensitive);
+    QImageReader reader(path, png ? QByteArrayLiteral("png") : QByteArray());
+    reader.setAutoDetectImageFormat(!png);
+    return QPixmap::fromImage(reader.read());
 }
 
 }  // namespace
@@ -47,12 +58,51 @@ const LayoutResult& Skin::layout(const QString& file) const {
 const QPixmap* Skin::image(const QString& file) const {
     auto it = images_.find(file);
     if (it == images_.end()) {
-        QPixmap pixmap;
+        QPixmap pixmap = LoadImage(path(file));
         std::optional<QPixmap> entry;
-        if (pixmap.load(path(file))) entry = std::move(pixmap);
+        if (!pixmap.isNull()) entry = std::move(pixmap);
         it = images_.insert(file, std::move(entry));
     }
     return it->has_value() ? &**it : nullptr;
+}
+
+std::optional<QFont> Skin::BaseFontOf(const QString& sheet) {
+    static const QString kRule = u"QWidget {"_qs;
+    qsizetype start = 0;
+    // The rule for every widget, not one that merely ends in "QWidget {".
+    while ((start = sheet.indexOf(kRule, start)) > 0 && sheet[start - 1] != u'\n') start += kRule.size();
+    if (start < 0) return std::nullopt;
+    const qsizetype end = sheet.indexOf(u'}', start);
+    const QStringView rule = QStringView(sheet).mid(start + kRule.size(), end < 0 ? -1 : end - start - kRule.size());
+    auto value = [&](QStringView property) -> QStringView {
+        for (QStringView declaration : rule.split(u';')) {
+            const qsizetype colon = declaration.indexOf(u':');
+            if (colon > 0 && declaration.left(colon).trimmed() == property) return declaration.mid(colon + 1).trimmed();
+        }
+        return {};
+    };
+    QFont font;
+    bool any = false;
+    QStringList families;
+    for (QStringView family : value(u"font-family").split(u',')) {
+        family = family.trimmed();
+        if (family.size() >= 2 && (family.front() == u'"' || family.front() == u'\''))
+            family = family.mid(1, family.size() - 2);
+        if (!family.isEmpty()) families << family.toString();
+    }
+    if (!families.isEmpty()) {
+        font.setFamilies(families);
+        any = true;
+    }
+    if (QStringView size = value(u"font-size"); size.endsWith(u"px")) {
+        bool ok = false;
+        const int px = size.chopped(2).trimmed().toInt(&ok);
+        if (ok && px > 0 && px < 200) {
+            font.setPixelSize(px);
+            any = true;
+        }
+    }
+    return any ? std::optional<QFont>(font) : std::nullopt;
 }
 
 QString Skin::styleSheet() const {

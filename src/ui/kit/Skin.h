@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QHash>
+#include <QFont>
 #include <QPixmap>
 #include <QString>
 
@@ -31,12 +32,20 @@ public:
     // The parsed layout or menu file; parsed once, errors are returned every time. The
     // result lives as long as the skin.
     const LayoutResult& layout(const QString& file) const;
+    // Drops the parsed file: for a window built once, whose tree would otherwise stay
+    // for the whole run. References to it die with it; a later layout() parses again.
+    void forgetLayout(const QString& file) { layouts_.remove(file); }
 
     // The image, loaded once; nullptr when the file is missing or unreadable.
     const QPixmap* image(const QString& file) const;
 
     // res/theme.qss with its "url(skins/...)" references made absolute.
     QString styleSheet() const;
+
+    // The face and pixel size the style sheet's "QWidget { ... }" rule gives every
+    // widget; nullopt when the sheet names neither.
+    std::optional<QFont> baseFont() const { return BaseFontOf(styleSheet()); }
+    static std::optional<QFont> BaseFontOf(const QString& styleSheet);
 
 private:
     QString folder_;

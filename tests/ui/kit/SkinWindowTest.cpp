@@ -184,6 +184,64 @@ TEST(SkinWindow, BuildsFromTheLayoutAndFindsControlsBeforeInit) {
     EXPECT_EQ(w.controls().size(), 1u);
 }
 
+TEST(SkinWindow, RowsThatOnlyArrangeTakeNoWidgetYetKeepTheirSizeAndOrder) {
+    test::SkinFolder folder;
+    folder.write("w.xml", R"(<Window size='300,200'>
+  <Vertical name='col'>
+    <Horizontal height='40' childpadding='4'>
+      <Label name='l' text='L'/>
+      <Button name='b' text='B' height='20' width='50'/>
+    </Horizontal>
+    <Vertical width='120'><Button name='c' text='C' height='24'/></Vertical>
+    <Fill/>
+  </Vertical>
+</Window>)");
+    kit::Skin skin = folder.makeSkin();
+    test::RecordingWindow window(skin, QStringLiteral("w.xml"));
+    window.create(kit::WindowKind::Dialog);
+    window.show();
+    QCoreApplication::processEvents();
+
+    QWidget* col = window.findControl(QStringLiteral("col"))->widget();
+    QWidget* label = window.findControl(QStringLiteral("l"))->widget();
+    QWidget* button = window.findControl(QStringLiteral("b"))->widget();
+    QWidget* c = window.findControl(QStringLiteral("c"))->widget();
+    EXPECT_EQ(label->parentWidget(), col);
+    EXPECT_EQ(button->parentWidget(), col);
+    EXPECT_EQ(label->height(), 40);                     // the row's fixed height, not the column's
+    EXPECT_EQ(button->y(), 10);                         // centred in the row
+    EXPECT_EQ(button->x(), label->geometry().right() + 1 + 4);
+    EXPECT_EQ(c->y(), 40);
+    EXPECT_EQ(c->width(), 120);
+}
+
+TEST(Skin, AForgottenLayoutIsParsedAgainWhenAskedFor) {
+    test::SkinFolder folder;
+    folder.write("w.xml", "<Window><Button name='a'/></Window>");
+    kit::Skin skin = folder.makeSkin();
+    ASSERT_TRUE(std::holds_alternative<kit::LayoutNode>(skin.layout(QStringLiteral("w.xml"))));
+    folder.write("w.xml", "<Window><Label name='b'/></Window>");
+    skin.forgetLayout(QStringLiteral("w.xml"));
+    const auto& again = skin.layout(QStringLiteral("w.xml"));
+    ASSERT_TRUE(std::holds_alternative<kit::LayoutNode>(again));
+    EXPECT_EQ(std::get<kit::LayoutNode>(again).children.at(0).element, QStringLiteral("Label"));
+}
+
+TEST(Skin, TheBaseFontIsTheStyleSheetsRuleForEveryWidget) {
+    const std::optional<QFont> font = kit::Skin::BaseFontOf(QStringLiteral(
+        "QPushButton QWidget { font-size: 30px; }\n"
+        "QWidget {\n  color: #fff;\n  font-family: \"Inter\", 'DejaVu Sans', sans-serif;\n  font-size: 13px;\n}\n"
+        "QLabel { font-size: 20px; }"));
+    ASSERT_TRUE(font);
+    EXPECT_EQ(font->families(), (QStringList{QStringLiteral("Inter"), QStringLiteral("DejaVu Sans"),
+                                             QStringLiteral("sans-serif")}));
+    EXPECT_EQ(font->pixelSize(), 13);
+
+    EXPECT_FALSE(kit::Skin::BaseFontOf(QStringLiteral("QLabel { font-size: 20px; }")));
+    EXPECT_FALSE(kit::Skin::BaseFontOf(QStringLiteral("QWidget { color: red; }")));
+    EXPECT_FALSE(kit::Skin::BaseFontOf(QStringLiteral("QWidget { font-size: 99999px")));
+}
+
 TEST(SkinWindow, ABrokenOrMissingLayoutGivesAnEmptyWindowAndAnError) {
     test::SkinFolder folder;
     folder.write("broken.xml", "<Window>\n<Button name='b'>\n</Window>");
