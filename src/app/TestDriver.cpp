@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QTimer>
 
 #include <unistd.h>
@@ -187,6 +189,15 @@ QString TestDriver::run(const QString& line) {
         window_.desktopPrefersTheme(*theme);
         return u"ok"_qs;
     }
+    // The key buttons' assignment menu and the shortcut dialog's key box.
+    if (verb == u"press") return press(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1));
+    if (verb == u"grab-menu") return grabWithMenu(arg);
+    if (verb == u"menu-at") {
+        kit::MenuWindow* menu = page_ ? page_->assignMenu() : nullptr;
+        if (!menu || !menu->isVisible()) return u"ok none"_qs;
+        const QRect at = menu->geometry();
+        return u"ok %1 %2 %3 %4"_qs.arg(at.x()).arg(at.y()).arg(at.width()).arg(at.height());
+    }
     if (verb == u"state") {
         return u"state visible=%1 minimized=%2 title=%3"_qs.arg(window_.isVisible() ? 1 : 0)
             .arg(window_.isMinimized() ? 1 : 0)
@@ -208,6 +219,10 @@ kit::Control* TestDriver::control(const QString& name) const {
 
 QString TestDriver::click(const QString& name) {
     auto* button = dynamic_cast<kit::Button*>(control(name));
+    if (!button && !control(name)) {
+        kit::MenuWindow* menu = page_ ? page_->assignMenu() : nullptr;
+        if (menu && menu->isVisible()) return clickMenuItem(name);
+    }
     if (!button) return u"error no button "_qs + name;
     if (!button->isEnabled()) return u"error "_qs + name + u" is disabled"_qs;
     // Answered first: the click may open a modal window that runs until later commands
@@ -296,6 +311,50 @@ QString TestDriver::get(const QString& name) const {
     fields << u"visible=%1"_qs.arg(w->isVisible() ? 1 : 0) << u"enabled=%1"_qs.arg(w->isEnabled() ? 1 : 0);
     if (c->bkColor().isValid()) fields << u"color="_qs + c->bkColor().name(QColor::HexRgb);
     return u"ok "_qs + fields.join(u' ');
+}
+
+QString TestDriver::clickMenuItem(const QString& name) {
+    kit::MenuWindow* menu = page_->assignMenu();
+    QAction* item = menu->findItem(name);
+    if (!item) return u"error no menu item "_qs + name;
+    // Answered first, as a click: the item may open a modal dialog.
+    Print(u"ok"_qs);
+    // As a click on the item would: the menu closes, then the choice is posted.
+    menu->hide();
+    item->trigger();
+    return {};
+}
+
+QString TestDriver::press(const QString& name, const QString& code) {
+    auto* edit = dynamic_cast<kit::Edit*>(control(name));
+    if (!edit) return u"error no edit box "_qs + name;
+    bool ok = false;
+    const quint32 evdev = code.toUInt(&ok);
+    if (!ok || evdev == 0 || evdev > 767) return u"error press takes a Linux key code 1..767"_qs;
+    edit->window()->activateWindow();
+    edit->setFocus(Qt::OtherFocusReason);
+    // The native scan code is the X key code: the Linux key code plus 8.
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, 0, Qt::NoModifier, evdev + 8, 0, 0);
+        QApplication::sendEvent(edit, &event);
+    }
+    return u"ok"_qs;
+}
+
+QString TestDriver::grabWithMenu(const QString& file) {
+    if (file.isEmpty()) return u"error grab-menu takes a file"_qs;
+    kit::MenuWindow* menu = page_ ? page_->assignMenu() : nullptr;
+    if (!menu || !menu->isVisible()) return u"error no assignment menu is open"_qs;
+    // The picture covers the window and the menu, which may reach beyond it.
+    const QRect windowArea(window_.mapToGlobal(QPoint(0, 0)), window_.size());
+    const QRect area = windowArea.united(menu->geometry());
+    QPixmap picture(area.size());
+    picture.fill(QColor(0x0b, 0x0c, 0x10));  // a dark desktop around them
+    QPainter painter(&picture);
+    painter.drawPixmap(windowArea.topLeft() - area.topLeft(), window_.grab());
+    painter.drawPixmap(menu->geometry().topLeft() - area.topLeft(), menu->grab());
+    painter.end();
+    return picture.save(file, "PNG") ? u"ok"_qs : u"error cannot write "_qs + file;
 }
 
 QString TestDriver::mouse(const QString& action) {

@@ -5,7 +5,8 @@
 //   click NAME         a button, option or check box of the main window or of the
 //                      topmost modal window, clicked (the answer comes first, so a
 //                      click that opens a modal window can be followed by commands
-//                      that act in it)
+//                      that act in it); while a key button's assignment menu is open
+//                      and no such control exists, its item NAME, in its submenus too
 //   slide NAME VALUE   drags a slider to VALUE, one value at a time
 //   type NAME TEXT     focuses an edit box and types TEXT over its content
 //   key NAME KEY       presses Return, Tab or Escape in it (Tab moves the focus on)
@@ -28,6 +29,11 @@
 //   menu NAME          chooses item NAME of the open tray menu
 //   assume-tray        behaves as if the desktop had a tray
 //   state              -> "state visible=0|1 minimized=0|1 title=TITLE"
+//   press NAME CODE    focuses an edit box and presses and releases on it the key of
+//                      Linux key code CODE (KEY_K is 37), as the keyboard sends it
+//   grab-menu FILE     saves a PNG of the main window with the open assignment menu
+//                      drawn where it stands
+//   menu-at            -> "ok X Y W H" of the open assignment menu, "ok none" when closed
 //
 // It prints "ready" once the main window is up.
 #pragma once
@@ -67,6 +73,10 @@ private:
     QString pick(const QString& name, const QString& index);
     QString get(const QString& name) const;
     QString mouse(const QString& action);
+    // The key buttons' assignment menu.
+    QString clickMenuItem(const QString& name);
+    QString press(const QString& name, const QString& code);
+    QString grabWithMenu(const QString& file);
 
     CMainWnd& window_;
     CMS_1_Page* page_;

@@ -149,7 +149,29 @@ void ProfileStore::remove(std::size_t position) {
     if (position < profiles_.size()) profiles_.erase(profiles_.begin() + static_cast<std::ptrdiff_t>(position));
 }
 
-std::vector<std::size_t> ResynchroniseProfiles(ProfileStore::List& profiles, const MacroStore& macros) {
+namespace {
+
+// The name a button's copy bears after the renames, applied one after the other so a
+// macro renamed twice is followed to its last name.
+std::u16string NameAfterRenames(std::u16string name, const std::vector<MacroRename>& renames) {
+    for (const MacroRename& rename : renames)
+        if (EqualsIgnoreCase(name, rename.from)) name = rename.to;
+    return name;
+}
+
+void ForgetMacroCopy(ButtonAssignment& entry) {
+    std::fill(std::begin(entry.macroName), std::end(entry.macroName), u'\0');
+    entry.macroMode = 0;
+    entry.macroLoopCount = 0;
+    entry.macroActionCount = 0;
+    entry.macroIndex = -1;
+    std::fill(std::begin(entry.macroActions), std::end(entry.macroActions), MacroAction{});
+}
+
+}  // namespace
+
+std::vector<std::size_t> ResynchroniseProfiles(ProfileStore::List& profiles, const MacroStore& macros,
+                                               const std::vector<MacroRename>& renames) {
     // Only the first twelve entries can hold macros the user assigned.
     constexpr std::size_t kMacroEntries = 12;
     std::vector<std::size_t> touched;
@@ -159,11 +181,13 @@ std::vector<std::size_t> ResynchroniseProfiles(ProfileStore::List& profiles, con
             ButtonAssignment& entry = profiles[p]->buttons[i];
             if (entry.function != ButtonFunction::Macro && entry.macroName[0] == u'\0') continue;
             any = true;
-            MacroMatch match = macros.findByName(entry.macroNameText());
+            MacroMatch match = macros.findByName(NameAfterRenames(entry.macroNameText(), renames));
             if (match.position >= 0)
                 entry.copyMacroContent(macros.at(static_cast<std::size_t>(match.position)));
-            else
+            else if (entry.function == ButtonFunction::Macro)
                 entry.resetToInitial(i);
+            else
+                ForgetMacroCopy(entry);
         }
         if (any) touched.push_back(p);
     }

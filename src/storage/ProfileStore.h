@@ -93,12 +93,22 @@ private:
 template <typename Taken>
 std::u16string ImportedName(std::u16string_view name, std::size_t maxUnits, Taken&& taken);
 
-// After the macro list changed: the macro copies in button entries 0..11 of every
-// profile are refreshed from the macro of the same name (mode, loop count and list
-// position stay), and entries whose macro is gone go back to their initial function.
-// Returns the positions of the profiles that held at least one such entry.
+// A macro the user gave a new name, in the order the renames happened.
+struct MacroRename {
+    std::u16string from;
+    std::u16string to;
+};
+
+// After the macro list changed: button entries 0..11 of every profile follow the
+// renames first (a button keeps playing its macro under the new name), then the macro
+// copies are refreshed from the macro of the same name (mode, loop count and list
+// position stay). A button that plays a macro that is gone goes back to its initial
+// function; a button that does something else only loses the stale copy it still
+// held, and keeps its function. Returns the positions of the profiles that held at
+// least one such entry.
 class MacroStore;
-std::vector<std::size_t> ResynchroniseProfiles(ProfileStore::List& profiles, const MacroStore& macros);
+std::vector<std::size_t> ResynchroniseProfiles(ProfileStore::List& profiles, const MacroStore& macros,
+                                               const std::vector<MacroRename>& renames = {});
 
 }  // namespace halvern
 

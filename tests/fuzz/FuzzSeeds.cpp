@@ -189,6 +189,9 @@ std::map<std::string, SeedFiles> MakeSeeds(const std::filesystem::path& res) {
 )");
     seeds["LanguageFileInput"]["lan.xml"] = FileBytes(res / "lan.xml");
     seeds["MenuInput"]["traymenu.xml"] = FileBytes(res / "traymenu.xml");
+    seeds["MenuInput"]["ms_1_menu.xml"] = FileBytes(res / "MS/MS_1/ms_1_menu.xml");
+    seeds["LayoutInput"]["shortcut.xml"] = FileBytes(res / "shortcut.xml");
+    seeds["LayoutInput"]["selectmacro.xml"] = FileBytes(res / "MS/MS_1/selectmacro.xml");
     seeds["MenuInput"]["items.xml"] = Text(R"(<Menu class="m"><Item name="a" textkey="tray_exit_text" userdata="u1"/>
 <Item name="hidden" text="H" visible="false"/><Item name="b" text="B" visible="1"/><Item/></Menu>
 )");

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "FuzzRequire.h"
@@ -107,8 +108,16 @@ void MenuInput(const std::uint8_t* data, std::size_t size) {
         Require(!error.isEmpty(), "a menu that cannot be built says why");
         return;
     }
-    const QList<QAction*> items = menu->actions();
-    Require(menu->visibleItemCount() <= items.size(), "visible items are items");
+    Require(menu->visibleItemCount() <= menu->actions().size(), "visible items are items");
+    // The items that can be chosen, submenus' included; a submenu's own row chooses nothing.
+    QList<QAction*> items;
+    std::function<void(const QMenu&)> collect = [&](const QMenu& m) {
+        for (QAction* a : m.actions()) {
+            if (a->menu()) collect(*a->menu());
+            else items << a;
+        }
+    };
+    collect(*menu);
     for (QAction* item : items) {
         Require(menu->findItem(item->objectName()) != nullptr, "every item is found by its name");
         item->trigger();

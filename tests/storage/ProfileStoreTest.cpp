@@ -312,5 +312,62 @@ TEST_F(ProfileStoreTest, ResynchroniseRefreshesCopiesAndResetsOrphans) {
     EXPECT_EQ(p.buttons[13].function, 17);
 }
 
+TEST_F(ProfileStoreTest, ResynchroniseFollowsRenamesInEveryProfile) {
+    MacroStore macros(folder());
+    MacroRecord& fire = *macros.createMacro(u"Macro").macro;  // Macro1, renamed twice below
+    fire.setName(u"Burst");
+    fire.actionCount = 1;
+    fire.actions[0] = {0x2C, 1, 5};
+    MacroRecord old;
+    old.setName(u"Macro1");
+
+    ProfileStore store(folder());
+    store.load(kAddProfile);
+    store.append(MouseProfile::Create(u"Second"));
+    store.at(0).buttons[4].assignMacro(old, 0, 3, 0);
+    store.at(1).buttons[6].assignMacro(old, 2, 1, 0);
+
+    const std::vector<MacroRename> renames = {{u"macro1", u"Fire"}, {u"FIRE", u"Burst"}};
+    EXPECT_EQ(ResynchroniseProfiles(store.profiles(), macros, renames), (std::vector<std::size_t>{0, 1}));
+    for (const auto& [profile, button] : {std::pair{0, 4}, std::pair{1, 6}}) {
+        const ButtonAssignment& b = store.at(profile).buttons[button];
+        EXPECT_EQ(b.function, 17) << profile;
+        EXPECT_EQ(b.macroNameText(), u"Burst") << profile;
+        EXPECT_EQ(b.macroActionCount, 1) << profile;
+        EXPECT_EQ(b.macroActions[0], (MacroAction{0x2C, 1, 5})) << profile;
+    }
+    EXPECT_EQ(store.at(0).buttons[4].macroLoopCount, 3);
+    EXPECT_EQ(store.at(1).buttons[6].macroMode, 2);
+
+    // Without the renames the old name is a macro that is gone.
+    store.at(0).buttons[4].assignMacro(old, 0, 3, 0);
+    ResynchroniseProfiles(store.profiles(), macros);
+    EXPECT_EQ(store.at(0).buttons[4].function, 5);  // backward, its initial function
+}
+
+TEST_F(ProfileStoreTest, ResynchroniseKeepsTheFunctionOfAButtonThatNoLongerPlaysTheMacro) {
+    MacroStore macros(folder());
+    MacroRecord gone;
+    gone.setName(u"Gone");
+    gone.actionCount = 1;
+    gone.actions[0] = {0x04, 1, 1};
+
+    ProfileStore store(folder());
+    store.load(kAddProfile);
+    ButtonAssignment& b = store.at(0).buttons[3];
+    b.assignMacro(gone, 1, 7, 2);
+    b.function = 65;  // play/pause since; the copy stayed behind
+
+    EXPECT_EQ(ResynchroniseProfiles(store.profiles(), macros), std::vector<std::size_t>{0});
+    EXPECT_EQ(b.function, 65);
+    EXPECT_EQ(b.index, 3);
+    EXPECT_TRUE(b.macroNameText().empty());
+    EXPECT_EQ(b.macroActionCount, 0);
+    EXPECT_EQ(b.macroActions[0], MacroAction{});
+    EXPECT_EQ(b.macroIndex, -1);
+    // Nothing stale is left to match later.
+    EXPECT_TRUE(ResynchroniseProfiles(store.profiles(), macros).empty());
+}
+
 }  // namespace
 }  // namespace halvern

@@ -62,12 +62,13 @@ CMS_1_Macro::~CMS_1_Macro() {
     if (parts_.hooks.removehook) parts_.hooks.removehook();
 }
 
-void CMS_1_Macro::Run(kit::Skin& skin, QWidget* owner, Parts parts) {
+std::vector<MacroRename> CMS_1_Macro::Run(kit::Skin& skin, QWidget* owner, Parts parts) {
     CMS_1_Macro editor(skin, owner, std::move(parts));
     editor.create(kit::WindowKind::Dialog, QString::fromLatin1(kClassName));
     editor.resize(kWidth, kHeight);
     editor.centerWindow();
     editor.showModal();
+    return editor.renames();
 }
 
 // ---- Opening ----
@@ -292,7 +293,9 @@ void CMS_1_Macro::renameMacro() {
         nameEdit_->setText(QString::fromStdU16String(macro->nameText()), kit::Notify::No);
         return;
     }
+    const std::u16string before = macro->nameText();
     macro->setName(typed);
+    renames_.push_back({before, macro->nameText()});
     commit();
     if (macroList_) macroList_->setRowText(currentMacroIndex_, QString::fromStdU16String(macro->nameText()));
 }

@@ -15,8 +15,10 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "device/HookLibrary.h"
+#include "storage/ProfileStore.h"
 #include "ui/kit/SkinWindow.h"
 #include "ui/macro/MacroRecorder.h"
 #include "ui/macro/MacroWorkingCopy.h"
@@ -66,8 +68,9 @@ public:
     CMS_1_Macro(kit::Skin& skin, QWidget* owner, Parts parts);
     ~CMS_1_Macro() override;
 
-    // Builds the editor over `owner`, centres it and waits until it is closed.
-    static void Run(kit::Skin& skin, QWidget* owner, Parts parts);
+    // Builds the editor over `owner`, centres it and waits until it is closed; returns
+    // the renames made meanwhile, so copies of the macros elsewhere can follow them.
+    static std::vector<MacroRename> Run(kit::Skin& skin, QWidget* owner, Parts parts);
 
     QString windowClassName() const override { return QString::fromLatin1(kClassName); }
     QString skinFile() const override { return u"MS/MS_1/ms_1_macropage.xml"_qs; }
@@ -79,6 +82,8 @@ public:
     // Whether recording and the key box see the whole desktop's input, or only this
     // window's.
     bool globalInput() const { return globalInput_; }
+    // Every rename so far, oldest first.
+    const std::vector<MacroRename>& renames() const { return renames_; }
 
 protected:
     void onInit() override;
@@ -152,6 +157,7 @@ private:
     MacroWorkingCopy copy_;
     MacroRecorder recorder_;
     int currentMacroIndex_ = -1;
+    std::vector<MacroRename> renames_;
     DelayMode delayMode_ = DelayMode::Default;
     bool editPanelOn_ = false;
     bool reloading_ = false;

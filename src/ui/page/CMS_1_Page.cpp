@@ -319,11 +319,6 @@ void CMS_1_Page::destroy() {
     if (worker_) worker_->quit();
 }
 
-void CMS_1_Page::onMenuItem(const QString& item) {
-    // The assignment menu's items arrive here once the buttons section has its menu.
-    qCDebug(lcPage).noquote() << "menu item" << item;
-}
-
 // ---- What the mouse did ----
 
 void CMS_1_Page::showIndicator(Indicator which, bool visible) {
@@ -387,6 +382,7 @@ void CMS_1_Page::onClick(const kit::Notification& n) {
         openMacroEditor();
         return;
     }
+    if (onKeyButtonClick(sender)) return;
     if (onDpiColorClick(sender)) return;
     if (onProfileClick(sender)) return;
     onSettingsClick(sender);

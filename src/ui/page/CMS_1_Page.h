@@ -7,12 +7,15 @@
 //
 // Sections live in files of their own: PageDpi.cpp (DPI levels and colours),
 // PageSettings.cpp (light, polling rate, power, sensor options, mouse picture),
-// PageProfiles.cpp (the profile list and its actions), BatteryDisplay (the power
-// state). Main thread only; the apply worker gets a copy of
+// PageProfiles.cpp (the profile list and its actions), PageButtons.cpp (the key
+// buttons and their assignment menu), PageMacros.cpp (the macro editor and the macro
+// copies in the buttons), BatteryDisplay (the power state). Main thread only; the apply worker gets a copy of
 // the profile with each request and hands everything back through the window.
 #pragma once
 
 #include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <array>
@@ -20,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "device/DeviceObserver.h"
 #include "device/ProfileHolder.h"
@@ -30,6 +34,7 @@
 #include "records/MouseProfile.h"
 #include "storage/MacroStore.h"
 #include "storage/ProfileStore.h"
+#include "ui/kit/MenuWindow.h"
 #include "ui/kit/Notification.h"
 #include "ui/page/BatteryDisplay.h"
 #include "ui/page/SettingsPage.h"
@@ -147,6 +152,16 @@ public:
 
     // Key button n (0..17) shows what its entry does.
     void showButtonAssignment(int n);
+    // The assignment menu opened last (it may be closed by now), or nullptr.
+    kit::MenuWindow* assignMenu() const { return assignMenu_.get(); }
+    // Where the assignment menu of a key button opens: to the right of the button,
+    // level with its top; when that would reach the bottom of the screen, above, its
+    // bottom edge 25 pixels below the button's top. Screen coordinates throughout.
+    static QPoint AssignMenuOrigin(const QRect& button, const QSize& menu, const QRect& screen);
+    // After the macro list changed (the editor closed): every profile's macro copies
+    // follow the renames and the list, the store is saved, and the current profile is
+    // shown and applied when it changed.
+    void reconcileMacroCopies(const std::vector<MacroRename>& renames);
 
     // The stored DPI value of a level for display: "%d" of its DPI.
     static QString DpiText(std::int32_t value);
@@ -195,6 +210,13 @@ private:
 
     // The macro editor, built when the user first opens it (PageMacros.cpp).
     void openMacroEditor();
+    // Key buttons and their assignments (PageButtons.cpp).
+    bool onKeyButtonClick(kit::Control* sender);
+    void openAssignMenu(int n);
+    // The dialogs behind the "key" and "macro" items; false when the entry stays as it was.
+    bool assignKey(ButtonAssignment& entry);
+    bool assignMacro(ButtonAssignment& entry);
+    const KeyboardLayout& keyboard() const;
     // Profile list (PageProfiles.cpp).
     bool onProfileClick(kit::Control* sender);
     // A row the user chose; the row already current changes nothing.
@@ -236,6 +258,8 @@ private:
     int appliesDone_ = 0;
     int appliesDropped_ = 0;
     int modelId_ = 0;
+    int assigningButton_ = -1;  // entry 0..11 the assignment menu was opened for
+    std::unique_ptr<kit::MenuWindow> assignMenu_;
 
     // Controls, found once; a name the skin lacks stays null and its part is inert.
     std::array<kit::Button*, 18> keyButtons_{};

@@ -63,6 +63,11 @@ TEST(LayoutParser, RefusesWhatTheFormatDoesNotKnowWithFileAndLine) {
     EXPECT_NE(ErrorOf("<Window>stray</Window>").find("unexpected text"), std::string::npos);
     EXPECT_NE(ErrorOf("<Window><Combo><Button/></Combo></Window>").find("holds only <Item>"), std::string::npos);
     EXPECT_NE(ErrorOf("<Window><Item/></Window>").find("cannot hold <Item>"), std::string::npos);
+    // Items hold items only as a menu's submenus.
+    EXPECT_EQ(ErrorOf("<Menu><Item name='g'><Item name='a'><Item name='b'/></Item></Item></Menu>"), "");
+    EXPECT_NE(ErrorOf("<Window><Combo><Item><Item/></Item></Combo></Window>").find("cannot hold <Item>"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf("<Menu><Item><Button/></Item></Menu>").find("cannot hold <Button>"), std::string::npos);
     EXPECT_NE(ErrorOf("<Window/><Window/>"), "");
     EXPECT_NE(ErrorOf(""), "");
     EXPECT_NE(ErrorOf("<Window><Vertical>"), "");
@@ -122,7 +127,8 @@ TEST(ImageSpec, RefusesPathsOutOfTheSkinAndMalformedForms) {
 }
 
 TEST(LayoutParser, EverySkinFileParses) {
-    for (const char* file : {"main.xml", "msg.xml", "DPImsg.xml", "traymenu.xml"}) {
+    for (const char* file : {"main.xml", "msg.xml", "DPImsg.xml", "traymenu.xml", "shortcut.xml",
+                             "MS/MS_1/selectmacro.xml", "MS/MS_1/ms_1_menu.xml"}) {
         auto r = LayoutParser::Parse(ReadSkinFile(file), QString::fromLatin1(file));
         EXPECT_TRUE(std::holds_alternative<LayoutNode>(r))
             << std::get<LayoutError>(r).message.toStdString();

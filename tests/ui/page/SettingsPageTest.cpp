@@ -583,11 +583,12 @@ TEST_F(Page, ClosingTheMacroEditorBringsTheButtonsMacrosInLineWithTheList) {
     });
     find<kit::Button>("ms_1_btn_macro")->click();
 
-    EXPECT_EQ(current().buttons[2].function, kInitialButtonFunction[2]);
-    EXPECT_EQ(current().buttons[2].macroNameText(), u"");
+    // A renamed macro stays on its button under the new name.
+    EXPECT_EQ(current().buttons[2].function, ButtonFunction::Macro);
+    EXPECT_EQ(current().buttons[2].macroNameText(), u"Renamed");
     EXPECT_EQ(current().buttons[3].function, ButtonFunction::Macro);
     EXPECT_EQ(current().buttons[3].macroActionCount, 4);
-    EXPECT_EQ(shown("ms_1_btn_key_3"), skin.text(u"wheel_click_text"_qs));
+    EXPECT_EQ(shown("ms_1_btn_key_3"), skin.text(u"assign_macro_text"_qs) + u"Renamed"_qs);
     settle();
     EXPECT_FALSE(mouse.written().empty());
 }

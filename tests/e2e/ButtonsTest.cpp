@@ -1,0 +1,190 @@
+// The button section of the built program, used as a user would, against the virtual
+// mouse: a key combination and a macro assigned through the menu and the dialogs, what
+// the mouse receives for them compared with what halvernctl says one apply of the same
+// profile writes, and the macro copies of every profile after the macro editor renamed
+// or deleted their macro.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+#include "RunningHalvern.h"
+#include "protocol/CommandReports.h"
+#include "storage/MacroStore.h"
+#include "storage/ProfileStore.h"
+#include "support/RunProcess.h"
+
+namespace halvern::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// No X display and no Wayland: the hook library watches nothing, so the dialogs take
+// the keys the test driver presses on them.
+const std::map<std::string, std::string> kNoDesktop = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+constexpr int kKeyK = 37;  // Linux key code
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+class ButtonsEndToEnd : public ::testing::Test {
+protected:
+    // The program on the receiver over `data` (empty: a fresh folder), the first full
+    // apply done.
+    void start(const fs::path& data = {}) {
+        halvern = std::make_unique<RunningHalvern>("receiver", data, kNoDesktop);
+        ASSERT_TRUE(halvern->ready()) << halvern->err();
+        ASSERT_TRUE(halvern->apply());
+    }
+
+    // The current profile written to a file through the page's export.
+    fs::path exported(const std::string& name) {
+        const fs::path file = files / (name + ".pro");
+        EXPECT_EQ(halvern->ask("answer-file " + file.string()), "ok");
+        EXPECT_EQ(halvern->ask("click ms_1_profile_export_btn"), "ok");
+        EXPECT_EQ(halvern->ask("modal"), "ok none");
+        return file;
+    }
+
+    // What halvernctl says an apply of `after` writes to a mouse that holds `before`.
+    std::vector<std::string> ctlReports(const fs::path& after, const fs::path& before) {
+        ProcessResult r = RunProcess(HALVERNCTL_PATH, {"reports", after.string(), "--transport", "receiver", "--against",
+                                                       before.string()});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return Lines(r.out);
+    }
+
+    bool modalIs(const std::string& layout) {
+        return WaitFor([&] { return halvern->ask("modal") == "ok " + layout; });
+    }
+
+    // Opens the menu of key button n and chooses `item`.
+    void choose(int n, const std::string& item) {
+        ASSERT_EQ(halvern->ask("click ms_1_btn_key_" + std::to_string(n)), "ok");
+        ASSERT_EQ(halvern->ask("click " + item), "ok");
+    }
+
+    TempDir files;
+    std::unique_ptr<RunningHalvern> halvern;
+};
+
+TEST_F(ButtonsEndToEnd, CtrlShiftKOnButtonFourIsShownAndSentAsHalvernctlWouldSendIt) {
+    start();
+    const fs::path before = exported("before");
+    const std::size_t seen = halvern->received().size();
+    const int applied = halvern->applies().first;
+
+    choose(4, "ms_1_shortcut");
+    ASSERT_TRUE(modalIs("shortcut.xml"));
+    ASSERT_EQ(halvern->ask("click check_flag_1"), "ok");
+    ASSERT_EQ(halvern->ask("click check_flag_2"), "ok");
+    ASSERT_EQ(halvern->ask("press edit_key " + std::to_string(kKeyK)), "ok");
+    EXPECT_TRUE(halvern->fieldBecomes("edit_key", "text", "K"));
+    ASSERT_EQ(halvern->ask("click btn_ok"), "ok");
+    ASSERT_TRUE(modalIs("none"));
+
+    EXPECT_EQ(halvern->field("ms_1_btn_key_4", "text"), "Ctrl+Shift+K");
+    ASSERT_TRUE(halvern->waitForAppliesAfter(applied));
+    const std::vector<std::string> sent = halvern->receivedSince(seen);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(ByteAt(sent.front(), 0), ReportId::Buttons);
+    EXPECT_EQ(sent, ctlReports(exported("after"), before));
+}
+
+TEST_F(ButtonsEndToEnd, AMacroOnButtonFiveFollowsTheEditorsRenameAndDeleteInEveryProfile) {
+    // A recorded macro and a second profile whose seventh button plays it already.
+    TempDir data;
+    MacroRecord burst;
+    burst.setName(u"Burst");
+    burst.actionCount = 4;
+    burst.actions[0] = {0x04, MacroAction::Press, 87};
+    burst.actions[1] = {0x04, MacroAction::Release, 143};
+    burst.actions[2] = {0x2C, MacroAction::Press, 64};
+    burst.actions[3] = {0x2C, MacroAction::Release, 10};
+    {
+        fs::create_directories(data / "ms_1");
+        MacroStore macros(data / "ms_1");
+        macros.load();
+        macros.append(std::make_unique<MacroRecord>(burst));
+        ASSERT_FALSE(macros.save());
+        ProfileStore profiles(data / "ms_1");
+        profiles.load(u"Profile ");
+        profiles.profiles().clear();
+        profiles.append(MouseProfile::Create(u"Main"));
+        profiles.append(MouseProfile::Create(u"Other"));
+        profiles.at(1).buttons[6].assignMacro(burst, 0, 1, 0);
+        profiles.setSelectedProfile(0);
+        ASSERT_FALSE(profiles.save());
+    }
+    start(data.path());
+    const fs::path before = exported("before");
+    std::size_t seen = halvern->received().size();
+    int applied = halvern->applies().first;
+
+    choose(5, "ms_1_select_macro");
+    ASSERT_TRUE(modalIs("MS/MS_1/selectmacro.xml"));
+    ASSERT_EQ(halvern->ask("rows list_macro"), "ok 1\tBurst");
+    ASSERT_EQ(halvern->ask("pick list_macro 0"), "ok");
+    ASSERT_EQ(halvern->ask("type edit_loop_time 3"), "ok");
+    ASSERT_EQ(halvern->ask("click btn_ok"), "ok");
+    ASSERT_TRUE(modalIs("none"));
+    EXPECT_EQ(halvern->field("ms_1_btn_key_5", "text"), "Macro: Burst");
+    ASSERT_TRUE(halvern->waitForAppliesAfter(applied));
+    {
+        SCOPED_TRACE("the button report and the macro chunks, as halvernctl builds them");
+        const std::vector<std::string> sent = halvern->receivedSince(seen);
+        std::set<int> ids;
+        for (const std::string& line : sent) ids.insert(ByteAt(line, 0));
+        EXPECT_EQ(ids, (std::set<int>{ReportId::Buttons, ReportId::MacroChunk}));
+        EXPECT_EQ(sent, ctlReports(exported("after"), before));
+    }
+
+    {
+        SCOPED_TRACE("renamed in the editor: every profile's button plays it under the new name");
+        ASSERT_EQ(halvern->ask("click ms_1_btn_macro"), "ok");
+        ASSERT_TRUE(modalIs("MS/MS_1/ms_1_macropage.xml"));
+        ASSERT_EQ(halvern->ask("pick ms_1_macro_list 0"), "ok");
+        ASSERT_EQ(halvern->ask("type ms_1_macro_name_edit Volley"), "ok");
+        ASSERT_EQ(halvern->ask("key ms_1_macro_name_edit Tab"), "ok");
+        ASSERT_EQ(halvern->ask("close-modal 1"), "ok");
+        ASSERT_TRUE(modalIs("none"));
+        EXPECT_TRUE(halvern->fieldBecomes("ms_1_btn_key_5", "text", "Macro: Volley"));
+        TempDir copy;
+        fs::copy_file(data / "ms_1" / ProfileStore::kFileName, copy / ProfileStore::kFileName);
+        ProfileStore stored(copy.path());
+        stored.load(u"x");
+        ASSERT_EQ(stored.size(), 2u);
+        EXPECT_EQ(stored.at(0).buttons[4].macroNameText(), u"Volley");
+        EXPECT_EQ(stored.at(1).buttons[6].macroNameText(), u"Volley");
+        EXPECT_EQ(stored.at(1).buttons[6].function, ButtonFunction::Macro);
+    }
+
+    {
+        SCOPED_TRACE("deleted in the editor: the button goes back to its default function");
+        ASSERT_TRUE(WaitFor([&] { return !halvern->applies().second; }));  // the rename's apply
+        seen = halvern->received().size();
+        applied = halvern->applies().first;
+        ASSERT_EQ(halvern->ask("click ms_1_btn_macro"), "ok");
+        ASSERT_TRUE(modalIs("MS/MS_1/ms_1_macropage.xml"));
+        ASSERT_EQ(halvern->ask("pick ms_1_macro_list 0"), "ok");
+        ASSERT_EQ(halvern->ask("click ms_1_macro_delete_btn"), "ok");
+        ASSERT_TRUE(modalIs("msg.xml"));
+        ASSERT_EQ(halvern->ask("close-modal 1"), "ok");
+        ASSERT_TRUE(modalIs("MS/MS_1/ms_1_macropage.xml"));
+        ASSERT_EQ(halvern->ask("close-modal 1"), "ok");
+        ASSERT_TRUE(modalIs("none"));
+        EXPECT_TRUE(halvern->fieldBecomes("ms_1_btn_key_5", "text", "Back"));
+        ASSERT_TRUE(halvern->waitForAppliesAfter(applied));
+        const std::vector<std::string> sent = halvern->receivedSince(seen);
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(ByteAt(sent.front(), 0), ReportId::Buttons);
+    }
+}
+
+}  // namespace
+}  // namespace halvern::test
