@@ -29,6 +29,7 @@
 #include "support/SkinFolder.h"
 #include "support/TempDir.h"
 #include "support/VirtualClock.h"
+#include "support/PageHarness.h"
 #include "support/VirtualTimerSource.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Edit.h"
@@ -51,69 +52,16 @@ MacroRecord MakeMacro(const char16_t* name, std::uint8_t key) {
     return m;
 }
 
-class ButtonSection : public ::testing::Test {
+class ButtonSection : public test::PageHarness {
 protected:
     // Before open(): the stored profiles by name (the first current) and macros.
     void store(const std::vector<std::u16string>& names, const std::vector<MacroRecord>& macroList = {},
                const std::function<void(ProfileStore&)>& edit = {}) {
-        ProfileStore s(ModelFolder(data.path()));
-        s.load(u"Profile ");
-        s.profiles().clear();
-        for (const auto& name : names) s.append(MouseProfile::Create(name));
-        s.setSelectedProfile(0);
-        if (edit) edit(s);
-        ASSERT_FALSE(s.save());
+        storeProfiles(names, 0, edit);
         MacroStore m(ModelFolder(data.path()));
         m.load();
         for (const MacroRecord& macro : macroList) m.append(std::make_unique<MacroRecord>(macro));
         ASSERT_FALSE(m.save());
-    }
-
-    void open() {
-        links.wirelessLink = 1;
-        links.anyLink = 1;
-        CMainWnd::Options options;
-        options.trayAvailable = [] { return true; };
-        window = std::make_unique<CMainWnd>(skin, std::move(options));
-        window->setTimerSource(std::make_unique<test::VirtualTimerSource>());
-        timers = std::make_unique<WindowTimers>(*window);
-        CMS_1_Page::Parts parts{data.path(), links, *timers, clock};
-        parts.transports = mouse.transports();
-        page = std::make_unique<CMS_1_Page>(std::move(parts));
-        window->setPage(page.get());
-        window->create(kit::WindowKind::Main);
-        window->show();
-        window->completeLayout();
-        settle();
-        mouse.clear();
-    }
-
-    void SetUp() override {
-        modalWatch.callOnTimeout([this] { answerModal(); });
-        modalWatch.start(1);
-    }
-
-    void TearDown() override {
-        modalWatch.stop();
-        EXPECT_TRUE(script.empty()) << script.size() << " modal windows never opened";
-        window.reset();
-        page.reset();
-    }
-
-    void then(std::function<void(kit::SkinWindow&)> act) { script.push_back(std::move(act)); }
-
-    void answerModal() {
-        auto* top = dynamic_cast<kit::SkinWindow*>(QApplication::activeModalWidget());
-        if (!top || top == lastAnswered) return;
-        lastAnswered = top;
-        shown.push_back(top->skinFile());
-        if (script.empty()) {
-            ADD_FAILURE() << "an unexpected window: " << top->skinFile().toStdString();
-            QTimer::singleShot(0, top, [top] { top->closeWindow(0); });
-            return;
-        }
-        QTimer::singleShot(0, top, [act = std::move(script.front()), top] { act(*top); });
-        script.pop_front();
     }
 
     kit::Button* keyButton(int n) const { return window->find<kit::Button>(u"ms_1_btn_key_%1"_qs.arg(n)); }
@@ -131,17 +79,6 @@ protected:
         settle();
     }
 
-    void settle() {
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < 20000) {
-            QCoreApplication::processEvents();
-            if (!page->applyBusy()) return;
-            QTest::qWait(1);
-        }
-        ADD_FAILURE() << "the applies never ended";
-    }
-
     std::set<int> reportIdsSent() const {
         std::set<int> ids;
         for (const auto& w : mouse.written())
@@ -151,7 +88,6 @@ protected:
 
     const ButtonAssignment& entry(int n) const { return page->currentProfile()->buttons[n - 1]; }
     QString shownText(int n) const { return keyButton(n)->shownText(); }
-    QString text(const char* key) const { return skin.text(QString::fromLatin1(key)); }
 
     // The stored profiles as a fresh start would read them.
     std::unique_ptr<ProfileStore> storedProfiles() const {
@@ -162,19 +98,7 @@ protected:
         return s;
     }
 
-    test::TempDir data;
     test::TempDir copy;
-    kit::Skin skin{QString::fromStdString(test::SourceSkinFolder().string())};
-    LinkState links;
-    test::VirtualClock clock;
-    RecordingTransports mouse{&links, &clock};
-    std::unique_ptr<CMainWnd> window;
-    std::unique_ptr<WindowTimers> timers;
-    std::unique_ptr<CMS_1_Page> page;
-    QTimer modalWatch;
-    std::deque<std::function<void(kit::SkinWindow&)>> script;
-    QPointer<kit::SkinWindow> lastAnswered;
-    std::vector<QString> shown;
 };
 
 // ---- The menu and where it opens ----
@@ -301,7 +225,7 @@ TEST_F(ButtonSection, TheLastLeftClickCannotBeTakenAwayUntilAnotherButtonHasOne)
     then([](kit::SkinWindow& w) { w.closeWindow(1); });
     choose(1, "ms_1_menu");
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0], u"msg.xml"_qs);
+    EXPECT_EQ(shown[0].layout, u"msg.xml"_qs);
     EXPECT_EQ(entry(1).function, ButtonFunction::LeftClick);
     EXPECT_EQ(entry(2).function, ButtonFunction::RightClick);
     EXPECT_EQ(shownText(1), text("left_click_text"));
@@ -340,7 +264,7 @@ TEST_F(ButtonSection, TheKeyItemStoresTheCapturedCombinationAndShowsIt) {
     open();
     then(Combination({1, 2}, 37));  // Ctrl, Shift, K
     choose(4, "ms_1_shortcut");
-    ASSERT_EQ(shown, std::vector<QString>{u"shortcut.xml"_qs});
+    ASSERT_EQ(shownLayouts(), std::vector<QString>{u"shortcut.xml"_qs});
     EXPECT_EQ(entry(4).function, ButtonFunction::KeyCombination);
     EXPECT_EQ(entry(4).keyModifiers, 0b0011);
     EXPECT_EQ(entry(4).keyUsage, 0x0E);
@@ -388,7 +312,7 @@ TEST_F(ButtonSection, TheMacroItemCopiesTheChosenMacroWithItsRepeatMode) {
         QTest::mouseClick(w.find<kit::Button>(u"btn_ok"_qs), Qt::LeftButton);
     });
     choose(5, "ms_1_select_macro");
-    ASSERT_EQ(shown, std::vector<QString>{u"MS/MS_1/selectmacro.xml"_qs});
+    ASSERT_EQ(shownLayouts(), std::vector<QString>{u"MS/MS_1/selectmacro.xml"_qs});
     const ButtonAssignment& b = entry(5);
     EXPECT_EQ(b.function, ButtonFunction::Macro);
     EXPECT_EQ(b.macroNameText(), u"Reload");

@@ -15,6 +15,7 @@
 #include "support/SkinFolder.h"
 #include "support/TempDir.h"
 #include "support/VirtualClock.h"
+#include "support/PageHarness.h"
 #include "support/VirtualTimerSource.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Label.h"
@@ -58,28 +59,12 @@ void Walk(QAccessibleInterface* node, std::vector<Visit>& out, int depth = 0) {
     }
 }
 
-class PageForEveryone : public ::testing::Test {
+class PageForEveryone : public test::PageHarness {
 protected:
+    // What joins after the first paint is part of the page too.
     void SetUp() override {
-        links.wirelessLink = 1;
-        links.anyLink = 1;
-        CMainWnd::Options options;
-        options.trayAvailable = [] { return true; };
-        window = std::make_unique<CMainWnd>(skin, std::move(options));
-        window->setTimerSource(std::make_unique<test::VirtualTimerSource>());
-        timers = std::make_unique<WindowTimers>(*window);
-        page = std::make_unique<CMS_1_Page>(CMS_1_Page::Parts{data.path(), links, *timers, clock, nullptr, {}, {},
-                                                              mouse.transports()});
-        window->setPage(page.get());
-        window->setDeferredBuilding(true);
-        window->create(kit::WindowKind::Main);
-        window->show();
-        // What joins after the first paint is part of the page too.
-        window->completeLayout();
-    }
-    void TearDown() override {
-        window.reset();
-        page.reset();
+        PageHarness::SetUp();
+        open(true, true);
     }
     std::vector<Visit> walk() {
         std::vector<Visit> visits;
@@ -88,15 +73,6 @@ protected:
         if (root) Walk(root, visits);
         return visits;
     }
-
-    test::TempDir data;
-    kit::Skin skin{QString::fromStdString(test::SourceSkinFolder().string())};
-    LinkState links;
-    test::VirtualClock clock;
-    RecordingTransports mouse{&links, &clock};
-    std::unique_ptr<CMainWnd> window;
-    std::unique_ptr<WindowTimers> timers;
-    std::unique_ptr<CMS_1_Page> page;
 };
 
 TEST_F(PageForEveryone, EveryControlOfThePageInTheAccessibleTreeHasAName) {

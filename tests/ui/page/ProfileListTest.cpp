@@ -26,6 +26,7 @@
 #include "support/SkinFolder.h"
 #include "support/TempDir.h"
 #include "support/VirtualClock.h"
+#include "support/PageHarness.h"
 #include "support/VirtualTimerSource.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Edit.h"
@@ -41,60 +42,11 @@ namespace fs = std::filesystem;
 
 constexpr int kPreamble = 0x0C;  // the first report of a full apply
 
-// What a modal window showed: its layout and its message (or title) text.
-struct Shown {
-    QString layout;
-    QString text;
-};
-
-class ProfileList : public ::testing::Test {
+class ProfileList : public test::PageHarness {
 protected:
-    // Before open(): the stored profiles by name, `selected` current.
     void store(const std::vector<std::u16string>& names, int selected = 0,
                const std::function<void(ProfileStore&)>& edit = {}) {
-        ProfileStore s(ModelFolder(data.path()));
-        s.load(u"Profile ");
-        s.profiles().clear();
-        for (const auto& name : names) s.append(MouseProfile::Create(name));
-        s.setSelectedProfile(selected);
-        if (edit) edit(s);
-        ASSERT_FALSE(s.save());
-    }
-
-    void open(bool linked = true) {
-        links.wirelessLink = linked ? 1 : 0;
-        links.anyLink = linked ? 1 : 0;
-        CMainWnd::Options options;
-        options.trayAvailable = [] { return true; };
-        window = std::make_unique<CMainWnd>(skin, std::move(options));
-        window->setTimerSource(std::make_unique<test::VirtualTimerSource>());
-        timers = std::make_unique<WindowTimers>(*window);
-        CMS_1_Page::Parts parts{data.path(), links, *timers, clock};
-        parts.transports = mouse.transports();
-        page = std::make_unique<CMS_1_Page>(std::move(parts));
-        window->setPage(page.get());
-        window->create(kit::WindowKind::Main);
-        window->show();
-        settle();
-        mouse.clear();
-    }
-
-    void SetUp() override {
-        modalWatch.callOnTimeout([this] { answerModal(); });
-        modalWatch.start(1);
-    }
-
-    void TearDown() override {
-        modalWatch.stop();
-        EXPECT_TRUE(script.empty()) << script.size() << " modal windows never opened";
-        window.reset();
-        page.reset();
-    }
-
-    // The next modal window to come on top gets `act` (after its text is noted).
-    void then(std::function<void(kit::SkinWindow&)> act) { script.push_back(std::move(act)); }
-    void thenAnswer(int result) {
-        then([result](kit::SkinWindow& w) { w.closeWindow(result); });
+        storeProfiles(names, selected, edit);
     }
     void thenName(const QString& name) {
         then([name](kit::SkinWindow& w) {
@@ -102,43 +54,6 @@ protected:
             edit->setText(name, kit::Notify::Yes);
             w.find<kit::Button>(u"btn_ok"_qs)->click();
         });
-    }
-
-    void answerModal() {
-        auto* top = dynamic_cast<kit::SkinWindow*>(QApplication::activeModalWidget());
-        if (!top || top == lastAnswered) return;
-        lastAnswered = top;
-        const kit::Label* text = top->find<kit::Label>(u"warning"_qs);
-        if (!text) text = top->find<kit::Label>(u"title_string"_qs);
-        shown.push_back({top->skinFile(), text ? text->QLabel::text() : QString()});
-        if (script.empty()) {
-            ADD_FAILURE() << "an unexpected window: " << top->skinFile().toStdString() << " "
-                          << shown.back().text.toStdString();
-            QTimer::singleShot(0, top, [top] { top->closeWindow(0); });
-            return;
-        }
-        // Acted on from the event loop, so that a window this one opens is answered too.
-        QTimer::singleShot(0, top, [act = std::move(script.front()), top] { act(*top); });
-        script.pop_front();
-    }
-
-    void click(const char* name) {
-        kit::Button* button = window->find<kit::Button>(QString::fromLatin1(name));
-        ASSERT_TRUE(button) << name;
-        button->click();
-        QCoreApplication::processEvents();
-    }
-
-    // Runs the event loop until every apply asked for so far has ended.
-    void settle() {
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < 20000) {
-            QCoreApplication::processEvents();
-            if (!page->applyBusy()) return;
-            QTest::qWait(1);
-        }
-        ADD_FAILURE() << "the applies never ended";
     }
 
     bool sentFullApply() const {
@@ -167,22 +82,7 @@ protected:
         return names;
     }
 
-    test::TempDir data;
     test::TempDir files;
-    kit::Skin skin{QString::fromStdString(test::SourceSkinFolder().string())};
-    LinkState links;
-    test::VirtualClock clock;
-    RecordingTransports mouse{&links, &clock};
-    std::unique_ptr<CMainWnd> window;
-    std::unique_ptr<WindowTimers> timers;
-    std::unique_ptr<CMS_1_Page> page;
-    QTimer modalWatch;
-    std::deque<std::function<void(kit::SkinWindow&)>> script;
-    // The window answered last: the next entry goes to whichever window is on top once
-    // that one is not. A closed window's pointer goes null, so a new window at the same
-    // address is not mistaken for it.
-    QPointer<kit::SkinWindow> lastAnswered;
-    std::vector<Shown> shown;
 };
 
 // ---- Delete ----
