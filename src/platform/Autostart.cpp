@@ -10,12 +10,6 @@ namespace halvern {
 
 namespace {
 
-std::optional<std::string> Env(const char* name) {
-    const char* value = std::getenv(name);
-    if (!value || !*value) return std::nullopt;
-    return std::string(value);
-}
-
 // An Exec argument per the desktop entry format: quoted when it holds anything but
 // plain characters. Inside the quotes '"', '`', '$' and '\' take a backslash, and since
 // the value is an escaped string first, each of those backslashes is written twice;
@@ -39,7 +33,7 @@ std::string ExecArgument(const std::string& arg) {
 }  // namespace
 
 AutostartEnvironment AutostartEnvironment::FromProcess() {
-    return {Env("XDG_CONFIG_HOME"), Env("HOME"), GetExeFolder() / "halvern"};
+    return {EnvironmentValue("XDG_CONFIG_HOME"), EnvironmentValue("HOME"), GetExeFolder() / "halvern"};
 }
 
 Autostart::Autostart(AutostartEnvironment env) : executable_(std::move(env.executable)) {

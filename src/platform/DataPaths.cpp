@@ -11,15 +11,15 @@ namespace halvern {
 
 namespace {
 
-std::optional<std::string> Env(const char* name) {
+bool IsWritableFolder(const std::filesystem::path& dir) { return ::access(dir.c_str(), W_OK | X_OK) == 0; }
+
+}  // namespace
+
+std::optional<std::string> EnvironmentValue(const char* name) {
     const char* value = std::getenv(name);
     if (!value || !*value) return std::nullopt;
     return std::string(value);
 }
-
-bool IsWritableFolder(const std::filesystem::path& dir) { return ::access(dir.c_str(), W_OK | X_OK) == 0; }
-
-}  // namespace
 
 std::filesystem::path GetExeFolder() {
     std::error_code ec;
@@ -47,7 +47,7 @@ DataFolderEnvironment DataFolderEnvironment::FromProcess() {
     // An installed program keeps no data beside itself even where it could, as under a
     // prefix in the user's home.
     const bool besideExe = !FindProgramFolders(exe).installed && IsWritableFolder(exe);
-    return {exe, besideExe, Env("HALVERN_DATA_DIR"), Env("XDG_DATA_HOME"), Env("HOME")};
+    return {exe, besideExe, EnvironmentValue("HALVERN_DATA_DIR"), EnvironmentValue("XDG_DATA_HOME"), EnvironmentValue("HOME")};
 }
 
 std::filesystem::path GetDataFolder(const DataFolderEnvironment& env) {

@@ -17,6 +17,9 @@
 namespace halvern {
 
 // The folder of the running executable, from /proc/self/exe.
+// The variable's value; nullopt when it is unset or empty.
+std::optional<std::string> EnvironmentValue(const char* name);
+
 std::filesystem::path GetExeFolder();
 
 // The folders of the program's own files, always absolute and without "..".
