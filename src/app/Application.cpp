@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <thread>
 
 #include "app/CMainWnd.h"
 #include "app/CommandLine.h"
@@ -20,7 +21,7 @@
 #include "platform/DataPaths.h"
 #include "platform/DesktopColorScheme.h"
 #include "platform/DesktopMouseSettings.h"
-#include "platform/FontWarmUp.h"
+#include "platform/StartWarmUp.h"
 #include "platform/XkbKeyboardLayout.h"
 #include "protocol/Clock.h"
 #include "protocol/LinkState.h"
@@ -42,8 +43,37 @@ int Application::Run(int argc, char** argv) {
         return exit->code;
     }
     const StartOptions start = std::get<StartOptions>(commandLine);
-    std::optional<FontWarmUp> fonts(std::in_place);
+    std::optional<StartWarmUp> warmUp(std::in_place);
+
+    const ProgramFolders folders = FindProgramFolders();
+    qCInfo(lcShell).noquote() << "start: skin" << QString::fromStdString(folders.skin.string()) << "libraries"
+                              << QString::fromStdString(folders.libraries.string());
+    const std::filesystem::path dataFolder = GetDataFolder();
+    qCInfo(lcShell).noquote() << "start: data folder" << QString::fromStdString(dataFolder.string());
+    const SettingsFile settings(dataFolder);
+    std::optional<QString> keptLanguage;
+    if (auto kept = settings.readLanguage()) keptLanguage = QString::fromStdString(*kept);
+
+    // The main window's layout and the texts in the user's language are read and parsed
+    // while the toolkit connects to the display below. The skin is the thread's until
+    // it is joined; nothing else touches it before.
+    kit::Skin skin(QString::fromStdString(folders.skin.string()));
+    struct SkinReading {
+        std::optional<QString> layoutError;
+        QString language;
+        std::optional<QString> languageProblem;
+    } reading;
+    std::jthread skinReader([&skin, &reading, &keptLanguage] {
+        if (const auto* error = std::get_if<kit::LayoutError>(&skin.layout(u"main.xml"_qs)))
+            reading.layoutError = error->message;
+        QStringList languages;
+        for (const kit::LanguageInfo& language : kit::FindLanguages(skin.folder())) languages << language.code;
+        reading.language = kit::ChooseLanguage(keptLanguage, kit::LocaleEnvironment::FromProcess(), languages);
+        reading.languageProblem = skin.setLanguage(reading.language);
+    });
+
     QApplication app(argc, argv);
+    warmUp->toolkitReady();
     QApplication::setApplicationName(u"halvern"_qs);
     QApplication::setDesktopFileName(QString::fromLatin1(HALVERN_APP_ID));
     // The window hides to the tray and the DPI display comes and goes; neither may
@@ -52,9 +82,10 @@ int Application::Run(int argc, char** argv) {
 
     SingleInstance instance(QString::fromLatin1(HALVERN_APP_ID));
     const SingleInstance::Outcome claimed = instance.claim();
-    // Leaving now: the font thread ends before Qt's teardown, which takes fontconfig
-    // down, can meet it still reading its configuration.
-    if (claimed != SingleInstance::Outcome::First) fonts.reset();
+    skinReader.join();
+    // Leaving now: the warm-up threads end before Qt's teardown, which takes fontconfig
+    // and the bus connection down, can meet them still at work.
+    if (claimed != SingleInstance::Outcome::First) warmUp.reset();
     switch (claimed) {
         case SingleInstance::Outcome::First: break;
         // Said on standard error as well as in the log, so that a start from a terminal
@@ -69,22 +100,11 @@ int Application::Run(int argc, char** argv) {
             return 1;
     }
 
-    const ProgramFolders folders = FindProgramFolders();
-    qCInfo(lcShell).noquote() << "start: skin" << QString::fromStdString(folders.skin.string()) << "libraries"
-                              << QString::fromStdString(folders.libraries.string());
-    kit::Skin skin(QString::fromStdString(folders.skin.string()));
-    if (const kit::LayoutResult& error = skin.layout(u"main.xml"_qs); std::holds_alternative<kit::LayoutError>(error))
-        qCWarning(lcShell).noquote() << std::get<kit::LayoutError>(error).message;
-    const std::filesystem::path dataFolder = GetDataFolder();
-    qCInfo(lcShell).noquote() << "start: data folder" << QString::fromStdString(dataFolder.string());
+    if (reading.layoutError) qCWarning(lcShell).noquote() << *reading.layoutError;
+    if (reading.languageProblem) qCWarning(lcShell).noquote() << "language:" << *reading.languageProblem;
+    const QString& language = reading.language;
 
-    // Language and look before the window is built, so that it is drawn once, in them.
-    const SettingsFile settings(dataFolder);
-    QStringList languages;
-    for (const kit::LanguageInfo& language : kit::FindLanguages(skin.folder())) languages << language.code;
-    std::optional<QString> keptLanguage;
-    if (auto kept = settings.readLanguage()) keptLanguage = QString::fromStdString(*kept);
-    const QString language = kit::ChooseLanguage(keptLanguage, kit::LocaleEnvironment::FromProcess(), languages);
+    // The look before the window is built, so that it is drawn once, in it.
     DesktopColorScheme desktopScheme;
     std::optional<kit::Skin::Theme> keptTheme;
     if (auto kept = settings.readTheme()) keptTheme = kit::Skin::ThemeNamed(QString::fromStdString(*kept));
@@ -146,9 +166,6 @@ int Application::Run(int argc, char** argv) {
         if (scheme != ColorScheme::Unknown)
             w->desktopPrefersTheme(scheme == ColorScheme::Light ? kit::Skin::Theme::Light : kit::Skin::Theme::Dark);
     });
-    // Building the window measures its first texts: from here on the toolkit uses the
-    // font configuration, which is ready by now.
-    fonts.reset();
     window->setDeferredBuilding(true);
     window->create(kit::WindowKind::Main);
     skin.forgetLayout(u"main.xml"_qs);
@@ -160,6 +177,8 @@ int Application::Run(int argc, char** argv) {
     window->setFixedSize(CMainWnd::kWidth, CMainWnd::kHeight);
     window->centerWindow();
     window->showAtStart(start.hidden);
+    // Long done by now; nothing of theirs is left to wait for while the program runs.
+    warmUp.reset();
 
     std::unique_ptr<TestDriver> driver;
     if (TestDriver::Enabled()) driver = std::make_unique<TestDriver>(*window, &page, device.get());

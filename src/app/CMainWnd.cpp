@@ -82,8 +82,12 @@ void CMainWnd::onInit() {
         options_.page->windowShown(false);
     }
 
-    if (auto problem = skin().setLanguage(options_.language)) qCWarning(lcShell).noquote() << "language:" << *problem;
-    retranslate();
+    // The shell may have set it before the controls were built, which then have their
+    // texts already.
+    if (skin().requestedLanguage() != options_.language) {
+        if (auto problem = skin().setLanguage(options_.language)) qCWarning(lcShell).noquote() << "language:" << *problem;
+        retranslate();
+    }
     const QString name = skin().text(u"mouse_name_text"_qs);
 
     skinBtn_ = find<kit::Button>(u"skin_btn"_qs);

@@ -73,6 +73,7 @@ std::optional<QString> Skin::setLanguage(const QString& code) {
     }
     language_ = std::move(texts);
     languageCode_ = shown;
+    requestedLanguage_ = code;
     return problem;
 }
 

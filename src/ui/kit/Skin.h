@@ -33,6 +33,9 @@ public:
     std::optional<QString> setLanguage(const QString& code);
     // The language shown: its code once setLanguage() succeeded, else "en".
     const QString& languageCode() const { return languageCode_; }
+    // The code setLanguage() was last given while lan.xml could be read (the texts were
+    // set from it, in that language or in English); empty before.
+    const QString& requestedLanguage() const { return requestedLanguage_; }
 
     const LanguageFile& language() const { return language_; }
     QString text(const QString& key) const { return language_.text(key); }
@@ -68,6 +71,7 @@ private:
     QString folder_;
     LanguageFile language_;
     QString languageCode_ = u"en"_qs;
+    QString requestedLanguage_;
     Theme theme_ = Theme::Dark;
     mutable QHash<QString, std::shared_ptr<const LayoutResult>> layouts_;
     mutable QHash<QString, std::optional<QPixmap>> images_;
