@@ -114,6 +114,7 @@ void CMainWnd::onLayoutComplete() {
     if (const QPixmap* pixmap = skin().image(QString::fromLatin1(kIconFile))) icon = QIcon(*pixmap);
     setWindowIcon(icon);
     tray_ = std::make_unique<kit::TrayIcon>(this, icon, skin().text(u"mouse_name_text"_qs), trayAvailable_);
+    if (options_.page) options_.page->layoutComplete();
 }
 
 void CMainWnd::activate() {

@@ -18,7 +18,7 @@ void ProfileStore::resetHeader() {
     headerRest_.clear();
 }
 
-StoreLoadResult ProfileStore::load(std::u16string_view addProfileText, Leftovers leftovers) {
+StoreLoadResult ProfileStore::load(std::u16string_view addProfileText, Leftovers leftovers, MissingStore missing) {
     StoreLoadResult result;
     profiles_.clear();
     resetHeader();
@@ -29,7 +29,7 @@ StoreLoadResult ProfileStore::load(std::u16string_view addProfileText, Leftovers
     if (!file.exists) {
         result.outcome = StoreLoadResult::Outcome::Missing;
         createDefaultProfile(addProfileText);
-        if (!readOnly_) result.saveError = save();
+        if (!readOnly_ && missing == MissingStore::SaveNow) result.saveError = save();
         return result;
     }
 

@@ -38,7 +38,9 @@ public:
     // a copy of the original is kept beside it as "pro.data.bad" and the repaired store
     // saved; the original stays in place until that save succeeds. Temporary files that
     // saves cut short left beside the store are removed first, unless `leftovers` is Keep.
-    StoreLoadResult load(std::u16string_view addProfileText, Leftovers leftovers = Leftovers::Remove);
+    // With `missing` CallerSaves the default store of a missing file is not written.
+    StoreLoadResult load(std::u16string_view addProfileText, Leftovers leftovers = Leftovers::Remove,
+                         MissingStore missing = MissingStore::SaveNow);
 
     // Reads the list as load() does but writes nothing: no default store for a missing
     // file, no repaired store and no copy of a damaged one, temporary files left alone.

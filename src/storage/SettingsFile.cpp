@@ -182,13 +182,16 @@ std::optional<std::string> SettingsFile::saveName(std::string_view key, std::str
     return saveValue(key, name);
 }
 
+SettingsFile::StartupModelId SettingsFile::modelIdForStartup() const {
+    const int id = readModelId();
+    if (id < 0 || id > 2) return {0, true};
+    return {id, false};
+}
+
 int SettingsFile::loadModelIdForStartup() const {
-    int id = readModelId();
-    if (id < 0 || id > 2) {
-        id = 0;
-        saveModelId(id);
-    }
-    return id;
+    const StartupModelId startup = modelIdForStartup();
+    if (startup.writeBack) saveModelId(startup.id);
+    return startup.id;
 }
 
 }  // namespace halvern

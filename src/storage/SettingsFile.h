@@ -50,6 +50,12 @@ public:
 
     // The start-up rule: a value outside 0..2 becomes 0 and is written back.
     int loadModelIdForStartup() const;
+    // The same rule in two steps, for a caller that writes the value back later.
+    struct StartupModelId {
+        int id = 0;
+        bool writeBack = false;
+    };
+    StartupModelId modelIdForStartup() const;
 
     // The folder as written (UTF-8 text, surrounding blanks dropped), or nullopt when
     // the key is missing or empty. Anyone may have edited the file: the caller checks

@@ -26,4 +26,9 @@ struct StoreLoadResult {
 // else, the owner's save in progress looks the same.
 enum class Leftovers { Remove, Keep };
 
+// Whether loading writes a store it found missing from its defaults at once, or leaves
+// that save to the caller: a program starting up writes it once its window is up, as a
+// store that is not there yet loses nothing by waiting.
+enum class MissingStore { SaveNow, CallerSaves };
+
 }  // namespace halvern

@@ -56,6 +56,15 @@ protected:
     // The window built, shown and complete (deferred controls joined), its first
     // applies ended and forgotten.
     void open(bool linked = true, bool deferredBuilding = false) {
+        build(linked, deferredBuilding);
+        window->show();
+        window->completeLayout();
+        settle();
+        mouse.clear();
+    }
+
+    // The window built as the program builds it, not yet shown.
+    void build(bool linked, bool deferredBuilding) {
         links.wirelessLink = linked ? 1 : 0;
         links.anyLink = linked ? 1 : 0;
         CMainWnd::Options options;
@@ -69,10 +78,6 @@ protected:
         window->setPage(page.get());
         window->setDeferredBuilding(deferredBuilding);
         window->create(kit::WindowKind::Main);
-        window->show();
-        window->completeLayout();
-        settle();
-        mouse.clear();
     }
 
     void SetUp() override {

@@ -3,6 +3,7 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <utility>
 
 #include "device/DeviceLink.h"
 #include "halvern_abi.h"
@@ -110,8 +111,9 @@ void CMS_1_Page::init(kit::SkinWindow& window) {
     worker_ = std::make_unique<ApplyWorker>(parts_.links, transports, parts_.clock, *this,
                                             [w = window_](ApplyWorker::Task task) { w->postTask(std::move(task)); });
 
-    SettingsFile settings(parts_.dataFolder);
-    showModelPicture(settings.loadModelIdForStartup());
+    const SettingsFile::StartupModelId startup = SettingsFile(parts_.dataFolder).modelIdForStartup();
+    modelIdToWrite_ = startup.writeBack;
+    showModelPicture(startup.id);
 }
 
 void CMS_1_Page::bindControls() {
@@ -175,7 +177,10 @@ void CMS_1_Page::bindControls() {
 
 void CMS_1_Page::loadProfiles() {
     // Until the store is read the page shows nothing and applies nothing.
-    LogStoreLoad("profile store", profiles_.load(text("add_profile_text").toStdU16String()));
+    const StoreLoadResult loaded =
+        profiles_.load(text("add_profile_text").toStdU16String(), Leftovers::Remove, MissingStore::CallerSaves);
+    storeToWrite_ = loaded.outcome == StoreLoadResult::Outcome::Missing;
+    LogStoreLoad("profile store", loaded);
     LogStoreLoad("macro store", macros_.load());
     for (auto& profile : profiles_.profiles())
         if (MakeSettingsSane(*profile)) qCInfo(lcPage).noquote() << "profile" << QString::fromStdU16String(profile->nameText())
@@ -196,6 +201,16 @@ void CMS_1_Page::loadProfiles() {
     worker_->markFullApply();
     if (parts_.device) parts_.device->applyInitialBleLink();
     refreshControls();
+    if (layoutComplete_) layoutComplete();
+}
+
+void CMS_1_Page::layoutComplete() {
+    layoutComplete_ = true;
+    if (std::exchange(storeToWrite_, false))
+        if (auto error = profiles_.save()) qCWarning(lcPage).noquote() << "profile store" << QString::fromStdString(*error);
+    if (std::exchange(modelIdToWrite_, false))
+        if (auto error = SettingsFile(parts_.dataFolder).saveModelId(modelId_))
+            qCWarning(lcPage).noquote() << "picture number not kept:" << QString::fromStdString(*error);
 }
 
 void CMS_1_Page::showModelPicture(int modelId) {

@@ -98,6 +98,7 @@ public:
     kit::NotifyPump& notifyPump() override { return *this; }
     void init(kit::SkinWindow& window) override;
     void loadProfiles() override;
+    void layoutComplete() override;
     void onMenuItem(const QString& item) override;
     void onApplyRequest() override;
     bool onTimer(int id) override;
@@ -258,6 +259,11 @@ private:
     int appliesDone_ = 0;
     int appliesDropped_ = 0;
     int modelId_ = 0;
+    // A first start's defaults (no profile store, no valid picture number) are written
+    // once the window is up: its first paint does not wait for the disk.
+    bool layoutComplete_ = false;
+    bool storeToWrite_ = false;
+    bool modelIdToWrite_ = false;
     int assigningButton_ = -1;  // entry 0..11 the assignment menu was opened for
     std::unique_ptr<kit::MenuWindow> assignMenu_;
 

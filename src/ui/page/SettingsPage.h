@@ -19,11 +19,14 @@ public:
 
     // The notifications of the page's controls.
     virtual kit::NotifyPump& notifyPump() = 0;
-    // The window's layout is built and the page registered; the language file is not
-    // read yet. The page binds its controls here.
+    // The window's layout is built and the page registered; the language file may not
+    // be read yet. The page binds its controls here.
     virtual void init(kit::SkinWindow& window) = 0;
     // The stores are read into the page, before the device link starts.
     virtual void loadProfiles() = 0;
+    // Every control is in its place and the first screen is painted (or the window
+    // starts hidden): what a start can leave until its window is up is done now.
+    virtual void layoutComplete() {}
     // A menu item of the page's own menus ("ms_1..."), chosen by the user.
     virtual void onMenuItem(const QString& item) = 0;
     // UM_APPLY_REQUEST: the edits made so far are to be applied now.

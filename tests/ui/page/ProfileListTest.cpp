@@ -85,6 +85,26 @@ protected:
     test::TempDir files;
 };
 
+// ---- First start ----
+
+// Nothing is stored yet: the page shows a default profile at once, and writes it (and
+// the picture number) only once the window is up, so that the first paint never waits
+// for the disk.
+TEST_F(ProfileList, AFirstStartWritesItsDefaultsOnceTheWindowIsUp) {
+    build(/*linked=*/true, /*deferredBuilding=*/true);
+    const fs::path storeFile = ModelFolder(data.path()) / ProfileStore::kFileName;
+    const fs::path settingsFile = data.path() / SettingsFile::kFileName;
+    EXPECT_EQ(rows().size(), 1);
+    EXPECT_FALSE(fs::exists(storeFile));
+    EXPECT_FALSE(fs::exists(settingsFile));
+
+    window->show();
+    window->completeLayout();
+    EXPECT_EQ(storedNames(), std::vector<std::u16string>{currentName().toStdU16String()});
+    EXPECT_EQ(SettingsFile(data.path()).readModelId(), 0);
+    settle();
+}
+
 // ---- Delete ----
 
 TEST_F(ProfileList, DeletingTheLastRowSelectsTheRowBeforeIt) {
