@@ -1,6 +1,7 @@
 // halvern's start, memory and idle cost against the Qt floor, on a virtual X display:
 // starts Xvfb once, then N times in turn the floor program (gui_floor, one plain
-// window) and halvern (on the virtual receiver, a fresh data folder each start), and
+// window) and halvern (on the virtual receiver, a fresh data folder each start; the
+// runtime folder, as on a desktop, on a tmpfs when /dev/shm is one), and
 // prints the medians of
 // - exec to the first mapped main window: the clock is read just before the program is
 //   spawned and again when the X server's MapNotify for a top-level window whose
@@ -448,20 +449,35 @@ public:
     void clean() {
         std::error_code ec;
         if (!last_.empty()) fs::remove_all(last_, ec);
+        if (!runtime_.empty()) fs::remove_all(runtime_, ec);
         last_.clear();
+        runtime_.clear();
     }
 
 private:
     fs::path freshFolder(const char* what) {
         clean();
-        last_ = work_ / (std::string(what) + "-" + std::to_string(++serial_));
+        const std::string name = std::string(what) + "-" + std::to_string(++serial_);
+        last_ = work_ / name;
         fs::create_directories(last_);
         fs::permissions(last_, fs::perms::owner_all, fs::perm_options::replace);
+        // A desktop's runtime folder is a tmpfs (/run/user/UID); one on disk would make
+        // every file the program keeps there cost a write to the disk.
+        std::error_code ec;
+        if (fs::is_directory("/dev/shm", ec) && access("/dev/shm", W_OK) == 0) {
+            std::string tag = work_.relative_path().string();
+            std::replace(tag.begin(), tag.end(), '/', '_');
+            runtime_ = fs::path("/dev/shm") / (tag + "-" + name);
+            fs::create_directories(runtime_, ec);
+            fs::permissions(runtime_, fs::perms::owner_all, fs::perm_options::replace, ec);
+            if (ec) runtime_.clear();
+        }
         return last_;
     }
 
     std::vector<std::string> baseEnv(const fs::path& folder) const {
-        return {"DISPLAY=" + display_.name(), "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + folder.string()};
+        const fs::path& runtime = runtime_.empty() ? folder : runtime_;
+        return {"DISPLAY=" + display_.name(), "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + runtime.string()};
     }
 
     std::optional<Run> startup(Child& child, const fs::path& folder, std::string* out) {
@@ -508,6 +524,7 @@ private:
     Display& display_;
     fs::path work_;
     fs::path last_;
+    fs::path runtime_;
     int serial_ = 0;
 };
 
