@@ -56,12 +56,13 @@ struct Options {
     bool charging = false;
     fs::path halvern;
     fs::path floor;
+    fs::path compare;  // a second build of halvern, started after each start of the first
 };
 
 void Usage() {
     std::fputs(
         "usage: gui_bench [--runs N] [--idle SECONDS] [--settle MS] [--warmup N] [--charging] [--verbose]\n"
-        "                 [--halvern PATH] [--floor PATH]\n"
+        "                 [--halvern PATH] [--floor PATH] [--compare PATH]\n"
         "  --runs N        starts of each program, interleaved (default 10)\n"
         "  --idle SECONDS  length of each idle window, shown and hidden (default 30; 0 skips them)\n"
         "  --settle MS     wait after the window maps before peak RSS and idle are read (default 1000)\n"
@@ -69,7 +70,10 @@ void Usage() {
         "  --charging      the virtual mouse charges while halvern idles, so the battery animation runs\n"
         "  --verbose       per-run figures and halvern's wake-ups by thread\n"
         "  --halvern PATH  default: ../bin/halvern beside this program\n"
-        "  --floor PATH    default: gui_floor beside this program\n",
+        "  --floor PATH    default: gui_floor beside this program\n"
+        "  --compare PATH  another halvern build, started in turn with the first (its start and\n"
+        "                  memory only): two builds measured side by side on a machine whose\n"
+        "                  speed drifts\n",
         stderr);
 }
 
@@ -417,13 +421,16 @@ public:
         return run;
     }
 
-    std::optional<Run> halvernRun() {
+    // `binary` empty: the halvern being measured, idle windows included; else another
+    // build, for its start and memory only.
+    std::optional<Run> halvernRun(const fs::path& binary = {}) {
+        const bool other = !binary.empty();
         const fs::path folder = freshFolder("halvern");
         auto env = baseEnv(folder);
         env.push_back("HALVERN_DATA_DIR=" + (folder / "data").string());
         env.push_back("HALVERN_EMULATOR=receiver");
         env.push_back("HALVERN_TEST_DRIVER=1");
-        auto child = Spawn({options_.halvern.string()}, env, folder / "stderr.log");
+        auto child = Spawn({(other ? binary : options_.halvern).string()}, env, folder / "stderr.log");
         if (!child) return std::nullopt;
         std::string out;
         auto run = startup(*child, folder, &out);
@@ -431,7 +438,7 @@ public:
             std::fprintf(stderr, "gui_bench: the virtual mouse did not take the charging state\n");
             run.reset();
         }
-        if (run && options_.idleSeconds > 0) {
+        if (run && !other && options_.idleSeconds > 0) {
             run->shown = MeasureIdle(child->pid, options_.idleSeconds);
             if (!hide(*child, out)) {
                 std::fprintf(stderr, "gui_bench: halvern did not hide in the tray; see %s\n", (folder / "stderr.log").c_str());
@@ -588,6 +595,17 @@ void PrintRun(const char* what, int index, const Run& r, bool halvern, bool idle
             if (rate > 0) std::printf("    %-5s %-16s %.2f wake-ups/s\n", label, name.c_str(), rate);
 }
 
+void PrintComparison(const fs::path& binary, const std::vector<Run>& runs) {
+    auto median = [&runs](auto field) {
+        std::vector<double> v;
+        for (const Run& r : runs) v.push_back(field(r));
+        return Median(v);
+    };
+    std::printf("compared build %s: exec to mapped window %.1f ms, CPU time to it %.1f ms, peak RSS %.1f MB\n",
+                binary.c_str(), median([](const Run& r) { return r.mapMs; }), median([](const Run& r) { return r.mapCpuMs; }),
+                median([](const Run& r) { return r.peakRssMb; }));
+}
+
 std::optional<Options> Parse(int argc, char** argv) {
     Options o;
     const fs::path here = fs::canonical("/proc/self/exe").parent_path();
@@ -603,6 +621,7 @@ std::optional<Options> Parse(int argc, char** argv) {
         else if (arg == "--idle" && hasValue) o.idleSeconds = std::max(0.0, std::atof(argv[++i]));
         else if (arg == "--settle" && hasValue) o.settleMs = std::max(0, std::atoi(argv[++i]));
         else if (arg == "--halvern" && hasValue) o.halvern = argv[++i];
+        else if (arg == "--compare" && hasValue) o.compare = argv[++i];
         else if (arg == "--floor" && hasValue) o.floor = argv[++i];
         else return std::nullopt;
     }
@@ -637,7 +656,7 @@ int main(int argc, char** argv) {
                     options->runs, options->warmups, options->idleSeconds, display.name().c_str(), load[0]);
         std::fflush(stdout);
         Bench bench(*options, display, work);
-        std::vector<Run> floors, halverns;
+        std::vector<Run> floors, halverns, compares;
         Options warm = *options;
         warm.idleSeconds = 0;
         Bench warmBench(warm, display, work / "warm");
@@ -649,13 +668,16 @@ int main(int argc, char** argv) {
         for (int i = 0; i < options->runs && code == 0; ++i) {
             const auto f = bench.floorRun();
             const auto h = f ? bench.halvernRun() : std::nullopt;
-            if (!f || !h) {
+            if (h) bench.clean();
+            const auto c = h && !options->compare.empty() ? bench.halvernRun(options->compare) : std::nullopt;
+            if (!f || !h || (!options->compare.empty() && !c)) {
                 code = 1;
                 break;
             }
             bench.clean();
             floors.push_back(*f);
             halverns.push_back(*h);
+            if (c) compares.push_back(*c);
             if (options->verbose) {
                 PrintRun("floor  ", i + 1, *f, false, false);
                 PrintRun("halvern", i + 1, *h, true, options->idleSeconds > 0);
@@ -663,6 +685,7 @@ int main(int argc, char** argv) {
             }
         }
         if (code == 0) PrintReport(*options, floors, halverns);
+        if (code == 0 && !compares.empty()) PrintComparison(options->compare, compares);
     }
     std::error_code ec;
     if (code == 0) fs::remove_all(work, ec);
