@@ -19,6 +19,9 @@
 namespace halvern::kit {
 
 class Button : public QPushButton, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     explicit Button(QWidget* parent = nullptr);
     QWidget* widget() override { return this; }

@@ -11,6 +11,9 @@
 namespace halvern::kit {
 
 class ColorPalette : public QWidget, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     static constexpr int kStripWidth = 16;
     static constexpr int kGap = 8;

@@ -10,6 +10,9 @@
 namespace halvern::kit {
 
 class Combo : public QComboBox, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     explicit Combo(QWidget* parent = nullptr);
     QWidget* widget() override { return this; }

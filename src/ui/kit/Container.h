@@ -13,6 +13,9 @@ class QScrollArea;
 namespace halvern::kit {
 
 class Container : public QFrame, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     Container(bool vertical, bool scrolling, QWidget* parent = nullptr);
 

@@ -15,7 +15,6 @@ void Control::attach(SkinWindow* window, const Skin* skin, QString kind, QString
     name_ = std::move(name);
     virtualWindow_ = std::move(virtualWindow);
     widget()->setObjectName(name_);
-    widget()->setProperty("kind", kind_);
 }
 
 void Control::setBkColor(const QColor& color) {

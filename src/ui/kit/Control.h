@@ -20,6 +20,16 @@ namespace halvern::kit {
 class Skin;
 class SkinWindow;
 
+// The style sheet asks every control for "class", "kind" and "keyfocus", dozens of
+// times each while the window is polished. A dynamic property is found only after
+// every property of the widget's Qt classes has been compared by name; declared by the
+// control's own class, it is found first. Every control class puts this beside its
+// Q_OBJECT.
+#define HALVERN_KIT_STYLE_PROPERTIES                                  \
+    Q_PROPERTY(QString class READ styleClass WRITE setStyleClass)      \
+    Q_PROPERTY(QString kind READ kind)                                 \
+    Q_PROPERTY(bool keyfocus READ keyFocus WRITE setKeyFocus)
+
 class Control {
 public:
     virtual ~Control() = default;
@@ -35,6 +45,13 @@ public:
     const QString& virtualWindow() const { return virtualWindow_; }
     const QString& userData() const { return userData_; }
     void setUserData(const QString& data) { userData_ = data; }
+
+    // The skin's "class" of the control, and whether it has the focus from the
+    // keyboard: what the style sheet's rules select by.
+    const QString& styleClass() const { return styleClass_; }
+    void setStyleClass(const QString& styleClass) { styleClass_ = styleClass; }
+    bool keyFocus() const { return keyFocus_; }
+    void setKeyFocus(bool on) { keyFocus_ = on; }
 
     void setBkColor(const QColor& color);
     QColor bkColor() const { return bkColor_; }
@@ -85,6 +102,8 @@ private:
     SkinWindow* window_ = nullptr;
     const Skin* skin_ = nullptr;
     QString kind_;
+    QString styleClass_;
+    bool keyFocus_ = false;
     QString name_;
     QString virtualWindow_;
     QString userData_;

@@ -11,6 +11,9 @@
 namespace halvern::kit {
 
 class Edit : public QLineEdit, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     explicit Edit(QWidget* parent = nullptr);
     QWidget* widget() override { return this; }

@@ -10,6 +10,9 @@
 namespace halvern::kit {
 
 class Label : public QLabel, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     explicit Label(QWidget* parent = nullptr) : QLabel(parent) { setTextFormat(Qt::PlainText); }
     QWidget* widget() override { return this; }

@@ -27,6 +27,9 @@ private:
 };
 
 class List : public QListWidget, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     explicit List(QWidget* parent = nullptr);
     QWidget* widget() override { return this; }

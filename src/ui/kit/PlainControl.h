@@ -11,6 +11,9 @@
 namespace halvern::kit {
 
 class PlainControl : public QWidget, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     explicit PlainControl(QWidget* parent = nullptr) : QWidget(parent) { setAttribute(Qt::WA_StyledBackground); }
     QWidget* widget() override { return this; }

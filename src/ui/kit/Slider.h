@@ -10,6 +10,9 @@
 namespace halvern::kit {
 
 class Slider : public QSlider, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     explicit Slider(QWidget* parent = nullptr);
     QWidget* widget() override { return this; }
@@ -22,6 +25,9 @@ private:
 };
 
 class Progress : public QProgressBar, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     explicit Progress(QWidget* parent = nullptr) : QProgressBar(parent) { setTextVisible(false); }
     QWidget* widget() override { return this; }

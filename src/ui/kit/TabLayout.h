@@ -8,6 +8,9 @@
 namespace halvern::kit {
 
 class TabLayout : public QStackedWidget, public Control {
+    Q_OBJECT
+    HALVERN_KIT_STYLE_PROPERTIES
+
 public:
     using QStackedWidget::QStackedWidget;
     QWidget* widget() override { return this; }
