@@ -48,6 +48,12 @@ wait_for() {
 }
 nodes() { ls /dev/hidraw* 2>/dev/null | wc -l; }
 count() { grep -c -- "$1" "$2"; }
+# `halvernctl monitor` in the background into a fresh monitor.out; its pid in $mon.
+start_monitor() {
+    : >monitor.out
+    halvernctl monitor >>monitor.out 2>&1 &
+    mon=$!
+}
 
 # A profile that needs every kind of report, macro chunks included.
 halvernctl macro new copy copy.macro ctrl:down c:click wait:20 ctrl:up >/dev/null
@@ -83,9 +89,7 @@ result "2 apply --full delivers exactly the receiver reports, in order" $s
 
 # ---- 3. monitor prints each event the mouse raises once, decoded ----
 s=ok
-: >monitor.out
-halvernctl monitor >>monitor.out 2>&1 &
-mon=$!
+start_monitor
 wait_for 'grep -q "mouse answering" monitor.out' || s=fail
 # The pointer's reports share the node with the events and must pass unprinted.
 uhid move 5 -3 && uhid dpi && uhid move -18 238 && uhid battery 40 1 && uhid move 1 1 && uhid polling 2 || s=fail
@@ -101,9 +105,7 @@ result "3 monitor prints a DPI, a battery and a polling event once each" $s
 
 # ---- 4. ten unplugs and plugs under monitor; nothing left behind ----
 s=ok
-: >monitor.out
-halvernctl monitor >>monitor.out 2>&1 &
-mon=$!
+start_monitor
 wait_for 'grep -q "mouse answering" monitor.out' || s=fail
 fds=$(ls /proc/$mon/fd | wc -l)
 tasks=$(ls /proc/$mon/task | wc -l)
@@ -141,9 +143,7 @@ result "5 the receiver works on one node with both collections and on two nodes"
 # ---- 6. the cable through the driver library ----
 s=ok
 uhid unplug receiver && wait_for '[ $(nodes) = 0 ]' || s=fail
-: >monitor.out
-halvernctl monitor >>monitor.out 2>&1 &
-mon=$!
+start_monitor
 usleep 500000
 n=0
 for layout in one two one two; do
