@@ -39,7 +39,8 @@ public:
 class Scratch final : public ProfileHolder {
 public:
     MouseProfile* currentProfile() override { return p.get(); }
-    void storeProfile() override {}
+    void settingReported(SettingId setting, std::int32_t value) override { SetValue(*p, setting, value); }
+    void mouseSaved() override {}
     std::unique_ptr<MouseProfile> p = MouseProfile::Create(u"bench");
 };
 

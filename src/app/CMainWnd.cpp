@@ -382,6 +382,7 @@ void CMainWnd::stopDeviceLink() {
 void CMainWnd::destroyWindow() {
     if (destroyed_) return;
     destroyed_ = true;
+    if (options_.page) options_.page->keepBeforeQuit();
     onDestroy();
     hide();
 }

@@ -242,16 +242,14 @@ void LinkController::DispatchCommon(DeviceEvent event, Link source) {
     switch (event.code()) {
         case EventCode::DpiLevel:
             if (value < 1 || value > 8 || !profile) return;
-            profile->dpiStep = value - 1;
+            parts_.profiles.settingReported(SettingId::DpiActive, value - 1);
             parts_.observer.selectDpiLevel(value);
             post(UM_SHOW_DPI, 0, profile->dpiValue[value - 1]);
-            parts_.profiles.storeProfile();
             return;
         case EventCode::PollingRate:
             if (value < 1 || value > 8 || !profile) return;
-            profile->pollingRate = PollingRateFromInterval(value);
+            parts_.profiles.settingReported(SettingId::Polling, PollingRateFromInterval(value));
             if (source != Link::Ble) parts_.observer.selectPollingRate(profile->pollingRate);
-            parts_.profiles.storeProfile();
             return;
         case EventCode::Acknowledge:
             // Recorded where the event was decoded, before it reached this thread.
@@ -261,12 +259,11 @@ void LinkController::DispatchCommon(DeviceEvent event, Link source) {
             return;
         case EventCode::LightEffect:
             if (!profile) return;
-            profile->lightEffect = (value >> 4) & 0xF;
+            parts_.profiles.settingReported(SettingId::LightEffect, (value >> 4) & 0xF);
             parts_.observer.selectLightEffect(profile->lightEffect);
-            parts_.profiles.storeProfile();
             return;
         case EventCode::Saved:
-            if (value >= 1 && value <= 5 && profile) parts_.profiles.storeProfile();
+            if (value >= 1 && value <= 5 && profile) parts_.profiles.mouseSaved();
             return;
         default:
             return;

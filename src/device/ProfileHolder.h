@@ -1,15 +1,19 @@
-// The current profile, as the device layer sees it: a setting the mouse changed on its
-// own (DPI level, polling rate, light effect) is written into it and stored at once,
-// and it becomes the last applied profile too, so the next apply does not send it back.
-// The settings page implements it over its profile list; tools and tests over a single
-// record. Main thread only.
+// The current profile, as the device layer sees it. When the mouse changes a setting
+// on its own (DPI level, polling rate, light effect), the device layer tells the holder,
+// which writes that one value into the current profile and into what the mouse holds
+// (the apply worker's lastApplied), and keeps the profile: the change is not sent back,
+// and every edit not yet applied still goes out. The settings page implements it over
+// its profile list; tools and tests over a single record. Main thread only.
 //
 // The last applied profile belongs to the apply worker (ApplyWorker owns lastApplied);
-// a holder never writes it itself but hands the profile to the worker's
-// adoptAsApplied(), which takes its place in order with the applies already queued.
+// a holder never writes it itself but hands the value to the worker's adoptReported(),
+// which takes its place in order with the applies already queued.
 #pragma once
 
+#include <cstdint>
+
 #include "records/MouseProfile.h"
+#include "records/Settings.h"
 
 namespace halvern {
 
@@ -20,8 +24,12 @@ public:
     // The profile shown and applied, or nullptr while there is none.
     virtual MouseProfile* currentProfile() = 0;
 
-    // Saves the store and has the apply worker adopt the current profile as applied.
-    virtual void storeProfile() = 0;
+    // The mouse reported `value` (in the record's units) for `setting`; only called
+    // while there is a current profile.
+    virtual void settingReported(SettingId setting, std::int32_t value) = 0;
+
+    // The mouse says it saved its settings; it reported no value, so nothing is adopted.
+    virtual void mouseSaved() = 0;
 };
 
 }  // namespace halvern

@@ -32,6 +32,7 @@ inline constexpr int BleSubscribe = 516;       // device link: subscribe to noti
 // The settling time between a cable attach and opening the cable device; a timer so
 // that the main thread is not blocked while the device settles.
 inline constexpr int CableSettle = 517;
+inline constexpr int SaveProfiles = 518;       // settings page: the profile store is written
 }  // namespace TimerId
 
 inline constexpr std::chrono::milliseconds kOsdHideDelay{2000};

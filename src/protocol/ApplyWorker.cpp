@@ -36,6 +36,18 @@ void ApplyWorker::adoptAsApplied(const MouseProfile& profile) {
     wake_.notify_one();
 }
 
+void ApplyWorker::adoptReported(SettingId setting, std::int32_t value, std::chrono::milliseconds arrived) {
+    {
+        std::lock_guard lock(mutex_);
+        Message reported{Message::Kind::Reported, nullptr};
+        reported.setting = setting;
+        reported.value = value;
+        reported.arrived = arrived;
+        queue_.push_back(std::move(reported));
+    }
+    wake_.notify_one();
+}
+
 void ApplyWorker::requestQuit() {
     {
         std::lock_guard lock(mutex_);
@@ -75,6 +87,8 @@ void ApplyWorker::run() {
         try {
             if (message.kind == Message::Kind::Adopt)
                 lastApplied_ = std::move(message.profile);
+            else if (message.kind == Message::Kind::Reported)
+                takeReported(message);
             else
                 apply(std::move(message.profile));
         } catch (...) {
@@ -110,6 +124,7 @@ void ApplyWorker::apply(std::shared_ptr<const MouseProfile> snapshot) {
     // longer runs one) are dropped with the rest: the change test catches them again
     // once they matter.
     const ApplyReach reach = SummarizeDeliveries(plan, outcome.deliveries);
+    noteWritten(plan, outcome.deliveries);
     dueGroups_ = reach.undelivered;
     if (full && !reach.preambleDelivered) {
         std::lock_guard lock(mutex_);
@@ -122,6 +137,38 @@ void ApplyWorker::apply(std::shared_ptr<const MouseProfile> snapshot) {
     post([&host = host_, sent = std::move(snapshot)] { host.lastAppliedChanged(*sent); });
     post([&host = host_] { host.setApplyRingVisible(false); });
     post([&host = host_, result = reach.outcome] { host.applyFinished(result); });
+}
+
+void ApplyWorker::takeReported(const Message& reported) {
+    auto adopted = std::make_shared<MouseProfile>(*lastApplied_);
+    const SettingRow& row = Setting(reported.setting);
+    if (std::int32_t* field = IntField(*adopted, row)) *field = reported.value;
+    const ChangeFlags groups = GroupsOf(row);
+    const auto crossed = [&](const std::optional<std::chrono::milliseconds>& written) {
+        return written && *written + kReportCrossingWindow >= reported.arrived;
+    };
+    ChangeFlags due;
+    due.dpi = groups.dpi && crossed(dpiWritten_);
+    due.polling = groups.polling && crossed(pollingWritten_);
+    due.light = groups.light && crossed(lightWritten_);
+    dueGroups_ |= due;
+    lastApplied_ = adopted;
+    post([&host = host_, held = std::shared_ptr<const MouseProfile>(adopted)] { host.lastAppliedChanged(*held); });
+}
+
+void ApplyWorker::noteWritten(const ApplyPlan& plan, std::span<const Delivery> deliveries) {
+    const std::chrono::milliseconds now = clock_.now();
+    for (std::size_t i = 0; i < deliveries.size() && i < plan.groups.size(); ++i) {
+        // An unconfirmed write may still have reached the mouse.
+        const Delivery d = deliveries[i];
+        if (!ReachedMouse(d) && d != Delivery::Unconfirmed) continue;
+        switch (plan.groups[i].kind) {
+            case ReportGroup::Kind::Dpi: dpiWritten_ = now; break;
+            case ReportGroup::Kind::Polling: pollingWritten_ = now; break;
+            case ReportGroup::Kind::Light: lightWritten_ = now; break;
+            default: break;
+        }
+    }
 }
 
 }  // namespace halvern

@@ -30,11 +30,21 @@
 // get through stays due as a whole: the next apply is full again.
 //
 // Ownership of lastApplied. The worker owns lastApplied and the due groups from
-// construction to the end of its thread. The main thread replaces lastApplied only
-// through adoptAsApplied() (store load, settings the mouse reported itself), which is
-// queued like a request and so takes its place in order with the applies; the due groups
-// survive it, since the mouse reporting one setting says nothing about the others.
-// After each apply the worker posts a copy of lastApplied to the host.
+// construction to the end of its thread. The main thread changes lastApplied only
+// through adoptAsApplied() (the store loaded) and adoptReported() (a setting the mouse
+// reported itself), which are queued like requests and so take their place in order
+// with the applies; the due groups survive both. A reported setting changes that one
+// field and nothing else: every edit not yet applied still differs and still goes out.
+// After each apply and each reported setting the worker posts a copy of lastApplied to
+// the host.
+//
+// A report and an apply that cross. The mouse tells what it changed a little after the
+// change (a reader polls, the event is handed to the main thread), so an apply that
+// wrote the same group just before the report arrived may have reached the mouse after
+// the change, and the mouse then holds what was written, not what it reported. The
+// worker cannot tell the two orders apart, so when the group was written within
+// kReportCrossingWindow before the report arrived, the group stays due and the next
+// apply sends the reported value again: the mouse then holds what the page shows.
 //
 // Full applies. requestApply(…, true) marks the next apply as full; the mark stays until
 // an apply actually runs, so a full request dropped for want of a link makes the next
@@ -54,6 +64,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <stop_token>
 #include <thread>
 
@@ -61,13 +73,19 @@
 #include "protocol/ChangeDetection.h"
 #include "protocol/Clock.h"
 #include "protocol/LinkState.h"
-#include "records/MouseProfile.h"
 #include "protocol/SendPath.h"
+#include "records/MouseProfile.h"
 #include "protocol/Transports.h"
+#include "records/MouseProfile.h"
+#include "records/Settings.h"
 
 namespace halvern {
 
 inline constexpr std::chrono::milliseconds kLinkWatchdogDelay{6000};
+// How long after a group was written a report of one of its settings may still have
+// been raised before the write reached the mouse: a reader's poll, the hand-over to the
+// main thread and a busy event loop, with room to spare.
+inline constexpr std::chrono::milliseconds kReportCrossingWindow{200};
 
 // What the worker asks of the main thread. Every call arrives on the main thread, in the
 // order of the steps above.
@@ -110,6 +128,10 @@ public:
     void requestApply(const MouseProfile& current, bool full = false);
     // Queues lastApplied = a snapshot of `profile`, taken now. Main thread.
     void adoptAsApplied(const MouseProfile& profile);
+    // Queues: the mouse reported `value` for `setting` at `arrived` (the worker's clock);
+    // lastApplied takes that one value. Returns at once; the groups that may have crossed
+    // with an apply stay due for the next one (see above). Main thread.
+    void adoptReported(SettingId setting, std::int32_t value, std::chrono::milliseconds arrived);
     // Makes the next apply that runs a full one, without asking for an apply.
     void markFullApply();
     // Stops the send in progress at its next write or pause, drops the rest and ends the
@@ -122,12 +144,17 @@ public:
 
 private:
     struct Message {
-        enum class Kind { Apply, Adopt, Quit } kind;
+        enum class Kind { Apply, Adopt, Reported, Quit } kind;
         std::shared_ptr<const MouseProfile> profile;
+        SettingId setting = SettingId::DpiActive;  // Reported
+        std::int32_t value = 0;                    // Reported
+        std::chrono::milliseconds arrived{};       // Reported
     };
 
     void run();
     void apply(std::shared_ptr<const MouseProfile> snapshot);
+    void takeReported(const Message& reported);
+    void noteWritten(const ApplyPlan& plan, std::span<const Delivery> deliveries);
     void post(Task task) { postToMain_(std::move(task)); }
 
     LinkState& links_;
@@ -144,6 +171,8 @@ private:
 
     std::shared_ptr<const MouseProfile> lastApplied_;  // worker thread only
     ChangeFlags dueGroups_;                            // worker thread only
+    // When each group last reached the mouse, on clock_: dpi, polling, light.
+    std::optional<std::chrono::milliseconds> dpiWritten_, pollingWritten_, lightWritten_;  // worker thread only
     std::thread thread_;
     std::once_flag joined_;
 };

@@ -1,6 +1,7 @@
 #include "protocol/ChangeDetection.h"
 
 #include <cstring>
+#include <memory>
 
 namespace halvern {
 
@@ -62,6 +63,15 @@ ChangeFlags DetectChanges(const MouseProfile& current, const MouseProfile& lastA
     for (std::size_t i = 0; i < kButtonPositions; ++i)
         flags.macro[i] = MacroDiffers(current.buttons[i], lastApplied.buttons[i]);
     return flags;
+}
+
+ChangeFlags GroupsOf(const SettingRow& setting) {
+    // Asked of the detection itself, so the two can never disagree about a field.
+    auto before = std::make_unique<MouseProfile>();
+    auto after = std::make_unique<MouseProfile>();
+    if (std::int32_t* field = IntField(*after, setting)) *field = 1;
+    if (RgbColor* color = ColorField(*after, setting)) color->r = 1;
+    return DetectChanges(*after, *before);
 }
 
 }  // namespace halvern

@@ -20,6 +20,7 @@
 #include <array>
 
 #include "records/MouseProfile.h"
+#include "records/Settings.h"
 
 namespace halvern {
 
@@ -38,5 +39,8 @@ struct ChangeFlags {
 };
 
 ChangeFlags DetectChanges(const MouseProfile& current, const MouseProfile& lastApplied);
+
+// The groups a change of one setting of the table makes due (none for move mode).
+ChangeFlags GroupsOf(const SettingRow& setting);
 
 }  // namespace halvern

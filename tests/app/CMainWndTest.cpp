@@ -447,7 +447,8 @@ protected:
     struct : ProfileHolder {
         std::unique_ptr<MouseProfile> profile = MouseProfile::Create(u"test");
         MouseProfile* currentProfile() override { return profile.get(); }
-        void storeProfile() override {}
+        void settingReported(SettingId setting, std::int32_t value) override { SetValue(*profile, setting, value); }
+        void mouseSaved() override {}
     } profiles;
     LinkState links;
     std::unique_ptr<DeviceStack> stack;

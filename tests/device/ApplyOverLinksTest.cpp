@@ -38,7 +38,9 @@ public:
     explicit Applying(const std::string& scenario, bool driver = false) : h(scenario, Options(driver)), host(h.loop) {
         worker = std::make_unique<ApplyWorker>(h.links, h.link().transports(), h.clock, host,
                                                [this](ApplyWorker::Task task) { h.loop.postTask(std::move(task)); });
-        h.profiles.onStore = [this](const MouseProfile& p) { worker->adoptAsApplied(p); };
+        h.profiles.onReported = [this](SettingId setting, std::int32_t value) {
+            worker->adoptReported(setting, value, h.clock.now());
+        };
     }
     ~Applying() { worker.reset(); }
 
@@ -154,20 +156,32 @@ TEST(ApplyOverLinks, AFullApplyOverBluetoothLeavesTheMouseHoldingAllButThePollin
     for (const Bytes& chunk : a.received(0x09)) EXPECT_EQ(chunk.size(), 131u);
 }
 
-TEST(ApplyOverLinks, ADpiPressOnTheMouseIsStoredAndNotSentBack) {
-    Applying a("receiver");
-    a.start();
-    a.apply(true);
-    a.h.mouse().pressDpiButton(Link::Receiver);
-    a.h.settle();
-    EXPECT_EQ(a.h.profiles.current->dpiStep, 2);
-    EXPECT_EQ(a.h.profiles.stores, 1);
+TEST(ApplyOverLinks, ADpiPressIsAdoptedAndSentBackOnlyWhenItMayHaveCrossedAnApply) {
+    // A press well after the apply is what the mouse holds: only the other edit goes.
+    // A press that arrives right after an apply wrote the DPI group may have come
+    // before that write reached the mouse, so the level goes again: either way the
+    // mouse ends on the level the page shows.
+    const struct {
+        std::chrono::milliseconds afterApply;
+        bool sentBack;
+    } cases[] = {{kReportCrossingWindow + std::chrono::milliseconds(1), false}, {std::chrono::milliseconds(0), true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.afterApply.count());
+        Applying a("receiver");
+        a.start();
+        a.apply(true);
+        a.h.clock.advance(c.afterApply);
+        a.h.mouse().pressDpiButton(Link::Receiver);
+        a.h.settle();
+        EXPECT_EQ(a.h.profiles.current->dpiStep, 2);
+        EXPECT_EQ(a.h.profiles.stores, 1);
 
-    a.h.profiles.current->brightness = 3;
-    a.apply(false);
-    EXPECT_TRUE(a.received(0x04).empty()) << "the sensor report went back to the mouse";
-    EXPECT_EQ(a.received(0x05).size(), 1u);
-    EXPECT_EQ(a.h.mouse().state().dpiLevel, 3);
+        a.h.profiles.current->brightness = 3;
+        a.apply(false);
+        EXPECT_EQ(a.received(0x04).size(), c.sentBack ? 1u : 0u);
+        EXPECT_EQ(a.received(0x05).size(), 1u);
+        EXPECT_EQ(a.h.mouse().state().dpiLevel, 3);
+    }
 }
 
 TEST(ApplyOverLinks, AMouseThatNeverAcknowledgesCostsTenAttemptsAndIsAskedAgainNextTime) {

@@ -66,7 +66,8 @@ public:
     void stopChargingAnimation() override {}
     void showFullBattery() override {}
     MouseProfile* currentProfile() override { return profile.get(); }
-    void storeProfile() override {}
+    void settingReported(SettingId setting, std::int32_t value) override { SetValue(*profile, setting, value); }
+    void mouseSaved() override {}
 
     // Delivers queued Bluetooth LE events as the main thread would.
     void deliver() {

@@ -9,7 +9,7 @@
 #include "keys/KeyNames.h"
 #include "records/ButtonFunctions.h"
 #include "records/LightEffects.h"
-#include "records/SettingRanges.h"
+#include "records/Settings.h"
 
 namespace halvern {
 namespace {
@@ -42,7 +42,7 @@ TEST(SettingNames, EachButtonFunctionWithAFixedTextHasOneTypableName) {
 
 TEST(SettingNames, EveryLightEffectTheRangeAllowsHasOneName) {
     std::set<std::string_view> seen;
-    for (std::int32_t i = PageRange::kLightEffect.min; i <= PageRange::kLightEffect.max; ++i) {
+    for (std::int32_t i = Setting(SettingId::LightEffect).range.min; i <= Setting(SettingId::LightEffect).range.max; ++i) {
         const LightEffectRow* row = FindLightEffect(i);
         ASSERT_NE(row, nullptr) << i;
         EXPECT_EQ(row->textKey, "light_effect_" + std::to_string(i) + "_text");

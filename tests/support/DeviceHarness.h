@@ -63,19 +63,22 @@ private:
     void add(std::string s) { calls.push_back(std::move(s)); }
 };
 
-// One profile, stored by copying it over lastApplied.
+// One profile; what the mouse reports goes into it and into lastApplied, field by field.
 class RecordingProfiles final : public ProfileHolder {
 public:
     MouseProfile* currentProfile() override { return current.get(); }
-    void storeProfile() override {
-        lastApplied = *current;
+    void settingReported(SettingId setting, std::int32_t value) override {
+        SetValue(*current, setting, value);
+        SetValue(lastApplied, setting, value);
         ++stores;
-        if (onStore) onStore(*current);
+        if (onReported) onReported(setting, value);
     }
+    void mouseSaved() override { ++stores; }
     std::unique_ptr<MouseProfile> current = MouseProfile::Create(u"test");
-    std::function<void(const MouseProfile&)> onStore;  // e.g. the apply worker's adoptAsApplied
+    // e.g. the apply worker's adoptReported
+    std::function<void(SettingId, std::int32_t)> onReported;
     MouseProfile lastApplied = *current;
-    int stores = 0;
+    int stores = 0;  // reports taken and saves the mouse asked for
 };
 
 struct HarnessOptions {

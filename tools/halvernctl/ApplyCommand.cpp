@@ -57,11 +57,14 @@ class AppliedProfile final : public ProfileHolder {
 public:
     explicit AppliedProfile(std::unique_ptr<MouseProfile> p) : profile(std::move(p)) {}
     MouseProfile* currentProfile() override { return profile.get(); }
-    void storeProfile() override {
-        if (worker) worker->adoptAsApplied(*profile);
+    void settingReported(SettingId setting, std::int32_t value) override {
+        SetValue(*profile, setting, value);
+        if (worker && clock) worker->adoptReported(setting, value, clock->now());
     }
+    void mouseSaved() override {}
     std::unique_ptr<MouseProfile> profile;
     ApplyWorker* worker = nullptr;
+    Clock* clock = nullptr;
 };
 
 // The worker's main-thread side: the link watchdog on the session's timers, progress
@@ -140,6 +143,7 @@ int Apply(const Invocation& call) {
             session.postToMain(std::move(task));
         });
         holder.worker = &worker;
+        holder.clock = &clock;
         if (against) worker.adoptAsApplied(*against);
         // Without a profile the mouse is known to hold, nothing may be taken as already
         // there: a group left at zero would be skipped.

@@ -57,7 +57,8 @@ private:
 class ScratchProfile final : public ProfileHolder {
 public:
     MouseProfile* currentProfile() override { return profile_.get(); }
-    void storeProfile() override {}
+    void settingReported(SettingId setting, std::int32_t value) override { SetValue(*profile_, setting, value); }
+    void mouseSaved() override {}
 
 private:
     std::unique_ptr<MouseProfile> profile_ = MouseProfile::Create(u"halvernctl");

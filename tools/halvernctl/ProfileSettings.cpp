@@ -10,7 +10,7 @@
 #include "protocol/CommandReports.h"
 #include "records/ButtonFunctions.h"
 #include "records/LightEffects.h"
-#include "records/SettingRanges.h"
+#include "records/Settings.h"
 #include "records/Text.h"
 #include "storage/RecordFiles.h"
 
@@ -18,15 +18,8 @@ namespace halvern::cli {
 
 namespace {
 
-using namespace PageRange;
-
-constexpr std::int32_t kMinDpi = 50;
-constexpr std::int32_t kMaxDpi = 18000;
 constexpr int kMaxLoopCount = 255;
 constexpr int kMacroModes = 3;
-
-// Polling index to Hz, in the record's order.
-constexpr int kPollingHz[] = {125, 250, 500, 1000};
 
 std::string Text(int v) { return std::to_string(v); }
 
@@ -36,49 +29,6 @@ std::optional<int> ParseInt(std::string_view text) {
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return v;
-}
-
-bool CutSuffix(std::string_view& text, std::string_view suffix) {
-    if (!text.ends_with(suffix)) return false;
-    text.remove_suffix(suffix.size());
-    return true;
-}
-
-std::string ColorText(const RgbColor& c) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.r, c.g, c.b);
-    return text;
-}
-
-std::optional<RgbColor> ParseColor(std::string_view text) {
-    if (text.size() != 7 || text[0] != '#') return std::nullopt;
-    std::uint32_t rgb = 0;
-    auto [end, ec] = std::from_chars(text.data() + 1, text.data() + 7, rgb, 16);
-    if (ec != std::errc() || end != text.data() + 7) return std::nullopt;
-    return RgbColor::fromArgb(rgb);
-}
-
-std::optional<bool> ParseSwitch(std::string_view text, std::string_view yes, std::string_view no) {
-    if (text == yes) return true;
-    if (text == no) return false;
-    return std::nullopt;
-}
-
-// Half minutes as "0.5min", "1min", "1.5min".
-std::string HalfMinutesText(int halves) { return Text(halves / 2) + (halves % 2 ? ".5" : "") + "min"; }
-
-std::optional<int> ParseHalfMinutes(std::string_view text) {
-    if (CutSuffix(text, "s")) {
-        std::optional<int> seconds = ParseInt(text);
-        if (!seconds || *seconds % 30 != 0) return std::nullopt;
-        return *seconds / 30;
-    }
-    CutSuffix(text, "min");
-    bool half = CutSuffix(text, ".5");
-    CutSuffix(text, ".0");
-    std::optional<int> whole = ParseInt(text);
-    if (!whole || *whole < 0 || *whole > 1000) return std::nullopt;
-    return *whole * 2 + (half ? 1 : 0);
 }
 
 // ---- Buttons ----
@@ -212,7 +162,8 @@ struct Key {
     int number = 0;           // 1-based, 0 when the key has none
 };
 
-// "dpi.3.color" -> {"dpi.N.color", 3}; "polling" -> {"polling", 0}.
+// "dpi.3.color" -> {"dpi.N.color", 3}; "polling" -> {"polling", 0}. The numbered
+// families are the per-level rows of the settings table and the buttons.
 Key SplitKey(std::string_view key) {
     for (std::string_view prefix : {"dpi.", "button."}) {
         if (!key.starts_with(prefix)) continue;
@@ -220,10 +171,11 @@ Key SplitKey(std::string_view key) {
         std::size_t dot = rest.find('.');
         std::optional<int> n = ParseInt(rest.substr(0, dot));
         if (!n) break;
-        static const std::string kFamilies[] = {"dpi.N", "dpi.N.enabled", "dpi.N.color", "button.N"};
-        std::string family = std::string(prefix) + "N" + std::string(dot == std::string_view::npos ? "" : rest.substr(dot));
-        for (const std::string& f : kFamilies)
-            if (f == family) return {f, *n};
+        const std::string family =
+            std::string(prefix) + "N" + std::string(dot == std::string_view::npos ? "" : rest.substr(dot));
+        if (family == "button.N") return {"button.N", *n};
+        for (const SettingRow& row : kSettings)
+            if (row.perLevel && row.cliName == family) return {row.cliName, *n};
         break;
     }
     return {key, 0};
@@ -237,94 +189,26 @@ std::string NotValid(std::string_view key, std::string_view value, std::string_v
     return std::string(key) + "=" + std::string(value) + " is not valid; accepted: " + std::string(accepted);
 }
 
-// A plain number within a page range, with an optional unit suffix.
-std::string SetNumber(std::int32_t& field, std::string_view key, std::string_view value, SettingRange range,
-                      std::string_view unit = {}) {
-    std::string_view digits = value;
-    if (!unit.empty()) CutSuffix(digits, unit);
-    std::string accepted = Text(range.min) + ".." + Text(range.max) + std::string(unit);
-    std::optional<int> n = ParseInt(digits);
-    if (!n) return NotValid(key, value, accepted);
-    if (*n < range.min || *n > range.max) return OutOfRange(key, value, accepted);
-    field = *n;
-    return {};
+// The table's names, in its order: what `profile set` takes besides name and buttons.
+std::string SettingNamesText() {
+    std::string names;
+    for (const SettingRow& row : kSettings) names += (names.empty() ? "" : ", ") + std::string(row.cliName);
+    return names;
 }
 
-std::string SetSwitch(std::int32_t& field, std::string_view key, std::string_view value, std::string_view yes,
-                      std::string_view no) {
-    std::optional<bool> on = ParseSwitch(value, yes, no);
-    if (!on) return NotValid(key, value, std::string(yes) + " or " + std::string(no));
-    field = *on ? 1 : 0;
-    return {};
-}
-
-std::string SetColor(RgbColor& field, std::string_view key, std::string_view value) {
-    std::optional<RgbColor> c = ParseColor(value);
-    if (!c) return NotValid(key, value, "#rrggbb");
-    field = *c;
-    return {};
-}
-
-std::string SetLightEffect(std::int32_t& field, std::string_view key, std::string_view value) {
-    const LightEffectRow* row = FindLightEffectByName(value);
-    if (!row) {
-        std::optional<int> n = ParseInt(value);
-        if (n) row = FindLightEffect(*n);
+// One row's value from its text; the DPI a value was rounded to goes into `note`.
+std::string SetFromText(MouseProfile& p, const SettingRow& row, int level, std::string_view key, std::string_view value,
+                        std::string& note) {
+    const SettingInput in = ParseSettingText(row, value);
+    switch (in.problem) {
+        case SettingInput::Problem::NotValid: return NotValid(key, value, AcceptedText(row));
+        case SettingInput::Problem::OutOfRange: return OutOfRange(key, value, AcceptedText(row));
+        case SettingInput::Problem::None: break;
     }
-    if (!row) {
-        std::string names;
-        for (const LightEffectRow& r : kLightEffects) names += (names.empty() ? "" : ", ") + std::string(r.name);
-        return NotValid(key, value, names + " or 0..15");
-    }
-    field = row->index;
-    return {};
-}
-
-std::string SetDpi(std::int32_t& field, std::string_view key, std::string_view value, std::string& note) {
-    std::optional<int> dpi = ParseInt(value);
-    constexpr const char* kAccepted = "50..18000, or 0 for a level without a value";
-    if (!dpi) return NotValid(key, value, kAccepted);
-    if (*dpi == 0) {
-        field = 0;
-        return {};
-    }
-    if (*dpi < kMinDpi || *dpi > kMaxDpi) return OutOfRange(key, value, kAccepted);
-    field = ValueFromDpi(*dpi);
-    if (DpiFromValue(field) != *dpi)
-        note = std::string(key) + "=" + Text(DpiFromValue(field)) + " (" + std::string(value) +
+    StoreSetting(p, row, static_cast<std::size_t>(level), in);
+    if (in.roundedDpi)
+        note = std::string(key) + "=" + Text(*in.roundedDpi) + " (" + std::string(value) +
                " is not a step the mouse takes: 50 apart up to 10000, 100 apart above)";
-    return {};
-}
-
-std::string SetPolling(std::int32_t& field, std::string_view key, std::string_view value) {
-    std::string_view digits = value;
-    CutSuffix(digits, "Hz");
-    std::optional<int> hz = ParseInt(digits);
-    for (int i = 0; hz && i < 4; ++i)
-        if (kPollingHz[i] == *hz) {
-            field = i;
-            return {};
-        }
-    return NotValid(key, value, "125, 250, 500 or 1000 (Hz)");
-}
-
-std::string SetDebounce(std::int32_t& field, std::string_view key, std::string_view value) {
-    std::string_view digits = value;
-    CutSuffix(digits, "ms");
-    std::optional<int> ms = ParseInt(digits);
-    constexpr const char* kAccepted = "2..30ms in steps of 2";
-    if (!ms || *ms % 2 != 0) return NotValid(key, value, kAccepted);
-    if (*ms / 2 < kKeyDebounce.min || *ms / 2 > kKeyDebounce.max) return OutOfRange(key, value, kAccepted);
-    field = *ms / 2;
-    return {};
-}
-
-std::string SetLightOff(std::int32_t& field, std::string_view key, std::string_view value) {
-    std::optional<int> halves = ParseHalfMinutes(value);
-    constexpr const char* kAccepted = "0.5..15min in steps of 0.5 (or 30s..900s)";
-    if (!halves) return NotValid(key, value, kAccepted);
-    if (*halves < kLightOffTimer.min || *halves > kLightOffTimer.max) return OutOfRange(key, value, kAccepted);
-    field = *halves;
     return {};
 }
 
@@ -366,26 +250,15 @@ std::vector<Setting> DescribeSettings(const MouseProfile& p) {
     auto add = [&s](std::string key, std::string value) { s.push_back({std::move(key), std::move(value), std::nullopt}); };
     add("name", Utf16ToUtf8(p.nameText()));
     for (std::size_t i = 0; i < kDpiLevels; ++i) {
-        const std::string level = "dpi." + Text(static_cast<int>(i + 1));
-        add(level, Text(p.dpiValue[i] == 0 ? 0 : DpiFromValue(p.dpiValue[i])));
-        add(level + ".enabled", p.dpiEnabled[i] ? "yes" : "no");
-        add(level + ".color", ColorText(p.dpiColor[i]));
+        for (const SettingRow& row : kSettings) {
+            if (!row.perLevel) continue;
+            std::string key(row.cliName);
+            key.replace(key.find('N'), 1, Text(static_cast<int>(i + 1)));
+            add(std::move(key), SettingText(row, p, i));
+        }
     }
-    add("dpi.active", Text(p.dpiStep + 1));
-    add("polling", p.pollingRate >= 0 && p.pollingRate < 4 ? Text(kPollingHz[p.pollingRate]) : "index " + Text(p.pollingRate));
-    const LightEffectRow* effect = FindLightEffect(p.lightEffect);
-    const LightEffectRow* effectBle = FindLightEffect(p.lightEffectBle);
-    add("light.effect", effect ? std::string(effect->name) : Text(p.lightEffect));
-    add("light.effect-ble", effectBle ? std::string(effectBle->name) : Text(p.lightEffectBle));
-    add("light.brightness", Text(p.brightness));
-    add("light.speed", Text(p.breathSpeed));
-    add("light.color", ColorText(p.lightColor));
-    add("sleep", Text(p.sleepTimer) + "min");
-    add("light-off", HalfMinutesText(p.lightOffTimer));
-    add("debounce", Text(p.keyDebounce * 2) + "ms");
-    add("lift-off", p.liftOffDistance ? "high" : "low");
-    add("ripple", p.rippleControl ? "on" : "off");
-    add("angle-snap", p.angleSnap ? "on" : "off");
+    for (const SettingRow& row : kSettings)
+        if (!row.perLevel) add(std::string(row.cliName), SettingText(row, p));
     for (std::size_t i = 0; i < kButtonPositions; ++i) {
         const ButtonAssignment& b = p.buttons[i];
         Setting button{"button." + Text(static_cast<int>(i + 1)), ButtonText(b), std::nullopt};
@@ -430,55 +303,19 @@ SettingResult ApplySetting(MouseProfile& profile, std::string_view key, std::str
     auto p = std::make_unique<MouseProfile>(profile);
     SettingResult r;
     const Key k = SplitKey(key);
-    const auto level = static_cast<std::size_t>(k.number - 1);
-    const std::string_view f = k.family;
-    if (f == "dpi.N" || f == "dpi.N.enabled" || f == "dpi.N.color") {
-        r.error = LevelOrButtonRange(k, kDpiLevels);
-        if (r.error.empty()) {
-            if (f == "dpi.N") r.error = SetDpi(p->dpiValue[level], key, value, r.note);
-            else if (f == "dpi.N.enabled") r.error = SetSwitch(p->dpiEnabled[level], key, value, "yes", "no");
-            else r.error = SetColor(p->dpiColor[level], key, value);
-        }
-    } else if (f == "button.N") {
+    if (k.family == "button.N") {
         r.error = LevelOrButtonRange(k, kButtonPositions);
         if (r.error.empty()) {
-            std::string why = AssignButton(p->buttons[level], value);
+            std::string why = AssignButton(p->buttons[static_cast<std::size_t>(k.number - 1)], value);
             if (!why.empty()) r.error = std::string(key) + ": " + why;
         }
-    } else if (f == "dpi.active") {
-        r.error = SetNumber(p->dpiStep, key, value, {1, static_cast<std::int32_t>(kDpiLevels)});
-        if (r.error.empty()) p->dpiStep -= 1;
-    } else if (f == "polling") {
-        r.error = SetPolling(p->pollingRate, key, value);
-    } else if (f == "light.effect") {
-        r.error = SetLightEffect(p->lightEffect, key, value);
-    } else if (f == "light.effect-ble") {
-        r.error = SetLightEffect(p->lightEffectBle, key, value);
-    } else if (f == "light.brightness") {
-        r.error = SetNumber(p->brightness, key, value, kBrightness);
-    } else if (f == "light.speed") {
-        r.error = SetNumber(p->breathSpeed, key, value, kBreathSpeed);
-    } else if (f == "light.color") {
-        r.error = SetColor(p->lightColor, key, value);
-    } else if (f == "sleep") {
-        r.error = SetNumber(p->sleepTimer, key, value, kSleepTimer, "min");
-    } else if (f == "light-off") {
-        r.error = SetLightOff(p->lightOffTimer, key, value);
-    } else if (f == "debounce") {
-        r.error = SetDebounce(p->keyDebounce, key, value);
-    } else if (f == "lift-off") {
-        r.error = SetSwitch(p->liftOffDistance, key, value, "high", "low");
-    } else if (f == "ripple") {
-        r.error = SetSwitch(p->rippleControl, key, value, "on", "off");
-    } else if (f == "angle-snap") {
-        r.error = SetSwitch(p->angleSnap, key, value, "on", "off");
-    } else if (f == "name") {
+    } else if (k.family == "name") {
         r.error = SetName(*p, value);
+    } else if (const SettingRow* row = FindSettingByCliName(k.family)) {
+        if (row->perLevel) r.error = LevelOrButtonRange(k, kDpiLevels);
+        if (r.error.empty()) r.error = SetFromText(*p, *row, row->perLevel ? k.number - 1 : 0, key, value, r.note);
     } else {
-        r.error = "unknown setting '" + std::string(key) +
-                  "'; accepted: name, dpi.N, dpi.N.enabled, dpi.N.color, dpi.active, polling, light.effect, "
-                  "light.effect-ble, light.brightness, light.speed, light.color, sleep, light-off, debounce, "
-                  "lift-off, ripple, angle-snap, button.N";
+        r.error = "unknown setting '" + std::string(key) + "'; accepted: name, " + SettingNamesText() + ", button.N";
     }
     if (r.ok()) profile = *p;
     return r;

@@ -40,6 +40,9 @@ public:
     // The language file changed while the page is shown: the texts the page composes
     // itself (values with units, button assignments) are written again.
     virtual void languageChanged() {}
+    // The user asked the program to end: what the page holds that is not kept yet is
+    // written now, and a failure is said before the program goes.
+    virtual void keepBeforeQuit() {}
     // The program ends; the device link's readers have stopped. The page stops its
     // apply worker and closes what it opened.
     virtual void destroy() = 0;

@@ -36,6 +36,7 @@
 #include "ui/kit/LayoutParser.h"
 #include "ui/kit/List.h"
 #include "ui/kit/MenuWindow.h"
+#include "ui/page/ButtonSection.h"
 #include "ui/page/CMS_1_Page.h"
 
 namespace halvern {
@@ -106,21 +107,21 @@ protected:
 TEST(AssignMenuOrigin, BesideTheButtonUnlessTheScreenEndsFirst) {
     const QRect screen(0, 0, 1280, 800);
     const QRect button(100, 200, 150, 28);
-    EXPECT_EQ(CMS_1_Page::AssignMenuOrigin(button, {180, 488}, screen), QPoint(250, 200));
+    EXPECT_EQ(halvern::ButtonSection::AssignMenuOrigin(button, {180, 488}, screen), QPoint(250, 200));
     // The first row whose menu would reach the bottom: it opens above, its bottom edge
     // 25 pixels below the button's top.
     const QRect low(100, 800 - 301, 150, 28);
-    EXPECT_EQ(CMS_1_Page::AssignMenuOrigin(low, {180, 300}, screen), QPoint(250, 800 - 301));
+    EXPECT_EQ(halvern::ButtonSection::AssignMenuOrigin(low, {180, 300}, screen), QPoint(250, 800 - 301));
     const QRect lower(100, 800 - 300, 150, 28);
-    EXPECT_EQ(CMS_1_Page::AssignMenuOrigin(lower, {180, 300}, screen), QPoint(250, 800 - 300 + 25 - 300));
+    EXPECT_EQ(halvern::ButtonSection::AssignMenuOrigin(lower, {180, 300}, screen), QPoint(250, 800 - 300 + 25 - 300));
     // A menu taller than the room above starts at the screen's top instead of off it.
-    EXPECT_EQ(CMS_1_Page::AssignMenuOrigin(QRect(100, 300, 150, 28), {180, 700}, QRect(0, 0, 1280, 600)),
+    EXPECT_EQ(halvern::ButtonSection::AssignMenuOrigin(QRect(100, 300, 150, 28), {180, 700}, QRect(0, 0, 1280, 600)),
               QPoint(250, 0));
     // No room on the right: it opens on the button's left.
-    EXPECT_EQ(CMS_1_Page::AssignMenuOrigin(QRect(1150, 100, 100, 28), {180, 300}, screen), QPoint(970, 100));
+    EXPECT_EQ(halvern::ButtonSection::AssignMenuOrigin(QRect(1150, 100, 100, 28), {180, 300}, screen), QPoint(970, 100));
     // On a second screen to the right and lower down, the same rules in its coordinates.
     const QRect second(1280, 200, 1024, 768);
-    EXPECT_EQ(CMS_1_Page::AssignMenuOrigin(QRect(1400, 900, 150, 28), {180, 400}, second),
+    EXPECT_EQ(halvern::ButtonSection::AssignMenuOrigin(QRect(1400, 900, 150, 28), {180, 400}, second),
               QPoint(1550, 900 + 25 - 400));
 }
 

@@ -27,7 +27,7 @@
 #include "ui/kit/List.h"
 #include "ui/kit/Slider.h"
 #include "ui/page/CMS_1_Page.h"
-#include "ui/page/PageRanges.h"
+#include "records/Settings.h"
 
 namespace halvern {
 namespace {
@@ -195,7 +195,7 @@ TEST_F(Page, ValuesOutOfRangeAreShownAndSentWithinRangeAndNeverIndexPastATable) 
 
     applyAndForget();  // the first apply after start sends everything
     // What the mouse is sent is what the page shows.
-    EXPECT_EQ(MakeSettingsSane(current()), false);
+    EXPECT_EQ(BringIntoRange(current()), false);
 }
 
 TEST_F(Page, TheFirstClickOnAnotherProfileMakesItCurrentAndSendsAllOfIt) {
