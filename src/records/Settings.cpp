@@ -199,7 +199,7 @@ std::string SettingText(const SettingRow& row, const MouseProfile& p, std::size_
         case SettingUnit::Minutes: return Text(v) + "min";
         case SettingUnit::HalfMinutes: return HalfMinutesText(v);
         case SettingUnit::TwoMs: return Text(v * 2) + "ms";
-        case SettingUnit::Switch: return std::string(row.words[v ? 1 : 0]);
+        case SettingUnit::Switch: return v == 0 || v == 1 ? std::string(row.words[static_cast<std::size_t>(v)]) : Text(v);
         case SettingUnit::LightEffect: {
             const LightEffectRow* effect = FindLightEffect(v);
             return effect ? std::string(effect->name) : Text(v);

@@ -148,6 +148,51 @@ TEST(SettingsPageEndToEnd, ADpiPressOnTheMouseIsShownAndSavedButNotSentBack) {
     EXPECT_EQ(halvern.receivedSince(seen).size(), 0u) << Joined(halvern.receivedSince(seen));
 }
 
+// What the user set and the mouse has not been sent yet is not taken for sent when
+// the mouse reports a setting of its own: a DPI dragged before a press on the mouse's
+// DPI button goes out with the next apply, beside the level the mouse chose.
+TEST(SettingsPageEndToEnd, APressOnTheMouseLeavesADraggedDpiToBeSent) {
+    RunningHalvern halvern("receiver");
+    ASSERT_TRUE(halvern.ready()) << halvern.err();
+    ASSERT_TRUE(halvern.apply());
+    ASSERT_EQ(halvern.ask("slide ms_1_slider_dpi_2 40"), "ok");  // 2000 DPI
+    std::this_thread::sleep_for(kReportCrossingWindow * 2);
+    ASSERT_EQ(halvern.ask("mouse dpi 5"), "ok");
+    ASSERT_TRUE(halvern.fieldBecomes("ms_1_option_dpi_step_5", "selected", "1"));
+
+    const std::size_t seen = halvern.received().size();
+    ASSERT_TRUE(halvern.apply("ms_1_btn_apply_dpi"));
+    const std::vector<std::string> sent = halvern.receivedSince(seen);
+    std::optional<MouseProfile> stored;
+    ASSERT_TRUE(WaitFor([&] {
+        stored = StoredCurrentProfile(halvern.dataFolder());
+        return stored && stored->dpiValue[1] == 40 && stored->dpiStep == 4;
+    })) << "the store lacks the dragged value or the level the mouse chose";
+    ASSERT_EQ(sent.size(), 1u) << Joined(sent);
+    EXPECT_EQ(sent[0], Hex(BuildSensorReport(*stored).bytes()));
+}
+
+// With no mouse linked nothing is applied, and nothing applied used to mean nothing
+// saved: an assignment and a level chosen then are still there after a quit from the
+// tray and a new start.
+TEST(SettingsPageEndToEnd, EditsMadeWithoutAMouseSurviveAQuitAndAStart) {
+    TempDir keep;
+    {
+        RunningHalvern halvern("receiver", keep.path());
+        ASSERT_TRUE(halvern.ready()) << halvern.err();
+        ASSERT_EQ(halvern.ask("mouse unplug receiver"), "ok");
+        ASSERT_TRUE(halvern.fieldBecomes("ms_1_wireless", "visible", "0"));
+        ASSERT_EQ(halvern.ask("click ms_1_btn_key_4"), "ok");
+        ASSERT_EQ(halvern.ask("click ms_1_volume_up"), "ok");
+        ASSERT_EQ(halvern.field("ms_1_btn_key_4", "text"), "Volume up");
+        ASSERT_EQ(halvern.ask("click ms_1_option_dpi_step_4"), "ok");
+    }  // quit from the tray at once, well within the store's pause
+    RunningHalvern again("receiver", keep.path());
+    ASSERT_TRUE(again.ready()) << again.err();
+    EXPECT_EQ(again.field("ms_1_btn_key_4", "text"), "Volume up");
+    EXPECT_EQ(again.field("ms_1_option_dpi_step_4", "selected"), "1");
+}
+
 // ---- Links ----
 
 TEST(SettingsPageEndToEnd, IndicatorsFollowTheReceiverAndTheCable) {

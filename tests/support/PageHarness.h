@@ -15,11 +15,13 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/CMainWnd.h"
 #include "app/WindowTimers.h"
+#include "device/WindowIds.h"
 #include "platform/DataPaths.h"
 #include "protocol/RecordingTransports.h"
 #include "storage/ProfileStore.h"
@@ -53,27 +55,49 @@ protected:
         ASSERT_FALSE(s.save());
     }
 
+    // Before open(): the stored profiles "P1", "P2", ..., each made by its edit.
+    void store(const std::vector<std::function<void(MouseProfile&)>>& edits, int selected = 0) {
+        std::vector<std::u16string> names;
+        for (std::size_t i = 0; i < edits.size(); ++i) names.push_back(u"P" + std::u16string(1, static_cast<char16_t>(u'1' + i)));
+        storeProfiles(names, selected, [&](ProfileStore& s) {
+            for (std::size_t i = 0; i < edits.size(); ++i) edits[i](s.at(i));
+        });
+    }
+
     // The window built, shown and complete (deferred controls joined), its first
-    // applies ended and forgotten.
-    void open(bool linked = true, bool deferredBuilding = false) {
-        build(linked, deferredBuilding);
+    // applies ended and forgotten. `useSkin` replaces the real skin.
+    void open(bool linked = true, bool deferredBuilding = false, kit::Skin* useSkin = nullptr) {
+        build(linked, deferredBuilding, useSkin);
         window->show();
         window->completeLayout();
         settle();
         mouse.clear();
     }
 
+    // Before a second open() in one test: the window and the page go, the data folder stays.
+    void reopen() {
+        window.reset();
+        page.reset();
+    }
+
     // The window built as the program builds it, not yet shown.
-    void build(bool linked, bool deferredBuilding) {
+    void build(bool linked, bool deferredBuilding, kit::Skin* useSkin = nullptr) {
         links.wirelessLink = linked ? 1 : 0;
         links.anyLink = linked ? 1 : 0;
         CMainWnd::Options options;
         options.trayAvailable = [] { return true; };
-        window = std::make_unique<CMainWnd>(skin, std::move(options));
-        window->setTimerSource(std::make_unique<VirtualTimerSource>());
+        window = std::make_unique<CMainWnd>(useSkin ? *useSkin : skin, std::move(options));
+        auto source = std::make_unique<VirtualTimerSource>();
+        time = source.get();
+        window->setTimerSource(std::move(source));
         timers = std::make_unique<WindowTimers>(*window);
         CMS_1_Page::Parts parts{data.path(), links, *timers, clock};
         parts.transports = mouse.transports();
+        parts.openMouseSettings = [this] { return ++mouseSettingsOpened, true; };
+        parts.pickColor = [this](std::uint32_t argb, QPoint origin) {
+            pickerAsked = {argb, origin};
+            return pickerAnswer;
+        };
         page = std::make_unique<CMS_1_Page>(std::move(parts));
         window->setPage(page.get());
         window->setDeferredBuilding(deferredBuilding);
@@ -100,7 +124,7 @@ protected:
 
     std::vector<QString> shownLayouts() const {
         std::vector<QString> layouts;
-        for (const Shown& s : shown) layouts.push_back(s.layout);
+        for (const Shown& s : shownWindows) layouts.push_back(s.layout);
         return layouts;
     }
 
@@ -111,17 +135,41 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    // Runs the event loop until every apply asked for so far has ended.
+    // Runs the event loop until every apply asked for so far has ended and none waits
+    // for its pause. The worker is a thread of its own: the wait is in real time,
+    // generous for a loaded machine.
     void settle() {
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < 20000) {
             QCoreApplication::processEvents();
-            if (!page->applyBusy()) return;
+            if (!page->applyBusy() && !window->isTimerActive(TimerId::ApplyDebounce)) return;
             QTest::qWait(1);
         }
         ADD_FAILURE() << "the applies never ended";
     }
+    // Applies what is pending and forgets what was sent so far.
+    void applyAndForget() {
+        page->onApplyRequest();
+        settle();
+        mouse.clear();
+    }
+    // The report ids (first byte) sent since the last clear.
+    std::vector<int> sentIds() const {
+        std::vector<int> ids;
+        for (const WrittenBuffer& b : mouse.written()) ids.push_back(b.bytes.empty() ? -1 : b.bytes[0]);
+        return ids;
+    }
+
+    template <typename T>
+    T* find(const char* name) const {
+        T* c = window->find<T>(QString::fromLatin1(name));
+        EXPECT_TRUE(c) << name;
+        return c;
+    }
+    QString shown(const char* name) const { return find<kit::Control>(name)->shownText(); }
+    bool visible(const char* name) const { return !find<kit::Control>(name)->widget()->isHidden(); }
+    MouseProfile& current() { return *page->currentProfile(); }
 
     QString text(const char* key) const { return skin.text(QString::fromLatin1(key)); }
 
@@ -133,7 +181,11 @@ protected:
     std::unique_ptr<CMainWnd> window;
     std::unique_ptr<WindowTimers> timers;
     std::unique_ptr<CMS_1_Page> page;
-    std::vector<Shown> shown;
+    VirtualTimerSource* time = nullptr;
+    std::vector<Shown> shownWindows;
+    int mouseSettingsOpened = 0;
+    std::optional<std::uint32_t> pickerAnswer;
+    std::optional<std::pair<std::uint32_t, QPoint>> pickerAsked;
 
 private:
     void answerModal() {
@@ -142,10 +194,10 @@ private:
         lastAnswered = top;
         const kit::Label* label = top->find<kit::Label>(u"warning"_qs);
         if (!label) label = top->find<kit::Label>(u"title_string"_qs);
-        shown.push_back({top->skinFile(), label ? label->QLabel::text() : QString()});
+        shownWindows.push_back({top->skinFile(), label ? label->QLabel::text() : QString()});
         if (script.empty()) {
             ADD_FAILURE() << "an unexpected window: " << top->skinFile().toStdString() << " "
-                          << shown.back().text.toStdString();
+                          << shownWindows.back().text.toStdString();
             QTimer::singleShot(0, top, [top] { top->closeWindow(0); });
             return;
         }

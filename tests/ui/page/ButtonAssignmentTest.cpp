@@ -225,8 +225,8 @@ TEST_F(ButtonSection, TheLastLeftClickCannotBeTakenAwayUntilAnotherButtonHasOne)
     open();
     then([](kit::SkinWindow& w) { w.closeWindow(1); });
     choose(1, "ms_1_menu");
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].layout, u"msg.xml"_qs);
+    ASSERT_EQ(shownWindows.size(), 1u);
+    EXPECT_EQ(shownWindows[0].layout, u"msg.xml"_qs);
     EXPECT_EQ(entry(1).function, ButtonFunction::LeftClick);
     EXPECT_EQ(entry(2).function, ButtonFunction::RightClick);
     EXPECT_EQ(shownText(1), text("left_click_text"));
@@ -235,7 +235,23 @@ TEST_F(ButtonSection, TheLastLeftClickCannotBeTakenAwayUntilAnotherButtonHasOne)
     choose(1, "ms_1_menu");
     EXPECT_EQ(entry(1).function, ButtonFunction::RightClick);
     EXPECT_EQ(entry(2).function, ButtonFunction::LeftClick);
-    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shownWindows.size(), 1u);
+}
+
+// Buttons 13..16 cannot be reassigned here, but a left click a stored profile gives
+// one of them still counts; 17 and 18 do not.
+TEST_F(ButtonSection, ALeftClickOnButtonsThirteenToSixteenCountsAndBeyondDoesNot) {
+    for (int holder : {13, 16, 17}) {
+        SCOPED_TRACE(holder);
+        reopen();
+        shownWindows.clear();
+        store({u"A"}, {}, [holder](ProfileStore& s) { s.at(0).buttons[holder - 1].function = ButtonFunction::LeftClick; });
+        open();
+        if (holder > 16) then([](kit::SkinWindow& w) { w.closeWindow(1); });
+        choose(1, "ms_1_menu");
+        EXPECT_EQ(entry(1).function, holder <= 16 ? ButtonFunction::RightClick : ButtonFunction::LeftClick);
+        EXPECT_EQ(shownWindows.size(), holder <= 16 ? 0u : 1u);
+    }
 }
 
 // ---- Key combinations ----

@@ -112,8 +112,8 @@ TEST_F(ProfileList, DeletingTheLastRowSelectsTheRowBeforeIt) {
     open();
     thenAnswer(1);
     click("ms_1_profile_delete_btn");
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, message("delete_profile_text"));
+    ASSERT_EQ(shownWindows.size(), 1u);
+    EXPECT_EQ(shownWindows[0].text, message("delete_profile_text"));
     EXPECT_EQ(rows(), (QStringList{u"A"_qs, u"B"_qs}));
     EXPECT_EQ(list()->selectedRow(), 1);
     EXPECT_EQ(currentName(), u"B"_qs);
@@ -139,8 +139,8 @@ TEST_F(ProfileList, DeletingTheLastProfileIsRefusedWithTheMessage) {
     open();
     thenAnswer(1);
     click("ms_1_profile_delete_btn");
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, message("one_profile_text"));
+    ASSERT_EQ(shownWindows.size(), 1u);
+    EXPECT_EQ(shownWindows[0].text, message("one_profile_text"));
     EXPECT_EQ(rows(), QStringList{u"Only"_qs});
     EXPECT_EQ(page->profileStore().size(), 1u);
 }
@@ -150,7 +150,7 @@ TEST_F(ProfileList, CancellingTheDeleteKeepsEverything) {
     open();
     thenAnswer(0);
     click("ms_1_profile_delete_btn");
-    EXPECT_EQ(shown.back().text, message("delete_profile_text"));
+    EXPECT_EQ(shownWindows.back().text, message("delete_profile_text"));
     EXPECT_EQ(rows(), (QStringList{u"A"_qs, u"B"_qs}));
     EXPECT_EQ(currentName(), u"B"_qs);
     settle();
@@ -169,10 +169,10 @@ TEST_F(ProfileList, AddAsksForANameAndMakesANewDefaultProfileCurrent) {
         w.find<kit::Button>(u"btn_ok"_qs)->click();
     });
     click("ms_1_profile_add_btn");
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].layout, u"MS/MS_1/profilename.xml"_qs);
-    EXPECT_EQ(shown[0].text, message("profile_name_1_text"));
-    EXPECT_EQ(shown[1].text, message("warn_name_2_text"));
+    ASSERT_EQ(shownWindows.size(), 3u);
+    EXPECT_EQ(shownWindows[0].layout, u"MS/MS_1/profilename.xml"_qs);
+    EXPECT_EQ(shownWindows[0].text, message("profile_name_1_text"));
+    EXPECT_EQ(shownWindows[1].text, message("warn_name_2_text"));
     EXPECT_EQ(rows(), (QStringList{u"Game"_qs, u"Desk"_qs}));
     EXPECT_EQ(list()->selectedRow(), 1);
     EXPECT_EQ(currentName(), u"Desk"_qs);
@@ -207,9 +207,9 @@ TEST_F(ProfileList, RenameChangesTheRowAndTheStoreAtOnceAndSendsNothing) {
     thenAnswer(1);
     thenName(u"Office"_qs);
     click("ms_1_profile_rename_btn");
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0].text, message("profile_name_2_text"));
-    EXPECT_EQ(shown[1].text, message("warn_name_2_text"));
+    ASSERT_EQ(shownWindows.size(), 3u);
+    EXPECT_EQ(shownWindows[0].text, message("profile_name_2_text"));
+    EXPECT_EQ(shownWindows[1].text, message("warn_name_2_text"));
     EXPECT_EQ(rows(), (QStringList{u"Game"_qs, u"Office"_qs}));
     EXPECT_EQ(storedNames(), (std::vector<std::u16string>{u"Game", u"Office"}));
     settle();
@@ -232,7 +232,7 @@ TEST_F(ProfileList, BothRestoreButtonsResetEverythingButTheNameAndSendAllOfIt) {
         EXPECT_EQ(page->currentProfile()->dpiStep, 6);
         thenAnswer(1);
         click(button);
-        EXPECT_EQ(shown.back().text, message("restore_text"));
+        EXPECT_EQ(shownWindows.back().text, message("restore_text"));
         EXPECT_EQ(page->currentProfile()->dpiStep, defaults->dpiStep);
         EXPECT_EQ(page->currentProfile()->keyDebounce, defaults->keyDebounce);
         EXPECT_EQ(currentName(), u"Game"_qs);
@@ -278,7 +278,7 @@ TEST_F(ProfileFiles, ExportThenImportAddsSuffixedProfileAndMacrosTheButtonsPlay)
     open();
     kit::AnswerNextFileDialog(file("game"));
     click("ms_1_profile_export_btn");
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(shownWindows.empty());
     EXPECT_EQ(kit::LastFileDialogRequest().filter, u"Profile File (*.pro *.PRO)"_qs);
     EXPECT_EQ(kit::LastFileDialogRequest().kind, kit::FileDialogKind::Save);
     // The extension is added, and the file is the stored record byte for byte.
@@ -291,7 +291,7 @@ TEST_F(ProfileFiles, ExportThenImportAddsSuffixedProfileAndMacrosTheButtonsPlay)
 
     kit::AnswerNextFileDialog(file("game.pro"));
     click("ms_1_profile_import_btn");
-    EXPECT_TRUE(shown.empty());
+    EXPECT_TRUE(shownWindows.empty());
     EXPECT_EQ(rows(), (QStringList{u"Game"_qs, u"Game_1"_qs}));
     EXPECT_EQ(list()->selectedRow(), 1);
     EXPECT_EQ(currentName(), u"Game_1"_qs);
@@ -344,8 +344,8 @@ TEST_F(ProfileFiles, ExportAsksBeforeReplacingAFileAndKeepsItOnCancel) {
     thenAnswer(0);
     kit::AnswerNextFileDialog(file("old"));
     click("ms_1_profile_export_btn");
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, message("overwrite_file_text"));
+    ASSERT_EQ(shownWindows.size(), 1u);
+    EXPECT_EQ(shownWindows[0].text, message("overwrite_file_text"));
     EXPECT_EQ(test::ReadAll(files / "old.pro").size(), 3u);
 
     thenAnswer(1);
@@ -360,8 +360,8 @@ TEST_F(ProfileFiles, AFailedExportIsToldAndLeavesNothingBehind) {
     thenAnswer(1);
     kit::AnswerNextFileDialog(file("missing-folder/game.pro"));
     click("ms_1_profile_export_btn");
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, message("export_failed_text"));
+    ASSERT_EQ(shownWindows.size(), 1u);
+    EXPECT_EQ(shownWindows[0].text, message("export_failed_text"));
     EXPECT_FALSE(fs::exists(files / "missing-folder"));
 }
 
@@ -383,12 +383,12 @@ TEST_F(ProfileFiles, FilesThatAreNoProfileAreRefusedAndChangeNothing) {
     }
     for (const QString& path : {file("short.pro"), file("long.pro"), file("folder.pro"), QString::fromStdString(unreadable)}) {
         SCOPED_TRACE(path.toStdString());
-        shown.clear();
+        shownWindows.clear();
         thenAnswer(1);
         kit::AnswerNextFileDialog(path);
         click("ms_1_profile_import_btn");
-        ASSERT_EQ(shown.size(), 1u);
-        EXPECT_EQ(shown[0].text, message("profile_file_refused_text"));
+        ASSERT_EQ(shownWindows.size(), 1u);
+        EXPECT_EQ(shownWindows[0].text, message("profile_file_refused_text"));
         EXPECT_EQ(rows(), QStringList{u"Game"_qs});
         EXPECT_EQ(page->macroStore().size(), 1u);
     }

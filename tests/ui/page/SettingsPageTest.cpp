@@ -3,128 +3,28 @@
 // an edit changes, when it is applied, and what reaches the mouse.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTest>
-#include <QTimer>
-#include <QApplication>
-
-#include "app/CMainWnd.h"
-#include "app/WindowTimers.h"
-#include "platform/DataPaths.h"
-#include "protocol/RecordingTransports.h"
 #include "storage/MacroStore.h"
-#include "storage/ProfileStore.h"
 #include "storage/SettingsFile.h"
-#include "support/SkinFolder.h"
-#include "support/TempDir.h"
-#include "support/VirtualClock.h"
-#include "support/VirtualTimerSource.h"
+#include "support/PageHarness.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Combo.h"
 #include "ui/kit/Edit.h"
 #include "ui/kit/Label.h"
 #include "ui/kit/List.h"
 #include "ui/kit/Slider.h"
-#include "ui/page/CMS_1_Page.h"
+#include "protocol/ApplyWorker.h"
+#include "protocol/CommandReports.h"
 #include "records/Settings.h"
+#include "ui/page/PageSection.h"
 
 namespace halvern {
 namespace {
 
 using namespace std::chrono_literals;
 
-class Page : public ::testing::Test {
+class Page : public test::PageHarness {
 protected:
-    // Before open(): a store of `profiles` (each made by `edit`) and a model id.
-    void store(std::vector<std::function<void(MouseProfile&)>> edits, int selected = 0) {
-        ProfileStore s(ModelFolder(data.path()));
-        s.load(u"Profile ");
-        s.profiles().clear();
-        for (std::size_t i = 0; i < edits.size(); ++i) {
-            auto p = MouseProfile::Create(u"P" + std::u16string(1, static_cast<char16_t>(u'1' + i)));
-            edits[i](*p);
-            s.append(std::move(p));
-        }
-        s.setSelectedProfile(selected);
-        ASSERT_FALSE(s.save());
-    }
-
-    void open(kit::Skin* useSkin = nullptr) {
-        links.wirelessLink = 1;
-        links.anyLink = 1;
-        CMainWnd::Options options;
-        options.trayAvailable = [] { return true; };
-        window = std::make_unique<CMainWnd>(useSkin ? *useSkin : skin, std::move(options));
-        auto source = std::make_unique<test::VirtualTimerSource>();
-        time = source.get();
-        window->setTimerSource(std::move(source));
-        timers = std::make_unique<WindowTimers>(*window);
-        page = std::make_unique<CMS_1_Page>(CMS_1_Page::Parts{
-            data.path(), links, *timers, clock, nullptr, [this] { return ++mouseSettingsOpened, true; },
-            [this](std::uint32_t argb, QPoint origin) {
-                pickerAsked = {argb, origin};
-                return pickerAnswer;
-            },
-            mouse.transports()});
-        window->setPage(page.get());
-        window->create(kit::WindowKind::Main);
-        window->show();
-    }
-
-    void TearDown() override {
-        window.reset();
-        page.reset();
-    }
-
-    // Runs the event loop until every apply asked for so far has ended.
-    void settle() {
-        // The worker is a thread of its own: wait in real time, generously for a
-        // loaded machine, for what it hands back.
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < 20000) {
-            QCoreApplication::processEvents();
-            if (!page->applyBusy() && !window->isTimerActive(TimerId::ApplyDebounce)) return;
-            QTest::qWait(1);
-        }
-        ADD_FAILURE() << "the applies never ended";
-    }
-    // Applies what is pending and forgets what was sent so far.
-    void applyAndForget() {
-        page->onApplyRequest();
-        settle();
-        mouse.clear();
-    }
-    // The report ids (first byte) sent since the last clear.
-    std::vector<int> sentIds() const {
-        std::vector<int> ids;
-        for (const WrittenBuffer& b : mouse.written()) ids.push_back(b.bytes.empty() ? -1 : b.bytes[0]);
-        return ids;
-    }
-
-    template <typename T>
-    T* find(const char* name) const {
-        T* c = window->find<T>(QString::fromLatin1(name));
-        EXPECT_TRUE(c) << name;
-        return c;
-    }
-    QString shown(const char* name) const { return find<kit::Control>(name)->shownText(); }
-    bool visible(const char* name) const { return !find<kit::Control>(name)->widget()->isHidden(); }
-    MouseProfile& current() { return *page->currentProfile(); }
-
-    test::TempDir data;
-    kit::Skin skin{QString::fromStdString(test::SourceSkinFolder().string())};
-    LinkState links;
-    test::VirtualClock clock;
-    RecordingTransports mouse{&links, &clock};
-    std::unique_ptr<CMainWnd> window;
-    test::VirtualTimerSource* time = nullptr;
-    std::unique_ptr<WindowTimers> timers;
-    std::unique_ptr<CMS_1_Page> page;
-    int mouseSettingsOpened = 0;
-    std::optional<std::uint32_t> pickerAnswer;
-    std::optional<std::pair<std::uint32_t, QPoint>> pickerAsked;
+    void open(kit::Skin* useSkin = nullptr) { PageHarness::open(true, false, useSkin); }
 };
 
 constexpr int kSensorReport = 0x04;
@@ -328,7 +228,9 @@ TEST_F(Page, TypedDpiValuesCommitOnLeavingOrEnterAsTheConversionSays) {
     };
     for (const Case& c : {Case{"0", 1, "50"}, Case{"", 1, "50"}, Case{"75", 1, "50"}, Case{"120", 2, "100"},
                           Case{"10050", 200, "10000"}, Case{"10150", 201, "10100"}, Case{"17999", 279, "17900"},
-                          Case{"99999", 280, "18000"}}) {
+                          Case{"99999", 280, "18000"},
+                          // Longer than any DPI: taken as the most, not cut to 32 bits (2^32 + 50).
+                          Case{"4294967346", 280, "18000"}, Case{"123456789012345678901234567890", 280, "18000"}}) {
         for (bool enter : {false, true}) {
             edit->setText(QString::fromLatin1(c.typed), kit::Notify::No);
             kit::Notification n;
@@ -376,10 +278,12 @@ TEST_F(Page, DpiSlidersWaitForAnApplyWhileLevelColourAndResetApplyAtOnce) {
     EXPECT_EQ(sentIds(), std::vector<int>{kSensorReport});
     mouse.clear();
 
+    current().dpiValueCopy[5] = 17;
     find<kit::Button>("ms_1_btn_reset_dpi")->click();
     settle();
     EXPECT_EQ(current().dpiStep, 1);
     EXPECT_EQ(current().dpiValue[5], 280);
+    EXPECT_EQ(current().dpiValueCopy[5], 280) << "the copies go with the levels to the mouse";
     EXPECT_EQ(current().dpiValue[6], 0);
     EXPECT_EQ(current().dpiEnabled[6], 0);
     EXPECT_EQ(current().dpiColor[6], (RgbColor{255, 64, 0, 0}));
@@ -394,6 +298,177 @@ TEST_F(Page, AColourPickerOpensUnderItsButtonTwoHundredPixelsToTheLeft) {
     ASSERT_TRUE(pickerAsked);
     const QPoint below = button->mapTo(window.get(), QPoint(0, button->height()));
     EXPECT_EQ(pickerAsked->second, window->geometry().topLeft() + QPoint(below.x() - 200, below.y()));
+}
+
+// ---- The one table of settings ----
+
+// What a table row's control shows (level 1 for per-level rows), in the record's units;
+// nullopt for a row without a control.
+std::optional<std::int32_t> ShownValue(const kit::SkinWindow& w, const SettingRow& row) {
+    auto control = [&](int n) { return w.findControl(SectionBinder::Numbered(row.controlName, n)); };
+    switch (row.control) {
+        case SettingControl::None: return std::nullopt;
+        case SettingControl::Slider: return dynamic_cast<kit::Slider*>(control(1))->value();
+        case SettingControl::Check: return dynamic_cast<kit::CheckBox*>(control(1))->isChecked() ? 1 : 0;
+        case SettingControl::Combo: return dynamic_cast<kit::Combo*>(control(1))->currentSelection();
+        case SettingControl::Color: return static_cast<std::int32_t>(control(1)->bkColor().rgb() & 0xFFFFFF);
+        case SettingControl::Options:
+            for (int v = row.range.min; v <= row.range.max; ++v)
+                if (dynamic_cast<kit::Option*>(control(v - row.range.min + 1))->isSelected()) return v;
+            return -1;
+    }
+    return std::nullopt;
+}
+
+// A value of the row other than the default profile's, within its range.
+void SetOtherValue(MouseProfile& p, const SettingRow& row) {
+    if (RgbColor* color = ColorField(p, row)) *color = RgbColor{0x12, 0x34, 0x56, 0};
+    if (std::int32_t* field = IntField(p, row)) *field = *field == row.range.max ? row.range.min : row.range.max;
+}
+
+std::int32_t ModelValue(const MouseProfile& p, const SettingRow& row) {
+    if (const RgbColor* color = ColorField(p, row)) return static_cast<std::int32_t>(color->toArgb() & 0xFFFFFF);
+    return *IntField(p, row);
+}
+
+TEST_F(Page, TheSkinHasEveryControlTheTableNamesWithTheTablesRange) {
+    open();
+    for (const SettingRow& row : kSettings) {
+        SCOPED_TRACE(std::string(row.cliName));
+        if (!row.textKey.empty()) EXPECT_NE(text(std::string(row.textKey).c_str()), QString::fromLatin1(row.textKey.data(), row.textKey.size()));
+        if (!row.valueLabel.empty()) EXPECT_TRUE(window->find<kit::Label>(SectionBinder::Numbered(row.valueLabel, 1)));
+        const int controls = row.control == SettingControl::Options ? row.range.max - row.range.min + 1 : 1;
+        for (int n = 1; n <= controls && row.control != SettingControl::None; ++n) {
+            kit::Control* c = window->findControl(SectionBinder::Numbered(row.controlName, n));
+            ASSERT_TRUE(c) << n;
+            switch (row.control) {
+                case SettingControl::Slider: {
+                    auto* slider = dynamic_cast<kit::Slider*>(c);
+                    ASSERT_TRUE(slider);
+                    const SettingRange range = row.id == SettingId::DpiValue ? kDpiSliderRange : row.range;
+                    EXPECT_EQ(slider->minimum(), range.min);
+                    EXPECT_EQ(slider->maximum(), range.max);
+                    break;
+                }
+                case SettingControl::Options: EXPECT_TRUE(dynamic_cast<kit::Option*>(c)); break;
+                case SettingControl::Check: EXPECT_TRUE(dynamic_cast<kit::CheckBox*>(c)); break;
+                case SettingControl::Combo: EXPECT_EQ(dynamic_cast<kit::Combo*>(c)->count(), row.range.max + 1); break;
+                case SettingControl::Color: EXPECT_TRUE(dynamic_cast<kit::Button*>(c)); break;
+                case SettingControl::None: break;
+            }
+        }
+    }
+}
+
+// Move mode included, which once kept the state the user last gave it.
+TEST_F(Page, EveryControlOfTheTableShowsTheProfileChosen) {
+    store({[](MouseProfile&) {}, [](MouseProfile& p) {
+               for (const SettingRow& row : kSettings) SetOtherValue(p, row);
+           }});
+    open();
+    const MouseProfile first = current();
+    find<kit::List>("ms_1_list_profile")->selectRow(1, kit::Notify::Yes);
+    ASSERT_EQ(page->profileStore().selectedProfile(), 1);
+    const MouseProfile second = current();
+    for (const SettingRow& row : kSettings) {
+        SCOPED_TRACE(std::string(row.cliName));
+        const std::optional<std::int32_t> value = ShownValue(*window, row);
+        if (!value) continue;
+        EXPECT_NE(ModelValue(first, row), ModelValue(second, row));
+        EXPECT_EQ(*value, ModelValue(second, row));
+    }
+}
+
+// ---- What the mouse reports ----
+
+// A press of the mouse's DPI button changes the active level in the profile and in what
+// the mouse holds, and nothing else: a DPI dragged before it still goes out.
+TEST_F(Page, AReportedSettingTakesItsFieldOnlyAndPendingEditsStillGo) {
+    open();
+    applyAndForget();
+    find<kit::Slider>("ms_1_slider_dpi_2")->QSlider::setValue(40);
+    time->advance(kReportCrossingWindow * 2);
+    clock.advanceBy(kReportCrossingWindow * 2);
+    page->settingReported(SettingId::DpiActive, 4);
+    page->selectDpiLevel(5);
+    settle();
+    EXPECT_TRUE(mouse.written().empty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page->lastApplied() && page->lastApplied()->dpiStep == 4; }));
+    EXPECT_EQ(page->lastApplied()->dpiValue[1], 32) << "the drag was taken for sent";
+    EXPECT_EQ(current().dpiStep, 4);
+
+    find<kit::Button>("ms_1_btn_apply_dpi")->click();
+    settle();
+    ASSERT_EQ(sentIds(), std::vector<int>{kSensorReport});
+    const auto expected = BuildSensorReport(current()).bytes();
+    EXPECT_EQ(mouse.written()[0].bytes, std::vector<std::uint8_t>(expected.begin(), expected.end()));
+    EXPECT_EQ(page->lastApplied()->dpiValue[1], 40);
+}
+
+// ---- What the store keeps ----
+
+MouseProfile StoredProfile(const std::filesystem::path& data, std::size_t at) {
+    ProfileStore s(ModelFolder(data));
+    s.read(u"x");
+    return s.at(at);
+}
+
+TEST_F(Page, EditsReachTheStoreASecondAfterTheLastWithOrWithoutALink) {
+    for (bool linked : {true, false}) {
+        SCOPED_TRACE(linked);
+        reopen();
+        std::filesystem::remove_all(ModelFolder(data.path()));
+        PageHarness::open(linked);
+        find<kit::Option>("ms_1_option_dpi_step_4")->click();
+        time->advance(600ms);
+        find<kit::Slider>("ms_1_slider_brightness")->QSlider::setValue(9);
+        time->advance(999ms);
+        EXPECT_NE(StoredProfile(data.path(), 0).brightness, 9) << "saved before the edits settled";
+        time->advance(1ms);
+        const MouseProfile stored = StoredProfile(data.path(), 0);
+        EXPECT_EQ(stored.dpiStep, 3);
+        EXPECT_EQ(stored.brightness, 9);
+        EXPECT_FALSE(page->storeUnsaved());
+    }
+}
+
+TEST_F(Page, AStoreThatCannotBeWrittenIsSaidTriedAgainAndAskedAboutAtQuit) {
+    open();
+    const std::filesystem::path file = ModelFolder(data.path()) / ProfileStore::kFileName;
+    // A folder where the store goes: every write of it fails, whoever runs the test.
+    auto block = [&] {
+        std::filesystem::remove(file);
+        std::filesystem::create_directories(file / "in-the-way");
+    };
+    auto unblock = [&] { std::filesystem::remove_all(file); };
+    block();
+    find<kit::Option>("ms_1_option_dpi_step_6")->click();
+    time->advance(1s);
+    EXPECT_TRUE(visible("ms_1_label_apply_state"));
+    EXPECT_EQ(shown("ms_1_label_apply_state"), text("store_not_saved_text"));
+    EXPECT_TRUE(page->storeUnsaved());
+    unblock();
+    time->advance(5s);  // tried again on its own
+    EXPECT_FALSE(page->storeUnsaved());
+    EXPECT_EQ(StoredProfile(data.path(), 0).dpiStep, 5);
+    EXPECT_FALSE(visible("ms_1_label_apply_state"));
+
+    // At quit: OK tries again (here after the way is clear), Cancel ends without.
+    for (int answer : {1, 0}) {
+        SCOPED_TRACE(answer);
+        block();
+        find<kit::Option>(answer ? "ms_1_option_dpi_step_2" : "ms_1_option_dpi_step_3")->click();
+        shownWindows.clear();
+        then([&, answer](kit::SkinWindow& w) {
+            if (answer) unblock();
+            w.closeWindow(answer);
+        });
+        page->keepBeforeQuit();
+        ASSERT_EQ(shownWindows.size(), 1u);
+        EXPECT_EQ(shownWindows[0].text, text("store_not_saved_quit_text"));
+        EXPECT_EQ(page->storeUnsaved(), answer == 0);
+        unblock();
+    }
 }
 
 // ---- Light, polling, power ----
