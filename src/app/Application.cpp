@@ -23,9 +23,9 @@
 #include "host/DeviceStack.h"
 #include "platform/DataPaths.h"
 #include "platform/DesktopColorScheme.h"
+#include "platform/DesktopMouseSettings.h"
 #include "platform/DesktopNotification.h"
 #include "platform/DesktopOsd.h"
-#include "platform/DesktopMouseSettings.h"
 #include "platform/StartWarmUp.h"
 #include "platform/WindowActivation.h"
 #include "platform/XkbKeyboardLayout.h"
@@ -106,6 +106,7 @@ int Application::Run(int argc, char** argv) {
         reading.languageProblem = skin.setLanguage(reading.language);
     });
 
+    const LaunchTokens launchTokens = LaunchTokens::FromEnvironment();
     QApplication app(argc, argv);
     warmUp->toolkitReady();
     QApplication::setApplicationName(u"halvern"_qs);
@@ -117,7 +118,7 @@ int Application::Run(int argc, char** argv) {
     SingleInstance instance(QString::fromLatin1(HALVERN_APP_ID));
     // A second start hands its launcher's token on, so the running copy may take the focus.
     const SingleInstance::Outcome claimed =
-        instance.claim(std::chrono::milliseconds(5000), LaunchToken(CurrentWindowSystem()));
+        instance.claim(std::chrono::milliseconds(5000), launchTokens.forSystem(CurrentWindowSystem()));
     skinReader.join();
     // Leaving now: the warm-up threads end before Qt's teardown, which takes fontconfig
     // and the bus connection down, can meet them still at work.

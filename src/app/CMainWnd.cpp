@@ -130,7 +130,8 @@ void CMainWnd::activate(const QByteArray& token) {
         activateWindow();
         return;
     }
-    qCInfo(lcShell).noquote() << "activate: asking" << QGuiApplication::platformName() << "with token" << QString::fromLatin1(token);
+    qCInfo(lcShell).noquote() << "activate: asking" << QGuiApplication::platformName() << "with token"
+                              << QString::fromLatin1(token);
     ActivateWindow(windowHandle(), token);
 }
 

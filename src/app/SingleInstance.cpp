@@ -194,7 +194,8 @@ void SingleInstance::read(Peer* peer) {
         return;
     case PeerRequest::Activate: {
         const QByteArray& token = message.token;
-        qCInfo(lcShell).noquote() << "second start: activating" << (token.isEmpty() ? u"without a token"_qs : u"with token "_qs + QString::fromLatin1(token));
+        qCInfo(lcShell).noquote() << "second start: activating"
+                                  << (token.isEmpty() ? u"without a token"_qs : u"with token "_qs + QString::fromLatin1(token));
         if (onActivate_) onActivate_(token);
         // Three bytes into an empty socket buffer; a peer gone meanwhile is no error.
         (void)::send(peer->fd, kDone.data(), static_cast<std::size_t>(kDone.size()), MSG_NOSIGNAL);

@@ -92,12 +92,17 @@ WindowSystem WindowSystemNamed(const QString& platformName) {
 
 WindowSystem CurrentWindowSystem() { return WindowSystemNamed(QGuiApplication::platformName()); }
 
-QByteArray LaunchToken(WindowSystem system) {
-    const char* own = system == WindowSystem::X11 ? "DESKTOP_STARTUP_ID" : "XDG_ACTIVATION_TOKEN";
-    const char* other = system == WindowSystem::X11 ? "XDG_ACTIVATION_TOKEN" : "DESKTOP_STARTUP_ID";
-    for (const char* name : {own, other})
-        if (auto value = EnvironmentValue(name); value && !value->empty()) return QByteArray::fromStdString(*value);
-    return {};
+LaunchTokens LaunchTokens::FromEnvironment() {
+    LaunchTokens tokens;
+    if (auto value = EnvironmentValue("XDG_ACTIVATION_TOKEN")) tokens.xdgActivation = QByteArray::fromStdString(*value);
+    if (auto value = EnvironmentValue("DESKTOP_STARTUP_ID")) tokens.startupId = QByteArray::fromStdString(*value);
+    return tokens;
+}
+
+QByteArray LaunchTokens::forSystem(WindowSystem system) const {
+    const bool x11 = system == WindowSystem::X11;
+    const QByteArray& own = x11 ? startupId : xdgActivation;
+    return !own.isEmpty() ? own : x11 ? xdgActivation : startupId;
 }
 
 std::uint32_t StartupIdTime(QByteArrayView startupId) {

@@ -21,10 +21,17 @@ enum class WindowSystem { Wayland, X11, Other };
 WindowSystem WindowSystemNamed(const QString& platformName);
 WindowSystem CurrentWindowSystem();
 
-// The token this process was started with: the one of its own window system first,
-// else the other variable's (a launcher on Wayland may give an X11 program a startup
-// id). Empty when neither is set.
-QByteArray LaunchToken(WindowSystem system);
+// The tokens this process was started with. Read before the Qt application exists:
+// Qt's X11 plugin takes DESKTOP_STARTUP_ID out of the environment as it connects.
+struct LaunchTokens {
+    QByteArray xdgActivation;  // XDG_ACTIVATION_TOKEN
+    QByteArray startupId;      // DESKTOP_STARTUP_ID
+
+    static LaunchTokens FromEnvironment();
+    // The one of `system` first, else the other (a launcher on Wayland may give an X11
+    // program a startup id). Empty when neither was set.
+    QByteArray forSystem(WindowSystem system) const;
+};
 
 // The X server time at the end of a startup id ("..._TIME<decimal>"), or 0, which
 // window managers read as "no time known".
