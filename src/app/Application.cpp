@@ -1,6 +1,8 @@
 #include "app/Application.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDir>
 #include <QFont>
 #include <QSocketNotifier>
 
@@ -10,6 +12,7 @@
 #include <span>
 #include <thread>
 
+#include "app/BatteryWatch.h"
 #include "app/CMainWnd.h"
 #include "app/CommandLine.h"
 #include "app/ShellLog.h"
@@ -21,7 +24,10 @@
 #include "platform/DataPaths.h"
 #include "platform/DesktopColorScheme.h"
 #include "platform/DesktopMouseSettings.h"
+#include "platform/DesktopNotification.h"
+#include "platform/DesktopOsd.h"
 #include "platform/StartWarmUp.h"
+#include "platform/WindowActivation.h"
 #include "platform/XkbKeyboardLayout.h"
 #include "protocol/Clock.h"
 #include "protocol/LinkState.h"
@@ -32,6 +38,34 @@
 #include "ui/page/CMS_1_Page.h"
 
 namespace halvern {
+
+namespace {
+
+constexpr const char* kNotificationIcon = "skins/halvern_64.png";
+
+// A battery warning as a desktop notification, unless the user turned them off in the
+// main menu (CONFIG.ini, read when one falls due).
+void WarnOfBattery(const kit::Skin& skin, const std::filesystem::path& dataFolder, BatteryWarnings::Warning warning,
+                   int level) {
+    const bool critical = warning == BatteryWarnings::Warning::Critical;
+    if (!SettingsFile(dataFolder).readBatteryWarnings()) {
+        qCInfo(lcShell) << "battery warning at" << level << "% not shown: turned off";
+        return;
+    }
+    DesktopNotification note;
+    note.appName = u"halvern"_qs;
+    note.iconFile = QDir(skin.folder()).filePath(QString::fromLatin1(kNotificationIcon));
+    note.summary = skin.text(critical ? u"battery_critical_title_text"_qs : u"battery_low_title_text"_qs);
+    note.body = skin.text(critical ? u"battery_critical_text"_qs : u"battery_low_text"_qs).arg(level);
+    note.urgency = critical ? DesktopNotification::Urgency::Critical : DesktopNotification::Urgency::Normal;
+    note.desktopEntry = QString::fromLatin1(HALVERN_APP_ID);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const bool sent = note.send(bus);
+    qCInfo(lcShell) << "battery warning:" << (critical ? "critical" : "low") << "at" << level << "%"
+                    << (sent ? "sent" : "not sent: no session bus");
+}
+
+}  // namespace
 
 int Application::Run(int argc, char** argv) {
     const CommandLine commandLine =
@@ -72,6 +106,7 @@ int Application::Run(int argc, char** argv) {
         reading.languageProblem = skin.setLanguage(reading.language);
     });
 
+    const LaunchTokens launchTokens = LaunchTokens::FromEnvironment();
     QApplication app(argc, argv);
     warmUp->toolkitReady();
     QApplication::setApplicationName(u"halvern"_qs);
@@ -81,7 +116,9 @@ int Application::Run(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     SingleInstance instance(QString::fromLatin1(HALVERN_APP_ID));
-    const SingleInstance::Outcome claimed = instance.claim();
+    // A second start hands its launcher's token on, so the running copy may take the focus.
+    const SingleInstance::Outcome claimed =
+        instance.claim(std::chrono::milliseconds(5000), launchTokens.forSystem(CurrentWindowSystem()));
     skinReader.join();
     // Leaving now: the warm-up threads end before Qt's teardown, which takes fontconfig
     // and the bus connection down, can meet them still at work.
@@ -133,6 +170,15 @@ int Application::Run(int argc, char** argv) {
     options.dataFolder = dataFolder;
     options.language = language;
     options.followDesktopTheme = !keptTheme;
+    // Only a Wayland session hands the DPI display to the desktop; elsewhere the window
+    // of its own shows it and the bus is not asked.
+    std::unique_ptr<DesktopOsd> desktopOsd;
+    if (CurrentWindowSystem() == WindowSystem::Wayland) {
+        desktopOsd = std::make_unique<DesktopOsd>(
+            QDBusConnection::sessionBus(), WindowSystem::Wayland,
+            DesktopOsd::Look{u"halvern"_qs, QDir(skin.folder()).filePath(QString::fromLatin1(kNotificationIcon)), kOsdHideDelay});
+        options.desktopOsd = desktopOsd.get();
+    }
     auto window = std::make_unique<CMainWnd>(skin, std::move(options));
     WindowTimers timers(*window);
     // The desktop's keyboard layout is compiled when a key is first shown, not before
@@ -149,9 +195,12 @@ int Application::Run(int argc, char** argv) {
     };
     pageParts.hooks = &hooks;
     CMS_1_Page page(std::move(pageParts));
+    BatteryWatch battery(page, [&skin, dataFolder](BatteryWarnings::Warning warning, int level) {
+        WarnOfBattery(skin, dataFolder, warning, level);
+    });
     std::string deviceError;
     std::unique_ptr<DeviceStack> device =
-        DeviceStack::Create(DeviceStack::Options::FromEnvironment(), {timers, *window->hostWindow(), page, page, links},
+        DeviceStack::Create(DeviceStack::Options::FromEnvironment(), {timers, *window->hostWindow(), battery, page, links},
                             deviceError);
     if (!device) qCWarning(lcShell).noquote() << "start: no device link:" << QString::fromStdString(deviceError);
     // Without it the cable never links; said once so that a broken install shows.
@@ -161,7 +210,7 @@ int Application::Run(int argc, char** argv) {
     window->setPage(&page);
     window->setDeviceLink(device ? &device->link() : nullptr);
 
-    instance.setActivateHandler([w = window.get()] { w->send(UM_ACTIVATE); });
+    instance.setActivateHandler([w = window.get()](const QByteArray& token) { w->activateForSecondStart(token); });
     desktopScheme.watch([w = window.get()](ColorScheme scheme) {
         if (scheme != ColorScheme::Unknown)
             w->desktopPrefersTheme(scheme == ColorScheme::Light ? kit::Skin::Theme::Light : kit::Skin::Theme::Dark);

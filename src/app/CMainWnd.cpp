@@ -2,17 +2,22 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 #include "app/ShellLog.h"
 #include "device/DeviceLink.h"
 #include "device/HookLibrary.h"
 #include "halvern_abi.h"
 #include "platform/Autostart.h"
+#include "platform/DesktopOsd.h"
 #include "platform/DeviceAccess.h"
+#include "platform/WindowActivation.h"
 #include "records/MouseProfile.h"
 #include "storage/SettingsFile.h"
 #include "ui/dialogs/CAboutWnd.h"
@@ -117,11 +122,23 @@ void CMainWnd::onLayoutComplete() {
     if (options_.page) options_.page->layoutComplete();
 }
 
-void CMainWnd::activate() {
+void CMainWnd::activate(const QByteArray& token) {
     show();
     if (isMinimized()) showNormal();
     raise();
-    activateWindow();
+    if (token.isEmpty()) {
+        activateWindow();
+        return;
+    }
+    qCInfo(lcShell).noquote() << "activate: asking" << QGuiApplication::platformName() << "with token"
+                              << QString::fromLatin1(token);
+    ActivateWindow(windowHandle(), token);
+}
+
+void CMainWnd::activateForSecondStart(const QByteArray& token) {
+    activationToken_ = token;
+    send(UM_ACTIVATE);
+    activationToken_.clear();
 }
 
 void CMainWnd::showAtStart(bool hidden) {
@@ -171,7 +188,7 @@ bool CMainWnd::handleMessage(const kit::Message& m) {
         case UM_MENU_COMMAND: onMenuCommand(m); return true;
         case UM_ACTIVATE:
             qCInfo(lcShell) << "activate";
-            activate();
+            activate(std::exchange(activationToken_, {}));
             return true;
         case UM_LINK_CHANGED: {
             const bool anyLink = options_.device && options_.device->links().anyLink.load() != 0;
@@ -195,6 +212,7 @@ void CMainWnd::onTimer(int id) {
     switch (id) {
         case TimerId::OsdHide:
             stopTimer(id);
+            if (options_.desktopOsd) options_.desktopOsd->close();
             if (dpiOsd_) dpiOsd_->closeWindow(0);
             dpiOsd_ = nullptr;
             return;
@@ -235,6 +253,8 @@ void CMainWnd::onMenuCommand(const kit::Message& m) {
         destroyWindow();
     } else if (name == u"main_autostart") {
         toggleAutostart();
+    } else if (name == u"main_battery_warnings") {
+        toggleBatteryWarnings();
     } else if (name == u"main_language") {
         switchLanguage((*command)->userData);
     } else if (name == u"main_about") {
@@ -256,6 +276,8 @@ void CMainWnd::openMainMenu() {
     }
     if (QAction* autostart = mainMenu_->findItem(u"main_autostart"_qs))
         autostart->setChecked(Autostart(AutostartEnvironment::FromProcess()).isEnabled());
+    if (QAction* warnings = mainMenu_->findItem(u"main_battery_warnings"_qs))
+        warnings->setChecked(options_.dataFolder.empty() || SettingsFile(options_.dataFolder).readBatteryWarnings());
     for (const kit::LanguageInfo& language : kit::FindLanguages(skin().folder())) {
         if (QAction* listed = mainMenu_->findItem(u"main_language"_qs, language.code))
             listed->setChecked(language.code == skin().languageCode());
@@ -277,6 +299,17 @@ void CMainWnd::toggleAutostart() {
         return;
     }
     qCInfo(lcShell).noquote() << "autostart:" << (enable ? "on," : "off,") << QString::fromStdString(autostart.entryPath().string());
+}
+
+void CMainWnd::toggleBatteryWarnings() {
+    if (options_.dataFolder.empty()) return;
+    const SettingsFile settings(options_.dataFolder);
+    const bool on = !settings.readBatteryWarnings();
+    if (auto error = settings.saveBatteryWarnings(on)) {
+        qCWarning(lcShell).noquote() << "battery warnings not kept:" << QString::fromStdString(*error);
+        return;
+    }
+    qCInfo(lcShell) << "battery warnings:" << (on ? "on" : "off");
 }
 
 void CMainWnd::switchLanguage(const QString& code) {
@@ -342,6 +375,11 @@ void CMainWnd::showDpi(std::intptr_t storedValue) {
     const QString text = DpiText(storedValue);
     stopTimer(TimerId::OsdHide);
     setTimer(TimerId::OsdHide, kOsdHideDelay);
+    // On Wayland the desktop shows it; a window there would be placed where the
+    // compositor likes and listed as a window of the program.
+    const DesktopOsd::Route route = options_.desktopOsd ? options_.desktopOsd->show(text) : DesktopOsd::Route::Window;
+    dpiRoute_ = DesktopOsd::RouteName(route);
+    if (route != DesktopOsd::Route::Window) return;
     if (dpiOsd_) {
         dpiOsd_->setDpiText(text);
         return;
@@ -389,6 +427,7 @@ void CMainWnd::destroyWindow() {
 
 void CMainWnd::onDestroy() {
     qCInfo(lcShell) << "shutdown: destroy handling";
+    if (options_.desktopOsd) options_.desktopOsd->close();
     if (dpiOsd_) dpiOsd_->closeWindow(0);
     dpiOsd_ = nullptr;
     qCInfo(lcShell) << "shutdown: DPI display closed";

@@ -4,6 +4,7 @@
 // run-time libraries and a second start reach the user interface.
 #pragma once
 
+#include <QByteArray>
 #include <QPointer>
 
 #include <filesystem>
@@ -25,6 +26,7 @@ class TrayIcon;
 
 namespace halvern {
 
+class DesktopOsd;
 class DeviceLink;
 class HookLibrary;
 class SettingsPage;
@@ -56,6 +58,8 @@ public:
         QString language = u"en"_qs;
         // Whether the look follows the desktop's preference (no look chosen yet).
         bool followDesktopTheme = true;
+        // Chooses how a DPI change is shown; null: always the window of its own.
+        DesktopOsd* desktopOsd = nullptr;
     };
 
     CMainWnd(kit::Skin& skin, Options options);
@@ -69,8 +73,11 @@ public:
     QString skinFile() const override { return u"main.xml"_qs; }
 
     // Shows the window, restores it when minimised and brings it to the front: what a
-    // second start, the tray's left click and the tray menu's "configuration" do.
-    void activate();
+    // second start, the tray's left click and the tray menu's "configuration" do. A
+    // second start's activation token lets the desktop give it the focus.
+    void activate(const QByteArray& token = {});
+    // A second start's request, with its token (empty: none): UM_ACTIVATE.
+    void activateForSecondStart(const QByteArray& token);
 
     // The first appearance, after create(). `hidden` (autostart) leaves the window
     // unshown with its layout complete and its tray icon in place; with no tray to bring
@@ -86,6 +93,8 @@ public:
     static constexpr const char* kPageWindow = "MS_1_Page";
 
     CDPIMsg* dpiOsd() const { return dpiOsd_.data(); }
+    // How the last DPI change was shown ("window", "notification", ...).
+    const char* dpiRoute() const { return dpiRoute_; }
     kit::MenuWindow* trayMenu() const { return trayMenu_.get(); }
     kit::MenuWindow* mainMenu() const { return mainMenu_.get(); }
 
@@ -121,6 +130,7 @@ private:
     void openTrayMenu();
     void openMainMenu();
     void toggleAutostart();
+    void toggleBatteryWarnings();
     void onMenuCommand(const kit::Message& m);
     void showDpi(std::intptr_t storedValue);
     void tellPageWhetherShown();
@@ -140,6 +150,8 @@ private:
     std::unique_ptr<kit::MenuWindow> mainMenu_;
     std::unique_ptr<kit::TrayIcon> tray_;
     QPointer<CDPIMsg> dpiOsd_;
+    const char* dpiRoute_ = "none";
+    QByteArray activationToken_;
     bool destroyed_ = false;
     bool pageToldShown_ = false;
 };

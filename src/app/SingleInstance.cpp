@@ -64,11 +64,23 @@ struct SingleInstance::Peer {
     std::unique_ptr<QTimer> timeLimit;
 };
 
-PeerRequest ReadPeerRequest(QByteArrayView received) {
-    if (received.size() > SingleInstance::kMaxRequestBytes) return PeerRequest::Refused;
+bool IsActivationToken(QByteArrayView token) {
+    if (token.isEmpty() || token.size() > SingleInstance::kMaxTokenBytes) return false;
+    return std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 0x7f; });
+}
+
+PeerMessage ReadPeerRequest(QByteArrayView received) {
+    if (received.size() > SingleInstance::kMaxRequestBytes) return {PeerRequest::Refused, {}};
     const qsizetype end = received.indexOf('\n');
-    if (end < 0) return PeerRequest::Incomplete;
-    return received.first(end + 1) == kActivate ? PeerRequest::Activate : PeerRequest::Refused;
+    if (end < 0) return {PeerRequest::Incomplete, {}};
+    const QByteArrayView line = received.first(end + 1);
+    if (line == kActivate) return {PeerRequest::Activate, {}};
+    // "activate TOKEN\n": one blank, then a token and nothing else.
+    constexpr QByteArrayView kWithToken = "activate ";
+    if (!line.startsWith(kWithToken)) return {PeerRequest::Refused, {}};
+    const QByteArrayView token = line.sliced(kWithToken.size()).chopped(1);
+    if (!IsActivationToken(token)) return {PeerRequest::Refused, {}};
+    return {PeerRequest::Activate, token.toByteArray()};
 }
 
 SingleInstance::SingleInstance(const QString& name, QString folder) {
@@ -89,7 +101,7 @@ SingleInstance::~SingleInstance() {
     }
 }
 
-SingleInstance::Outcome SingleInstance::claim(std::chrono::milliseconds answerWithin) {
+SingleInstance::Outcome SingleInstance::claim(std::chrono::milliseconds answerWithin, QByteArray token) {
     lock_ = std::make_unique<QLockFile>(lockPath());
     // A lock whose owner died is taken over; a live owner's lock never goes stale.
     lock_->setStaleLockTime(std::chrono::milliseconds(0));
@@ -106,7 +118,11 @@ SingleInstance::Outcome SingleInstance::claim(std::chrono::milliseconds answerWi
         return Outcome::First;
     }
     lock_.reset();
-    return askRunning(answerWithin);
+    if (!token.isEmpty() && !IsActivationToken(token)) {
+        qCWarning(lcShell) << "activation token of" << token.size() << "bytes not passed on: not a token";
+        token.clear();
+    }
+    return askRunning(answerWithin, token);
 }
 
 bool SingleInstance::listen() {
@@ -169,19 +185,23 @@ void SingleInstance::read(Peer* peer) {
         return;
     }
     peer->received.append(chunk, n);
-    switch (ReadPeerRequest(peer->received)) {
+    const PeerMessage message = ReadPeerRequest(peer->received);
+    switch (message.request) {
     case PeerRequest::Incomplete:
         return;
     case PeerRequest::Refused:
         drop(peer);
         return;
-    case PeerRequest::Activate:
-        qCInfo(lcShell) << "second start: activating";
-        if (onActivate_) onActivate_();
+    case PeerRequest::Activate: {
+        const QByteArray& token = message.token;
+        qCInfo(lcShell).noquote() << "second start: activating"
+                                  << (token.isEmpty() ? u"without a token"_qs : u"with token "_qs + QString::fromLatin1(token));
+        if (onActivate_) onActivate_(token);
         // Three bytes into an empty socket buffer; a peer gone meanwhile is no error.
         (void)::send(peer->fd, kDone.data(), static_cast<std::size_t>(kDone.size()), MSG_NOSIGNAL);
         drop(peer);
         return;
+    }
     }
 }
 
@@ -201,35 +221,63 @@ void SingleInstance::drop(Peer* peer) {
     gone->timeLimit.release()->deleteLater();
 }
 
-SingleInstance::Outcome SingleInstance::askRunning(std::chrono::milliseconds answerWithin) {
+namespace {
+
+enum class Exchange {
+    Done,      // the running copy answered that it activated
+    Closed,    // it ended the connection without that answer: it refused the line
+    NoAnswer,  // no connection, or no answer before the deadline
+};
+
+// One request on a fresh connection to the running copy's socket.
+Exchange Ask(const sockaddr_un& address, QByteArrayView line, const QDeadlineTimer& deadline) {
+    while (!deadline.hasExpired()) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) return Exchange::NoAnswer;
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            // The running copy holds the lock but is not listening yet: it is starting.
+            QThread::msleep(50);
+            continue;
+        }
+        Exchange outcome = Exchange::NoAnswer;
+        if (::send(fd, line.data(), static_cast<std::size_t>(line.size()), MSG_NOSIGNAL) == line.size()) {
+            QByteArray answer;
+            char chunk[16];
+            bool closed = false;
+            while (!answer.contains('\n') && answer.size() <= SingleInstance::kMaxRequestBytes &&
+                   WaitFor(fd, POLLIN, deadline)) {
+                const ssize_t n = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
+                if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+                if (n < 0 && errno != ECONNRESET) break;
+                closed = n <= 0;
+                if (closed) break;
+                answer.append(chunk, n);
+            }
+            if (answer == kDone) outcome = Exchange::Done;
+            else if (closed && answer.isEmpty()) outcome = Exchange::Closed;
+        }
+        ::close(fd);
+        return outcome;
+    }
+    return Exchange::NoAnswer;
+}
+
+}  // namespace
+
+SingleInstance::Outcome SingleInstance::askRunning(std::chrono::milliseconds answerWithin, const QByteArray& token) {
     const QDeadlineTimer deadline(answerWithin);
     const std::optional<sockaddr_un> address = AddressOf(socketPath());
     if (!address) return Outcome::RunningNoAnswer;
-    while (!deadline.hasExpired()) {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0) return Outcome::RunningNoAnswer;
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0) {
-            Outcome outcome = Outcome::RunningNoAnswer;
-            if (::send(fd, kActivate.data(), static_cast<std::size_t>(kActivate.size()), MSG_NOSIGNAL) ==
-                kActivate.size()) {
-                QByteArray answer;
-                char chunk[16];
-                while (!answer.contains('\n') && answer.size() <= kMaxRequestBytes && WaitFor(fd, POLLIN, deadline)) {
-                    const ssize_t n = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
-                    if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
-                    if (n <= 0) break;
-                    answer.append(chunk, n);
-                }
-                if (answer == kDone) outcome = Outcome::ActivatedRunning;
-            }
-            ::close(fd);
-            return outcome;
-        }
-        ::close(fd);
-        // The running copy holds the lock but is not listening yet: it is starting.
-        QThread::msleep(50);
+    Exchange exchange = Exchange::NoAnswer;
+    if (!token.isEmpty()) {
+        exchange = Ask(*address, "activate " + token + "\n", deadline);
+        // A copy from before tokens were passed closes on the longer line; it still
+        // knows the bare one.
+        if (exchange == Exchange::Closed) qCInfo(lcShell) << "the running copy refused the token; asking without it";
     }
-    return Outcome::RunningNoAnswer;
+    if (token.isEmpty() || exchange == Exchange::Closed) exchange = Ask(*address, kActivate, deadline);
+    return exchange == Exchange::Done ? Outcome::ActivatedRunning : Outcome::RunningNoAnswer;
 }
 
 }  // namespace halvern

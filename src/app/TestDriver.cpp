@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -198,6 +200,15 @@ QString TestDriver::run(const QString& line) {
         const QRect at = menu->geometry();
         return u"ok %1 %2 %3 %4"_qs.arg(at.x()).arg(at.y()).arg(at.width()).arg(at.height());
     }
+    // ---- The desktop: which window system, which windows, how the DPI was shown ----
+    if (verb == u"platform") return u"ok "_qs + QGuiApplication::platformName();
+    if (verb == u"windows") {
+        int shown = 0;
+        for (QWindow* w : QGuiApplication::topLevelWindows())
+            if (w->isVisible()) ++shown;
+        return u"ok %1"_qs.arg(shown);
+    }
+    if (verb == u"dpi-route") return u"ok "_qs + QString::fromLatin1(window_.dpiRoute());
     if (verb == u"state") {
         return u"state visible=%1 minimized=%2 title=%3"_qs.arg(window_.isVisible() ? 1 : 0)
             .arg(window_.isMinimized() ? 1 : 0)

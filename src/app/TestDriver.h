@@ -34,6 +34,10 @@
 //   grab-menu FILE     saves a PNG of the main window with the open assignment menu
 //                      drawn where it stands
 //   menu-at            -> "ok X Y W H" of the open assignment menu, "ok none" when closed
+//   platform           -> "ok NAME", Qt's platform plugin ("wayland", "xcb", "offscreen")
+//   windows            -> "ok N", the program's visible top-level windows
+//   dpi-route          -> "ok ROUTE", how the last DPI change was shown: window,
+//                      plasma-osd, notification, nothing (none before the first)
 //
 // It prints "ready" once the main window is up.
 #pragma once

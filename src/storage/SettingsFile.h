@@ -2,8 +2,9 @@
 // mouse picture shown (0..2), and key "ProfileFolder", the folder a profile file was
 // last imported from or exported to; "Language", the language the user chose from the
 // menu ("en", "de"; missing: follow the locale), and "Theme", the look the user chose
-// ("dark", "light"; missing: follow the desktop). Other sections and keys found in the
-// file are kept as they are when a key is written.
+// ("dark", "light"; missing: follow the desktop); "BatteryWarnings", whether a low
+// battery is told in a desktop notification ("1", the default, or "0"). Other sections
+// and keys found in the file are kept as they are when a key is written.
 #pragma once
 
 #include <filesystem>
@@ -37,6 +38,7 @@ public:
     static constexpr const char* kProfileFolderKey = "ProfileFolder";
     static constexpr const char* kLanguageKey = "Language";
     static constexpr const char* kThemeKey = "Theme";
+    static constexpr const char* kBatteryWarningsKey = "BatteryWarnings";
 
     explicit SettingsFile(std::filesystem::path dataFolder);
 
@@ -72,6 +74,11 @@ public:
     std::optional<std::string> saveLanguage(std::string_view code) const { return saveName(kLanguageKey, code); }
     std::optional<std::string> readTheme() const { return readName(kThemeKey); }
     std::optional<std::string> saveTheme(std::string_view theme) const { return saveName(kThemeKey, theme); }
+
+    // On unless the file says "0": a missing key or one edited into anything else
+    // leaves them on, the safer side for a battery.
+    bool readBatteryWarnings() const { return readValue(kBatteryWarningsKey) != "0"; }
+    std::optional<std::string> saveBatteryWarnings(bool on) const { return saveValue(kBatteryWarningsKey, on ? "1" : "0"); }
 
     std::filesystem::path filePath() const { return folder_ / kFileName; }
 

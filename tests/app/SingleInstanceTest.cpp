@@ -1,11 +1,13 @@
-// One copy per user: a second start activates the first; a lock or socket left by a
-// crashed copy does not block the next start, and a live copy's never goes stale;
+// One copy per user: a second start activates the first and hands over its activation
+// token, to this build and to one from before tokens were passed; a lock or socket left
+// by a crashed copy does not block the next start, and a live copy's never goes stale;
 // strangers on the socket change nothing and cannot keep it busy.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 
@@ -19,6 +21,7 @@
 #include "app/SingleInstance.h"
 #include "support/TempDir.h"
 
+using halvern::PeerMessage;
 using halvern::PeerRequest;
 using halvern::SingleInstance;
 using namespace std::chrono_literals;
@@ -41,20 +44,25 @@ void WhileServing(F work) {
     t.join();
 }
 
-// The copy that started first, counting how often it is asked to activate.
+// The copy that started first, counting how often it is asked to activate and keeping
+// the tokens it was given.
 struct Running {
     explicit Running(const QString& folder) : guard(kClass, folder) {
-        guard.setActivateHandler([this] { ++activations; });
+        guard.setActivateHandler([this](const QByteArray& token) {
+            ++activations;
+            tokens << token;
+        });
         claimed = guard.claim();
     }
     SingleInstance guard;
     SingleInstance::Outcome claimed;
     int activations = 0;
+    QList<QByteArray> tokens;
 };
 
-SingleInstance::Outcome StartAgain(const QString& folder) {
+SingleInstance::Outcome StartAgain(const QString& folder, const QByteArray& token = {}) {
     SingleInstance::Outcome outcome{};
-    WhileServing([&] { outcome = SingleInstance(kClass, folder).claim(); });
+    WhileServing([&] { outcome = SingleInstance(kClass, folder).claim(5000ms, token); });
     return outcome;
 }
 
@@ -76,6 +84,49 @@ TEST(SingleInstance, ASecondStartActivatesTheFirstAndIsToldToEnd) {
     EXPECT_EQ(first.activations, 1);
     EXPECT_EQ(StartAgain(folder), SingleInstance::Outcome::ActivatedRunning);
     EXPECT_EQ(first.activations, 2);
+}
+
+TEST(SingleInstance, TheSecondStartsTokenReachesTheFirstOnlyWhenItIsOne) {
+    halvern::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    Running first(folder);
+    ASSERT_EQ(first.claimed, SingleInstance::Outcome::First);
+    // What launchers hand out: a KWin UUID, a GNOME startup id with its time, and the
+    // longest token the line takes.
+    const QByteArray longest(SingleInstance::kMaxTokenBytes, 't');
+    const QByteArray given[] = {"4f1c2a9e-0d3b-4e57-9c1a-7be2a5d0c6f1", "gnome-shell/halvern/2202-5-host_TIME91830", longest,
+                                // Not tokens: the start still activates, without one.
+                                longest + "t", "two words", "line\nbreak", QByteArray("nul\0", 4), ""};
+    const QByteArray arrived[] = {given[0], given[1], longest, "", "", "", "", ""};
+    for (const QByteArray& token : given)
+        EXPECT_EQ(StartAgain(folder, token), SingleInstance::Outcome::ActivatedRunning) << token.left(20).toStdString();
+    ASSERT_EQ(first.tokens.size(), static_cast<qsizetype>(std::size(arrived)));
+    for (std::size_t i = 0; i < std::size(arrived); ++i) EXPECT_EQ(first.tokens[i], arrived[i]) << i;
+}
+
+TEST(SingleInstance, ACopyFromBeforeTokensIsAskedAgainWithTheBareLine) {
+    halvern::test::TempDir dir;
+    const QString folder = QString::fromStdString(dir.path().string());
+    SingleInstance names(kClass, folder);
+    QLockFile held(names.lockPath());
+    ASSERT_TRUE(held.tryLock(0));
+    // The old first copy: 64 bytes at most, "activate\n" alone, anything else closed.
+    QLocalServer old;
+    ASSERT_TRUE(old.listen(names.socketPath()));
+    QList<QByteArray> lines;
+    QObject::connect(&old, &QLocalServer::newConnection, [&] {
+        QLocalSocket* peer = old.nextPendingConnection();
+        QObject::connect(peer, &QLocalSocket::readyRead, [&, peer] {
+            const QByteArray got = peer->read(65);
+            lines << got;
+            if (got == "activate\n") peer->write("ok\n");
+            peer->disconnectFromServer();
+        });
+    });
+    for (const QByteArray& token : {QByteArray("short-token"), QByteArray(200, 'k')})
+        EXPECT_EQ(StartAgain(folder, token), SingleInstance::Outcome::ActivatedRunning);
+    EXPECT_EQ(lines, QList<QByteArray>({"activate short-token\n", "activate\n", QByteArray("activate ") + QByteArray(56, 'k'),
+                                        "activate\n"}));
 }
 
 TEST(SingleInstance, TheNamesComeFromTheGivenNameAndTheUser) {
@@ -153,7 +204,7 @@ TEST(SingleInstance, StrangersOnTheSocketActivateNothing) {
     ASSERT_EQ(first.claimed, SingleInstance::Outcome::First);
 
     for (const QByteArray& message : {QByteArray("hello\n"), QByteArray(4096, 'a'), QByteArray("activate"),
-                                      QByteArray("activate\nactivate\n") + QByteArray(100, 'x')}) {
+                                      QByteArray("activate\nactivate\n") + QByteArray(SingleInstance::kMaxRequestBytes, 'x')}) {
         QByteArray answer;
         WhileServing([&] {
             QLocalSocket s;
@@ -207,20 +258,41 @@ TEST(SingleInstance, APeerThatSendsHalfALineOrFloodsIsCutOffAndTheNextStartStill
 }
 
 TEST(SingleInstance, OnlyTheOneRequestLineActivatesAndItsLengthIsCapped) {
-    const QByteArray atCap(SingleInstance::kMaxRequestBytes, 'a');
-    const std::pair<QByteArray, PeerRequest> cases[] = {
-        {"", PeerRequest::Incomplete},
-        {"activ", PeerRequest::Incomplete},
-        {atCap, PeerRequest::Incomplete},
-        {atCap + "\n", PeerRequest::Refused},
-        {"activate\n", PeerRequest::Activate},
-        {"activate\n" + QByteArray(SingleInstance::kMaxRequestBytes - 9, 'x'), PeerRequest::Activate},
-        {"activate\n" + QByteArray(SingleInstance::kMaxRequestBytes - 8, 'x'), PeerRequest::Refused},
-        {"ACTIVATE\n", PeerRequest::Refused},
-        {"activate\r\n", PeerRequest::Refused},
-        {"\nactivate\n", PeerRequest::Refused},
-        {QByteArray("activate\0\n", 10), PeerRequest::Refused},
+    const qsizetype cap = SingleInstance::kMaxRequestBytes;
+    const QByteArray atCap(cap, 'a');
+    const QByteArray longest(SingleInstance::kMaxTokenBytes, 't');
+    const PeerMessage incomplete{PeerRequest::Incomplete, {}};
+    const PeerMessage refused{PeerRequest::Refused, {}};
+    const PeerMessage bare{PeerRequest::Activate, {}};
+    const std::pair<QByteArray, PeerMessage> cases[] = {
+        {"", incomplete},
+        {"activ", incomplete},
+        {"activate tok", incomplete},
+        {atCap, incomplete},
+        {atCap + "\n", refused},
+        {atCap + "x", refused},
+        {"activate\n", bare},
+        // What follows the line is never read as a request.
+        {"activate\n" + QByteArray(cap - 9, 'x'), bare},
+        {"activate\n" + QByteArray(cap - 8, 'x'), refused},
+        {"activate abc-123_TIME42\n", {PeerRequest::Activate, "abc-123_TIME42"}},
+        {"activate " + longest + "\n", {PeerRequest::Activate, longest}},
+        {"activate " + longest + "t\n", refused},
+        {"activate \n", refused},
+        {"activate  two\n", refused},
+        {"activate one two\n", refused},
+        {"activate tab\there\n", refused},
+        {"activate t\x7f\n", refused},
+        {"activate t\xc3\xa9\n", refused},
+        {"activatex\n", refused},
+        {"ACTIVATE\n", refused},
+        {"activate\r\n", refused},
+        {"\nactivate\n", refused},
+        {QByteArray("activate\0\n", 10), refused},
     };
-    for (const auto& [bytes, expected] : cases)
-        EXPECT_EQ(halvern::ReadPeerRequest(bytes), expected) << bytes.toStdString();
+    for (const auto& [bytes, expected] : cases) {
+        const PeerMessage got = halvern::ReadPeerRequest(bytes);
+        EXPECT_EQ(got.request, expected.request) << bytes.left(40).toStdString();
+        EXPECT_EQ(got.token, expected.token) << bytes.left(40).toStdString();
+    }
 }

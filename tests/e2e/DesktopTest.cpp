@@ -1,6 +1,6 @@
-// The program as a desktop user meets it: the title bar's menu (start at login, the
-// languages, About), the language of the locale or of the user's choice, and the light
-// and dark looks, each kept for the next start.
+// The program as a desktop user meets it: the title bar's menu (start at login, battery
+// warnings, the languages, About), the language of the locale or of the user's choice,
+// and the light and dark looks, each kept for the next start.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -34,6 +34,23 @@ TEST(Desktop, StartAtLoginWritesAnEntryThatStartsThisProgramHiddenAndRemovesIt) 
     ASSERT_EQ(halvern.ask("main-menu-item main_autostart"), "ok");
     EXPECT_TRUE(WaitFor([&] { return !std::filesystem::exists(entry); }));
     EXPECT_TRUE(Lists(halvern.ask("main-menu"), "main_autostart=0"));
+}
+
+TEST(Desktop, BatteryWarningsAreOnUntilTheMenuTurnsThemOffForGood) {
+    TempDir data;
+    {
+        RunningHalvern halvern("receiver", data.path());
+        ASSERT_TRUE(halvern.ready()) << halvern.err();
+        EXPECT_TRUE(Lists(halvern.ask("main-menu"), "main_battery_warnings=1"));
+        ASSERT_EQ(halvern.ask("main-menu-item main_battery_warnings"), "ok");
+        EXPECT_TRUE(Lists(halvern.ask("main-menu"), "main_battery_warnings=0"));
+    }
+    EXPECT_FALSE(SettingsFile(data.path()).readBatteryWarnings());
+    RunningHalvern again("receiver", data.path());
+    ASSERT_TRUE(again.ready()) << again.err();
+    EXPECT_TRUE(Lists(again.ask("main-menu"), "main_battery_warnings=0"));
+    ASSERT_EQ(again.ask("main-menu-item main_battery_warnings"), "ok");
+    EXPECT_TRUE(Lists(again.ask("main-menu"), "main_battery_warnings=1"));
 }
 
 TEST(Desktop, AnEntryThatCannotBeWrittenIsToldInAMessageBox) {

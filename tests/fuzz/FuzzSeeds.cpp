@@ -221,6 +221,7 @@ std::map<std::string, SeedFiles> MakeSeeds(const std::filesystem::path& res) {
 
     seeds["SingleInstanceLineInput"]["activate.txt"] = Text("activate\n");
     seeds["SingleInstanceLineInput"]["other.txt"] = Text("show\nactivate\n");
+    seeds["SingleInstanceLineInput"]["token.txt"] = Text("activate gnome-shell/halvern/2202-5-host_TIME91830\n");
 
     seeds["SettingsJsonInput"]["defaults.json"] = Text(cli::SettingsJson(*MouseProfile::Create(u"Profile 1")).dump());
     seeds["SettingsJsonInput"]["edited.json"] = Text(cli::SettingsJson(*EditedProfile()).dump());

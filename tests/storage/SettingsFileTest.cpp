@@ -128,5 +128,21 @@ TEST(SettingsFile, ALanguageOrThemeThatIsNotAPlainNameIsNeitherReadNorWritten) {
     EXPECT_EQ(settings.readTheme(), std::nullopt);
 }
 
+TEST(SettingsFile, BatteryWarningsAreOnUnlessTheFileSaysZero) {
+    test::TempDir dir;
+    SettingsFile settings(dir.path());
+    EXPECT_TRUE(settings.readBatteryWarnings());
+    ASSERT_FALSE(settings.saveLanguage("de"));
+    ASSERT_FALSE(settings.saveBatteryWarnings(false));
+    EXPECT_FALSE(settings.readBatteryWarnings());
+    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\r\nLanguage=de\r\nBatteryWarnings=0\r\n");
+    ASSERT_FALSE(settings.saveBatteryWarnings(true));
+    EXPECT_TRUE(settings.readBatteryWarnings());
+    for (const char* edited : {"", "off", "no", "00"}) {
+        Put(dir / "CONFIG.ini", std::string("[SETTING]\nBatteryWarnings=") + edited + "\n");
+        EXPECT_TRUE(settings.readBatteryWarnings()) << edited;
+    }
+}
+
 }  // namespace
 }  // namespace halvern
