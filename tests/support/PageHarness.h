@@ -69,6 +69,8 @@ protected:
         links.anyLink = linked ? 1 : 0;
         CMainWnd::Options options;
         options.trayAvailable = [] { return true; };
+        // The language set on the skin before, as the program passes the one it chose.
+        options.language = skin.requestedLanguage();
         window = std::make_unique<CMainWnd>(skin, std::move(options));
         window->setTimerSource(std::make_unique<VirtualTimerSource>());
         timers = std::make_unique<WindowTimers>(*window);
@@ -78,6 +80,7 @@ protected:
         window->setPage(page.get());
         window->setDeferredBuilding(deferredBuilding);
         window->create(kit::WindowKind::Main);
+        window->setFixedSize(CMainWnd::kWidth, CMainWnd::kHeight);
     }
 
     void SetUp() override {
