@@ -86,11 +86,13 @@ public:
             else if (auto* c = qobject_cast<QComboBox*>(w)) combo(*c);
             else if (auto* list = qobject_cast<QListWidget*>(w)) rows(*list);
         }
+        if (measured_ == 0) add(top, {}, "shows no text at all: its layout did not load");
     }
 
     // A single line of `text` in `room`, drawn with `font`.
     void line(const QWidget& w, const QString& text, const QFont& font, const QRect& room) {
         if (text.isEmpty()) return;
+        ++measured_;
         const QFontMetrics fm(font);
         const int width = fm.horizontalAdvance(text);
         if (width > room.width())
@@ -110,6 +112,7 @@ public:
     void label(QLabel& l) {
         const QString text = l.text();
         if (text.isEmpty() || l.textFormat() != Qt::PlainText) return;
+        ++measured_;
         QRect box = l.contentsRect();
         box.adjust(l.margin(), l.margin(), -l.margin(), -l.margin());
         // The indent is taken on the side the text is aligned to (QLabel's own rule).
@@ -244,6 +247,7 @@ private:
     }
 
     std::string window_;
+    int measured_ = 0;
 };
 
 }  // namespace textfit

@@ -58,13 +58,13 @@ public:
     void setDefaultRowHeight(int height) { defaultRowHeight_ = height; }
     int defaultRowHeight() const { return defaultRowHeight_; }
 
-    // Whether the label row's text is wider than the room the list gives it.
-    bool rowElided(int index) const;
-
 protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
+    // Whether the label row's text is wider than the room the list gives it.
+    bool rowElided(int index) const;
+
     int defaultRowHeight_ = 22;
     int last_ = -1;
     bool programChange_ = false;
