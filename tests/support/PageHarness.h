@@ -86,7 +86,10 @@ protected:
         links.anyLink = linked ? 1 : 0;
         CMainWnd::Options options;
         options.trayAvailable = [] { return true; };
-        window = std::make_unique<CMainWnd>(useSkin ? *useSkin : skin, std::move(options));
+        kit::Skin& shownSkin = useSkin ? *useSkin : skin;
+        // The language set on the skin before, as the program passes the one it chose.
+        options.language = shownSkin.requestedLanguage();
+        window = std::make_unique<CMainWnd>(shownSkin, std::move(options));
         auto source = std::make_unique<VirtualTimerSource>();
         time = source.get();
         window->setTimerSource(std::move(source));
@@ -102,6 +105,7 @@ protected:
         window->setPage(page.get());
         window->setDeferredBuilding(deferredBuilding);
         window->create(kit::WindowKind::Main);
+        window->setFixedSize(CMainWnd::kWidth, CMainWnd::kHeight);
     }
 
     void SetUp() override {

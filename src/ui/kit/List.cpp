@@ -1,5 +1,8 @@
 #include "ui/kit/List.h"
 
+#include <QHelpEvent>
+#include <QToolTip>
+
 #include "ui/kit/SkinWindow.h"
 
 namespace halvern::kit {
@@ -88,6 +91,32 @@ bool List::selectRow(int index, Notify notify) {
 
 void List::ensureRowVisible(int index) {
     if (QListWidgetItem* it = item(index)) scrollToItem(it);
+}
+
+bool List::rowElided(int index) const {
+    QListWidgetItem* it = item(index);
+    if (!it || itemWidget(it)) return false;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.rect = visualItemRect(it);
+    option.text = it->text();
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    const QRect text = style()->subElementRect(QStyle::SE_ItemViewItemText, &option, this);
+    // The item delegate keeps a focus frame's margin and a pixel on each side.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    return option.fontMetrics.horizontalAdvance(it->text()) > text.width() - 2 * margin;
+}
+
+bool List::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QListWidgetItem* it = itemAt(help->pos());
+        if (it && it->toolTip().isEmpty() && rowElided(row(it))) {
+            QToolTip::showText(help->globalPos(), it->text(), viewport(), visualItemRect(it));
+            return true;
+        }
+    }
+    return QListWidget::viewportEvent(event);
 }
 
 }  // namespace halvern::kit

@@ -1,7 +1,8 @@
 // "List": rows of one column. A row is either a label row (a text) or a row built from
 // a layout file ("keylistitem.xml"), whose sub-controls are found by name in that row.
 // Selecting another row raises "itemselect" with the new row in wParam and the old
-// one in lParam (-1 for none).
+// one in lParam (-1 for none). A label row too long for the list is drawn elided and
+// shows its whole text on hover; screen readers get the whole text either way.
 #pragma once
 
 #include <QHash>
@@ -57,7 +58,13 @@ public:
     void setDefaultRowHeight(int height) { defaultRowHeight_ = height; }
     int defaultRowHeight() const { return defaultRowHeight_; }
 
+protected:
+    bool viewportEvent(QEvent* event) override;
+
 private:
+    // Whether the label row's text is wider than the room the list gives it.
+    bool rowElided(int index) const;
+
     int defaultRowHeight_ = 22;
     int last_ = -1;
     bool programChange_ = false;
