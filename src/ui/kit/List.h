@@ -1,7 +1,8 @@
 // "List": rows of one column. A row is either a label row (a text) or a row built from
 // a layout file ("keylistitem.xml"), whose sub-controls are found by name in that row.
 // Selecting another row raises "itemselect" with the new row in wParam and the old
-// one in lParam (-1 for none).
+// one in lParam (-1 for none). In a scrolling container the wheel scrolls the list only
+// while it has the focus.
 #pragma once
 
 #include <QHash>
@@ -56,6 +57,9 @@ public:
 
     void setDefaultRowHeight(int height) { defaultRowHeight_ = height; }
     int defaultRowHeight() const { return defaultRowHeight_; }
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     int defaultRowHeight_ = 22;
