@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <thread>
 
 #include "RunningHalvern.h"
 #include "support/XvfbServer.h"
@@ -37,7 +40,6 @@ public:
         return {};
     }
 
-    RunningHalvern& operator*() { return *halvern_; }
     RunningHalvern* operator->() { return halvern_.get(); }
     const RunningHalvern* operator->() const { return halvern_.get(); }
     const XvfbServer& x() const { return x_; }
@@ -51,20 +53,17 @@ public:
         return {x, y};
     }
 
-    // The pointer onto the control, a pause for the program to see it arrive, then
-    // `then` (xdotool's words: "click", "1").
-    bool pointAt(const std::string& control, std::vector<std::string> then = {}) {
+    // The pointer onto the control, a pause for the program to see it arrive, a click.
+    bool clickOn(const std::string& control) {
         const auto [x, y] = where(control);
-        std::vector<std::string> args{"mousemove", x, y, "sleep", "0.2"};
-        args.insert(args.end(), then.begin(), then.end());
-        return x_.xdotool(args);
+        return x_.xdotool({"mousemove", x, y, "sleep", "0.2", "click", "1", "sleep", "0.3"});
     }
-    bool clickOn(const std::string& control) { return pointAt(control, {"click", "1", "sleep", "0.3"}); }
 
     // Clicks into the text box and types `text` over what it held.
     bool typeInto(const std::string& control, const std::string& text) {
-        // Typing last: xdotool's "type" takes every word after it as text.
-        const bool typed = clickOn(control) && x_.xdotool({"key", "ctrl+a"}) && x_.xdotool({"type", "--delay", "20", text});
+        // The typing in a call of its own: xdotool's "type" takes every word after it.
+        const bool typed =
+            clickOn(control) && x_.xdotool({"key", "ctrl+a"}) && x_.xdotool({"type", "--delay", "20", text});
         std::this_thread::sleep_for(200ms);
         return typed;
     }

@@ -108,7 +108,9 @@ TEST_F(PendingEdits, TypedTextIsCommittedBeforeAnotherControlActsOrDroppedByACan
         std::vector<std::string> seen;
         const char* shownAfter;
     };
-    auto click = [](const char* name) { return [name](PendingEdits& t) { QTest::mouseClick(t.get<QWidget>(name), Qt::LeftButton); }; };
+    auto click = [](const char* name) {
+        return [name](PendingEdits& t) { QTest::mouseClick(t.get<QWidget>(name), Qt::LeftButton); };
+    };
     auto key = [](Qt::Key k) { return [k](PendingEdits& t) { QTest::keyClick(t.edit(), k); }; };
     const Case cases[] = {
         {"a pointer click on a button, which takes no focus", click("btn"), {"killfocus edit 42", "click btn"}, "42"},
