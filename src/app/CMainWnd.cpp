@@ -420,6 +420,18 @@ void CMainWnd::stopDeviceLink() {
 void CMainWnd::destroyWindow() {
     if (destroyed_) return;
     destroyed_ = true;
+    // A quit (from the tray, or the window system's) acts on no control: what the boxes
+    // of this window or of an open dialog hold is committed first. A modal dialog then
+    // closes, before the hook library it may be calling goes. dynamic_cast: the kit's
+    // windows declare no meta-object, so qobject_cast would take any widget.
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* dialog = dynamic_cast<kit::SkinWindow*>(top);
+        if (!dialog || dialog == this || !dialog->isVisible() || !dialog->isModal()) continue;
+        dialog->commitPendingEdits();
+        dialog->closeWindow(0);
+    }
+    commitPendingEdits();
+    // Then what the page holds goes to disk, asking if it cannot.
     if (options_.page) options_.page->keepBeforeQuit();
     onDestroy();
     hide();

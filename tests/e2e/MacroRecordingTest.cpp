@@ -5,11 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
-#include "RunningHalvern.h"
-#include "records/MacroRecord.h"
-#include "support/XvfbServer.h"
+#include "HalvernUnderX.h"
+#include "Stores.h"
 
 namespace halvern::test {
 namespace {
@@ -23,57 +21,34 @@ constexpr int kToleranceMs = 30;
 class MacroRecording : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(x_.ok()) << "Xvfb did not start: " << x_.err();
-        halvern_ = std::make_unique<RunningHalvern>(
-            "receiver", std::filesystem::path(), std::map<std::string, std::string>{{"DISPLAY", x_.display()},
-                                                           {"QT_QPA_PLATFORM", "xcb"},
-                                                           {"XKB_DEFAULT_LAYOUT", "us"},
-                                                           {"XDG_SESSION_TYPE", "x11"},
-                                                           {"WAYLAND_DISPLAY", ""},
-                                                           {"LSAN_OPTIONS", "suppressions=" HALVERN_LSAN_X11}});
-        ASSERT_TRUE(halvern_->ready()) << halvern_->err();
-        ASSERT_EQ(halvern_->ask("click ms_1_btn_macro"), "ok");
-        ASSERT_TRUE(WaitFor([&] { return halvern_->ask("modal") == "ok MS/MS_1/ms_1_macropage.xml"; }));
+        ASSERT_EQ(h_.problem(), "");
+        ASSERT_EQ(h_->ask("click ms_1_btn_macro"), "ok");
+        ASSERT_TRUE(WaitFor([&] { return h_->ask("modal") == "ok MS/MS_1/ms_1_macropage.xml"; }));
     }
     void TearDown() override {
-        if (halvern_ && halvern_->ready()) {
-            EXPECT_EQ(halvern_->ask("close-modal 1"), "ok");
+        if (h_.problem().empty()) {
+            EXPECT_EQ(h_->ask("close-modal 1"), "ok");
         }
-        halvern_.reset();
-    }
-
-    std::pair<std::string, std::string> where(const std::string& control) {
-        std::istringstream answer(halvern_->ask("where " + control));
-        std::string ok, x, y;
-        answer >> ok >> x >> y;
-        EXPECT_EQ(ok, "ok") << control;
-        return {x, y};
     }
 
     // One recording into a new macro, by the pointer and the keyboard alone.
     void recordByHand() {
-        const auto [recordX, recordY] = where("ms_1_macro_record_btn");
-        const auto [listX, listY] = where("ms_1_macro_action_list");
+        const auto [recordX, recordY] = h_.where("ms_1_macro_record_btn");
+        const auto [listX, listY] = h_.where("ms_1_macro_action_list");
         const std::string hold = std::to_string(kHoldMs / 1000.0), pause = std::to_string(kPauseMs / 1000.0);
-        ASSERT_TRUE(x_.xdotool({"mousemove", recordX, recordY, "sleep", "0.3", "click", "1", "sleep", "0.3"}));
-        ASSERT_TRUE(halvern_->fieldBecomes("ms_1_macro_record_btn", "text", "Stop"));
-        ASSERT_TRUE(x_.xdotool({"mousemove", listX, listY, "sleep", "0.4"}));
-        ASSERT_TRUE(x_.xdotool({"keydown", "--delay", "0", "a", "sleep", hold, "keyup", "--delay", "0", "a",
-                                "sleep", pause, "keydown", "--delay", "0", "space", "sleep", hold, "keyup", "--delay", "0",
-                                "space", "sleep", pause, "keydown", "--delay", "0", "b", "sleep", hold, "keyup", "--delay",
-                                "0", "b", "sleep", pause, "mousedown", "2", "sleep", hold, "mouseup", "2", "sleep", "0.3"}));
-        ASSERT_TRUE(x_.xdotool({"mousemove", recordX, recordY, "sleep", "0.4", "click", "1", "sleep", "0.3"}));
+        ASSERT_TRUE(h_.x().xdotool({"mousemove", recordX, recordY, "sleep", "0.3", "click", "1", "sleep", "0.3"}));
+        ASSERT_TRUE(h_->fieldBecomes("ms_1_macro_record_btn", "text", "Stop"));
+        ASSERT_TRUE(h_.x().xdotool({"mousemove", listX, listY, "sleep", "0.4"}));
+        ASSERT_TRUE(h_.x().xdotool({"keydown", "--delay", "0", "a", "sleep", hold, "keyup", "--delay", "0", "a",
+                                    "sleep", pause, "keydown", "--delay", "0", "space", "sleep", hold, "keyup", "--delay", "0",
+                                    "space", "sleep", pause, "keydown", "--delay", "0", "b", "sleep", hold, "keyup", "--delay",
+                                    "0", "b", "sleep", pause, "mousedown", "2", "sleep", hold, "mouseup", "2", "sleep", "0.3"}));
+        ASSERT_TRUE(h_.x().xdotool({"mousemove", recordX, recordY, "sleep", "0.4", "click", "1", "sleep", "0.3"}));
         // Stopped, and so committed.
-        ASSERT_TRUE(halvern_->fieldBecomes("ms_1_macro_record_btn", "text", "Record")) << halvern_->field("ms_1_macro_record_btn", "text");
+        ASSERT_TRUE(h_->fieldBecomes("ms_1_macro_record_btn", "text", "Record")) << h_->field("ms_1_macro_record_btn", "text");
     }
 
-    std::vector<MacroRecord> storedMacros() const {
-        std::ifstream in(halvern_->dataFolder() / "ms_1" / "macro.data", std::ios::binary);
-        std::vector<MacroRecord> macros;
-        MacroRecord m;
-        while (in.read(reinterpret_cast<char*>(&m), sizeof m)) macros.push_back(m);
-        return macros;
-    }
+    std::vector<MacroRecord> storedMacros() const { return StoredMacros(h_->dataFolder()); }
 
     void expectTheTypedSequence(const MacroRecord& m) {
         const std::uint8_t keys[] = {0x04, 0x04, 0x2C, 0x2C, 0x05, 0x05, kMouseMiddle, kMouseMiddle};
@@ -85,12 +60,11 @@ protected:
         EXPECT_EQ(m.actions[7].delay, 10);
     }
 
-    XvfbServer x_;
-    std::unique_ptr<RunningHalvern> halvern_;
+    HalvernUnderX h_;
 };
 
 TEST_F(MacroRecording, RecordDelaysModeStoresThePausesAsTheyWere) {
-    ASSERT_EQ(halvern_->ask("click ms_1_record_delay_btn"), "ok");
+    ASSERT_EQ(h_->ask("click ms_1_record_delay_btn"), "ok");
     recordByHand();
     const std::vector<MacroRecord> macros = storedMacros();
     ASSERT_EQ(macros.size(), 1u);
@@ -102,10 +76,10 @@ TEST_F(MacroRecording, RecordDelaysModeStoresThePausesAsTheyWere) {
 }
 
 TEST_F(MacroRecording, DefaultDelayModeStoresTheTypedDefault) {
-    ASSERT_EQ(halvern_->ask("type ms_1_default_delay_edit 25"), "ok");
+    ASSERT_EQ(h_->ask("type ms_1_default_delay_edit 25"), "ok");
     recordByHand();
-    ASSERT_EQ(halvern_->ask("click ms_1_macro_add_btn"), "ok");
-    ASSERT_EQ(halvern_->ask("type ms_1_default_delay_edit 10"), "ok");
+    ASSERT_EQ(h_->ask("click ms_1_macro_add_btn"), "ok");
+    ASSERT_EQ(h_->ask("type ms_1_default_delay_edit 10"), "ok");
     recordByHand();
     const std::vector<MacroRecord> macros = storedMacros();
     ASSERT_EQ(macros.size(), 2u);
@@ -116,13 +90,13 @@ TEST_F(MacroRecording, DefaultDelayModeStoresTheTypedDefault) {
 }
 
 TEST_F(MacroRecording, NoDelayModeStoresNoPauses) {
-    ASSERT_EQ(halvern_->ask("click ms_1_no_delay_btn"), "ok");
+    ASSERT_EQ(h_->ask("click ms_1_no_delay_btn"), "ok");
     recordByHand();
     const std::vector<MacroRecord> macros = storedMacros();
     ASSERT_EQ(macros.size(), 1u);
     expectTheTypedSequence(macros[0]);
     for (int i = 0; i < 7; ++i) EXPECT_EQ(macros[0].actions[i].delay, 1) << i;
-    EXPECT_EQ(halvern_->ask("rows ms_1_macro_action_list"),
+    EXPECT_EQ(h_->ask("rows ms_1_macro_action_list"),
               "ok 8\tA Press 1\tA Release 1\tSpace Press 1\tSpace Release 1\tB Press 1\tB Release 1"
               "\tMiddle button Press 1\tMiddle button Release 10");
 }
@@ -130,9 +104,9 @@ TEST_F(MacroRecording, NoDelayModeStoresNoPauses) {
 
 TEST_F(MacroRecording, ARecordedMacroIsExportedAsItIsStoredAndImportedUnderNewNames) {
     recordByHand();
-    const std::filesystem::path file = halvern_->dataFolder() / "typed";
-    ASSERT_EQ(halvern_->ask("answer-file " + file.string()), "ok");
-    ASSERT_EQ(halvern_->ask("click ms_1_macro_export_btn"), "ok");
+    const std::filesystem::path file = h_->dataFolder() / "typed";
+    ASSERT_EQ(h_->ask("answer-file " + file.string()), "ok");
+    ASSERT_EQ(h_->ask("click ms_1_macro_export_btn"), "ok");
     const std::filesystem::path written = file.string() + ".macro";
     // The driver answers a click before the click runs.
     ASSERT_TRUE(WaitFor([&] {
@@ -148,10 +122,10 @@ TEST_F(MacroRecording, ARecordedMacroIsExportedAsItIsStoredAndImportedUnderNewNa
     EXPECT_EQ(std::memcmp(&exported, &before[0], sizeof exported), 0);
 
     for (int i = 0; i < 2; ++i) {
-        ASSERT_EQ(halvern_->ask("answer-file " + file.string() + ".macro"), "ok");
-        ASSERT_EQ(halvern_->ask("click ms_1_macro_import_btn"), "ok");
+        ASSERT_EQ(h_->ask("answer-file " + file.string() + ".macro"), "ok");
+        ASSERT_EQ(h_->ask("click ms_1_macro_import_btn"), "ok");
     }
-    EXPECT_EQ(halvern_->ask("rows ms_1_macro_list"), "ok 3\tMacro 1\tMacro 1_1\tMacro 1_2");
+    EXPECT_EQ(h_->ask("rows ms_1_macro_list"), "ok 3\tMacro 1\tMacro 1_1\tMacro 1_2");
     const std::vector<MacroRecord> after = storedMacros();
     ASSERT_EQ(after.size(), 3u);
     expectTheTypedSequence(after[2]);

@@ -65,9 +65,7 @@ public:
 
     ~RunningHalvern() {
         if (!ready_) return;
-        ask("tray right");
-        ask("menu exit");
-        EXPECT_EQ(process_.waitExit(), 0) << process_.err();
+        EXPECT_EQ(quit(), 0) << process_.err();
     }
 
     RunningHalvern(const RunningHalvern&) = delete;
@@ -76,6 +74,15 @@ public:
     bool ready() const { return ready_; }
     const std::string& err() const { return process_.err(); }
     const std::filesystem::path& dataFolder() const { return data_; }
+
+    // Ends the program as a user does, from its tray menu; its exit status. The data
+    // folder stays for the test to read.
+    std::optional<int> quit() {
+        ready_ = false;
+        ask("tray right");
+        ask("menu exit");
+        return process_.waitExit();
+    }
 
     // One driver command and its one-line answer.
     std::string ask(const std::string& command) {

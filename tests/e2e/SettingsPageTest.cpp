@@ -6,9 +6,9 @@
 #include <set>
 
 #include "RunningHalvern.h"
+#include "Stores.h"
 #include "protocol/ApplyWorker.h"
 #include "protocol/CommandReports.h"
-#include "storage/ProfileStore.h"
 #include "support/Hex.h"
 
 namespace halvern::test {
@@ -19,19 +19,6 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kSensorActiveLevel = 24;  // sensor report: the active level, 1..8
 constexpr std::size_t kLightEffect = 3;          // light report: effect * 16
 constexpr std::size_t kLightBrightness = 5;      // light report: sleep * 16 | brightness
-
-// The profile the running program last saved as current. Read from a copy: loading a
-// store may repair and save it, and the program's own store is not the test's to write.
-std::optional<MouseProfile> StoredCurrentProfile(const std::filesystem::path& dataFolder) {
-    TempDir copy;
-    std::error_code error;
-    std::filesystem::copy_file(dataFolder / "ms_1" / ProfileStore::kFileName, copy / ProfileStore::kFileName, error);
-    if (error) return std::nullopt;
-    ProfileStore store(copy.path());
-    if (!store.load(u"x").problems.empty()) return std::nullopt;
-    const MouseProfile* current = store.currentProfile();
-    return current ? std::optional<MouseProfile>(*current) : std::nullopt;
-}
 
 std::string Joined(const std::vector<std::string>& lines) {
     std::string out;

@@ -6,6 +6,9 @@
 //             others of the group in the same window without notifications.
 //   CheckBox  ("Check") raises "click", then "checkclick" with its new state in wParam.
 //
+// A button marked cancel="true" in the layout drops the typing its window's text
+// boxes hold instead of committing it before its "click" (see Edit.h).
+//
 // The background image is drawn over the themed panel, so icon buttons need no text.
 // From the keyboard, Space and Enter act as a click; the arrow keys move the selection
 // to the previous or next option of a group, as a click on it would.
@@ -36,11 +39,17 @@ public:
         return QPushButton::minimumSizeHint();
     }
 
+    bool isCancel() const { return cancel_; }
+    void setCancel(bool on) { cancel_ = on; }
+
 protected:
     void showText(const QString& text) override { QPushButton::setText(text); }
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     virtual void onUserClick() { raiseNotify(notify::kClick); }
+
+private:
+    bool cancel_ = false;
 };
 
 class Option : public Button {

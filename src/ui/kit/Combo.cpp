@@ -1,5 +1,7 @@
 #include "ui/kit/Combo.h"
 
+#include <QWheelEvent>
+
 #include "ui/kit/Skin.h"
 
 namespace halvern::kit {
@@ -11,6 +13,15 @@ Combo::Combo(QWidget* parent) : QComboBox(parent) {
         last_ = index;
         if (!programChange_) raiseNotify(notify::kItemSelect, static_cast<std::uintptr_t>(index), old);
     });
+}
+
+void Combo::wheelEvent(QWheelEvent* event) {
+    // Left unaccepted, the wheel goes on to the scrolling container around.
+    if (!takesWheel()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::wheelEvent(event);
 }
 
 void Combo::addItem(const QString& text, bool isKey) {

@@ -1,5 +1,6 @@
 // "Combo": a drop-down list of items (plain texts or language keys). Choosing another
-// item raises "itemselect" with the new index in wParam and the old in lParam.
+// item raises "itemselect" with the new index in wParam and the old in lParam. In a
+// scrolling container the wheel chooses only while the combo has the focus.
 #pragma once
 
 #include <QComboBox>
@@ -31,6 +32,9 @@ public:
     int currentSelection() const { return currentIndex(); }
 
     void retranslateItems();
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     struct Item {

@@ -1,6 +1,7 @@
 #include "ui/kit/Control.h"
 
 #include <QPainter>
+#include <QScrollArea>
 #include <QWidget>
 
 #include "ui/kit/Skin.h"
@@ -79,6 +80,14 @@ void Control::raiseNotify(std::string_view type, std::uintptr_t wParam, std::int
     n.lParam = lParam;
     n.virtualWindow = virtualWindow_.toStdString();
     window_->dispatchNotification(n);
+}
+
+bool Control::takesWheel() const {
+    const QWidget* self = widget();
+    if (self->hasFocus()) return true;
+    for (const QWidget* w = self->parentWidget(); w && !w->isWindow(); w = w->parentWidget())
+        if (qobject_cast<const QScrollArea*>(w)) return false;
+    return true;
 }
 
 void Control::paintBackground(QPainter& painter) {

@@ -92,6 +92,11 @@ protected:
     void raiseNotify(std::string_view type, std::uintptr_t wParam = 0, std::intptr_t lParam = 0);
     // Fills the background colour, then the background image.
     void paintBackground(QPainter& painter);
+    // Whether a wheel turn over the control is the control's to take (sliders, combos,
+    // lists). Inside a scrolling container only while it has the keyboard focus: a wheel
+    // that scrolls the column past a control must not change it on the way. Elsewhere
+    // there is nothing else to scroll, and the control under the pointer takes it.
+    bool takesWheel() const;
     // Puts the shown text into the widget; controls with a text override it.
     virtual void showText(const QString&) {}
     // Whether the shown text names the control; not for text boxes, whose text is

@@ -1,5 +1,6 @@
 #include "ui/kit/Edit.h"
 
+#include <QKeyEvent>
 #include <QValidator>
 
 #include "ui/kit/Skin.h"
@@ -8,11 +9,17 @@ namespace halvern::kit {
 
 Edit::Edit(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this, [this](const QString& typed) {
+        typing_ = true;
         // Keep the control's own copy in step with what the user typed.
         Control::setText(typed);
+        typed_ = true;
         raiseNotify(notify::kTextChanged);
+        typing_ = false;
     });
-    connect(this, &QLineEdit::returnPressed, this, [this] { raiseNotify(notify::kReturn); });
+    connect(this, &QLineEdit::returnPressed, this, [this] {
+        markCommitted();
+        raiseNotify(notify::kReturn);
+    });
 }
 
 void Edit::setText(const QString& text, Notify notify) {
@@ -22,6 +29,31 @@ void Edit::setText(const QString& text, Notify notify) {
 
 void Edit::showText(const QString& text) {
     if (QLineEdit::text() != text) QLineEdit::setText(text);
+    if (!typing_) {
+        committed_ = text;
+        typed_ = false;
+    }
+}
+
+void Edit::markCommitted() {
+    committed_ = QLineEdit::text();
+    typed_ = false;
+}
+
+bool Edit::revertTyping() {
+    if (!typed_) return false;
+    typed_ = false;
+    if (QLineEdit::text() == committed_) return true;
+    Control::setText(committed_);
+    raiseNotify(notify::kTextChanged);
+    return true;
+}
+
+void Edit::keyPressEvent(QKeyEvent* event) {
+    // Escape drops what was typed, then goes on to the window as before: a dialog that
+    // closes on Escape still closes with the one press.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) revertTyping();
+    QLineEdit::keyPressEvent(event);
 }
 
 namespace {

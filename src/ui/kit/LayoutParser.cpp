@@ -53,6 +53,7 @@ constexpr std::array kGrouped{AttributeRule{"group", Type::Name}, AttributeRule{
 constexpr std::array kSelectedBool{AttributeRule{"selected", Type::Bool}};
 constexpr std::array kSelectedIndex{AttributeRule{"selected", Type::Int}};
 constexpr std::array kLabel{AttributeRule{"wordbreak", Type::Bool}};
+constexpr std::array kButton{AttributeRule{"cancel", Type::Bool}};
 constexpr std::array kEdit{
     AttributeRule{"maxchar", Type::Int},       AttributeRule{"numberonly", Type::Bool},
     AttributeRule{"readonly", Type::Bool},     AttributeRule{"placeholderkey", Type::Name},
@@ -88,7 +89,7 @@ const std::array kElements{
     ElementRule{"Control", Children::None, true, {kNone, kNone, kNone}},
     ElementRule{"Fill", Children::None, false, {kFill, kNone, kNone}},
     ElementRule{"Label", Children::None, true, {kTexted, kLabel, kNone}},
-    ElementRule{"Button", Children::None, true, {kTexted, kNone, kNone}},
+    ElementRule{"Button", Children::None, true, {kTexted, kButton, kNone}},
     ElementRule{"Option", Children::None, true, {kTexted, kGrouped, kNone}},
     ElementRule{"Check", Children::None, true, {kTexted, kSelectedBool, kNone}},
     ElementRule{"Edit", Children::None, true, {kTexted, kEdit, kNone}},

@@ -2,6 +2,7 @@
 
 #include <QHelpEvent>
 #include <QToolTip>
+#include <QWheelEvent>
 
 #include "ui/kit/SkinWindow.h"
 
@@ -12,6 +13,9 @@ void ListRow::add(Control* control) {
 }
 
 List::List(QWidget* parent) : QListWidget(parent) {
+    // Not the item views' wheel focus: a wheel passing over the list must not take the
+    // focus, and with it the wheel, from the column it scrolls.
+    setFocusPolicy(Qt::StrongFocus);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setUniformItemSizes(false);
@@ -20,6 +24,15 @@ List::List(QWidget* parent) : QListWidget(parent) {
         last_ = row;
         if (!programChange_) raiseNotify(notify::kItemSelect, static_cast<std::uintptr_t>(row), old);
     });
+}
+
+void List::wheelEvent(QWheelEvent* event) {
+    // Left unaccepted, the wheel goes on to the scrolling container around.
+    if (!takesWheel()) {
+        event->ignore();
+        return;
+    }
+    QListWidget::wheelEvent(event);
 }
 
 int List::addLabelRow(const QString& text, int height) {

@@ -2,7 +2,8 @@
 // a layout file ("keylistitem.xml"), whose sub-controls are found by name in that row.
 // Selecting another row raises "itemselect" with the new row in wParam and the old
 // one in lParam (-1 for none). A label row too long for the list is drawn elided and
-// shows its whole text on hover; screen readers get the whole text either way.
+// shows its whole text on hover; screen readers get the whole text either way. In a
+// scrolling container the wheel scrolls the list only while it has the focus.
 #pragma once
 
 #include <QHash>
@@ -60,6 +61,7 @@ public:
 
 protected:
     bool viewportEvent(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     // Whether the label row's text is wider than the room the list gives it.

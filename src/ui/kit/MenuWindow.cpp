@@ -69,6 +69,8 @@ QAction* MenuWindow::addCommand(QMenu* into, std::shared_ptr<MenuCommand> comman
     QPointer<SkinWindow> target(owner);
     QObject::connect(action, &QAction::triggered, this, [target, command] {
         if (!target) return;
+        // The choice acts like a click: what the owner's boxes hold is committed first.
+        target->commitPendingEdits();
         // Each choice gets its own copy: the receiver owns what it is given.
         auto chosen = std::make_shared<const MenuCommand>(*command);
         target->post(UM_MENU_COMMAND, reinterpret_cast<std::uintptr_t>(chosen.get()), 0, chosen);

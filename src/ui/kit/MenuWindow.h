@@ -9,7 +9,8 @@
 //     <Item name="exit" textkey="tray_exit_text"/>
 //   </Menu>
 //
-// Choosing an item posts UM_MENU_COMMAND to the owner window. The message carries a
+// Choosing an item commits the owner's pending typing (SkinWindow::commitPendingEdits),
+// then posts UM_MENU_COMMAND to the owner window. The message carries a
 // MenuCommand (the item's name, user data and text) as its payload and the command's
 // address in wParam, so wParam 0 means "no command".
 #pragma once

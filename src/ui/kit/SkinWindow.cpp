@@ -104,6 +104,7 @@ std::optional<QString> SkinWindow::create(WindowKind kind, const QString& title)
 
 void SkinWindow::registerControl(Control* control) {
     ordered_.push_back(control);
+    if (auto* edit = dynamic_cast<Edit*>(control)) edits_.emplace_back(edit);
     if (!control->name().isEmpty() && !controls_.contains(control->name())) controls_.insert(control->name(), control);
     control->widget()->installEventFilter(this);
 }
@@ -114,7 +115,53 @@ void SkinWindow::addVirtualWindow(const QString& name, NotifyPump* pump) {
 
 void SkinWindow::removeVirtualWindow(const QString& name) { pumps_.remove(name); }
 
+namespace {
+
+bool Acts(std::string_view type) {
+    using namespace notify;
+    for (std::string_view acting : {kClick, kSelectChanged, kItemSelect, kCheckClick, kValueChanged, kColorChanged,
+                                    kColorChangedButtonUp})
+        if (type == acting) return true;
+    return false;
+}
+
+}  // namespace
+
+void SkinWindow::commitPendingEdits() {
+    // A copy: a commit may add or remove list rows, and with them boxes.
+    const std::vector<QPointer<Edit>> edits = edits_;
+    for (const QPointer<Edit>& edit : edits) {
+        if (!edit || !edit->hasUncommittedTyping()) continue;
+        // Committed before it is raised: whatever acts on the commit finds nothing
+        // pending here, and a later real focus loss commits the same text again.
+        edit->markCommitted();
+        raiseFrom(edit, notify::kKillFocus);
+    }
+}
+
+void SkinWindow::revertPendingEdits() {
+    const std::vector<QPointer<Edit>> edits = edits_;
+    for (const QPointer<Edit>& edit : edits)
+        if (edit) edit->revertTyping();
+}
+
+void SkinWindow::settleEditsBefore(const Notification& n) {
+    if (!Acts(n.type) || dynamic_cast<Edit*>(n.sender)) return;
+    const auto* button = dynamic_cast<const Button*>(n.sender);
+    if (button && button->isCancel()) revertPendingEdits();
+    else commitPendingEdits();
+}
+
+void SkinWindow::raiseFrom(Control* control, std::string_view type) {
+    Notification n;
+    n.type = std::string(type);
+    n.sender = control;
+    n.virtualWindow = control->virtualWindow().toStdString();
+    dispatchNotification(n);
+}
+
 void SkinWindow::dispatchNotification(const Notification& n) {
+    settleEditsBefore(n);
     if (!n.virtualWindow.empty()) {
         // A control of a virtual window never reaches the window's own handling;
         // without a pump under that name its notifications have no receiver yet.
@@ -147,6 +194,10 @@ ListRow* SkinWindow::buildRow(const QString& layoutFile) {
     LayoutBuilder builder(this, skin_, [this, row](Control* c) {
         row->add(c);
         c->widget()->installEventFilter(this);
+        if (auto* edit = dynamic_cast<Edit*>(c)) {
+            std::erase_if(edits_, [](const QPointer<Edit>& e) { return e.isNull(); });
+            edits_.emplace_back(edit);
+        }
     });
     if (node.element == u"Window") {
         LayoutBuilder::ApplyBoxAttributes(node, box);
@@ -286,11 +337,10 @@ bool SkinWindow::eventFilter(QObject* watched, QEvent* e) {
             break;
         default: return QWidget::eventFilter(watched, e);
     }
-    Notification n;
-    n.type = std::string(type);
-    n.sender = control;
-    n.virtualWindow = control->virtualWindow().toStdString();
-    dispatchNotification(n);
+    // Leaving the box commits it: what it shows now is what a later revert goes back to.
+    if (kind == QEvent::FocusOut)
+        if (auto* edit = dynamic_cast<Edit*>(control)) edit->markCommitted();
+    raiseFrom(control, type);
     return false;
 }
 
@@ -337,6 +387,10 @@ void SkinWindow::closeWindow(int result) {
     if (closing_) return;
     closing_ = true;
     result_ = result;
+    // Result 0 is a cancel (Escape, the window's close, Cancel): what was typed and
+    // not committed goes with it. Any other result keeps it.
+    if (result == 0) revertPendingEdits();
+    else commitPendingEdits();
     hide();
     if (modalLoop_) modalLoop_->quit();
     onFinalMessage();

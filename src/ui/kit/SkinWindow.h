@@ -27,6 +27,7 @@ class QEventLoop;
 
 namespace halvern::kit {
 
+class Edit;
 class ListRow;
 class Option;
 class Skin;
@@ -111,6 +112,16 @@ public:
 
     Skin& skin() const { return skin_; }
 
+    // What the text boxes show reaches the window's code before anything else acts:
+    // before a control raises "click", "selectchanged", "itemselect", "checkclick",
+    // "valuechanged", "colorchanged" or "colorchangedbuttonup", and before a menu item
+    // is posted, every box of the window holding typed text raises "killfocus" (the
+    // commit), whether or not it keeps the focus. A button marked cancel drops that
+    // typing instead; so do Escape in the box and closeWindow(0). Call this before the
+    // program ends.
+    void commitPendingEdits();
+    void revertPendingEdits();
+
     // For the controls.
     void dispatchNotification(const Notification& n);
     std::vector<Option*> optionsInGroup(const QString& group) const;
@@ -137,6 +148,9 @@ protected:
 
 private:
     void registerControl(Control* control);
+    void raiseFrom(Control* control, std::string_view type);
+    // Commits or drops the boxes' typing before `n` acts, as its sender asks.
+    void settleEditsBefore(const Notification& n);
     void markKeyboardFocus(QWidget* widget, QEvent* focusEvent);
     void onTimerKey(std::uint64_t key);
 
@@ -145,6 +159,8 @@ private:
     std::unique_ptr<TimerSource> timers_;
     QHash<QString, Control*> controls_;
     std::vector<Control*> ordered_;
+    // The window's text boxes, list rows' included; a row's go with it.
+    std::vector<QPointer<Edit>> edits_;
     QHash<Control*, std::uint32_t> controlSerials_;
     QHash<std::uint32_t, QPointer<QWidget>> controlsBySerial_;
     QHash<QString, NotifyPump*> pumps_;

@@ -1,5 +1,7 @@
 #include "ui/kit/Slider.h"
 
+#include <QWheelEvent>
+
 namespace halvern::kit {
 
 Slider::Slider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
@@ -7,6 +9,15 @@ Slider::Slider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     connect(this, &QSlider::valueChanged, this, [this](int) {
         if (!programChange_) raiseNotify(notify::kValueChanged);
     });
+}
+
+void Slider::wheelEvent(QWheelEvent* event) {
+    // Left unaccepted, the wheel goes on to the scrolling container around.
+    if (!takesWheel()) {
+        event->ignore();
+        return;
+    }
+    QSlider::wheelEvent(event);
 }
 
 void Slider::setValue(int value, Notify notify) {

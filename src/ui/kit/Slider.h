@@ -1,5 +1,6 @@
 // "Slider" raises "valuechanged" for every value the user gives it (drag, keys,
-// wheel); "Progress" only shows a value.
+// wheel; in a scrolling container the wheel only while it has the focus, see
+// Control::takesWheel); "Progress" only shows a value.
 #pragma once
 
 #include <QProgressBar>
@@ -19,6 +20,9 @@ public:
 
     // Out-of-range values are clamped to the range, as a drag would.
     void setValue(int value, Notify notify);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     bool programChange_ = false;

@@ -127,6 +127,8 @@ void CMS_1_Macro::notify(const kit::Notification& n) {
     if (n.type == kClick) onClick(n.sender);
     else if (n.type == kCheckClick) onCheckClick(n.sender, n.wParam != 0);
     else if (n.type == kKillFocus) onKillFocus(n.sender);
+    // Enter commits a typed box as leaving it does; the key box takes keys, not text.
+    else if (n.type == kReturn && n.sender != actionEdit_) onKillFocus(n.sender);
     else if (n.type == kItemSelect) onItemSelect(n);
     else if (n.type == kSetFocus && n.sender == actionEdit_) startKeyCapture();
     else if (n.type == kTimer && n.sender == actionList_) onControlTimer(static_cast<int>(n.wParam));
@@ -230,6 +232,9 @@ void CMS_1_Macro::onFinalMessage() {
     // Closing while recording keeps nothing of the recording: it was never committed.
     useOwnInput(false);
     if (parts_.hooks.removehook) parts_.hooks.removehook();
+    // Closed, the editor calls the library no more: a quit may free it before the
+    // editor itself goes.
+    parts_.hooks = {};
     hookTarget_ = HookTarget::None;
 }
 

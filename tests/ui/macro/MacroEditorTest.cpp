@@ -380,6 +380,24 @@ TEST_F(MacroEditor, CancelDropsPanelEditsThatWereNotCommitted) {
     EXPECT_EQ(editor->workingCopy().actionCount, 2);
 }
 
+TEST_F(MacroEditor, EnterCommitsATypedDelayAndCancelDropsOnlyWhatWasTypedAfter) {
+    addStored(MakeMacro(u"One", 3));
+    open();
+    selectMacro(0);
+    selectAction(0);
+    click("ms_1_macro_action_edit_check");
+    auto* delay = control<kit::Edit>("ms_1_macro_delay_edit");
+    delay->selectAll();
+    QTest::keyClicks(delay, u"321"_qs);
+    QTest::keyClick(delay, Qt::Key_Return);
+    EXPECT_EQ(reread()->at(0).actions[0].delay, 321);
+    delay->selectAll();
+    QTest::keyClicks(delay, u"77"_qs);
+    click("ms_1_macro_cancel_btn");
+    EXPECT_EQ(reread()->at(0).actions[0].delay, 321);
+    EXPECT_EQ(rowDelay(0), "321");
+}
+
 // ---- Recording ----
 
 TEST_F(MacroEditor, RecordingWithNoMacroCreatesOneAndCommitsWhenItStops) {
