@@ -29,7 +29,11 @@
 #include "support/TempDir.h"
 #include "support/VirtualClock.h"
 #include "support/VirtualTimerSource.h"
+#include "records/Settings.h"
 #include "ui/kit/Button.h"
+#include "ui/kit/Combo.h"
+#include "ui/kit/Slider.h"
+#include "ui/page/PageSection.h"
 #include "ui/kit/Label.h"
 #include "ui/page/CMS_1_Page.h"
 
@@ -217,5 +221,39 @@ private:
     // address is not mistaken for it.
     QPointer<kit::SkinWindow> lastAnswered;
 };
+
+// ---- The table of settings as the page shows it ----
+
+// What a table row's control shows for `level` (per-level rows) in the record's units;
+// nullopt for a row without a control on the page.
+inline std::optional<std::int32_t> ShownSettingValue(const kit::SkinWindow& w, const SettingRow& row,
+                                                     std::size_t level = 0) {
+    auto control = [&](int n) { return w.findControl(SectionBinder::Numbered(row.controlName, n)); };
+    const int own = row.perLevel ? static_cast<int>(level) + 1 : 1;
+    switch (row.control) {
+        case SettingControl::None: return std::nullopt;
+        case SettingControl::Slider: return dynamic_cast<kit::Slider*>(control(own))->value();
+        case SettingControl::Check: return dynamic_cast<kit::CheckBox*>(control(own))->isChecked() ? 1 : 0;
+        case SettingControl::Combo: return dynamic_cast<kit::Combo*>(control(own))->currentSelection();
+        case SettingControl::Color: return static_cast<std::int32_t>(control(own)->bkColor().rgb() & 0xFFFFFF);
+        case SettingControl::Options:
+            for (int v = row.range.min; v <= row.range.max; ++v)
+                if (dynamic_cast<kit::Option*>(control(v - row.range.min + 1))->isSelected()) return v;
+            return -1;
+    }
+    return std::nullopt;
+}
+
+// The same value in the model, colours as 0xRRGGBB.
+inline std::int32_t ModelSettingValue(const MouseProfile& p, const SettingRow& row, std::size_t level = 0) {
+    if (const RgbColor* color = ColorField(p, row, level)) return static_cast<std::int32_t>(color->toArgb() & 0xFFFFFF);
+    return *IntField(p, row, level);
+}
+
+// A value of the row other than the one it has, within its range.
+inline void SetOtherSettingValue(MouseProfile& p, const SettingRow& row) {
+    if (RgbColor* color = ColorField(p, row)) *color = RgbColor{0x12, 0x34, 0x56, 0};
+    if (std::int32_t* field = IntField(p, row)) *field = *field == row.range.max ? row.range.min : row.range.max;
+}
 
 }  // namespace halvern::test

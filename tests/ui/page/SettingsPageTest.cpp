@@ -302,35 +302,6 @@ TEST_F(Page, AColourPickerOpensUnderItsButtonTwoHundredPixelsToTheLeft) {
 
 // ---- The one table of settings ----
 
-// What a table row's control shows (level 1 for per-level rows), in the record's units;
-// nullopt for a row without a control.
-std::optional<std::int32_t> ShownValue(const kit::SkinWindow& w, const SettingRow& row) {
-    auto control = [&](int n) { return w.findControl(SectionBinder::Numbered(row.controlName, n)); };
-    switch (row.control) {
-        case SettingControl::None: return std::nullopt;
-        case SettingControl::Slider: return dynamic_cast<kit::Slider*>(control(1))->value();
-        case SettingControl::Check: return dynamic_cast<kit::CheckBox*>(control(1))->isChecked() ? 1 : 0;
-        case SettingControl::Combo: return dynamic_cast<kit::Combo*>(control(1))->currentSelection();
-        case SettingControl::Color: return static_cast<std::int32_t>(control(1)->bkColor().rgb() & 0xFFFFFF);
-        case SettingControl::Options:
-            for (int v = row.range.min; v <= row.range.max; ++v)
-                if (dynamic_cast<kit::Option*>(control(v - row.range.min + 1))->isSelected()) return v;
-            return -1;
-    }
-    return std::nullopt;
-}
-
-// A value of the row other than the default profile's, within its range.
-void SetOtherValue(MouseProfile& p, const SettingRow& row) {
-    if (RgbColor* color = ColorField(p, row)) *color = RgbColor{0x12, 0x34, 0x56, 0};
-    if (std::int32_t* field = IntField(p, row)) *field = *field == row.range.max ? row.range.min : row.range.max;
-}
-
-std::int32_t ModelValue(const MouseProfile& p, const SettingRow& row) {
-    if (const RgbColor* color = ColorField(p, row)) return static_cast<std::int32_t>(color->toArgb() & 0xFFFFFF);
-    return *IntField(p, row);
-}
-
 TEST_F(Page, TheSkinHasEveryControlTheTableNamesWithTheTablesRange) {
     open();
     for (const SettingRow& row : kSettings) {
@@ -363,7 +334,7 @@ TEST_F(Page, TheSkinHasEveryControlTheTableNamesWithTheTablesRange) {
 // Move mode included, which once kept the state the user last gave it.
 TEST_F(Page, EveryControlOfTheTableShowsTheProfileChosen) {
     store({[](MouseProfile&) {}, [](MouseProfile& p) {
-               for (const SettingRow& row : kSettings) SetOtherValue(p, row);
+               for (const SettingRow& row : kSettings) test::SetOtherSettingValue(p, row);
            }});
     open();
     const MouseProfile first = current();
@@ -372,10 +343,10 @@ TEST_F(Page, EveryControlOfTheTableShowsTheProfileChosen) {
     const MouseProfile second = current();
     for (const SettingRow& row : kSettings) {
         SCOPED_TRACE(std::string(row.cliName));
-        const std::optional<std::int32_t> value = ShownValue(*window, row);
+        const std::optional<std::int32_t> value = test::ShownSettingValue(*window, row);
         if (!value) continue;
-        EXPECT_NE(ModelValue(first, row), ModelValue(second, row));
-        EXPECT_EQ(*value, ModelValue(second, row));
+        EXPECT_NE(test::ModelSettingValue(first, row), test::ModelSettingValue(second, row));
+        EXPECT_EQ(*value, test::ModelSettingValue(second, row));
     }
 }
 
