@@ -48,10 +48,26 @@ public:
         QDBusMessage reply = m.createReply();
         if (m.member() == QLatin1String("GetManagedObjects")) reply << QVariant::fromValue(objects_);
         else if (m.member() == QLatin1String("WriteValue")) writes_ << m.arguments().value(0).toByteArray();
-        else if (m.member() != QLatin1String("StartNotify") && m.member() != QLatin1String("StopNotify"))
+        else if (m.member() == QLatin1String("StartNotify") && hold_) {
+            held_.append(reply);
+            return true;
+        } else if (m.member() != QLatin1String("StartNotify") && m.member() != QLatin1String("StopNotify"))
             reply = m.createErrorReply(QDBusError::UnknownMethod, m.member());
         bus.send(reply);
         return true;
+    }
+
+    // bluetoothd answers StartNotify once the mouse is connected and its services
+    // discovered: while held, the answers wait for release().
+    void holdStartNotify() {
+        std::lock_guard lock(mutex_);
+        hold_ = true;
+    }
+    void release(QDBusConnection& bus) {
+        std::lock_guard lock(mutex_);
+        hold_ = false;
+        for (const QDBusMessage& reply : held_) bus.send(reply);
+        held_.clear();
     }
 
     QList<QByteArray> writes() {
@@ -90,6 +106,8 @@ private:
     ManagedObjects objects_;
     QList<QByteArray> writes_;
     QStringList calls_;
+    bool hold_ = false;
+    QList<QDBusMessage> held_;
 };
 
 class PrivateBus {
@@ -211,6 +229,7 @@ TEST_F(BluezGattTest, NotificationsReachTheHandlerUntilUnsubscribed) {
     BluezGatt gatt(*clientBus_);
     std::vector<std::vector<std::uint8_t>> values;
     ASSERT_TRUE(gatt.subscribe([&](std::span<const std::uint8_t> v) { values.emplace_back(v.begin(), v.end()); }));
+    pump([&] { return fake_.calls().contains(QStringLiteral("StartNotify ") + kMousePath + QStringLiteral("/service0020/char0023")); });
     EXPECT_TRUE(fake_.calls().contains(QStringLiteral("StartNotify ") + kMousePath + QStringLiteral("/service0020/char0023")));
     notify(kMousePath + QStringLiteral("/service0020/char0023"), QByteArray("\xEE\x10\x02\x00", 4));
     notify(kMousePath + QStringLiteral("/service000a/char000b"), QByteArray("\x01\x02", 2));  // another characteristic
@@ -222,6 +241,25 @@ TEST_F(BluezGattTest, NotificationsReachTheHandlerUntilUnsubscribed) {
     EXPECT_TRUE(fake_.calls().contains(QStringLiteral("StopNotify ") + kMousePath + QStringLiteral("/service0020/char0023")));
     notify(kMousePath + QStringLiteral("/service0020/char0023"), QByteArray("\xEE\x10\x03\x00", 4));
     pump([] { return false; }, 200);
+    EXPECT_EQ(values.size(), 1u);
+}
+
+TEST_F(BluezGattTest, ASubscriptionStandsWhileBluezIsSlowToAnswer) {
+    fake_.addMouse(QStringLiteral("usb:v045Ep00EEd0001"));
+    const QString event = kMousePath + QStringLiteral("/service0020/char0023");
+    auto startNotifies = [&] { return fake_.calls().count(QStringLiteral("StartNotify ") + event); };
+    BluezGatt gatt(*clientBus_);
+    std::vector<std::vector<std::uint8_t>> values;
+    auto handler = [&](std::span<const std::uint8_t> v) { values.emplace_back(v.begin(), v.end()); };
+
+    // After a reconnection bluetoothd answers only once it has found the mouse's
+    // services again, which may take longer than any call is waited for.
+    fake_.holdStartNotify();
+    ASSERT_TRUE(gatt.subscribe(handler));
+    pump([&] { return startNotifies() == 1; });
+    fake_.release(*serviceBus_);
+    notify(event, QByteArray("\xEE\x10\x02\x00", 4));
+    pump([&] { return !values.empty(); });
     EXPECT_EQ(values.size(), 1u);
 }
 
