@@ -146,7 +146,9 @@ void BluezGatt::startNotify(const QString& path) {
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusMessage reply = w->reply();
-        if (reply.type() == QDBusMessage::ErrorMessage)
+        // InProgress: bluetoothd is still enabling this program's notifications,
+        // asked for earlier, and they stand.
+        if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() != QLatin1String("org.bluez.Error.InProgress"))
             DeviceTrace("StartNotify fail: %s\r\n", reply.errorMessage().toUtf8().constData());
     });
 }
@@ -161,9 +163,6 @@ void BluezGatt::unsubscribe() {
     if (path.isEmpty()) return;
     bus_.disconnect(service_, path, kProperties, QStringLiteral("PropertiesChanged"), this,
                     SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
-    // The mouse may be gone already; StopNotify failing then is no matter.
-    bus_.call(QDBusMessage::createMethodCall(service_, path, kCharacteristic, QStringLiteral("StopNotify")), QDBus::Block,
-              kCallTimeoutMs);
 }
 
 void BluezGatt::onPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {

@@ -5,7 +5,12 @@
 //
 // bluetoothd answers StartNotify only once it has written the mouse's configuration
 // descriptor, and after a reconnection only once it has discovered the mouse's
-// services again: seconds on a slow link. So StartNotify is not waited for.
+// services again: seconds on a slow link. So StartNotify is not waited for, and its
+// refusal because an earlier call is still under way leaves the subscription
+// standing. Unsubscribing sends no StopNotify: bluetoothd keeps a client's
+// notifications across the mouse's disconnections and enables them again when the
+// mouse reconnects (until the client leaves the bus), and a StopNotify reaching
+// bluetoothd 5.66 while the mouse reconnects can leave them off, or crash it.
 //
 // Threads: subscribe() and unsubscribe() on the main thread, whose event loop
 // delivers the notifications and StartNotify's answer; writeCommand() on any thread
