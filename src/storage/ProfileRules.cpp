@@ -91,10 +91,8 @@ std::string MacroProblemText(const MacroProblem& p) {
             return step + " pauses " + Text(p.value) + " ms; a pause is at most " + Text(kMaxPause) + " ms";
         case MacroProblem::Kind::TooLong:
             return "does not fit the " + Text(kMacroBlocksPerButton) + " blocks a button has on the mouse: it takes " +
-                   Text(p.fit.blocks) + ", and they hold its first " +
-                   Text(p.fit.stepsThatFit) + " of " +
-                   Text(p.fit.steps) +
-                   " steps (a pause above 127 ms takes twice the room of a shorter one)";
+                   Text(p.fit.blocks) + ", and they hold its first " + Text(p.fit.stepsThatFit) + " of " +
+                   Text(p.fit.steps) + " steps (a pause above 127 ms takes twice the room of a shorter one)";
     }
     return {};
 }
@@ -144,10 +142,14 @@ ButtonProblem CheckButtonEdits(const MouseProfile& before, const MouseProfile& a
         changed = true;
         ButtonProblem p;
         p.entry = i;
-        if (i >= kAssignableButtons) p.kind = Kind::NotAssignable;
-        else if (b.function == ButtonFunction::Macro && !CanPlayMacro(i)) p.kind = Kind::NoMacroBlocks;
-        else if (b.function == ButtonFunction::Macro && !(p.macro = CheckMacro(b)).ok()) p.kind = Kind::Macro;
-        else if (b.function == ButtonFunction::KeyCombination && !IsKeyCombination(b.keyUsage, b.keyModifiers)) {
+        if (i >= kAssignableButtons) {
+            p.kind = Kind::NotAssignable;
+        } else if (b.function == ButtonFunction::Macro) {
+            p.macro = CheckMacro(b);
+            p.macroName = b.macroNameText();
+            if (!CanPlayMacro(i)) p.kind = Kind::NoMacroBlocks;
+            else if (!p.macro.ok()) p.kind = Kind::Macro;
+        } else if (b.function == ButtonFunction::KeyCombination && !IsKeyCombination(b.keyUsage, b.keyModifiers)) {
             p.kind = Kind::NoKey;
             p.value = b.keyUsage;
         }
@@ -170,7 +172,8 @@ std::string ButtonProblemText(const ButtonProblem& p) {
         case ButtonProblem::Kind::NoKey:
             if (p.value == 0) return button + ": a key combination needs a key, a modifier or both";
             return button + ": code " + Text(p.value) + " is no key a key combination can hold";
-        case ButtonProblem::Kind::Macro: return button + ": the macro " + MacroProblemText(p.macro);
+        case ButtonProblem::Kind::Macro:
+            return button + ": the macro " + QuoteForLine(Utf16ToUtf8(p.macroName)) + " " + MacroProblemText(p.macro);
         case ButtonProblem::Kind::NoLeftClick:
             return "no button among 1 to " + Text(kLeftClickGuardButtons) +
                    " would be a left click; one must stay (give another button 'left' in the same command)";

@@ -65,7 +65,9 @@ TEST(MacroRules, EachRuleRefusesWhatBreaksItAndNamesTheStep) {
         ButtonAssignment b;
         b.copyMacroContent(m);
         b.macroActionCount = static_cast<std::uint16_t>(std::clamp(m.actionCount, 0, 0xFFFF));
-        if (m.actionCount >= 0) EXPECT_EQ(CheckMacro(b).kind, c.kind) << c.what;
+        if (m.actionCount >= 0) {
+            EXPECT_EQ(CheckMacro(b).kind, c.kind) << c.what;
+        }
     }
 }
 
@@ -121,7 +123,9 @@ TEST(ButtonRules, AnEditIsCheckedAsThePageChecksAChoice) {
         c.edit(*after);
         const ButtonProblem p = CheckButtonEdits(*before, *after);
         EXPECT_EQ(p.kind, c.kind) << c.what;
-        if (!p.ok()) EXPECT_EQ(p.entry, c.entry) << c.what;
+        if (!p.ok()) {
+            EXPECT_EQ(p.entry, c.entry) << c.what;
+        }
         EXPECT_EQ(ButtonProblemText(p).empty(), p.ok()) << c.what;
     }
 }

@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "DeviceSession.h"
-#include "StoredProfiles.h"
 #include "ProfileFiles.h"
+#include "StoredProfiles.h"
 #include "protocol/ApplyWorker.h"
 #include "records/Text.h"
 #include "storage/ProfileRules.h"

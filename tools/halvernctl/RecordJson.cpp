@@ -264,14 +264,16 @@ std::string ReadValue(std::byte* at, const Field& f, const Json& v, const std::s
 std::string ReadMembers(std::byte* record, std::span<const Field> fields, const Json::Object& members,
                         const std::string& path, std::span<const std::string_view> skip = {}) {
     std::vector<std::string_view> seen;
-    for (const auto& [name, value] : members) {
+    for (const auto& member : members) {
+        const std::string_view name = member.first;
         const std::string where = Member(path, name);
         if (std::find(seen.begin(), seen.end(), name) != seen.end()) return Bad(where, "is given twice");
         seen.push_back(name);
         if (std::find(skip.begin(), skip.end(), name) != skip.end()) continue;
-        const auto field = std::find_if(fields.begin(), fields.end(), [&](const Field& f) { return f.name == name; });
+        const auto field = std::find_if(fields.begin(), fields.end(), [name](const Field& f) { return f.name == name; });
         if (field == fields.end()) return Bad(where, "is not a member of a profile as 'profile show' prints it");
-        if (std::string error = ReadValue(record + field->offset, *field, value, where); !error.empty()) return error;
+        if (std::string error = ReadValue(record + field->offset, *field, member.second, where); !error.empty())
+            return error;
     }
     return {};
 }
