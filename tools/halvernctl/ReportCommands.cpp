@@ -5,8 +5,8 @@
 #include <ostream>
 #include <string>
 
-#include "protocol/ApplySequence.h"
 #include "ProfileFiles.h"
+#include "protocol/ApplySequence.h"
 #include "protocol/RecordingTransports.h"
 #include "records/Text.h"
 #include "storage/RecordFiles.h"
@@ -75,7 +75,8 @@ int Reports(const Invocation& call) {
     const std::map<std::string, TransportLink> links = {
         {"cable", TransportLink::Cable}, {"receiver", TransportLink::Receiver}, {"ble", TransportLink::Ble}};
     auto link = links.find(args->transport);
-    if (link == links.end()) return call.fail(kExitUsage, "unknown transport " + QuoteForLine(args->transport) + "; " + kUsage);
+    if (link == links.end())
+        return call.fail(kExitUsage, "unknown transport " + QuoteForLine(args->transport) + "; " + kUsage);
 
     // Files are taken as the program takes them, so the bytes are those it would send.
     ProfileRead current = ReadProfileAsHalvern(args->profile, MacroRules::Check);
