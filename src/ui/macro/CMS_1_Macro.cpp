@@ -13,6 +13,7 @@
 #include "platform/ThreadHandOver.h"
 #include "records/Text.h"
 #include "storage/MacroStore.h"
+#include "storage/ProfileRules.h"
 #include "storage/RecordFiles.h"
 #include "ui/dialogs/CMsgWnd.h"
 #include "ui/kit/Button.h"
@@ -252,6 +253,10 @@ void CMS_1_Macro::loadMacro(int index) {
     }
     const MacroRecord& macro = parts_.store.at(static_cast<std::size_t>(index));
     copy_.load(macro);
+    // A store may hold a macro from before every door checked its fit: said while it
+    // is shown.
+    if (!copy_.fitsOneButton()) showStoredTooLong();
+    else if (limitNote_ && limitNote_->text() == u"macro_stored_too_long_text"_qs) setLimitNote(false);
     if (nameEdit_) nameEdit_->setText(QString::fromStdU16String(macro.nameText()), kit::Notify::No);
     rebuildActionList();
 }
@@ -325,7 +330,15 @@ void CMS_1_Macro::commit() {
     if (auto error = parts_.store.save()) qCWarning(lcMacro).noquote() << "macro store not saved:" << QString::fromStdString(*error);
 }
 
-void CMS_1_Macro::setLimitNote(bool shown) { SetVisible(limitNote_, shown); }
+void CMS_1_Macro::setLimitNote(bool shown) {
+    if (limitNote_) limitNote_->setText(u"macro_too_long_text"_qs);
+    SetVisible(limitNote_, shown);
+}
+
+void CMS_1_Macro::showStoredTooLong() {
+    if (limitNote_) limitNote_->setText(u"macro_stored_too_long_text"_qs);
+    SetVisible(limitNote_, true);
+}
 
 QString CMS_1_Macro::keyName(std::uint8_t usage) const {
     return QString::fromStdU16String(UsageToKeyName(usage, keyboard(), skin().language()));
@@ -562,7 +575,13 @@ void CMS_1_Macro::importMacro() {
     MacroImport imported = ImportMacro(path.toStdString(), parts_.store);
     if (!imported.ok()) {
         qCWarning(lcMacro).noquote() << "macro file refused:" << QString::fromStdString(imported.error);
-        ask(u"warning_title_text"_qs, u"macro_file_not_read_text"_qs);
+        if (imported.problem.ok()) {
+            ask(u"warning_title_text"_qs, u"macro_file_not_read_text"_qs);
+        } else {
+            const std::string_view key = MacroProblemTextKey(imported.problem);
+            ask(u"warning_title_text"_qs, QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size())),
+                {QString::fromStdU16String(imported.macroName), QString::number(MacroProblemNumber(imported.problem))});
+        }
         return;
     }
     if (imported.saveError) qCWarning(lcMacro).noquote() << "macro store not saved:" << QString::fromStdString(*imported.saveError);
@@ -665,9 +684,9 @@ std::uint32_t CMS_1_Macro::now() const {
     return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-int CMS_1_Macro::ask(const QString& titleKey, const QString& messageKey) {
+int CMS_1_Macro::ask(const QString& titleKey, const QString& messageKey, const QStringList& args) {
     if (parts_.ask) return parts_.ask(titleKey, messageKey);
-    return CMsgWnd::Ask(skin(), this, titleKey, messageKey);
+    return CMsgWnd::Ask(skin(), this, titleKey, messageKey, args);
 }
 
 }  // namespace halvern

@@ -118,7 +118,10 @@ private:
     void deleteAction();
     void clearActions();
     void insertClick(int button);
+    // The note under the actions: that the last change was undone (or none), or that
+    // the stored macro shown is longer than one button's blocks.
     void setLimitNote(bool shown);
+    void showStoredTooLong();
 
     // The edit panel.
     void showPanel();
@@ -149,7 +152,7 @@ private:
     std::uint16_t defaultDelayNumber() const;
     const KeyboardLayout& keyboard() const;
     std::uint32_t now() const;
-    int ask(const QString& titleKey, const QString& messageKey);
+    int ask(const QString& titleKey, const QString& messageKey, const QStringList& args = {});
     QString keyName(std::uint8_t usage) const;
     MacroRecord* currentMacro() const;
 

@@ -23,9 +23,9 @@ QString PageContext::text(const char* key) const {
     return window_ ? window_->skin().text(QString::fromLatin1(key)) : QString::fromLatin1(key);
 }
 
-int PageContext::askUser(const char* messageKey) const {
+int PageContext::askUser(const char* messageKey, const QStringList& args) const {
     if (!window_) return 0;
-    return CMsgWnd::Ask(window_->skin(), window_, u"warning_title_text"_qs, QString::fromLatin1(messageKey));
+    return CMsgWnd::Ask(window_->skin(), window_, u"warning_title_text"_qs, QString::fromLatin1(messageKey), args);
 }
 
 std::optional<std::uint32_t> PageContext::pickColorUnder(kit::Button* button, std::uint32_t argb) const {

@@ -313,6 +313,18 @@ TEST_F(MacroEditor, AMacroThatWouldOutgrowOneButtonsBlocksIsUndoneAndTheEditorSa
     EXPECT_TRUE(control<kit::Label>("ms_1_macro_limit_note")->isVisibleTo(editor.get()));
 }
 
+TEST_F(MacroEditor, AStoredMacroLongerThanOneButtonsBlocksIsShownAsTooLong) {
+    addStored(MakeMacro(u"Fits", 96, 128));
+    addStored(MakeMacro(u"Long", 97, 128));
+    open();
+    auto* note = control<kit::Label>("ms_1_macro_limit_note");
+    selectMacro(1);
+    EXPECT_TRUE(note->isVisibleTo(editor.get()));
+    EXPECT_EQ(note->text(), u"macro_stored_too_long_text"_qs);
+    selectMacro(0);
+    EXPECT_FALSE(note->isVisibleTo(editor.get()));
+}
+
 TEST_F(MacroEditor, TheEditPanelEditsDelaysWithinBoundsButNotTheLastActions) {
     addStored(MakeMacro(u"One", 3));
     open();
@@ -549,11 +561,19 @@ TEST_F(MacroEditor, AFileThatIsNotAMacroIsRefusedAndNothingIsAdded) {
     MacroRecord tooMany = MakeMacro(u"Many", 3);
     tooMany.actionCount = 161;
     ASSERT_FALSE(ExportMacro(tooMany, dir.path() / "many.macro"));
-    for (const char* name : {"short.macro", "many.macro"}) {
+    // Room for its steps, but not in one button's blocks: refused at this door too.
+    MacroRecord tooLong = MakeMacro(u"Long", 120);
+    for (MacroAction& a : tooLong.actions) a.delay = 200;
+    ASSERT_FALSE(ExportMacro(tooLong, dir.path() / "long.macro"));
+    MacroRecord noKey = MakeMacro(u"NoKey", 3);
+    noKey.actions[1].key = 0;
+    ASSERT_FALSE(ExportMacro(noKey, dir.path() / "nokey.macro"));
+    for (const char* name : {"short.macro", "many.macro", "long.macro", "nokey.macro"}) {
         kit::AnswerNextFileDialog(QString::fromStdString((dir.path() / name).string()));
         click("ms_1_macro_import_btn");
     }
-    EXPECT_EQ(asked, (std::vector<std::string>{"macro_file_not_read_text", "macro_file_not_read_text"}));
+    EXPECT_EQ(asked, (std::vector<std::string>{"macro_file_not_read_text", "macro_refused_count_text",
+                                               "macro_refused_too_long_text", "macro_refused_step_text"}));
     EXPECT_EQ(macroRows(), (std::vector<std::string>{"Burst"}));
     EXPECT_EQ(reread()->size(), 1u);
 }
