@@ -443,8 +443,8 @@ TEST_F(ProfileFiles, AProfileWithAMacroTooLongForItsButtonIsRefusedWithTheMacros
     thenAnswer(1);
     kit::AnswerNextFileDialog(file("long.pro"));
     click("ms_1_profile_import_btn");
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, message("macro_refused_too_long_text").arg(u"Spray"_qs, u"5"_qs));
+    ASSERT_EQ(shownWindows.size(), 1u);
+    EXPECT_EQ(shownWindows[0].text, message("macro_refused_too_long_text").arg(u"Spray"_qs, u"5"_qs));
     EXPECT_EQ(rows(), QStringList{u"Game"_qs});
     EXPECT_EQ(page->macroStore().size(), 1u);
     settle();
