@@ -21,7 +21,7 @@ QString Name(std::string_view name) { return QString::fromLatin1(name.data(), st
 }  // namespace
 
 SettingsSection::SettingsSection(PageContext& context, std::initializer_list<SettingId> rows) : context_(context) {
-    for (SettingId id : rows) bound_.push_back({&Setting(id)});
+    for (SettingId id : rows) bound_.push_back(Bound{.row = &Setting(id), .options = {}});
 }
 
 void SettingsSection::bind(SectionBinder& controls) {
