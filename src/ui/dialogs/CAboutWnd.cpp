@@ -12,6 +12,7 @@ CAboutWnd::CAboutWnd(kit::Skin& skin, QWidget* owner, QString text)
 
 void CAboutWnd::Show(kit::Skin& skin, QWidget* owner, const QString& text) {
     CAboutWnd box(skin, owner, text);
+    box.setTitleKey(u"about_title_text"_qs);
     box.create(kit::WindowKind::Dialog);
     box.centerWindow();
     box.showModal();

@@ -34,6 +34,8 @@ public:
 
     // The text of a language key in the language shown.
     QString text(const char* key) const;
+    // A number as the language shown writes it, with `decimals` places.
+    QString number(double value, int decimals = 0) const;
     // The message box with the warning title; its result (1: OK), 0 without a window.
     int askUser(const char* messageKey) const;
     // The colour picker under `button` (its top-left corner 200 pixels to the left of
