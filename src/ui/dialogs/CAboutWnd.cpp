@@ -21,8 +21,10 @@ void CAboutWnd::Show(kit::Skin& skin, QWidget* owner, const QString& text) {
 void CAboutWnd::onInit() {
     if (auto* label = find<kit::Label>(u"about_text"_qs)) {
         label->setText(text_);
-        // Folder names can be long and unbroken.
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // Folder names can be long and unbroken: they can be copied, and Tab reaches
+        // the text, which a screen reader then reads.
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        label->setFocusPolicy(Qt::StrongFocus);
     }
 }
 
