@@ -163,9 +163,6 @@ TEST_F(PageForEveryone, ControlsSayWhichSettingTheyBelongTo) {
         {"ms_1_option_ripple_control_1", "Ripple control: Off", "Ripple-Kontrolle: Aus"},
         {"ms_1_option_angle_snap_2", "Angle snapping: On", "Winkelkorrektur: An"},
         {"ms_1_slider_sleep_timer", "Sleep after, in minutes", "Ruhezustand nach, in Minuten"},
-        // A level without a value: its slider rests at its first position, its label says 0.
-        {"ms_1_slider_dpi_7", [](MouseProfile& p, std::int32_t v) { p.dpiValue[6] = v; }, 0, 0, 0, 18000, 50,
-         "ms_1_label_dpi_7", "0", "0"},
         {"ms_1_slider_light_off", "Lights off after, in minutes", "Licht aus nach, in Minuten"},
         {"ms_1_slider_key_debounce", "Key debounce, in ms", "Tastenentprellung, in ms"},
         {"ms_1_btn_light_color", "Light colour", "Lichtfarbe"},
@@ -210,6 +207,9 @@ TEST_F(PageForEveryone, SlidersReadAsTheValueShownBesideThem) {
          "ms_1_label_dpi_1", "800", "800"},
         {"ms_1_slider_dpi_2", [](MouseProfile& p, std::int32_t v) { p.dpiValue[1] = v; }, 250, 15000, 50, 18000, 50,
          "ms_1_label_dpi_2", "15000", "15000"},
+        // A level without a value: its slider rests at its first position, its label says 0.
+        {"ms_1_slider_dpi_7", [](MouseProfile& p, std::int32_t v) { p.dpiValue[6] = v; }, 0, 0, 0, 18000, 50,
+         "ms_1_label_dpi_7", "0", "0"},
         {"ms_1_slider_light_off", [](MouseProfile& p, std::int32_t v) { p.lightOffTimer = v; }, 1, 0.5, 0.5, 15, 0.5,
          "ms_1_label_light_off", "Lights off after 0.5 min", "Licht aus nach 0,5 min"},
         {"ms_1_slider_sleep_timer", [](MouseProfile& p, std::int32_t v) { p.sleepTimer = v; }, 10, 10, 1, 15, 1,
