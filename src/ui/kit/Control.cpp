@@ -72,7 +72,7 @@ void Control::setSpokenName(const QString& name) {
 
 void Control::refreshAccessibleName() {
     const QString shown = namedByText() ? shownText().trimmed() : QString();
-    QString name = !spokenName_.isEmpty() ? spokenName_ : shown.isEmpty() ? widget()->toolTip() : shown;
+    const QString name = !spokenName_.isEmpty() ? spokenName_ : shown.isEmpty() ? widget()->toolTip() : shown;
     if (widget()->accessibleName() != name) widget()->setAccessibleName(name);
 }
 

@@ -3,14 +3,15 @@
 // the focus, starts the capture; the next key pressed is the key, Enter and Tab
 // included, and the box is an ordinary control again. Escape during the capture, the
 // focus leaving the box and cancel() end it without a key. Until a capture is started
-// Tab and Shift+Tab leave the box as they leave any control, and nothing typed reaches
-// it or its window.
+// nothing typed lands in the box: Tab and Shift+Tab leave it as they leave any control,
+// and Escape reaches its window (a dialog closes).
 //
 // The key comes from the hook library (its UM_HOOK_EVENT, handed in by the window) when
 // start() reports that the library watches the desktop's input, else from the keys the
 // box itself receives. Either way the box keeps the key's own press and release from
-// its window, whichever of the two copies arrives first, so a taken Tab moves no focus
-// and a taken Escape or Enter closes no dialog. Main thread only.
+// its window, whichever of the two copies arrives first, so a taken Tab moves no focus,
+// a taken Enter presses nothing and the Escape that cancels closes no dialog. Main
+// thread only.
 #pragma once
 
 #include <QElapsedTimer>
