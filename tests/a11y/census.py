@@ -13,8 +13,8 @@ xdotool). A window fails on:
 - a window that is not a frame (the main window) or a modal dialog, or whose title is
   not a text of the language shown;
 - a keyboard trap: Tab from a control that leaves the focus where it was;
-- Escape that does not close a dialog, and keys that land in a key box while no
-  capture was started.
+- Escape that does not close a dialog, keys that land in a key box while no capture
+  was started, and a key box that Enter, then a key, does not give that key.
 
 Prints one line per fault and a summary; exits 1 when there was a fault.
 """
@@ -36,13 +36,13 @@ BUTTONS = {pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_TOGGLE_BUTTON, pyatspi.ROLE_CH
            pyatspi.ROLE_MENU_ITEM, pyatspi.ROLE_CHECK_MENU_ITEM}
 # Rows of a list are reached with the arrow keys inside it, not with Tab.
 ROWS = {pyatspi.ROLE_LIST_ITEM, pyatspi.ROLE_TABLE_CELL}
-VK_SETTLE = 0.15  # seconds for the program to act on a key
+SETTLE = 0.15  # seconds for the program to act on a key
 
 
 class Halvern:
     """The program and its test driver: one command, one answer line."""
 
-    def __init__(self, build, language, work, extra_env=None):
+    def __init__(self, build, language, work):
         env = dict(os.environ)
         env.update({
             "HALVERN_EMULATOR": "receiver", "HALVERN_TEST_DRIVER": "1",
@@ -53,7 +53,6 @@ class Halvern:
             "WAYLAND_DISPLAY": "", "LANGUAGE": "", "LC_ALL": "", "LC_MESSAGES": "",
             "LANG": "C.UTF-8" if language == "en" else "%s_%s.UTF-8" % (language, language.upper()),
         })
-        env.update(extra_env or {})
         self.log = open(os.path.join(work, "halvern.log"), "w")
         self.proc = subprocess.Popen([os.path.join(build, "bin", "halvern")], stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=self.log, env=env, text=True, bufsize=1)
@@ -257,7 +256,7 @@ class Census:
 
     # ---- What a keyboard user meets ----
 
-    def focus(self, acc, timeout=2.0):
+    def focus(self, acc, timeout=4.0):
         self.focused = None
         try:
             acc.queryComponent().grabFocus()
@@ -270,7 +269,7 @@ class Census:
                 return True
         return False
 
-    def tab(self, before, timeout=1.5):
+    def tab(self, before, timeout=4.0):
         """Presses Tab and returns what has the focus after it (None: nothing changed)."""
         self.focused = None
         key("Tab")
@@ -278,7 +277,7 @@ class Census:
         while time.time() < deadline:
             self.pump(0.03)
             if self.focused is not None and self.focused != before:
-                self.pump(VK_SETTLE)  # a list may pass the focus on to its current row
+                self.pump(SETTLE)  # a list may pass the focus on to its current row
                 return self.focused
         return None
 
@@ -322,7 +321,7 @@ class Census:
         if focusables:
             self.focus(focusables[-1])
         key("Escape")
-        time.sleep(VK_SETTLE)
+        time.sleep(SETTLE)
         if not self.halvern.wait_modal("none", timeout=3):
             self.fault(where, "Escape does not close the dialog")
             self.halvern.ask("close-modal 0")
@@ -347,15 +346,27 @@ class Census:
         if not boxes or not self.focus(boxes[0]):
             self.fault(where, "the key box does not take the focus")
             return
+        before = self.halvern.ask("get edit_key")
         key("Return")
-        time.sleep(0.3)
+        # The capture runs once the box says so; only then is the next key the key.
+        if not self.answer_changes("get edit_key", before):
+            self.fault(where, "Enter on the key box starts no capture")
+            return
         key("k")
-        time.sleep(0.4)
+        self.answer_changes("get edit_key", self.halvern.ask("get edit_key"))
         shown = self.halvern.ask("get edit_key")
         if not shown.startswith("ok text=K "):
             self.fault(where, "Enter, then K, leaves the key box at %s" % shown)
         if self.tab(boxes[0]) is None:
             self.fault(where, "Tab after the key leaves the focus in the key box")
+
+    def answer_changes(self, command, before, timeout=5.0):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if self.halvern.ask(command) != before:
+                return True
+            time.sleep(0.05)
+        return False
 
     # ---- One window ----
 
