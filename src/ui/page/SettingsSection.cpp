@@ -26,8 +26,8 @@ double ShownValue(const SettingRow& row, int position) {
     }
 }
 
-// Sliders whose setting's text alone would not say what they set, or in what unit.
-const char* SliderNameKey(SettingId id) {
+// Controls whose setting's text alone would not say what they set, or in what unit.
+const char* SpokenNameKey(SettingId id) {
     switch (id) {
         case SettingId::BreathSpeed: return "breath_speed_name_text";
         case SettingId::SleepTimer: return "sleep_timer_name_text";
@@ -88,7 +88,7 @@ void SettingsSection::nameControls(const Bound& b) {
     const SettingRow& row = *b.row;
     const std::string key(row.textKey);
     const QString setting = context_.text(key.c_str()).trimmed();
-    const char* nameKey = SliderNameKey(row.id);
+    const char* nameKey = SpokenNameKey(row.id);
     const QString name = nameKey ? context_.text(nameKey) : setting;
     if (b.slider) b.slider->setSpokenName(name);
     if (b.color) b.color->setSpokenName(name);
