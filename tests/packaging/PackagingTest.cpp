@@ -139,6 +139,42 @@ TEST(Packaging, TheMetainfoOffersTheProgramForEveryDeviceTheUdevRuleOpens) {
         EXPECT_NE(metainfo.find("<modalias>" + modalias + "</modalias>"), std::string::npos) << modalias;
 }
 
+// The languages the program speaks: one file res/lan_CODE.xml each beside English.
+std::vector<std::string> TranslatedLanguages() {
+    std::vector<std::string> codes;
+    const std::regex file(R"(lan_([A-Za-z_]+)\.xml)");
+    for (const auto& entry : std::filesystem::directory_iterator(kSource / "res")) {
+        std::smatch m;
+        const std::string name = entry.path().filename().string();
+        if (std::regex_match(name, m, file)) codes.push_back(m[1]);
+    }
+    return codes;
+}
+
+std::size_t Count(const std::string& text, const std::regex& pattern) {
+    return static_cast<std::size_t>(std::distance(std::sregex_iterator(text.begin(), text.end(), pattern), std::sregex_iterator()));
+}
+
+// A menu and a software centre in the user's language describe the program as it then
+// speaks: every text of the desktop entry and the metainfo, in every language it has.
+TEST(Packaging, TheDesktopEntryAndTheMetainfoSpeakEveryLanguageTheProgramDoes) {
+    const std::string desktop = ReadText(kSource / "packaging/desktop/halvern.desktop.in");
+    const std::string metainfo = ReadText(kSource / "packaging/metainfo/halvern.metainfo.xml.in");
+    const std::vector<std::string> languages = TranslatedLanguages();
+    ASSERT_FALSE(languages.empty()) << "German at least";
+    for (const std::string& code : languages) {
+        SCOPED_TRACE(code);
+        for (const char* key : {"GenericName", "Comment", "Keywords"})
+            EXPECT_TRUE(std::regex_search(desktop, std::regex("\\n" + std::string(key) + "\\[" + code + "\\]=\\S")))
+                << key;
+        for (const char* element : {"summary", "p", "li", "caption"}) {
+            const std::regex source("<" + std::string(element) + ">");
+            const std::regex translated("<" + std::string(element) + " xml:lang=\"" + code + "\">");
+            EXPECT_EQ(Count(metainfo, translated), Count(metainfo, source)) << "<" << element << ">";
+        }
+    }
+}
+
 // One install under a staging folder, shared by the tests that look at it.
 class StagedInstall : public ::testing::Test {
 protected:

@@ -14,6 +14,7 @@ int CMsgWnd::Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey, const
     CMsgWnd box(skin, owner);
     box.setTitle(titleKey);
     box.setMessage(messageKey, args);
+    box.setTitleKey(titleKey);
     box.create(kit::WindowKind::Dialog);
     box.centerWindow();
     return box.showModal();

@@ -74,7 +74,17 @@ void ButtonSection::refresh(const MouseProfile& profile) {
 void ButtonSection::showAssignment(int n, const MouseProfile& profile) {
     kit::Button* button = keys_[static_cast<std::size_t>(n)];
     if (!button || !context_.window()) return;
-    const ButtonAssignment& entry = profile.buttons[n];
+    showFunction(button, profile.buttons[n]);
+    nameKeyButton(button, n);
+}
+
+void ButtonSection::nameKeyButton(kit::Button* button, int n) {
+    // The number beside the button is a label of its own, which screen readers do not
+    // tie to the button: "Button 4: Forward".
+    button->setSpokenName(context_.text("key_button_name_text").arg(n + 1).arg(button->shownText()));
+}
+
+void ButtonSection::showFunction(kit::Button* button, const ButtonAssignment& entry) {
     if (entry.function == ButtonFunction::KeyCombination) {
         QString shown;
         for (int bit = 0; bit < 4; ++bit)

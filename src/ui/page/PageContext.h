@@ -35,6 +35,8 @@ public:
 
     // The text of a language key in the language shown.
     QString text(const char* key) const;
+    // A number as the language shown writes it, with `decimals` places.
+    QString number(double value, int decimals = 0) const;
     // The message box with the warning title, `args` filling the message's %1 and %2;
     // its result (1: OK), 0 without a window.
     int askUser(const char* messageKey, const QStringList& args = {}) const;
