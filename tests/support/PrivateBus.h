@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -28,7 +29,12 @@ public:
                               << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
                                  "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
         const std::string configArg = "--config-file=" + config.string();
-        const char* argv[] = {"dbus-daemon", configArg.c_str(), "--nofork", "--nopidfile", nullptr};
+        // The daemon prints its address once it accepts connections; the socket file
+        // alone appears at bind(), before listen(), and a connection then is refused.
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0) return;
+        const std::string printArg = "--print-address=" + std::to_string(ready[1]);
+        const char* argv[] = {"dbus-daemon", configArg.c_str(), "--nofork", "--nopidfile", printArg.c_str(), nullptr};
         pid_ = fork();
         if (pid_ == 0) {
             // The bus ends with the test, however the test ends, and keeps away from
@@ -38,10 +44,15 @@ public:
             dup2(null, 0);
             dup2(null, 1);
             dup2(null, 2);
+            fcntl(ready[1], F_SETFD, 0);
             execvp("dbus-daemon", const_cast<char**>(argv));
             _exit(127);
         }
-        for (int i = 0; i < 500 && pid_ > 0 && !std::filesystem::exists(dir_.path() / "bus"); ++i) usleep(10000);
+        close(ready[1]);
+        pollfd wait{ready[0], POLLIN, 0};
+        char line[512];
+        listening_ = pid_ > 0 && poll(&wait, 1, 10000) == 1 && read(ready[0], line, sizeof line) > 0;
+        close(ready[0]);
     }
     ~PrivateBus() {
         if (pid_ > 0) {
@@ -52,13 +63,14 @@ public:
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
 
-    bool up() const { return pid_ > 0 && std::filesystem::exists(dir_.path() / "bus"); }
+    bool up() const { return listening_; }
     QString address() const { return QString::fromStdString(address_); }
 
 private:
     TempDir dir_;
     std::string address_;
     pid_t pid_ = -1;
+    bool listening_ = false;
 };
 
 }  // namespace halvern::test
