@@ -48,12 +48,6 @@ std::optional<Scenario> NamedScenario(std::string_view name) {
     return std::nullopt;
 }
 
-std::vector<std::string> ScenarioNames() {
-    std::vector<std::string> names;
-    for (const Scenario& s : AllScenarios()) names.push_back(s.name);
-    return names;
-}
-
 std::optional<Scenario> ScenarioFromLinks(std::string_view links, std::string& error) {
     Scenario s;
     s.name = std::string(links);

@@ -35,7 +35,6 @@ struct Scenario {
 
 // The scenarios by name; nullopt for an unknown name.
 std::optional<Scenario> NamedScenario(std::string_view name);
-std::vector<std::string> ScenarioNames();
 
 // One mouse on each listed link ("receiver", "cable", "ble"), e.g. "receiver,cable".
 // A link written "receiver:locked" (or "cable:locked") is there but may not be opened,

@@ -56,9 +56,7 @@ public:
     std::unique_ptr<HotplugSource> makeHotplugSource();
 
     VirtualMouse& mouse(int index = 0) { return *mice_.at(static_cast<std::size_t>(index)); }
-    int mouseCount() const { return static_cast<int>(mice_.size()); }
 
-    int deviceCount() const { return static_cast<int>(devices_.size()); }
     // The nth device on `link`, or -1.
     int deviceOf(Link link, int nth = 0) const;
     Link linkOf(int device) const { return devices_.at(static_cast<std::size_t>(device)).spec.link; }

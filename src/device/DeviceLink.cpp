@@ -33,8 +33,10 @@ void DeviceLink::start() {
         monitorOpen_ = true;
     }
     controller_.StartUp();
+    // Without a device-change monitor the links found now are all there is until the
+    // next start; the enumeration below still runs.
     if (parts_.hotplug)
-        hotplugActive_ = parts_.hotplug->start(
+        (void)parts_.hotplug->start(
             [this](DeviceChange change, std::string_view name) { discovery_.OnDeviceChange(change, name); });
     discovery_.EnumerateDevices();
 }

@@ -65,9 +65,6 @@ public:
     void dispatchHotplug();
     // The descriptor the main loop watches for dispatchHotplug(); -1 when none.
     int hotplugFd() const;
-    // Whether the system offered a device-change monitor.
-    bool hotplugActive() const { return hotplugActive_; }
-
     Transports transports();
 
     LinkController& controller() { return controller_; }
@@ -79,7 +76,6 @@ private:
     LinkController controller_;
     DeviceDiscovery discovery_;
     bool monitorOpen_ = false;
-    bool hotplugActive_ = false;
     bool stopped_ = false;
 };
 

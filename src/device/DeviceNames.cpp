@@ -52,10 +52,6 @@ std::string UpperCased(std::string_view text) {
     return out;
 }
 
-bool ContainsNoCase(std::string_view text, std::string_view part) {
-    return UpperCased(text).find(UpperCased(part)) != std::string::npos;
-}
-
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return UpperAscii(x) == UpperAscii(y);

@@ -35,7 +35,6 @@ inline constexpr std::size_t kMaxPathUnits = 259;
 // ASCII letters upper-cased, every other byte as it was.
 std::string UpperCased(std::string_view text);
 
-bool ContainsNoCase(std::string_view text, std::string_view part);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // The fifth "&"-separated field of a Windows device path (at most 259 characters):

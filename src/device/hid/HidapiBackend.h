@@ -19,14 +19,8 @@ public:
     HidapiBackend(const HidapiBackend&) = delete;
     HidapiBackend& operator=(const HidapiBackend&) = delete;
 
-    // hid_init's result: false when hidapi could not start (enumerations stay empty).
-    bool initialised() const { return initialised_; }
-
     std::vector<HidDeviceInfo> enumerate(std::uint16_t vendorId, std::uint16_t productId) override;
     HidOpenResult open(const std::string& path) override;
-
-private:
-    bool initialised_ = false;
 };
 
 // The instance key of a hidraw node: the sysfs path of its USB device, equal for every

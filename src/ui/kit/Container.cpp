@@ -7,7 +7,7 @@
 
 namespace halvern::kit {
 
-Container::Container(bool vertical, bool scrolling, QWidget* parent) : QFrame(parent), vertical_(vertical) {
+Container::Container(bool vertical, bool scrolling, QWidget* parent) : QFrame(parent) {
     const auto direction = vertical ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight;
     if (!scrolling) {
         content_ = this;

@@ -24,7 +24,6 @@ public:
     // Where the builder puts the children.
     QWidget* content() { return content_; }
     QBoxLayout* contentLayout() { return layout_; }
-    bool isVertical() const { return vertical_; }
 
     // Scrolling containers: brings the end of the content into view. Others: nothing.
     void scrollToEnd();
@@ -35,7 +34,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool vertical_;
     QScrollArea* scroll_ = nullptr;
     QWidget* content_ = nullptr;
     QBoxLayout* layout_ = nullptr;

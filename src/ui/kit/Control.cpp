@@ -104,4 +104,10 @@ void Control::paintBackground(QPainter& painter) {
     if (skin_) PaintImage(painter, bounds, bkImage_, *skin_);
 }
 
+void SetVisible(Control* control, bool visible) {
+    if (control) control->widget()->setVisible(visible);
+}
+
+bool IsShown(const Control* control) { return control && !control->widget()->isHidden(); }
+
 }  // namespace halvern::kit

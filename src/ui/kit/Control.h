@@ -129,4 +129,9 @@ private:
     bool textKeyMode_ = false;
 };
 
+// Shows or hides a control the skin may not have; nothing without one.
+void SetVisible(Control* control, bool visible);
+// Whether the control is not hidden itself, shown on screen or not.
+bool IsShown(const Control* control);
+
 }  // namespace halvern::kit

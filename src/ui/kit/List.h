@@ -60,7 +60,6 @@ public:
     void scrollToEnd() { scrollToBottom(); }
 
     void setDefaultRowHeight(int height) { defaultRowHeight_ = height; }
-    int defaultRowHeight() const { return defaultRowHeight_; }
 
 protected:
     bool viewportEvent(QEvent* event) override;

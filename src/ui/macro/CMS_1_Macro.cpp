@@ -44,10 +44,6 @@ constexpr const char* kReleaseImage = "res='skins/macro_key_up.png' dest='5,6,21
 constexpr int kKeyTextIndent = 42;
 constexpr int kActionTextIndent = 28;
 
-void SetVisible(kit::Control* control, bool visible) {
-    if (control) control->widget()->setVisible(visible);
-}
-
 long long NumberIn(const kit::Edit* edit) {
     return edit ? edit->QLineEdit::text().toLongLong() : 0;
 }
@@ -194,8 +190,8 @@ void CMS_1_Macro::onCheckClick(kit::Control* sender, bool checked) {
         if (checked) showPanel();
         else hidePanel();
     } else if (sender == insertMouseCheck_) {
-        SetVisible(mouseEventTab_, checked);
-        SetVisible(nameTab_, !checked);
+        kit::SetVisible(mouseEventTab_, checked);
+        kit::SetVisible(nameTab_, !checked);
     }
 }
 
@@ -344,12 +340,12 @@ void CMS_1_Macro::commit() {
 
 void CMS_1_Macro::setLimitNote(bool shown) {
     if (limitNote_) limitNote_->setText(u"macro_too_long_text"_qs);
-    SetVisible(limitNote_, shown);
+    kit::SetVisible(limitNote_, shown);
 }
 
 void CMS_1_Macro::showStoredTooLong() {
     if (limitNote_) limitNote_->setText(u"macro_stored_too_long_text"_qs);
-    SetVisible(limitNote_, true);
+    kit::SetVisible(limitNote_, true);
 }
 
 QString CMS_1_Macro::keyName(std::uint8_t usage) const {
@@ -678,7 +674,7 @@ void CMS_1_Macro::useOwnInput(bool on) {
     } else {
         qApp->removeEventFilter(this);
     }
-    SetVisible(inputNote_, on && !globalInput_);
+    kit::SetVisible(inputNote_, on && !globalInput_);
 }
 
 bool CMS_1_Macro::eventFilter(QObject* watched, QEvent* event) {

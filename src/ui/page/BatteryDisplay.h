@@ -51,8 +51,6 @@ public:
     void setShown(bool shown);
 
     int batteryLevel() const { return batteryLevel_; }
-    int chargeAnimationStep() const { return chargeAnimationStep_; }
-    bool animating() const { return animating_; }
 
 private:
     void startAnimation();

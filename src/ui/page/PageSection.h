@@ -98,10 +98,4 @@ public:
     virtual PageEdit handle(const kit::Notification& n, MouseProfile& profile) = 0;
 };
 
-inline void SetVisible(kit::Control* control, bool visible) {
-    if (control) control->widget()->setVisible(visible);
-}
-// Whether the control is not hidden itself, shown on screen or not.
-inline bool IsShown(const kit::Control* control) { return control && !control->widget()->isHidden(); }
-
 }  // namespace halvern

@@ -1,4 +1,5 @@
 #include "ui/page/SectionHeaders.h"
+#include "ui/page/PageTimers.h"
 
 #include <array>
 #include <string_view>
@@ -55,8 +56,8 @@ void SectionHeaders::bind(SectionBinder& controls) {
 void SectionHeaders::showAtStart() {
     for (std::size_t i = 0; i < kHeaders.size(); ++i)
         if (bound_[i].check) bound_[i].check->setChecked(kHeaders[i].id != Id::Light, kit::Notify::No);
-    SetVisible(at(Id::LiftOff).check, false);
-    SetVisible(at(Id::Light).panel, false);
+    kit::SetVisible(at(Id::LiftOff).check, false);
+    kit::SetVisible(at(Id::Light).panel, false);
 }
 
 PageEdit SectionHeaders::handle(const kit::Notification& n, MouseProfile&) {
@@ -64,7 +65,7 @@ PageEdit SectionHeaders::handle(const kit::Notification& n, MouseProfile&) {
     for (std::size_t i = 0; i < kHeaders.size(); ++i) {
         if (n.sender != bound_[i].check) continue;
         const bool open = n.wParam != 0;
-        SetVisible(bound_[i].panel, open);
+        kit::SetVisible(bound_[i].panel, open);
         if (open && kHeaders[i].scrollsIntoView) timers_.arm(TimerId::ScrollSettings, kScrollDelay);
     }
     return {};
@@ -74,11 +75,11 @@ void SectionHeaders::followLinks(bool cable, bool ble) {
     for (Id id : {Id::Polling, Id::Debounce}) {
         Bound& header = at(id);
         if (cable) {
-            SetVisible(header.check, true);
+            kit::SetVisible(header.check, true);
         } else if (ble) {
             if (header.check && header.check->isChecked()) header.check->setChecked(false, kit::Notify::No);
-            SetVisible(header.check, false);
-            if (IsShown(header.panel)) SetVisible(header.panel, false);
+            kit::SetVisible(header.check, false);
+            if (kit::IsShown(header.panel)) kit::SetVisible(header.panel, false);
         }
     }
 }

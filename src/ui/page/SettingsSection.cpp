@@ -204,9 +204,9 @@ void LightSection::shown(const SettingRow& row, const MouseProfile& profile) {
 void LightSection::showPanels(const MouseProfile* profile) {
     // Only the cable and receiver effect decides; the Bluetooth LE one has no panels.
     const std::int32_t effect = profile ? profile->lightEffect : 0;
-    SetVisible(brightnessPanel_, effect == 1);
-    SetVisible(speedPanel_, effect >= 2 && effect <= 11);
-    SetVisible(colorPanel_, effect == 1 || effect == 2);
+    kit::SetVisible(brightnessPanel_, effect == 1);
+    kit::SetVisible(speedPanel_, effect >= 2 && effect <= 11);
+    kit::SetVisible(colorPanel_, effect == 1 || effect == 2);
 }
 
 // ---- Polling ----
