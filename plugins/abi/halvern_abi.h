@@ -30,7 +30,6 @@ extern "C" {
 #define UM_ACTIVATE (HALVERN_WM_USER + 13)        /* 0x040D */
 #define UM_LINK_CHANGED (HALVERN_WM_USER + 104)   /* 0x0468 */
 #define UM_SHOW_DPI (HALVERN_WM_USER + 105)       /* 0x0469 */
-#define UM_APPLY_NOW (HALVERN_WM_USER + 512)      /* 0x0600 */
 #define UM_DRIVER_EVENT (HALVERN_WM_USER + 515)   /* 0x0603 */
 #define UM_DRIVER_PLUG (HALVERN_WM_USER + 516)    /* 0x0604 */
 #define UM_APPLY_REQUEST (HALVERN_WM_USER + 517)  /* 0x0605 */

@@ -12,6 +12,7 @@
 
 #include "app/ShellLog.h"
 #include "device/DeviceLink.h"
+#include "ui/page/PageTimers.h"
 #include "device/HookLibrary.h"
 #include "halvern_abi.h"
 #include "platform/Autostart.h"

@@ -20,25 +20,20 @@ inline constexpr unsigned kUmReaderActive = HALVERN_WM_USER + 531;
 // A Bluetooth LE notification: wParam = head, lParam = value.
 inline constexpr unsigned kUmBleEvent = HALVERN_WM_USER + 532;
 
-// Timers of the main window, by owner.
+// Timers of the main window, by owner; the settings page's are in ui/page/PageTimers.h.
 namespace TimerId {
 inline constexpr int OsdHide = 52;             // main window: the DPI display closes
 inline constexpr int Reenumerate = 54;         // device link: receivers enumerated again
 inline constexpr int WirelessTimeout = 512;    // device link: the receiver went quiet
-inline constexpr int ApplyDebounce = 513;      // settings page: a burst of edits settled
-inline constexpr int ScrollSettings = 514;     // settings page: the column scrolls to its end
-inline constexpr int ChargingAnimation = 515;  // battery display: one animation step
 inline constexpr int BleSubscribe = 516;       // device link: subscribe to notifications
 // The settling time between a cable attach and opening the cable device; a timer so
 // that the main thread is not blocked while the device settles.
 inline constexpr int CableSettle = 517;
-inline constexpr int SaveProfiles = 518;       // settings page: the profile store is written
 }  // namespace TimerId
 
 inline constexpr std::chrono::milliseconds kOsdHideDelay{2000};
 inline constexpr std::chrono::milliseconds kReenumerateDelay{1000};
 inline constexpr std::chrono::milliseconds kWirelessTimeout{6000};
-inline constexpr std::chrono::milliseconds kChargingAnimationPeriod{30};
 inline constexpr std::chrono::milliseconds kBleSubscribeDelay{2000};
 inline constexpr std::chrono::milliseconds kCableSettleDelay{1000};
 

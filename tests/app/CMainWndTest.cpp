@@ -7,6 +7,7 @@
 #include "SettlingClock.h"
 #include "VirtualDevices.h"
 #include "app/CMainWnd.h"
+#include "ui/page/PageTimers.h"
 #include "app/WindowTimers.h"
 #include "device/DeviceObserver.h"
 #include "device/ProfileHolder.h"

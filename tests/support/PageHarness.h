@@ -22,6 +22,7 @@
 #include "app/CMainWnd.h"
 #include "app/WindowTimers.h"
 #include "device/WindowIds.h"
+#include "ui/page/PageTimers.h"
 #include "platform/DataPaths.h"
 #include "protocol/RecordingTransports.h"
 #include "storage/ProfileStore.h"

@@ -1,4 +1,5 @@
 #include "ui/page/BatteryDisplay.h"
+#include "ui/page/PageTimers.h"
 
 #include "ui/kit/Label.h"
 #include "ui/kit/Slider.h"

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "device/DeviceLink.h"
+#include "ui/page/PageTimers.h"
 #include "halvern_abi.h"
 #include "platform/DataPaths.h"
 #include "ui/dialogs/CMsgWnd.h"
@@ -212,7 +213,7 @@ void CMS_1_Page::startLinkWatchdog(std::chrono::milliseconds delay) {
 }
 
 void CMS_1_Page::setApplyRingVisible(bool visible) {
-    SetVisible(applyRing_, visible);
+    kit::SetVisible(applyRing_, visible);
     if (!visible && applyProgress_) applyProgress_->setValue(0);
 }
 
@@ -234,7 +235,7 @@ void CMS_1_Page::showState() {
     else if (lastOutcome_ == ApplyOutcome::Unconfirmed) key = "apply_unconfirmed_text";
     else if (lastOutcome_ == ApplyOutcome::Incomplete) key = "apply_incomplete_text";
     if (key) applyState_->setText(QString::fromLatin1(key));
-    SetVisible(applyState_, key != nullptr);
+    kit::SetVisible(applyState_, key != nullptr);
 }
 
 void CMS_1_Page::saveProfileStore() {
@@ -290,9 +291,9 @@ void CMS_1_Page::mouseSaved() { keeper_.saveNow(); }
 
 void CMS_1_Page::showIndicator(Indicator which, bool visible) {
     switch (which) {
-        case Indicator::Wired: SetVisible(wired_, visible); break;
-        case Indicator::Wireless: SetVisible(wireless_, visible); break;
-        case Indicator::Ble: SetVisible(ble_, visible); break;
+        case Indicator::Wired: kit::SetVisible(wired_, visible); break;
+        case Indicator::Wireless: kit::SetVisible(wireless_, visible); break;
+        case Indicator::Ble: kit::SetVisible(ble_, visible); break;
     }
 }
 

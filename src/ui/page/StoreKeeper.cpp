@@ -1,4 +1,5 @@
 #include "ui/page/StoreKeeper.h"
+#include "ui/page/PageTimers.h"
 
 namespace halvern {
 

@@ -6,6 +6,7 @@
 #include "ui/kit/Label.h"
 #include "ui/kit/Slider.h"
 #include "ui/page/BatteryDisplay.h"
+#include "ui/page/PageTimers.h"
 
 namespace halvern {
 namespace {
