@@ -66,6 +66,153 @@ void WarnOfBattery(const kit::Skin& skin, const std::filesystem::path& dataFolde
                     << (sent ? "sent" : "not sent: no session bus");
 }
 
+// What the background reading of the skin found, for the main thread after the join.
+struct SkinReading {
+    std::optional<QString> layoutError;
+    QString language;
+    std::optional<QString> languageProblem;
+};
+
+// The main window's layout and the texts in the user's language are read and parsed
+// while the toolkit connects to the display. The skin is the thread's until it is
+// joined; nothing else touches it before.
+std::jthread ReadSkinInBackground(kit::Skin& skin, SkinReading& reading, std::optional<QString> keptLanguage) {
+    return std::jthread([&skin, &reading, keptLanguage] {
+        if (const auto* error = std::get_if<kit::LayoutError>(&skin.layout(u"main.xml"_qs)))
+            reading.layoutError = error->message;
+        QStringList languages;
+        for (const kit::LanguageInfo& language : kit::FindLanguages(skin.folder())) languages << language.code;
+        reading.language = kit::ChooseLanguage(keptLanguage, kit::LocaleEnvironment::FromProcess(), languages);
+        reading.languageProblem = skin.setLanguage(reading.language);
+    });
+}
+
+// The exit code when another copy runs (said on standard error as well as in the log,
+// so that a start from a terminal or a launcher's log does not look like a crash);
+// nullopt when this copy is the first.
+std::optional<int> ExitForOtherCopy(SingleInstance::Outcome claimed) {
+    switch (claimed) {
+        case SingleInstance::Outcome::First: return std::nullopt;
+        case SingleInstance::Outcome::ActivatedRunning:
+            qCInfo(lcShell) << "start: another copy runs and was activated";
+            std::fputs("halvern: already running; its window was brought to the front\n", stderr);
+            return 1;
+        case SingleInstance::Outcome::RunningNoAnswer:
+            qCInfo(lcShell) << "start: another copy runs but did not answer";
+            std::fputs("halvern: already running, but it did not answer; nothing was started\n", stderr);
+            return 1;
+    }
+    return 1;
+}
+
+// The look before the window is built, so that it is drawn once, in it: the one the
+// user kept, else the desktop's light or dark. Returns whether the look follows the
+// desktop from now on.
+bool ChooseLook(kit::Skin& skin, const SettingsFile& settings, DesktopColorScheme& desktopScheme) {
+    std::optional<kit::Skin::Theme> keptTheme;
+    if (auto kept = settings.readTheme()) keptTheme = kit::Skin::ThemeNamed(QString::fromStdString(*kept));
+    if (keptTheme)
+        skin.setTheme(*keptTheme);
+    else if (desktopScheme.current() == ColorScheme::Light)
+        skin.setTheme(kit::Skin::Theme::Light);
+
+    // The skin's face is every text's default: layouts measure texts as they are built,
+    // before the style sheet reaches a widget, and the desktop's default face would be
+    // loaded only for that. Read from the look chosen above, so that one style sheet is
+    // read, not both. Latin labels look the same without OpenType shaping, and shaping
+    // every text of the page through the face's large tables costs more than building it.
+    QFont font = skin.baseFont().value_or(QApplication::font());
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    QApplication::setFont(font);
+    return !keptTheme;
+}
+
+// The program's parts from the window on. They are built in the steps below and end in
+// the reverse order of the members: the test driver and the hot-plug watch first, then
+// the window (which commits and stores the user's edits), then the device link (whose
+// threads post to the window's host handle until they are joined), then the page and
+// what the page runs on.
+struct Program {
+    LinkState links;
+    SteadyClock clock;
+    HookLibrary hooks;
+    // Only a Wayland session hands the DPI display to the desktop.
+    std::unique_ptr<DesktopOsd> desktopOsd;
+    std::optional<WindowTimers> timers;
+    // The desktop's keyboard layout is compiled when a key is first shown, not before
+    // the window maps.
+    std::unique_ptr<XkbKeyboardLayout> keyboard;
+    std::unique_ptr<CMS_1_Page> page;
+    std::unique_ptr<BatteryWatch> battery;
+    std::unique_ptr<DeviceStack> device;
+    std::unique_ptr<CMainWnd> window;
+    std::unique_ptr<QSocketNotifier> hotplugWatch;
+    std::unique_ptr<TestDriver> driver;
+};
+
+// The window first: its timer table and host handle are what the page and the device
+// link run on.
+void BuildWindow(Program& program, kit::Skin& skin, const ProgramFolders& folders,
+                 const std::filesystem::path& dataFolder, const QString& language, bool followDesktopTheme) {
+    CMainWnd::Options options;
+    options.hooks = &program.hooks;
+    options.libraryFolder = folders.libraries;
+    options.dataFolder = dataFolder;
+    options.language = language;
+    options.followDesktopTheme = followDesktopTheme;
+    // Elsewhere than on Wayland the window of its own shows the DPI display and the bus
+    // is not asked.
+    if (CurrentWindowSystem() == WindowSystem::Wayland) {
+        program.desktopOsd = std::make_unique<DesktopOsd>(
+            QDBusConnection::sessionBus(), WindowSystem::Wayland,
+            DesktopOsd::Look{u"halvern"_qs, QDir(skin.folder()).filePath(QString::fromLatin1(kNotificationIcon)), kOsdHideDelay});
+        options.desktopOsd = program.desktopOsd.get();
+    }
+    program.window = std::make_unique<CMainWnd>(skin, std::move(options));
+    program.timers.emplace(*program.window);
+}
+
+void BuildPage(Program& program, kit::Skin& skin, const std::filesystem::path& dataFolder) {
+    CMS_1_Page::Parts pageParts{dataFolder, program.links, *program.timers, program.clock};
+    pageParts.openMouseSettings = &OpenDesktopMouseSettings;
+    pageParts.pickColor = [&skin, w = program.window.get()](std::uint32_t argb, QPoint origin) {
+        return CDpiColorWnd::Pick(skin, w, argb, origin);
+    };
+    pageParts.keyboard = [&keyboard = program.keyboard]() -> const KeyboardLayout& {
+        if (!keyboard) keyboard = XkbKeyboardLayout::FromEnvironment();
+        return *keyboard;
+    };
+    pageParts.hooks = &program.hooks;
+    program.page = std::make_unique<CMS_1_Page>(std::move(pageParts));
+    program.battery = std::make_unique<BatteryWatch>(
+        *program.page, [&skin, dataFolder](BatteryWarnings::Warning warning, int level) {
+            WarnOfBattery(skin, dataFolder, warning, level);
+        });
+}
+
+void ConnectDevice(Program& program) {
+    std::string deviceError;
+    program.device = DeviceStack::Create(
+        DeviceStack::Options::FromEnvironment(),
+        {*program.timers, *program.window->hostWindow(), *program.battery, *program.page, program.links}, deviceError);
+    DeviceStack* device = program.device.get();
+    if (!device) qCWarning(lcShell).noquote() << "start: no device link:" << QString::fromStdString(deviceError);
+    // Without it the cable never links; said once so that a broken install shows.
+    else if (!device->driver().loaded())
+        qCWarning(lcShell).noquote() << "start: no driver library:" << QString::fromStdString(device->driver().error());
+    program.page->setDeviceLink(device ? &device->link() : nullptr);
+    program.window->setPage(program.page.get());
+    program.window->setDeviceLink(device ? &device->link() : nullptr);
+}
+
+void WatchHotplug(Program& program) {
+    DeviceStack* device = program.device.get();
+    if (!device || device->link().hotplugFd() < 0) return;
+    program.hotplugWatch = std::make_unique<QSocketNotifier>(device->link().hotplugFd(), QSocketNotifier::Read);
+    QObject::connect(program.hotplugWatch.get(), &QSocketNotifier::activated,
+                     [device] { device->link().dispatchHotplug(); });
+}
+
 }  // namespace
 
 int Application::Run(int argc, char** argv) {
@@ -89,23 +236,9 @@ int Application::Run(int argc, char** argv) {
     std::optional<QString> keptLanguage;
     if (auto kept = settings.readLanguage()) keptLanguage = QString::fromStdString(*kept);
 
-    // The main window's layout and the texts in the user's language are read and parsed
-    // while the toolkit connects to the display below. The skin is the thread's until
-    // it is joined; nothing else touches it before.
     kit::Skin skin(QString::fromStdString(folders.skin.string()));
-    struct SkinReading {
-        std::optional<QString> layoutError;
-        QString language;
-        std::optional<QString> languageProblem;
-    } reading;
-    std::jthread skinReader([&skin, &reading, &keptLanguage] {
-        if (const auto* error = std::get_if<kit::LayoutError>(&skin.layout(u"main.xml"_qs)))
-            reading.layoutError = error->message;
-        QStringList languages;
-        for (const kit::LanguageInfo& language : kit::FindLanguages(skin.folder())) languages << language.code;
-        reading.language = kit::ChooseLanguage(keptLanguage, kit::LocaleEnvironment::FromProcess(), languages);
-        reading.languageProblem = skin.setLanguage(reading.language);
-    });
+    SkinReading reading;
+    std::jthread skinReader = ReadSkinInBackground(skin, reading, keptLanguage);
 
     const LaunchTokens launchTokens = LaunchTokens::FromEnvironment();
     QApplication app(argc, argv);
@@ -121,134 +254,57 @@ int Application::Run(int argc, char** argv) {
     const SingleInstance::Outcome claimed =
         instance.claim(std::chrono::milliseconds(5000), launchTokens.forSystem(CurrentWindowSystem()));
     skinReader.join();
-    // Leaving now: the warm-up threads end before Qt's teardown, which takes fontconfig
-    // and the bus connection down, can meet them still at work.
-    if (claimed != SingleInstance::Outcome::First) warmUp.reset();
-    switch (claimed) {
-        case SingleInstance::Outcome::First: break;
-        // Said on standard error as well as in the log, so that a start from a terminal
-        // or a launcher's log does not look like a crash.
-        case SingleInstance::Outcome::ActivatedRunning:
-            qCInfo(lcShell) << "start: another copy runs and was activated";
-            std::fputs("halvern: already running; its window was brought to the front\n", stderr);
-            return 1;
-        case SingleInstance::Outcome::RunningNoAnswer:
-            qCInfo(lcShell) << "start: another copy runs but did not answer";
-            std::fputs("halvern: already running, but it did not answer; nothing was started\n", stderr);
-            return 1;
+    if (const std::optional<int> exitCode = ExitForOtherCopy(claimed)) {
+        // The warm-up threads end before Qt's teardown, which takes fontconfig and the
+        // bus connection down, can meet them still at work.
+        warmUp.reset();
+        return *exitCode;
     }
-
     if (reading.layoutError) qCWarning(lcShell).noquote() << *reading.layoutError;
     if (reading.languageProblem) qCWarning(lcShell).noquote() << "language:" << *reading.languageProblem;
-    const QString& language = reading.language;
 
-    // The look before the window is built, so that it is drawn once, in it.
     DesktopColorScheme desktopScheme;
-    std::optional<kit::Skin::Theme> keptTheme;
-    if (auto kept = settings.readTheme()) keptTheme = kit::Skin::ThemeNamed(QString::fromStdString(*kept));
-    if (keptTheme)
-        skin.setTheme(*keptTheme);
-    else if (desktopScheme.current() == ColorScheme::Light)
-        skin.setTheme(kit::Skin::Theme::Light);
+    const bool followDesktopTheme = ChooseLook(skin, settings, desktopScheme);
 
-    // The skin's face is every text's default: layouts measure texts as they are built,
-    // before the style sheet reaches a widget, and the desktop's default face would be
-    // loaded only for that. Read from the look chosen above, so that one style sheet is
-    // read, not both. Latin labels look the same without OpenType shaping, and shaping
-    // every text of the page through the face's large tables costs more than building it.
-    QFont font = skin.baseFont().value_or(QApplication::font());
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    QApplication::setFont(font);
-
-    // The window first: its timer table and host handle are what the page and the
-    // device link run on. Both outlive the window (declared before it is reset).
-    LinkState links;
-    SteadyClock clock;
-    HookLibrary hooks;
-    CMainWnd::Options options;
-    options.hooks = &hooks;
-    options.libraryFolder = folders.libraries;
-    options.dataFolder = dataFolder;
-    options.language = language;
-    options.followDesktopTheme = !keptTheme;
-    // Only a Wayland session hands the DPI display to the desktop; elsewhere the window
-    // of its own shows it and the bus is not asked.
-    std::unique_ptr<DesktopOsd> desktopOsd;
-    if (CurrentWindowSystem() == WindowSystem::Wayland) {
-        desktopOsd = std::make_unique<DesktopOsd>(
-            QDBusConnection::sessionBus(), WindowSystem::Wayland,
-            DesktopOsd::Look{u"halvern"_qs, QDir(skin.folder()).filePath(QString::fromLatin1(kNotificationIcon)), kOsdHideDelay});
-        options.desktopOsd = desktopOsd.get();
-    }
-    auto window = std::make_unique<CMainWnd>(skin, std::move(options));
-    WindowTimers timers(*window);
-    // The desktop's keyboard layout is compiled when a key is first shown, not before
-    // the window maps.
-    std::unique_ptr<XkbKeyboardLayout> keyboard;
-    CMS_1_Page::Parts pageParts{dataFolder, links, timers, clock};
-    pageParts.openMouseSettings = &OpenDesktopMouseSettings;
-    pageParts.pickColor = [&skin, w = window.get()](std::uint32_t argb, QPoint origin) {
-        return CDpiColorWnd::Pick(skin, w, argb, origin);
-    };
-    pageParts.keyboard = [&keyboard]() -> const KeyboardLayout& {
-        if (!keyboard) keyboard = XkbKeyboardLayout::FromEnvironment();
-        return *keyboard;
-    };
-    pageParts.hooks = &hooks;
-    CMS_1_Page page(std::move(pageParts));
-    BatteryWatch battery(page, [&skin, dataFolder](BatteryWarnings::Warning warning, int level) {
-        WarnOfBattery(skin, dataFolder, warning, level);
-    });
-    std::string deviceError;
-    std::unique_ptr<DeviceStack> device =
-        DeviceStack::Create(DeviceStack::Options::FromEnvironment(), {timers, *window->hostWindow(), battery, page, links},
-                            deviceError);
-    if (!device) qCWarning(lcShell).noquote() << "start: no device link:" << QString::fromStdString(deviceError);
-    // Without it the cable never links; said once so that a broken install shows.
-    else if (!device->driver().loaded())
-        qCWarning(lcShell).noquote() << "start: no driver library:" << QString::fromStdString(device->driver().error());
-    page.setDeviceLink(device ? &device->link() : nullptr);
-    window->setPage(&page);
-    window->setDeviceLink(device ? &device->link() : nullptr);
-
-    instance.setActivateHandler([w = window.get()](const QByteArray& token) { w->activateForSecondStart(token); });
-    desktopScheme.watch([w = window.get()](ColorScheme scheme) {
+    std::optional<Program> parts(std::in_place);
+    Program& program = *parts;
+    BuildWindow(program, skin, folders, dataFolder, reading.language, followDesktopTheme);
+    BuildPage(program, skin, dataFolder);
+    ConnectDevice(program);
+    CMainWnd* window = program.window.get();
+    instance.setActivateHandler([window](const QByteArray& token) { window->activateForSecondStart(token); });
+    desktopScheme.watch([window](ColorScheme scheme) {
         if (scheme != ColorScheme::Unknown)
-            w->desktopPrefersTheme(scheme == ColorScheme::Light ? kit::Skin::Theme::Light : kit::Skin::Theme::Dark);
+            window->desktopPrefersTheme(scheme == ColorScheme::Light ? kit::Skin::Theme::Light : kit::Skin::Theme::Dark);
     });
     window->setDeferredBuilding(true);
     window->create(kit::WindowKind::Main);
     skin.forgetLayout(u"main.xml"_qs);
-    std::unique_ptr<QSocketNotifier> hotplugWatch;
-    if (device && device->link().hotplugFd() >= 0) {
-        hotplugWatch = std::make_unique<QSocketNotifier>(device->link().hotplugFd(), QSocketNotifier::Read);
-        QObject::connect(hotplugWatch.get(), &QSocketNotifier::activated, [&device] { device->link().dispatchHotplug(); });
-    }
+    WatchHotplug(program);
     window->setFixedSize(CMainWnd::kWidth, CMainWnd::kHeight);
     window->centerWindow();
     window->showAtStart(start.hidden);
     // Long done by now; nothing of theirs is left to wait for while the program runs.
     warmUp.reset();
+    if (TestDriver::Enabled())
+        program.driver = std::make_unique<TestDriver>(*window, program.page.get(), program.device.get());
 
-    std::unique_ptr<TestDriver> driver;
-    if (TestDriver::Enabled()) driver = std::make_unique<TestDriver>(*window, &page, device.get());
-
-    // The session ending ends the program as the tray's Quit does, without its
-    // questions: there is nobody to answer them.
-    QuitOnSignal sessionEnd([&window] {
-        window->commitPendingEdits();
-        QCoreApplication::exit(0);
-    });
-    const int code = QApplication::exec();
+    int code = 0;
+    {
+        // The session ending ends the program as the tray's Quit does, without its
+        // questions: there is nobody to answer them.
+        QuitOnSignal sessionEnd([window] {
+            window->commitPendingEdits();
+            QCoreApplication::exit(0);
+        });
+        code = QApplication::exec();
+    }
     qCInfo(lcShell) << "shutdown: event loop ended with" << code;
     // A start that comes now finds the lock still held and ends; it must not reach a
     // window that is going away.
     instance.setActivateHandler({});
     desktopScheme.stopWatching();
-    driver.reset();
-    hotplugWatch.reset();
-    window.reset();
-    device.reset();
+    parts.reset();
     qCInfo(lcShell) << "shutdown: skin layer ended";
     return 0;
 }
