@@ -34,7 +34,7 @@ QuitOnSignal::QuitOnSignal(std::function<void()> quit) : quit_(std::move(quit)) 
         while (::read(gPipe[0], drain, sizeof drain) > 0) {
         }
         // The first request ends the program; later ones change nothing.
-        if (auto quit = std::exchange(quit_, nullptr)) quit();
+        if (auto first = std::exchange(quit_, nullptr)) first();
     });
     struct sigaction action {};
     action.sa_handler = OnQuitSignal;

@@ -207,7 +207,9 @@ TEST(DesktopOsd, ChangesWhileTheServerHasNotAnsweredBecomeOneReplacementOfTheLat
     if (rest.size() == 1 && rest[0].startsWith(u"Notify"_qs)) rest = desktop.calls(4).mid(2);
     ASSERT_FALSE(rest.isEmpty());
     EXPECT_EQ(rest.back(), u"CloseNotification 7"_qs);
-    if (rest.size() == 2) EXPECT_EQ(rest[0], shown.arg(7).arg(3200));
+    if (rest.size() == 2) {
+        EXPECT_EQ(rest[0], shown.arg(7).arg(3200));
+    }
     EXPECT_LE(rest.size(), 2);
 }
 

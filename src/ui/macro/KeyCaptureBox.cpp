@@ -99,10 +99,12 @@ bool KeyCaptureBox::eventFilter(QObject* watched, QEvent* event) {
             if (running_) {
                 // The hook's copy of the key decides; this one is only kept from the window.
                 keepKeyFromWindow();
-                const std::optional<OwnInputEvent> own =
-                    owner_.keyboard ? OwnInputEventOf(key, owner_.keyboard()) : std::nullopt;
-                if (key.key() == Qt::Key_Escape || (own && own->wParam == kVkEscape)) cancel();
-                else if (!globalInput_) take(own ? own->wParam : 0);
+                std::uintptr_t virtualKey = 0;  // none known
+                if (owner_.keyboard)
+                    if (const std::optional<OwnInputEvent> own = OwnInputEventOf(key, owner_.keyboard()))
+                        virtualKey = own->wParam;
+                if (key.key() == Qt::Key_Escape || virtualKey == kVkEscape) cancel();
+                else if (!globalInput_) take(virtualKey);
                 return true;
             }
             if (keepingKey()) return true;

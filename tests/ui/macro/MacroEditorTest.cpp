@@ -430,8 +430,8 @@ TEST_F(MacroEditor, KeysReachTheKeyBoxOnlyOnceACaptureIsStarted) {
         {"then Tab leaves", {enter, c, tab}, 0x06, false, true},
         {"Escape without a capture closes the editor", {esc}, 0x05, false, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.what);
         addStored(MakeMacro(u"One", 2));
         gInstallResult = 0;  // the box's own keys
         open();
@@ -441,7 +441,7 @@ TEST_F(MacroEditor, KeysReachTheKeyBoxOnlyOnceACaptureIsStarted) {
         auto* box = control<kit::Edit>("ms_1_macro_action_edit");
         editor->activateWindow();
         box->setFocus(Qt::TabFocusReason);
-        for (const Press& p : c.presses) {
+        for (const Press& p : row.presses) {
             QWidget* focused = QApplication::focusWidget() ? QApplication::focusWidget() : box;
             for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
                 QKeyEvent event(type, p.key, Qt::NoModifier, p.xkb, 0, 0);
@@ -449,9 +449,9 @@ TEST_F(MacroEditor, KeysReachTheKeyBoxOnlyOnceACaptureIsStarted) {
             }
             QCoreApplication::processEvents();
         }
-        EXPECT_EQ(editor->workingCopy().actions[1].key, c.key);
-        EXPECT_EQ(box->hasFocus(), c.boxHasFocus);
-        EXPECT_EQ(editor->isVisible(), c.editorOpen);
+        EXPECT_EQ(editor->workingCopy().actions[1].key, row.key);
+        EXPECT_EQ(box->hasFocus(), row.boxHasFocus);
+        EXPECT_EQ(editor->isVisible(), row.editorOpen);
         editor.reset();
         store.remove(0);
         ASSERT_FALSE(store.save());

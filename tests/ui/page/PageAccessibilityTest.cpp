@@ -234,9 +234,10 @@ TEST_F(PageForEveryone, SlidersReadAsTheValueShownBesideThem) {
             EXPECT_DOUBLE_EQ(value->minimumValue().toDouble(), c.minimum);
             EXPECT_DOUBLE_EQ(value->maximumValue().toDouble(), c.maximum);
             EXPECT_DOUBLE_EQ(value->minimumStepSize().toDouble(), c.step);
-            if (c.label)
+            if (c.label) {
                 EXPECT_EQ(window->find<kit::Label>(QString::fromLatin1(c.label))->shownText(),
                           QString::fromUtf8(std::string(language) == "en" ? c.english : c.german));
+            }
         }
     }
 }
