@@ -84,6 +84,7 @@ void CMS_1_Macro::onInit() {
     if (delayOptions_[1]) delayOptions_[1]->setSelected(true, kit::Notify::No);
     hidePanel();
 }
+    followCurrentMacro();
 
 void CMS_1_Macro::bindControls() {
     exitBtn_ = find<kit::Button>(u"btn_exit"_qs);
@@ -255,6 +256,7 @@ void CMS_1_Macro::loadMacro(int index) {
     if (nameEdit_) nameEdit_->setText(QString::fromStdU16String(macro.nameText()), kit::Notify::No);
     rebuildActionList();
 }
+    followCurrentMacro();
 
 void CMS_1_Macro::showNoMacro() {
     currentMacroIndex_ = -1;
@@ -262,6 +264,12 @@ void CMS_1_Macro::showNoMacro() {
     if (nameEdit_) nameEdit_->setText(QString(), kit::Notify::No);
     if (actionList_) actionList_->removeAll();
 }
+    followCurrentMacro();
+}
+
+void CMS_1_Macro::followCurrentMacro() {
+    // Without a macro there is nothing to write: the button says so rather than doing nothing.
+    if (exportBtn_) exportBtn_->setEnabled(currentMacro() != nullptr);
 
 void CMS_1_Macro::addMacro() {
     CreatedMacro created = parts_.store.createMacro(skin().text(u"add_macro_text"_qs).toStdU16String());
@@ -583,9 +591,9 @@ void CMS_1_Macro::exportMacro() {
     // The extension is added after the dialog, so the replace question is asked here,
     // about the name that is written.
     request.confirmOverwrite = false;
-    QString path = kit::ChooseFile(this, request);
-    if (path.isEmpty()) return;
-    if (!path.endsWith(u".macro"_qs, Qt::CaseInsensitive)) path += u".macro"_qs;
+    const QString chosen = kit::ChooseFile(this, request);
+    if (chosen.isEmpty()) return;
+    const QString path = kit::WithExtension(chosen, u"macro"_qs);
     const std::filesystem::path target = path.toStdString();
     std::error_code ec;
     if (std::filesystem::exists(target, ec) && ask(u"warning_title_text"_qs, u"macro_file_replace_text"_qs) != 1) return;

@@ -108,6 +108,8 @@ private:
     void deleteMacro();
     void renameMacro();
     void showNoMacro();
+    // The controls that need a current macro follow whether there is one.
+    void followCurrentMacro();
 
     // The working copy and the action list.
     void commit();

@@ -558,17 +558,41 @@ TEST_F(MacroEditor, AFileThatIsNotAMacroIsRefusedAndNothingIsAdded) {
     EXPECT_EQ(reread()->size(), 1u);
 }
 
-TEST_F(MacroEditor, CancelledFileDialogsChangeNothingAndExportNeedsAMacro) {
+TEST_F(MacroEditor, CancelledFileDialogsChangeNothingAndExportWaitsForAMacro) {
     addStored(MakeMacro(u"Burst", 5));
     open();
     kit::AnswerNextFileDialog(QString());
     click("ms_1_macro_import_btn");
     EXPECT_EQ(store.size(), 1u);
-    kit::AnswerNextFileDialog(QString::fromStdString((dir.path() / "none.macro").string()));
-    click("ms_1_macro_export_btn");  // nothing selected: no dialog, no file
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "none.macro"));
-    kit::AnswerNextFileDialog(QString());  // use up the answer
-    kit::ChooseFile(nullptr, {});
+    auto* exportBtn = control<kit::Button>("ms_1_macro_export_btn");
+    EXPECT_FALSE(exportBtn->isEnabled()) << "nothing selected";
+    selectMacro(0);
+    EXPECT_TRUE(exportBtn->isEnabled());
+    click("ms_1_macro_delete_btn");
+    EXPECT_FALSE(exportBtn->isEnabled()) << "the only macro deleted";
+    click("ms_1_macro_add_btn");
+    EXPECT_TRUE(exportBtn->isEnabled());
+}
+
+TEST_F(MacroEditor, ExportAddsTheExtensionOnlyToANameWithoutOne) {
+    addStored(MakeMacro(u"Burst", 5));
+    open();
+    selectMacro(0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"burst", "burst.macro"}, {"x.txt", "x.txt"},       {"y.MACRO", "y.MACRO"},
+        {"z.", "z.macro"},        {".hidden", ".hidden.macro"}, {"dir.d/w", "dir.d/w.macro"},
+    };
+    std::filesystem::create_directory(dir.path() / "dir.d");
+    for (const auto& [typed, written] : cases) {
+        SCOPED_TRACE(typed);
+        kit::AnswerNextFileDialog(QString::fromStdString((dir.path() / typed).string()));
+        click("ms_1_macro_export_btn");
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / written));
+        if (std::string(typed) != written) {
+            EXPECT_FALSE(std::filesystem::exists(dir.path() / typed));
+        }
+    }
+    EXPECT_TRUE(asked.empty());
 }
 
 }  // namespace
