@@ -1,6 +1,7 @@
 #include "ui/macro/CMS_1_Macro.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMouseEvent>
@@ -83,8 +84,8 @@ void CMS_1_Macro::onInit() {
     }
     if (delayOptions_[1]) delayOptions_[1]->setSelected(true, kit::Notify::No);
     hidePanel();
-}
     followCurrentMacro();
+}
 
 void CMS_1_Macro::bindControls() {
     exitBtn_ = find<kit::Button>(u"btn_exit"_qs);
@@ -255,21 +256,21 @@ void CMS_1_Macro::loadMacro(int index) {
     copy_.load(macro);
     if (nameEdit_) nameEdit_->setText(QString::fromStdU16String(macro.nameText()), kit::Notify::No);
     rebuildActionList();
-}
     followCurrentMacro();
+}
 
 void CMS_1_Macro::showNoMacro() {
     currentMacroIndex_ = -1;
     copy_ = MacroWorkingCopy{};
     if (nameEdit_) nameEdit_->setText(QString(), kit::Notify::No);
     if (actionList_) actionList_->removeAll();
-}
     followCurrentMacro();
 }
 
 void CMS_1_Macro::followCurrentMacro() {
     // Without a macro there is nothing to write: the button says so rather than doing nothing.
     if (exportBtn_) exportBtn_->setEnabled(currentMacro() != nullptr);
+}
 
 void CMS_1_Macro::addMacro() {
     CreatedMacro created = parts_.store.createMacro(skin().text(u"add_macro_text"_qs).toStdU16String());
@@ -516,6 +517,10 @@ void CMS_1_Macro::startRecording() {
     hookTarget_ = HookTarget::Recording;
     installHook();
     enableHook(true);
+    // Clicks count from now on, however the recording was started (Space on the focused
+    // button too), except while the pointer is on the button: entering and leaving it
+    // pause and resume them.
+    enableMouseHook(!pointerOnRecordButton());
     if (parts_.hooks.mousewheelenable) parts_.hooks.mousewheelenable(0);
 }
 
@@ -536,7 +541,16 @@ void CMS_1_Macro::stopRecording() {
     copy_.insertIndex = -1;
 }
 
+bool CMS_1_Macro::pointerOnRecordButton() const {
+    if (!recordCheck_ || !recordCheck_->isVisible()) return false;
+    return recordCheck_->rect().contains(recordCheck_->mapFromGlobal(QCursor::pos()));
+}
+
 void CMS_1_Macro::onRecordedEvent(std::uintptr_t wParam, std::intptr_t lParam) {
+    // A click on the record button is the user's way to stop, never part of the macro.
+    // The library's events come from a thread of their own and may overtake the pointer's
+    // arrival on the button, so where the pointer is now decides as well.
+    if (IsMouseHookEvent(wParam, lParam) && pointerOnRecordButton()) return;
     const MacroWorkingCopy before = copy_;
     const MacroRecorder::Outcome outcome = recorder_.onEvent(copy_, wParam, lParam, now(), keyboard());
     qCDebug(lcMacro, "iTotalNum = %d", before.totalNum());

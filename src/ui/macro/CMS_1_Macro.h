@@ -136,6 +136,9 @@ private:
     void startRecording();
     void stopRecording();
     void onRecordedEvent(std::uintptr_t wParam, std::intptr_t lParam);
+    // Whether the pointer is on the record button now (the server's position, not the
+    // last one this window saw).
+    bool pointerOnRecordButton() const;
 
     // Macro files.
     void importMacro();
