@@ -3,11 +3,13 @@
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QScreen>
+#include <QStringList>
 
 #include <algorithm>
 
 #include "device/HookLibrary.h"
 #include "keys/KeyCodeTable.h"
+#include "protocol/CommandReports.h"
 #include "records/ButtonFunctions.h"
 #include "ui/dialogs/CMS_1_SelectMacro.h"
 #include "ui/kit/Button.h"
@@ -49,6 +51,19 @@ bool LeavesALeftClick(const MouseProfile& profile, int button, std::uint8_t code
     for (int b = 0; b < kLeftClickGuardButtons; ++b)
         if ((b == button ? code : profile.buttons[b].function) == ButtonFunction::LeftClick) return true;
     return false;
+}
+
+// Whether entry n owns macro blocks on the mouse: a macro elsewhere is never sent.
+bool PlaysMacros(int n) {
+    return n >= 0 && n < static_cast<int>(macroBlockBase.size()) && macroBlockBase[static_cast<std::size_t>(n)] != 0;
+}
+
+// The buttons that can play a macro, as the user numbers them: "1, 2, 3, 4, 5, 9, 10".
+QString MacroButtonNumbers() {
+    QStringList numbers;
+    for (int n = 0; n < static_cast<int>(macroBlockBase.size()); ++n)
+        if (PlaysMacros(n)) numbers << QString::number(n + 1);
+    return numbers.join(u", "_qs);
 }
 
 PageEdit Assigned() {
@@ -94,14 +109,27 @@ void ButtonSection::showAssignment(int n, const MouseProfile& profile) {
         button->setTextKeyMode(false);
         button->setText(shown);
     } else if (entry.function == ButtonFunction::Macro) {
+        // A macro on a button without blocks stays as the profile has it (a file may
+        // rely on its bytes), but the mouse never gets it: the label says so first, so
+        // that it is read even where the name is cut short.
+        const QString name = QString::fromStdU16String(entry.macroNameText());
         button->setTextKeyMode(false);
-        button->setText(context_.text("assign_macro_text") + QString::fromStdU16String(entry.macroNameText()));
+        button->setText(PlaysMacros(n) ? context_.text("assign_macro_text") + name
+                                       : context_.text("assign_macro_unplayed_text").arg(name));
     } else {
         const ButtonFunctionRow* row = FindButtonFunction(entry.function);
         button->setTextKeyMode(true);
         button->setText(row ? QString::fromLatin1(row->textKey.data(), static_cast<qsizetype>(row->textKey.size()))
                             : QString());
     }
+    nameKeyButton(n, button->shownText());
+}
+
+void ButtonSection::nameKeyButton(int n, const QString& text) {
+    QWidget* button = keys_[static_cast<std::size_t>(n)]->widget();
+    // The button may draw the text cut short; the name is the whole of it, or the hover
+    // text while it shows none.
+    button->setAccessibleName(text.isEmpty() ? button->toolTip() : text);
 }
 
 PageEdit ButtonSection::handle(const kit::Notification& n, MouseProfile& profile) {
@@ -124,6 +152,9 @@ void ButtonSection::openAssignMenu(int n) {
         qCWarning(lcPage).noquote() << "no assignment menu:" << error;
         return;
     }
+    // "Macro…" only where the mouse has blocks to keep the macro in.
+    assignMenu_->setItemEnabled(u"ms_1_select_macro"_qs, PlaysMacros(n),
+                                context_.text("macro_no_blocks_tip_text").arg(MacroButtonNumbers()));
     const QWidget* button = keys_[static_cast<std::size_t>(n)]->widget();
     const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
     const QScreen* screen = QGuiApplication::screenAt(onScreen.center());
@@ -136,6 +167,7 @@ PageEdit ButtonSection::onMenuItem(const QString& item, MouseProfile& profile) {
     if (assigningButton_ < 0 || assigningButton_ >= kAssignableButtons) return {};
     ButtonAssignment& entry = profile.buttons[assigningButton_];
     const std::uint8_t code = CodeOfMenuItem(item);
+    if (code == ButtonFunction::Macro && !PlaysMacros(assigningButton_)) return {};
     if (!LeavesALeftClick(profile, assigningButton_, code)) {
         context_.askUser("one_click_text");
         return {};

@@ -1,7 +1,9 @@
 // The button section: what each of the 18 key buttons shows of its entry, the menu that
 // reassigns buttons 1..12 with the two dialogs behind its "key" and "macro" items, and
 // the macro editor, after which every profile's macro copies follow the edited list.
-// Every assignment is sent at once.
+// Every assignment is sent at once. Only the buttons that own macro blocks on the mouse
+// are offered "Macro…"; a macro a profile holds on another button is kept and labelled
+// as not played.
 #pragma once
 
 #include <QPoint>
@@ -50,6 +52,8 @@ public:
 
 private:
     void showAssignment(int n, const MouseProfile& profile);
+    // Gives key button n (0..17) the name screen readers announce while it shows `text`.
+    void nameKeyButton(int n, const QString& text);
     void openAssignMenu(int n);
     PageEdit openMacroEditor(const MouseProfile& profile);
     // The dialogs behind the "key" and "macro" items; false when the entry stays as it was.
