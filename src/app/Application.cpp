@@ -15,6 +15,7 @@
 #include "app/BatteryWatch.h"
 #include "app/CMainWnd.h"
 #include "app/CommandLine.h"
+#include "app/QuitOnSignal.h"
 #include "app/ShellLog.h"
 #include "app/SingleInstance.h"
 #include "app/TestDriver.h"
@@ -232,6 +233,12 @@ int Application::Run(int argc, char** argv) {
     std::unique_ptr<TestDriver> driver;
     if (TestDriver::Enabled()) driver = std::make_unique<TestDriver>(*window, &page, device.get());
 
+    // The session ending ends the program as the tray's Quit does, without its
+    // questions: there is nobody to answer them.
+    QuitOnSignal sessionEnd([&window] {
+        window->commitPendingEdits();
+        QCoreApplication::exit(0);
+    });
     const int code = QApplication::exec();
     qCInfo(lcShell) << "shutdown: event loop ended with" << code;
     // A start that comes now finds the lock still held and ends; it must not reach a

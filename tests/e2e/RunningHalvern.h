@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -83,6 +84,13 @@ public:
         ready_ = false;
         ask("tray right");
         ask("menu exit");
+        return process_.waitExit();
+    }
+
+    // Ends the program as the session does (SIGTERM at logout); its exit status.
+    std::optional<int> terminate() {
+        ready_ = false;
+        process_.signal(SIGTERM);
         return process_.waitExit();
     }
 

@@ -160,24 +160,29 @@ TEST(SettingsPageEndToEnd, APressOnTheMouseLeavesADraggedDpiToBeSent) {
 }
 
 // With no mouse linked nothing is applied, and nothing applied used to mean nothing
-// saved: an assignment and a level chosen then are still there after a quit from the
-// tray and a new start.
-TEST(SettingsPageEndToEnd, EditsMadeWithoutAMouseSurviveAQuitAndAStart) {
-    TempDir keep;
-    {
-        RunningHalvern halvern("receiver", keep.path());
-        ASSERT_TRUE(halvern.ready()) << halvern.err();
-        ASSERT_EQ(halvern.ask("mouse unplug receiver"), "ok");
-        ASSERT_TRUE(halvern.fieldBecomes("ms_1_wireless", "visible", "0"));
-        ASSERT_EQ(halvern.ask("click ms_1_btn_key_4"), "ok");
-        ASSERT_EQ(halvern.ask("click ms_1_volume_up"), "ok");
-        ASSERT_EQ(halvern.field("ms_1_btn_key_4", "text"), "Volume up");
-        ASSERT_EQ(halvern.ask("click ms_1_option_dpi_step_4"), "ok");
-    }  // quit from the tray at once, well within the store's pause
-    RunningHalvern again("receiver", keep.path());
-    ASSERT_TRUE(again.ready()) << again.err();
-    EXPECT_EQ(again.field("ms_1_btn_key_4", "text"), "Volume up");
-    EXPECT_EQ(again.field("ms_1_option_dpi_step_4", "selected"), "1");
+// saved: an assignment and a level chosen then are still there after the program ends,
+// from the tray or by the session ending, at once (well within the store's pause), and
+// starts again.
+TEST(SettingsPageEndToEnd, EditsMadeWithoutAMouseSurviveTheEndAndAStart) {
+    for (bool bySession : {false, true}) {
+        SCOPED_TRACE(bySession ? "SIGTERM" : "the tray's Quit");
+        TempDir keep;
+        {
+            RunningHalvern halvern("receiver", keep.path());
+            ASSERT_TRUE(halvern.ready()) << halvern.err();
+            ASSERT_EQ(halvern.ask("mouse unplug receiver"), "ok");
+            ASSERT_TRUE(halvern.fieldBecomes("ms_1_wireless", "visible", "0"));
+            ASSERT_EQ(halvern.ask("click ms_1_btn_key_4"), "ok");
+            ASSERT_EQ(halvern.ask("click ms_1_volume_up"), "ok");
+            ASSERT_EQ(halvern.field("ms_1_btn_key_4", "text"), "Volume up");
+            ASSERT_EQ(halvern.ask("click ms_1_option_dpi_step_4"), "ok");
+            EXPECT_EQ(bySession ? halvern.terminate() : halvern.quit(), 0) << halvern.err();
+        }
+        RunningHalvern again("receiver", keep.path());
+        ASSERT_TRUE(again.ready()) << again.err();
+        EXPECT_EQ(again.field("ms_1_btn_key_4", "text"), "Volume up");
+        EXPECT_EQ(again.field("ms_1_option_dpi_step_4", "selected"), "1");
+    }
 }
 
 // ---- Links ----

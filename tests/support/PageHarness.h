@@ -92,7 +92,7 @@ protected:
         options.trayAvailable = [] { return true; };
         kit::Skin& shownSkin = useSkin ? *useSkin : skin;
         // The language set on the skin before, as the program passes the one it chose.
-        options.language = shownSkin.requestedLanguage();
+        if (!shownSkin.requestedLanguage().isEmpty()) options.language = shownSkin.requestedLanguage();
         window = std::make_unique<CMainWnd>(shownSkin, std::move(options));
         auto source = std::make_unique<VirtualTimerSource>();
         time = source.get();

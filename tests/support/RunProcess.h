@@ -146,6 +146,9 @@ public:
     BackgroundProcess& operator=(const BackgroundProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    void signal(int sig) {
+        if (pid_ > 0 && !exitCode_) kill(pid_, sig);
+    }
 
     void writeLine(const std::string& line) {
         std::string s = line + "\n";

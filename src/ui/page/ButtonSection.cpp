@@ -9,8 +9,8 @@
 
 #include "device/HookLibrary.h"
 #include "keys/KeyCodeTable.h"
-#include "protocol/CommandReports.h"
 #include "records/ButtonFunctions.h"
+#include "storage/ProfileRules.h"
 #include "ui/dialogs/CMS_1_SelectMacro.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/LanguageFile.h"
@@ -28,10 +28,6 @@ namespace {
 constexpr const char* kModifierKeys[] = {"keyboard_ctrl_text", "keyboard_shift_text", "keyboard_alt_text",
                                          "keyboard_win_text"};
 
-// Buttons 1..12 can be reassigned; 13..18 only show what they do.
-constexpr int kAssignableButtons = 12;
-// Buttons 1..16 count when at least one of them must stay a left click.
-constexpr int kLeftClickGuardButtons = 16;
 // A menu that would reach below the screen opens upwards, ending this far below the
 // top of its key button.
 constexpr int kMenuOverlap = 25;
@@ -46,23 +42,11 @@ std::uint8_t CodeOfMenuItem(const QString& item) {
     return ButtonFunction::LeftClick;
 }
 
-// Whether a left click is left among the guarded buttons once `button` does `code`.
-bool LeavesALeftClick(const MouseProfile& profile, int button, std::uint8_t code) {
-    for (int b = 0; b < kLeftClickGuardButtons; ++b)
-        if ((b == button ? code : profile.buttons[b].function) == ButtonFunction::LeftClick) return true;
-    return false;
-}
-
-// Whether entry n owns macro blocks on the mouse: a macro elsewhere is never sent.
-bool PlaysMacros(int n) {
-    return n >= 0 && n < static_cast<int>(macroBlockBase.size()) && macroBlockBase[static_cast<std::size_t>(n)] != 0;
-}
-
 // The buttons that can play a macro, as the user numbers them: "1, 2, 3, 4, 5, 9, 10".
 QString MacroButtonNumbers() {
     QStringList numbers;
-    for (int n = 0; n < static_cast<int>(macroBlockBase.size()); ++n)
-        if (PlaysMacros(n)) numbers << QString::number(n + 1);
+    for (std::size_t n = 0; n < kButtonPositions; ++n)
+        if (CanPlayMacro(n)) numbers << QString::number(n + 1);
     return numbers.join(u", "_qs);
 }
 
@@ -99,7 +83,17 @@ void ButtonSection::refresh(const MouseProfile& profile) {
 void ButtonSection::showAssignment(int n, const MouseProfile& profile) {
     kit::Button* button = keys_[static_cast<std::size_t>(n)];
     if (!button || !context_.window()) return;
-    const ButtonAssignment& entry = profile.buttons[n];
+    showFunction(button, static_cast<std::size_t>(n), profile.buttons[n]);
+    nameKeyButton(button, n);
+}
+
+void ButtonSection::nameKeyButton(kit::Button* button, int n) {
+    // The number beside the button is a label of its own, which screen readers do not
+    // tie to the button: "Button 4: Forward".
+    button->setSpokenName(context_.text("key_button_name_text").arg(n + 1).arg(button->shownText()));
+}
+
+void ButtonSection::showFunction(kit::Button* button, std::size_t n, const ButtonAssignment& entry) {
     if (entry.function == ButtonFunction::KeyCombination) {
         QString shown;
         for (int bit = 0; bit < 4; ++bit)
@@ -114,29 +108,24 @@ void ButtonSection::showAssignment(int n, const MouseProfile& profile) {
         // that it is read even where the name is cut short.
         const QString name = QString::fromStdU16String(entry.macroNameText());
         button->setTextKeyMode(false);
-        button->setText(PlaysMacros(n) ? context_.text("assign_macro_text") + name
-                                       : context_.text("assign_macro_unplayed_text").arg(name));
+        // A copy from a store older than the bound plays only its beginning: said on the button.
+        const bool tooLong = CheckMacro(entry).kind == MacroProblem::Kind::TooLong;
+        button->setText((CanPlayMacro(n) ? context_.text("assign_macro_text") + name
+                                         : context_.text("assign_macro_unplayed_text").arg(name)) +
+                        (tooLong ? u' ' + context_.text("macro_too_long_mark_text") : QString()));
     } else {
         const ButtonFunctionRow* row = FindButtonFunction(entry.function);
         button->setTextKeyMode(true);
         button->setText(row ? QString::fromLatin1(row->textKey.data(), static_cast<qsizetype>(row->textKey.size()))
                             : QString());
     }
-    nameKeyButton(n, button->shownText());
-}
-
-void ButtonSection::nameKeyButton(int n, const QString& text) {
-    QWidget* button = keys_[static_cast<std::size_t>(n)]->widget();
-    // The button may draw the text cut short; the name is the whole of it, or the hover
-    // text while it shows none.
-    button->setAccessibleName(text.isEmpty() ? button->toolTip() : text);
 }
 
 PageEdit ButtonSection::handle(const kit::Notification& n, MouseProfile& profile) {
     if (n.type != kit::notify::kClick) return {};
     if (n.sender == macroEditor_) return openMacroEditor(profile);
-    for (int b = 0; b < kAssignableButtons; ++b)
-        if (keys_[static_cast<std::size_t>(b)] && n.sender == keys_[static_cast<std::size_t>(b)]) openAssignMenu(b);
+    for (std::size_t b = 0; b < kAssignableButtons; ++b)
+        if (keys_[b] && n.sender == keys_[b]) openAssignMenu(static_cast<int>(b));
     return {};
 }
 
@@ -153,7 +142,7 @@ void ButtonSection::openAssignMenu(int n) {
         return;
     }
     // "Macro…" only where the mouse has blocks to keep the macro in.
-    assignMenu_->setItemEnabled(u"ms_1_select_macro"_qs, PlaysMacros(n),
+    assignMenu_->setItemEnabled(u"ms_1_select_macro"_qs, CanPlayMacro(static_cast<std::size_t>(n)),
                                 context_.text("macro_no_blocks_tip_text").arg(MacroButtonNumbers()));
     const QWidget* button = keys_[static_cast<std::size_t>(n)]->widget();
     const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
@@ -164,11 +153,11 @@ void ButtonSection::openAssignMenu(int n) {
 }
 
 PageEdit ButtonSection::onMenuItem(const QString& item, MouseProfile& profile) {
-    if (assigningButton_ < 0 || assigningButton_ >= kAssignableButtons) return {};
+    if (assigningButton_ < 0 || assigningButton_ >= static_cast<int>(kAssignableButtons)) return {};
     ButtonAssignment& entry = profile.buttons[assigningButton_];
     const std::uint8_t code = CodeOfMenuItem(item);
-    if (code == ButtonFunction::Macro && !PlaysMacros(assigningButton_)) return {};
-    if (!LeavesALeftClick(profile, assigningButton_, code)) {
+    if (code == ButtonFunction::Macro && !CanPlayMacro(static_cast<std::size_t>(assigningButton_))) return {};
+    if (!LeavesALeftClick(profile, static_cast<std::size_t>(assigningButton_), code)) {
         context_.askUser("one_click_text");
         return {};
     }

@@ -52,8 +52,9 @@ public:
 
 private:
     void showAssignment(int n, const MouseProfile& profile);
-    // Gives key button n (0..17) the name screen readers announce while it shows `text`.
-    void nameKeyButton(int n, const QString& text);
+    // What button entry `n` does, as its label; a macro names the button when it cannot play there.
+    void showFunction(kit::Button* button, std::size_t n, const ButtonAssignment& entry);
+    void nameKeyButton(kit::Button* button, int n);
     void openAssignMenu(int n);
     PageEdit openMacroEditor(const MouseProfile& profile);
     // The dialogs behind the "key" and "macro" items; false when the entry stays as it was.

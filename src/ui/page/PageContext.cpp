@@ -7,7 +7,6 @@
 #include "ui/kit/Button.h"
 #include "ui/kit/Skin.h"
 #include "ui/kit/SkinWindow.h"
-#include "ui/page/PageSection.h"
 
 Q_LOGGING_CATEGORY(lcPage, "halvern.page")
 
@@ -24,9 +23,14 @@ QString PageContext::text(const char* key) const {
     return window_ ? window_->skin().text(QString::fromLatin1(key)) : QString::fromLatin1(key);
 }
 
-int PageContext::askUser(const char* messageKey) const {
+QString PageContext::number(double value, int decimals) const {
+    const QLocale locale = window_ ? window_->skin().locale() : QLocale::c();
+    return locale.toString(value, 'f', decimals);
+}
+
+int PageContext::askUser(const char* messageKey, const QStringList& args) const {
     if (!window_) return 0;
-    return CMsgWnd::Ask(window_->skin(), window_, u"warning_title_text"_qs, QString::fromLatin1(messageKey));
+    return CMsgWnd::Ask(window_->skin(), window_, u"warning_title_text"_qs, QString::fromLatin1(messageKey), args);
 }
 
 std::optional<std::uint32_t> PageContext::pickColorUnder(kit::Button* button, std::uint32_t argb) const {
@@ -39,29 +43,6 @@ std::optional<std::uint32_t> PageContext::pickColorUnder(kit::Button* button, st
 const KeyboardLayout& PageContext::keyboard() const {
     static const UsKeyboardLayout us;
     return parts_.keyboard ? parts_.keyboard() : us;
-}
-
-// ---- What the sections share ----
-
-PageEdit PageEdit::Of(ApplyTiming timing) {
-    PageEdit edit;
-    edit.keep = Keep::Soon;
-    switch (timing) {
-        case ApplyTiming::AtOnce: edit.send = Send::AtOnce; break;
-        case ApplyTiming::AfterEffect: edit.send = Send::AfterEffect; break;
-        case ApplyTiming::AfterSlider: edit.send = Send::AfterSlider; break;
-        case ApplyTiming::OnRequest: edit.send = Send::WithNextApply; break;
-    }
-    return edit;
-}
-
-QString SectionBinder::Numbered(std::string_view format, int number) {
-    QString name = QString::fromLatin1(format.data(), static_cast<qsizetype>(format.size()));
-    return name.replace(u"%d"_qs, QString::number(number));
-}
-
-void SectionBinder::missing(const QString& name) const {
-    qCWarning(lcPage).noquote() << "the skin has no control" << name;
 }
 
 }  // namespace halvern

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QTest>
 
@@ -99,7 +100,9 @@ protected:
         QObject::connect(hotplugWatch.get(), &QSocketNotifier::activated, [this] { stack->link().dispatchHotplug(); });
         window->show();
         window->completeLayout();
-        if (world->plugged(receiver)) ASSERT_TRUE(runUntil([&] { return links->applyLinkUp(); }));
+        if (world->plugged(receiver)) {
+            ASSERT_TRUE(runUntil([&] { return links->applyLinkUp(); }));
+        }
     }
 
     // The tray's Quit (what the page holds is kept first), or the end of the test.
@@ -113,8 +116,12 @@ protected:
         timers.reset();
     }
 
+    // The link's readers and the apply worker are threads of their own: the wait is in
+    // real time, generous for a loaded machine.
     bool runUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 4000 && !done(); ++i) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < 30000) {
             world->settle();
             QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
         }
@@ -270,9 +277,10 @@ protected:
         // Every control shows it.
         for (const SettingRow& row : kSettings)
             for (std::size_t level = 0; level < ValueCount(row); ++level)
-                if (const std::optional<std::int32_t> shown = test::ShownSettingValue(*window, row, level))
+                if (const std::optional<std::int32_t> shown = test::ShownSettingValue(*window, row, level)) {
                     EXPECT_EQ(*shown, Showable(row, test::ModelSettingValue(current, row, level)))
                         << row.cliName << " level " << level;
+                }
         // The mouse holds it.
         for (const std::string& d : emu::Differences(world->mouse().state(), emu::ExpectedState(current)))
             ADD_FAILURE() << "the mouse: " << d;

@@ -5,6 +5,8 @@
 // own face. Menus are left out: a menu is as wide as its widest item.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -24,6 +26,7 @@
 #include "ui/dialogs/CMS_1_ProfileName.h"
 #include "ui/dialogs/CMS_1_SelectMacro.h"
 #include "ui/dialogs/CMsgWnd.h"
+#include "ui/kit/Edit.h"
 #include "ui/kit/Languages.h"
 #include "ui/kit/List.h"
 #include "ui/kit/Slider.h"
@@ -189,9 +192,10 @@ TEST_F(TextFit, EveryControlLiesInsideItsWindowClearOfTheOthers) {
 // The texts the program fills in at their longest: every level at 18000 DPI, the
 // timers and the debounce at their ends, the battery full and charging, each notice,
 // the DPI display, the About lines, every key name in the macro editor and the
-// shortcut dialog, names as long as a profile or macro may have (a list draws them
-// elided, whole on hover), and every key button at its longest, which the button draws
-// elided, whole on hover, the grid and "Macros" staying in the window.
+// shortcut dialog and their key boxes waiting for a key, names as long as a profile or
+// macro may have (a list draws them elided, whole on hover), and every key button at
+// its longest, which the button draws elided, whole on hover, the grid and "Macros"
+// staying in the window.
 TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
     std::vector<Misfit> misfits;
     auto check = [&](QWidget& w, const std::string& name) {
@@ -267,6 +271,8 @@ TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
             ASSERT_FALSE(shortcut.create(kit::WindowKind::Dialog));
             shortcut.show();
             check(shortcut, "shortcut capture, every modifier and the widest key" + in);
+            QTest::mouseClick(shortcut.find<kit::Edit>(u"edit_key"_qs), Qt::LeftButton);
+            check(shortcut, "shortcut capture, waiting for the key" + in);
         }
         {
             // Every key button at once: the widest function text of the language, a macro
@@ -283,11 +289,11 @@ TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
                     widestFunction = row.code;
                 }
             }
-            MacroRecord named;
-            named.setName(longestMacro);
+            MacroRecord longNamed;
+            longNamed.setName(longestMacro);
             const std::pair<const char*, std::function<void(ButtonAssignment&)>> longest[] = {
                 {"the widest function", [&](ButtonAssignment& b) { b.function = widestFunction; }},
-                {"a macro of the longest name", [&](ButtonAssignment& b) { b.assignMacro(named, 0, 1, 0); }},
+                {"a macro of the longest name", [&](ButtonAssignment& b) { b.assignMacro(longNamed, 0, 1, 0); }},
                 {"every modifier and the widest key", [&](ButtonAssignment& b) { b.assignKey(widest, 0x0F); }},
             };
             for (const auto& [what, assign] : longest) {
@@ -316,6 +322,8 @@ TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
             actions->selectRow(actions->rowCount() - 1, kit::Notify::Yes);
             editor.find<kit::CheckBox>(u"ms_1_macro_action_edit_check"_qs)->click();
             check(editor, "macro editor, every key and the widest edited" + in);
+            QTest::mouseClick(editor.find<kit::Edit>(u"ms_1_macro_action_edit"_qs), Qt::LeftButton);
+            check(editor, "macro editor, the key box waiting for the key" + in);
         }
     }
     EXPECT_TRUE(misfits.empty()) << Report(misfits);
