@@ -28,8 +28,8 @@ public:
     // Stops the listener and forgets the window; nothing is posted after it returns.
     void remove();
     void enableKeys(bool on) { keys_ = on; }
-    // Mouse events start off at every install: the recording turns them on once the
-    // pointer has left the button that started it.
+    // Mouse events start off at every install: the host turns them on when it wants
+    // clicks (a recording does at once, unless the pointer is on its record button).
     void enableMouse(bool on) { mouse_ = on; }
     // The wheel is never posted (no message of the contract carries it); the switch
     // is kept so that the entry point has its state.

@@ -446,8 +446,8 @@ void CMainWnd::onDestroy() {
     qCInfo(lcShell) << "shutdown: DPI display closed";
     if (options_.hooks && options_.hooks->opened()) {
         const HookTable& hooks = options_.hooks->table();
-        if (hooks.removehook) hooks.removehook();
         if (hooks.removemousehook) hooks.removemousehook();
+        if (hooks.removehook) hooks.removehook();
         options_.hooks->free();
     }
     qCInfo(lcShell) << "shutdown: hooks removed, hook library freed";

@@ -85,6 +85,7 @@ QString TestDriver::run(const QString& line) {
     if (verb == u"key") return key(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1));
     if (verb == u"pick") return pick(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1));
     if (verb == u"get") return get(arg);
+    if (verb == u"focus") return focus(arg);
     if (verb == u"rows") {
         auto* list = dynamic_cast<kit::List*>(control(arg));
         if (!list) return u"error no list "_qs + arg;
@@ -304,9 +305,27 @@ QString TestDriver::pick(const QString& name, const QString& index) {
     return u"error no combo box or list "_qs + name;
 }
 
-QString TestDriver::get(const QString& name) const {
+QString TestDriver::focus(const QString& name) {
     kit::Control* c = control(name);
     if (!c) return u"error no control "_qs + name;
+    QWidget* w = c->widget();
+    w->window()->activateWindow();
+    w->setFocus(Qt::TabFocusReason);
+    return u"ok"_qs;
+}
+
+QString TestDriver::get(const QString& name) const {
+    kit::Control* c = control(name);
+    if (!c) {
+        kit::MenuWindow* menu = page_ ? page_->assignMenu() : nullptr;
+        if (QAction* item = menu && menu->isVisible() ? menu->findItem(name) : nullptr) {
+            QString answer = u"ok text=%1 enabled=%2"_qs.arg(item->text()).arg(item->isEnabled() ? 1 : 0);
+            // The item's own hover text only: QAction falls back to its text.
+            if (item->toolTip() != item->text()) answer += u" tip="_qs + item->toolTip();
+            return answer;
+        }
+        return u"error no control "_qs + name;
+    }
     QStringList fields;
     const QWidget* w = c->widget();
     if (auto* edit = dynamic_cast<kit::Edit*>(c)) fields << u"text="_qs + edit->QLineEdit::text();
@@ -329,6 +348,7 @@ QString TestDriver::clickMenuItem(const QString& name) {
     kit::MenuWindow* menu = page_->assignMenu();
     QAction* item = menu->findItem(name);
     if (!item) return u"error no menu item "_qs + name;
+    if (!item->isEnabled()) return u"error "_qs + name + u" is disabled"_qs;
     // Answered first, as a click: the item may open a modal dialog.
     Print(u"ok"_qs);
     // As a click on the item would: the menu closes, then the choice is posted.

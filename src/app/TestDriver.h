@@ -12,7 +12,9 @@
 //   key NAME KEY       presses Return, Tab or Escape in it (Tab moves the focus on)
 //   pick NAME INDEX    chooses item INDEX of a combo box or row INDEX of a list
 //   get NAME           -> "ok text=... value=N selected=0|1 visible=0|1 enabled=0|1
-//                      color=#rrggbb", the fields that apply to the control
+//                      color=#rrggbb", the fields that apply to the control; while a
+//                      key button's assignment menu is open and no such control
+//                      exists, its item NAME: "ok text=... enabled=0|1 [tip=...]"
 //   rows NAME          -> "ok N" and the N row texts of a list, tab-separated (a row
 //                      built from a layout: its labels' texts, space-separated)
 //   modal              -> "ok FILE" (the topmost modal window's layout) or "ok none"
@@ -39,6 +41,8 @@
 //   windows            -> "ok N", the program's visible top-level windows
 //   dpi-route          -> "ok ROUTE", how the last DPI change was shown: window,
 //                      plasma-osd, notification, nothing (none before the first)
+//   focus NAME         gives the control the keyboard focus as Tab would, its window
+//                      made the active one (real keys then reach it under a display)
 //
 // It prints "ready" once the main window is up.
 #pragma once
@@ -77,6 +81,7 @@ private:
     QString key(const QString& name, const QString& key);
     QString pick(const QString& name, const QString& index);
     QString get(const QString& name) const;
+    QString focus(const QString& name);
     QString mouse(const QString& action);
     // The key buttons' assignment menu.
     QString clickMenuItem(const QString& name);

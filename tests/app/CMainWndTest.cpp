@@ -4,11 +4,14 @@
 
 #include <QTest>
 
+#include <dlfcn.h>
+
 #include "SettlingClock.h"
 #include "VirtualDevices.h"
 #include "app/CMainWnd.h"
 #include "ui/page/PageTimers.h"
 #include "app/WindowTimers.h"
+#include "device/HookLibrary.h"
 #include "device/DeviceObserver.h"
 #include "device/ProfileHolder.h"
 #include "halvern_abi.h"
@@ -74,6 +77,8 @@ protected:
         options.dataFolder = dataFolder;
         options.language = language;
         options.followDesktopTheme = followDesktopTheme;
+        options.hooks = hooks;
+        options.libraryFolder = libraryFolder;
         window = std::make_unique<CMainWnd>(useSkin ? *useSkin : skin, std::move(options));
         raw = window.get();
         auto timers = std::make_unique<test::VirtualTimerSource>();
@@ -97,6 +102,9 @@ protected:
     std::filesystem::path dataFolder;
     QString language = QStringLiteral("en");
     bool followDesktopTheme = true;
+    HookLibrary hookLibrary;  // given to the window when `hooks` points to it
+    HookLibrary* hooks = nullptr;
+    std::filesystem::path libraryFolder;
     std::vector<std::string> calls;
     RecordingPage page{calls};
     std::unique_ptr<CMainWnd> window;
@@ -208,7 +216,17 @@ TEST_F(MainWindow, MenuCommandsGoWhereTheirNameSays) {
 }
 
 TEST_F(MainWindow, TrayMenuExitEndsInTheShutdownOrder) {
+    // The hook library notes its calls; a handle of the test's own keeps the notes
+    // readable once the window has freed it.
+    hooks = &hookLibrary;
+    libraryFolder = RECORDING_HOOK_DIR;
+    const std::string file = (libraryFolder / HALVERN_HOOK_LIBRARY_NAME).string();
+    void* own = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_TRUE(own) << dlerror();
+    const auto recorded = reinterpret_cast<const char* (*)()>(dlsym(own, "recorded_hook_calls"));
+    ASSERT_TRUE(recorded);
     open();
+    ASSERT_TRUE(hookLibrary.loaded());  // as the macro editor's first use loads it
     window->send(UM_SHOW_DPI, 0, 16);
     ASSERT_TRUE(window->dpiOsd());
     QPointer<CDPIMsg> osd(window->dpiOsd());
@@ -219,11 +237,15 @@ TEST_F(MainWindow, TrayMenuExitEndsInTheShutdownOrder) {
     EXPECT_EQ(window->dpiOsd(), nullptr);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(calls, std::vector<std::string>{"not shown"});
+    // The mouse hook goes first, then the keyboard's, then the library.
+    EXPECT_STREQ(recorded(), "removemousehook removehook ");
+    EXPECT_FALSE(hookLibrary.opened());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(osd.isNull());
 
     window.reset();
     EXPECT_EQ(calls, (std::vector<std::string>{"not shown", "destroy"}));
+    dlclose(own);
 }
 
 TEST_F(MainWindow, ExitInAnyLetterCaseAndTheWindowSystemsCloseEndTheProgramToo) {

@@ -5,6 +5,7 @@
 // or deleted their macro.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <set>
 #include <sstream>
@@ -97,6 +98,66 @@ TEST_F(ButtonsEndToEnd, CtrlShiftKOnButtonFourIsShownAndSentAsHalvernctlWouldSen
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(ByteAt(sent.front(), 0), ReportId::Buttons);
     EXPECT_EQ(sent, ctlReports(exported("after"), before));
+}
+
+// A profile holding a macro on button 6, which owns no macro blocks on the mouse: the
+// label says the macro does not play there, the menu offers no "Macro…" there and says
+// why, the mouse gets no chunk, and the store keeps the entry's bytes through other edits.
+TEST_F(ButtonsEndToEnd, AMacroOnAButtonWithoutBlocksIsKeptLabelledAndNeverSent) {
+    TempDir data;
+    MacroRecord fire;
+    fire.setName(u"Fire");
+    fire.actionCount = 2;
+    fire.actions[0] = {0x04, MacroAction::Press, 30};
+    fire.actions[1] = {0x04, MacroAction::Release, 10};
+    {
+        fs::create_directories(data / "ms_1");
+        MacroStore macros(data / "ms_1");
+        macros.load();
+        macros.append(std::make_unique<MacroRecord>(fire));
+        ASSERT_FALSE(macros.save());
+        ProfileStore profiles(data / "ms_1");
+        profiles.load(u"Profile ");
+        profiles.profiles().clear();
+        profiles.append(MouseProfile::Create(u"Main"));
+        profiles.at(0).buttons[5].assignMacro(fire, 0, 3, 0);
+        ASSERT_FALSE(profiles.save());
+    }
+    // Entry `n` of the stored profile, as another reader of the store sees it.
+    const auto storedEntry = [&](int n) {
+        TempDir copy;
+        fs::copy_file(data / "ms_1" / ProfileStore::kFileName, copy / ProfileStore::kFileName);
+        ProfileStore stored(copy.path());
+        stored.load(u"x");
+        return stored.at(0).buttons[n];
+    };
+    const ButtonAssignment kept = storedEntry(5);
+    start(data.path());
+
+    EXPECT_EQ(halvern->field("ms_1_btn_key_6", "text"), "Macro (does not play here): Fire");
+    bool buttonsSent = false;
+    for (const std::string& line : halvern->received()) {
+        EXPECT_NE(ByteAt(line, 0), ReportId::MacroChunk) << line;
+        if (ByteAt(line, 0) != ReportId::Buttons) continue;
+        buttonsSent = true;
+        EXPECT_EQ(line.substr(2 * (3 + 3 * 5), 6), "120000") << "a macro button with no block";
+    }
+    EXPECT_TRUE(buttonsSent);
+
+    ASSERT_EQ(halvern->ask("click ms_1_btn_key_6"), "ok");
+    EXPECT_EQ(halvern->ask("get ms_1_select_macro"),
+              "ok text=Macro… enabled=0 tip=The mouse keeps macros for buttons 1, 2, 3, 4, 5, 9, 10 only");
+    EXPECT_EQ(halvern->ask("click ms_1_select_macro"), "error ms_1_select_macro is disabled");
+    ASSERT_TRUE(modalIs("none"));
+    ASSERT_EQ(halvern->ask("click ms_1_btn_key_5"), "ok");
+    EXPECT_EQ(AnswerField(halvern->ask("get ms_1_select_macro"), "enabled"), "1");
+
+    const int applied = halvern->applies().first;
+    choose(3, "ms_1_forward");
+    ASSERT_TRUE(halvern->waitForAppliesAfter(applied));
+    ASSERT_TRUE(WaitFor([&] { return storedEntry(2).function == ButtonFunction::Forward; })) << "the store is written again";
+    const ButtonAssignment after = storedEntry(5);
+    EXPECT_EQ(std::memcmp(&after, &kept, sizeof kept), 0);
 }
 
 TEST_F(ButtonsEndToEnd, AMacroOnButtonFiveFollowsTheEditorsRenameAndDeleteInEveryProfile) {

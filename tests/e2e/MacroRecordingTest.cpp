@@ -101,6 +101,32 @@ TEST_F(MacroRecording, NoDelayModeStoresNoPauses) {
               "\tMiddle button Press 1\tMiddle button Release 10");
 }
 
+// Started from the keyboard (Space on the focused Record button) after a selected action:
+// a click counts from the start, the click on Record that stops the recording does not,
+// and the actions that were there keep their pauses.
+TEST_F(MacroRecording, StartedBySpaceAfterAnActionClicksCountAndThePausesThatWereThereStay) {
+    ASSERT_EQ(h_->ask("click ms_1_macro_add_btn"), "ok");
+    ASSERT_EQ(h_->ask("type ms_1_default_delay_edit 40"), "ok");
+    ASSERT_EQ(h_->ask("click ms_1_macro_key1_btn"), "ok");  // a left click, 40 ms after each half
+    ASSERT_EQ(h_->ask("click ms_1_no_delay_btn"), "ok");
+    ASSERT_EQ(h_->ask("pick ms_1_macro_action_list 0"), "ok");
+    // The pointer well away from the window, the keyboard on Record.
+    ASSERT_TRUE(h_.x().xdotool({"mousemove", "100", "450", "sleep", "0.2"}));
+    ASSERT_EQ(h_->ask("focus ms_1_macro_record_btn"), "ok");
+    ASSERT_TRUE(h_.x().xdotool({"key", "space", "sleep", "0.3"}));
+    ASSERT_TRUE(h_->fieldBecomes("ms_1_macro_record_btn", "text", "Stop"));
+    ASSERT_TRUE(h_.x().xdotool({"click", "3", "sleep", "0.3", "key", "a", "sleep", "0.3"}));
+    ASSERT_TRUE(h_.clickOn("ms_1_macro_record_btn"));
+    ASSERT_TRUE(h_->fieldBecomes("ms_1_macro_record_btn", "text", "Record"));
+
+    const std::vector<MacroRecord> macros = storedMacros();
+    ASSERT_EQ(macros.size(), 1u);
+    const MacroAction want[] = {{kMouseLeft, MacroAction::Press, 40},     {kMouseRight, MacroAction::Press, 1},
+                                {kMouseRight, MacroAction::Release, 1},   {0x04, MacroAction::Press, 1},
+                                {0x04, MacroAction::Release, 10},         {kMouseLeft, MacroAction::Release, 40}};
+    ASSERT_EQ(macros[0].actionCount, 6) << h_->ask("rows ms_1_macro_action_list");
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(macros[0].actions[i], want[i]) << i;
+}
 
 TEST_F(MacroRecording, ARecordedMacroIsExportedAsItIsStoredAndImportedUnderNewNames) {
     recordByHand();

@@ -25,15 +25,17 @@ namespace halvern::test {
 using namespace std::chrono_literals;
 
 // One field of a driver answer such as "ok text=Polling rate selected=1 visible=1":
-// a text runs up to the next known field, the others up to the next space.
+// a text runs up to the next known field, a hover text ("tip", always last) to the end,
+// the others up to the next space.
 inline std::optional<std::string> AnswerField(const std::string& answer, const std::string& key) {
     const std::string tag = " " + key + "=";
     const std::size_t at = answer.find(tag);
     if (at == std::string::npos) return std::nullopt;
     const std::size_t from = at + tag.size();
     std::size_t to = answer.size();
+    if (key == "tip") return answer.substr(from);
     if (key == "text") {
-        for (const char* next : {" value=", " selected=", " visible=", " enabled=", " color="})
+        for (const char* next : {" value=", " selected=", " visible=", " enabled=", " color=", " tip="})
             to = std::min(to, answer.find(next, from));
     } else {
         to = std::min(to, answer.find(' ', from));

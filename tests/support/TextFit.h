@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/kit/Button.h"
 #include "ui/kit/Control.h"
 #include "ui/kit/Skin.h"
 
@@ -106,7 +107,33 @@ public:
         option.initFrom(&b);
         option.text = b.text();
         if (b.isChecked()) option.state |= QStyle::State_On;
-        line(b, b.text(), b.font(), b.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &b));
+        const QRect room = b.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &b);
+        auto* eliding = dynamic_cast<kit::Button*>(&b);
+        if (!eliding || !eliding->elides() || QFontMetrics(b.font()).horizontalAdvance(b.text()) <= room.width()) {
+            line(b, b.text(), b.font(), room);
+            return;
+        }
+        // A button that elides draws the start of a long text and gives the whole of it on
+        // hover and to screen readers (whose name may say more, never less).
+        line(b, eliding->drawnText(), b.font(), room);
+        if (HoverText(b) != b.text() || !AccessibleName(b).contains(b.text()))
+            add(b, b.text(),
+                "needs " + std::to_string(QFontMetrics(b.font()).horizontalAdvance(b.text())) + " px, has " +
+                    std::to_string(room.width()) + ", and is not elided with the whole text on hover and for screen readers");
+    }
+
+    static QString HoverText(QWidget& w) {
+        const QPoint at = w.rect().center();
+        QHelpEvent help(QEvent::ToolTip, at, w.mapToGlobal(at));
+        QApplication::sendEvent(&w, &help);
+        const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+        QToolTip::hideText();
+        return shown;
+    }
+
+    static QString AccessibleName(QWidget& w) {
+        QAccessibleInterface* node = QAccessible::queryAccessibleInterface(&w);
+        return node ? node->text(QAccessible::Name) : QString();
     }
 
     void label(QLabel& l) {

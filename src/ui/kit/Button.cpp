@@ -1,8 +1,12 @@
 #include "ui/kit/Button.h"
 
 #include <QAccessible>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -16,8 +20,50 @@ Button::Button(QWidget* parent) : QPushButton(parent) {
     connect(this, &QPushButton::clicked, this, [this] { onUserClick(); });
 }
 
+void Button::setElide(bool on) {
+    if (elide_ == on) return;
+    elide_ = on;
+    updateGeometry();
+    update();
+}
+
+QSize Button::elidingSizeHint() const {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    option.text.clear();
+    const QSize text = fontMetrics().size(Qt::TextShowMnemonic, u"XXXX"_qs);
+    option.rect.setSize(text);
+    return style()->sizeFromContents(QStyle::CT_PushButton, &option, text, this);
+}
+
+QString Button::drawnText() const {
+    const QString whole = QPushButton::text();
+    if (!elide_ || whole.isEmpty()) return whole;
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    // The box the style draws the label in, as the text fit test measures it.
+    const int room = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).width();
+    return fontMetrics().elidedText(whole, Qt::ElideRight, room);
+}
+
+bool Button::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip && elided()) {
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), QPushButton::text(), this);
+        return true;
+    }
+    return QPushButton::event(event);
+}
+
 void Button::paintEvent(QPaintEvent* event) {
-    QPushButton::paintEvent(event);
+    if (elided()) {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        option.text = drawnText();
+        painter.drawControl(QStyle::CE_PushButton, option);
+    } else {
+        QPushButton::paintEvent(event);
+    }
     QPainter painter(this);
     paintBackground(painter);
 }

@@ -10,6 +10,9 @@
 // boxes hold instead of committing it before its "click" (see Edit.h).
 //
 // The background image is drawn over the themed panel, so icon buttons need no text.
+// A button marked elide="true" takes its width from its container, never from its
+// text: a text too long for it is drawn cut short with "…" and shown whole on hover,
+// and screen readers still get the whole text.
 // From the keyboard, Space and Enter act as a click; the arrow keys move the selection
 // to the previous or next option of a group, as a click on it would.
 #pragma once
@@ -32,24 +35,37 @@ public:
     using Control::text;
     QSize sizeHint() const override {
         if (auto size = FixedSize(*this)) return *size;
+        if (elide_) return elidingSizeHint();
         return QPushButton::sizeHint();
     }
     QSize minimumSizeHint() const override {
         if (auto size = FixedSize(*this)) return *size;
+        if (elide_) return elidingSizeHint();
         return QPushButton::minimumSizeHint();
     }
 
     bool isCancel() const { return cancel_; }
     void setCancel(bool on) { cancel_ = on; }
 
+    bool elides() const { return elide_; }
+    void setElide(bool on);
+    // The text as drawn: the whole shown text, or its start and "…" when it is too long.
+    QString drawnText() const;
+    bool elided() const { return drawnText() != QPushButton::text(); }
+
 protected:
     void showText(const QString& text) override { QPushButton::setText(text); }
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     virtual void onUserClick() { raiseNotify(notify::kClick); }
 
 private:
+    // As tall as the text, as wide as a few characters: the container gives the rest.
+    QSize elidingSizeHint() const;
+
     bool cancel_ = false;
+    bool elide_ = false;
 };
 
 class Option : public Button {

@@ -35,6 +35,15 @@ QString ChooseFile(QWidget* parent, const FileDialogRequest& request) {
                                         options);
 }
 
+QString WithExtension(const QString& path, const QString& extension) {
+    const qsizetype nameStart = path.lastIndexOf(u'/') + 1;
+    qsizetype first = nameStart;
+    while (first < path.size() && path[first] == u'.') ++first;
+    const qsizetype dot = path.indexOf(u'.', first);
+    if (dot >= 0 && dot + 1 < path.size()) return path;
+    return path.endsWith(u'.') && path.size() > first ? path + extension : path + u'.' + extension;
+}
+
 void AnswerNextFileDialog(const QString& path) { PendingAnswer() = path; }
 
 FileDialogRequest LastFileDialogRequest() { return LastRequest(); }

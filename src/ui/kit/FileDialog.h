@@ -24,6 +24,11 @@ struct FileDialogRequest {
 // The chosen path, or an empty string when the user cancelled.
 QString ChooseFile(QWidget* parent, const FileDialogRequest& request);
 
+// A file name as the user typed it into a save dialog, with ".`extension`" added only
+// when the name has none: "x" becomes "x.macro", "x.txt" and "x.MACRO" stay. A leading
+// dot (".hidden") is no extension; a trailing one ("x.") takes the extension.
+QString WithExtension(const QString& path, const QString& extension);
+
 // The next ChooseFile returns `path` (empty: cancelled) without showing anything.
 void AnswerNextFileDialog(const QString& path);
 

@@ -191,6 +191,7 @@ Control* LayoutBuilder::build(const LayoutNode& node, const QString& inheritedVi
         check->setChecked(BoolOr(node, u"selected"_qs, false), Notify::No);
     } else if (auto* button = dynamic_cast<Button*>(control)) {
         button->setCancel(BoolOr(node, u"cancel"_qs, false));
+        button->setElide(BoolOr(node, u"elide"_qs, false));
     } else if (auto* edit = dynamic_cast<Edit*>(control)) {
         if (auto max = node.attribute(u"maxchar"_qs)) edit->setMaxLength(std::max(1, *LayoutParser::ParseInt(*max)));
         edit->setNumberOnly(BoolOr(node, u"numberonly"_qs, false));

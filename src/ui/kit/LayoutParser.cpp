@@ -53,7 +53,7 @@ constexpr std::array kGrouped{AttributeRule{"group", Type::Name}, AttributeRule{
 constexpr std::array kSelectedBool{AttributeRule{"selected", Type::Bool}};
 constexpr std::array kSelectedIndex{AttributeRule{"selected", Type::Int}};
 constexpr std::array kLabel{AttributeRule{"wordbreak", Type::Bool}};
-constexpr std::array kButton{AttributeRule{"cancel", Type::Bool}};
+constexpr std::array kButton{AttributeRule{"cancel", Type::Bool}, AttributeRule{"elide", Type::Bool}};
 constexpr std::array kEdit{
     AttributeRule{"maxchar", Type::Int},       AttributeRule{"numberonly", Type::Bool},
     AttributeRule{"readonly", Type::Bool},     AttributeRule{"placeholderkey", Type::Name},

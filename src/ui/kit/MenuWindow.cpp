@@ -30,6 +30,9 @@ std::unique_ptr<MenuWindow> MenuWindow::Create(const Skin& skin, const QString& 
     if (owner) menu->setStyleSheet(owner->styleSheet());
     if (auto cls = root.attribute(u"class"_qs)) menu->setProperty("class", *cls);
     menu->owner_ = owner;
+    // Items show their hover text only when they have one of their own (a disabled
+    // item's reason), not their text again.
+    menu->setToolTipsVisible(true);
     menu->addItems(root.children, skin, owner);
     return menu;
 }
@@ -51,6 +54,7 @@ void MenuWindow::addItems(const std::vector<LayoutNode>& items, const Skin& skin
             submenu->setWindowFlag(Qt::FramelessWindowHint);
             submenu->setWindowFlag(Qt::NoDropShadowWindowHint);
             submenu->setProperty("class", property("class"));
+            submenu->setToolTipsVisible(true);
             submenu->menuAction()->setObjectName(command->name);
             submenu->menuAction()->setVisible(visible);
             addItems(item.children, skin, owner, submenu);
@@ -123,6 +127,14 @@ void DescribeIn(const QMenu& menu, QStringList& out) {
 
 QAction* MenuWindow::findItem(const QString& name, const QString& userData) const {
     return FindItemIn(*this, name, userData);
+}
+
+bool MenuWindow::setItemEnabled(const QString& name, bool enabled, const QString& why) {
+    QAction* item = findItem(name);
+    if (!item) return false;
+    item->setEnabled(enabled);
+    item->setToolTip(enabled ? QString() : why);
+    return true;
 }
 
 QStringList MenuWindow::describeItems() const {

@@ -46,8 +46,11 @@ public:
     // Opens the menu with its top-left corner at `pos` (screen), kept on the screen.
     void popupAt(const QPoint& pos);
     // The item of that name (and user data, when given) that can be chosen, in submenus
-    // too; nullptr when none.
+    // too, whether it is enabled or not; nullptr when none.
     QAction* findItem(const QString& name, const QString& userData = {}) const;
+    // Enables or disables the item of that name; a disabled one is shown greyed and says
+    // `why` on hover. False when there is no such item.
+    bool setItemEnabled(const QString& name, bool enabled, const QString& why = {});
     // Visible rows of the menu itself; a submenu counts as its one row.
     int visibleItemCount() const;
 

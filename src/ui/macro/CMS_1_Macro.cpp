@@ -1,6 +1,7 @@
 #include "ui/macro/CMS_1_Macro.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMouseEvent>
@@ -91,6 +92,7 @@ void CMS_1_Macro::onInit() {
     owner.keyboard = [this]() -> const KeyboardLayout& { return keyboard(); };
     keyCapture_ = std::make_unique<KeyCaptureBox>(actionEdit_, skin().text(u"key_capture_running_text"_qs), std::move(owner));
     hidePanel();
+    followCurrentMacro();
 }
 
 void CMS_1_Macro::bindControls() {
@@ -267,6 +269,7 @@ void CMS_1_Macro::loadMacro(int index) {
     else if (limitNote_ && limitNote_->text() == u"macro_stored_too_long_text"_qs) setLimitNote(false);
     if (nameEdit_) nameEdit_->setText(QString::fromStdU16String(macro.nameText()), kit::Notify::No);
     rebuildActionList();
+    followCurrentMacro();
 }
 
 void CMS_1_Macro::showNoMacro() {
@@ -274,6 +277,12 @@ void CMS_1_Macro::showNoMacro() {
     copy_ = MacroWorkingCopy{};
     if (nameEdit_) nameEdit_->setText(QString(), kit::Notify::No);
     if (actionList_) actionList_->removeAll();
+    followCurrentMacro();
+}
+
+void CMS_1_Macro::followCurrentMacro() {
+    // Without a macro there is nothing to write: the button says so rather than doing nothing.
+    if (exportBtn_) exportBtn_->setEnabled(currentMacro() != nullptr);
 }
 
 void CMS_1_Macro::addMacro() {
@@ -548,6 +557,10 @@ void CMS_1_Macro::startRecording() {
     hookTarget_ = HookTarget::Recording;
     installHook();
     enableHook(true);
+    // Clicks count from now on, however the recording was started (Space on the focused
+    // button too), except while the pointer is on the button: entering and leaving it
+    // pause and resume them.
+    enableMouseHook(!pointerOnRecordButton());
     if (parts_.hooks.mousewheelenable) parts_.hooks.mousewheelenable(0);
 }
 
@@ -568,7 +581,16 @@ void CMS_1_Macro::stopRecording() {
     copy_.insertIndex = -1;
 }
 
+bool CMS_1_Macro::pointerOnRecordButton() const {
+    if (!recordCheck_ || !recordCheck_->isVisible()) return false;
+    return recordCheck_->rect().contains(recordCheck_->mapFromGlobal(QCursor::pos()));
+}
+
 void CMS_1_Macro::onRecordedEvent(std::uintptr_t wParam, std::intptr_t lParam) {
+    // A click on the record button is the user's way to stop, never part of the macro.
+    // The library's events come from a thread of their own and may overtake the pointer's
+    // arrival on the button, so where the pointer is now decides as well.
+    if (IsMouseHookEvent(wParam, lParam) && pointerOnRecordButton()) return;
     const MacroWorkingCopy before = copy_;
     const MacroRecorder::Outcome outcome = recorder_.onEvent(copy_, wParam, lParam, now(), keyboard());
     qCDebug(lcMacro, "iTotalNum = %d", before.totalNum());
@@ -629,9 +651,9 @@ void CMS_1_Macro::exportMacro() {
     // The extension is added after the dialog, so the replace question is asked here,
     // about the name that is written.
     request.confirmOverwrite = false;
-    QString path = kit::ChooseFile(this, request);
-    if (path.isEmpty()) return;
-    if (!path.endsWith(u".macro"_qs, Qt::CaseInsensitive)) path += u".macro"_qs;
+    const QString chosen = kit::ChooseFile(this, request);
+    if (chosen.isEmpty()) return;
+    const QString path = kit::WithExtension(chosen, u"macro"_qs);
     const std::filesystem::path target = path.toStdString();
     std::error_code ec;
     if (std::filesystem::exists(target, ec) && ask(u"warning_title_text"_qs, u"macro_file_replace_text"_qs) != 1) return;

@@ -113,6 +113,8 @@ private:
     void deleteMacro();
     void renameMacro();
     void showNoMacro();
+    // The controls that need a current macro follow whether there is one.
+    void followCurrentMacro();
 
     // The working copy and the action list.
     void commit();
@@ -144,6 +146,9 @@ private:
     void startRecording();
     void stopRecording();
     void onRecordedEvent(std::uintptr_t wParam, std::intptr_t lParam);
+    // Whether the pointer is on the record button now (the server's position, not the
+    // last one this window saw).
+    bool pointerOnRecordButton() const;
 
     // Macro files.
     void importMacro();

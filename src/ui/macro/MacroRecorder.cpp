@@ -29,10 +29,16 @@ constexpr std::uintptr_t kSideDown = 0x20B, kSideUp = 0x20C;
 
 }  // namespace
 
+bool IsMouseHookEvent(std::uintptr_t wParam, std::intptr_t lParam) {
+    for (const MouseMessage& m : kMouseMessages)
+        if (m.id == wParam) return true;
+    return (wParam == kSideDown || wParam == kSideUp) && (lParam == 1 || lParam == 2);
+}
+
 MacroAction ActionOfHookEvent(std::uintptr_t wParam, std::intptr_t lParam, const KeyboardLayout& layout) {
     for (const MouseMessage& m : kMouseMessages)
         if (m.id == wParam) return {m.code, m.kind, 0};
-    if ((wParam == kSideDown || wParam == kSideUp) && (lParam == 1 || lParam == 2)) {
+    if (IsMouseHookEvent(wParam, lParam)) {
         const std::uint8_t code = lParam == 2 ? kMouseBackward : kMouseForward;
         return {code, wParam == kSideDown ? MacroAction::Press : MacroAction::Release, 0};
     }
@@ -88,11 +94,12 @@ MacroRecorder::Outcome MacroRecorder::onEvent(MacroWorkingCopy& copy, std::uintp
     action.delay = kStandardDelay;
     if (hasPreviousEvent_) {
         action.delay = pauseSinceLastEvent(nowMs);
-        // The pause belongs to the action before this one.
+        // The pause belongs to the action recorded before this one. The first event of
+        // a recording has none: the actions that were there keep their own pauses, the
+        // one after the insertion point too.
         int carrier = -1;
         if (copy.insertIndex == -1) carrier = copy.actionCount - 1;
-        else if (copy.insertIndex == copy.insertStart) carrier = copy.insertIndex < copy.actionCount ? copy.insertIndex : -1;
-        else carrier = copy.insertIndex - 1;
+        else if (copy.insertIndex != copy.insertStart) carrier = copy.insertIndex - 1;
         if (carrier >= 0 && carrier < copy.actionCount) copy.actions[static_cast<std::size_t>(carrier)].delay = action.delay;
     }
     if (copy.insert(action)) {

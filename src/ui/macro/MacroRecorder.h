@@ -26,6 +26,8 @@ struct RecordingMemory {
 // The action a hook event stands for: a mouse message becomes its button's code, any
 // other first parameter is a virtual key (usage 0 when the key tables have no row).
 MacroAction ActionOfHookEvent(std::uintptr_t wParam, std::intptr_t lParam, const KeyboardLayout& layout);
+// Whether a hook event is a mouse button's (what ActionOfHookEvent turns into a button code).
+bool IsMouseHookEvent(std::uintptr_t wParam, std::intptr_t lParam);
 
 class MacroRecorder {
 public:

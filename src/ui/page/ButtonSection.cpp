@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QScreen>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -41,6 +42,14 @@ std::uint8_t CodeOfMenuItem(const QString& item) {
     return ButtonFunction::LeftClick;
 }
 
+// The buttons that can play a macro, as the user numbers them: "1, 2, 3, 4, 5, 9, 10".
+QString MacroButtonNumbers() {
+    QStringList numbers;
+    for (std::size_t n = 0; n < kButtonPositions; ++n)
+        if (CanPlayMacro(n)) numbers << QString::number(n + 1);
+    return numbers.join(u", "_qs);
+}
+
 PageEdit Assigned() {
     PageEdit edit = PageEdit::Apply();
     edit.keep = PageEdit::Keep::Soon;
@@ -74,7 +83,7 @@ void ButtonSection::refresh(const MouseProfile& profile) {
 void ButtonSection::showAssignment(int n, const MouseProfile& profile) {
     kit::Button* button = keys_[static_cast<std::size_t>(n)];
     if (!button || !context_.window()) return;
-    showFunction(button, profile.buttons[n]);
+    showFunction(button, static_cast<std::size_t>(n), profile.buttons[n]);
     nameKeyButton(button, n);
 }
 
@@ -84,7 +93,7 @@ void ButtonSection::nameKeyButton(kit::Button* button, int n) {
     button->setSpokenName(context_.text("key_button_name_text").arg(n + 1).arg(button->shownText()));
 }
 
-void ButtonSection::showFunction(kit::Button* button, const ButtonAssignment& entry) {
+void ButtonSection::showFunction(kit::Button* button, std::size_t n, const ButtonAssignment& entry) {
     if (entry.function == ButtonFunction::KeyCombination) {
         QString shown;
         for (int bit = 0; bit < 4; ++bit)
@@ -94,10 +103,15 @@ void ButtonSection::showFunction(kit::Button* button, const ButtonAssignment& en
         button->setTextKeyMode(false);
         button->setText(shown);
     } else if (entry.function == ButtonFunction::Macro) {
+        // A macro on a button without blocks stays as the profile has it (a file may
+        // rely on its bytes), but the mouse never gets it: the label says so first, so
+        // that it is read even where the name is cut short.
+        const QString name = QString::fromStdU16String(entry.macroNameText());
         button->setTextKeyMode(false);
         // A copy from a store older than the bound plays only its beginning: said on the button.
         const bool tooLong = CheckMacro(entry).kind == MacroProblem::Kind::TooLong;
-        button->setText(context_.text("assign_macro_text") + QString::fromStdU16String(entry.macroNameText()) +
+        button->setText((CanPlayMacro(n) ? context_.text("assign_macro_text") + name
+                                         : context_.text("assign_macro_unplayed_text").arg(name)) +
                         (tooLong ? u' ' + context_.text("macro_too_long_mark_text") : QString()));
     } else {
         const ButtonFunctionRow* row = FindButtonFunction(entry.function);
@@ -127,6 +141,9 @@ void ButtonSection::openAssignMenu(int n) {
         qCWarning(lcPage).noquote() << "no assignment menu:" << error;
         return;
     }
+    // "Macro…" only where the mouse has blocks to keep the macro in.
+    assignMenu_->setItemEnabled(u"ms_1_select_macro"_qs, CanPlayMacro(static_cast<std::size_t>(n)),
+                                context_.text("macro_no_blocks_tip_text").arg(MacroButtonNumbers()));
     const QWidget* button = keys_[static_cast<std::size_t>(n)]->widget();
     const QRect onScreen(button->mapToGlobal(QPoint(0, 0)), button->size());
     const QScreen* screen = QGuiApplication::screenAt(onScreen.center());
@@ -139,6 +156,7 @@ PageEdit ButtonSection::onMenuItem(const QString& item, MouseProfile& profile) {
     if (assigningButton_ < 0 || assigningButton_ >= static_cast<int>(kAssignableButtons)) return {};
     ButtonAssignment& entry = profile.buttons[assigningButton_];
     const std::uint8_t code = CodeOfMenuItem(item);
+    if (code == ButtonFunction::Macro && !CanPlayMacro(static_cast<std::size_t>(assigningButton_))) return {};
     if (!LeavesALeftClick(profile, static_cast<std::size_t>(assigningButton_), code)) {
         context_.askUser("one_click_text");
         return {};

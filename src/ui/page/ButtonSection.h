@@ -1,7 +1,9 @@
 // The button section: what each of the 18 key buttons shows of its entry, the menu that
 // reassigns buttons 1..12 with the two dialogs behind its "key" and "macro" items, and
 // the macro editor, after which every profile's macro copies follow the edited list.
-// Every assignment is sent at once.
+// Every assignment is sent at once. Only the buttons that own macro blocks on the mouse
+// are offered "Macro…"; a macro a profile holds on another button is kept and labelled
+// as not played.
 #pragma once
 
 #include <QPoint>
@@ -50,7 +52,8 @@ public:
 
 private:
     void showAssignment(int n, const MouseProfile& profile);
-    void showFunction(kit::Button* button, const ButtonAssignment& entry);
+    // What button entry `n` does, as its label; a macro names the button when it cannot play there.
+    void showFunction(kit::Button* button, std::size_t n, const ButtonAssignment& entry);
     void nameKeyButton(kit::Button* button, int n);
     void openAssignMenu(int n);
     PageEdit openMacroEditor(const MouseProfile& profile);

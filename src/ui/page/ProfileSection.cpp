@@ -171,10 +171,10 @@ void ProfileSection::exportProfile(const MouseProfile& profile) {
     if (!window) return;
     // The dialog does not ask about replacing a file: the name it returns may still get
     // its extension, and only the final name can be asked about.
-    QString path = kit::ChooseFile(window, {kit::FileDialogKind::Save, context_.text("export_profile_title_text"),
-                                            profileFileFolder(), ProfileFilter(), false});
-    if (path.isEmpty()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += u".pro"_qs;
+    const QString chosen = kit::ChooseFile(window, {kit::FileDialogKind::Save, context_.text("export_profile_title_text"),
+                                                    profileFileFolder(), ProfileFilter(), false});
+    if (chosen.isEmpty()) return;
+    const QString path = kit::WithExtension(chosen, u"pro"_qs);
     if (QFileInfo(path).exists() && context_.askUser("overwrite_file_text") != 1) return;
     rememberProfileFolder(path);
     if (std::optional<std::string> error = ExportProfile(profile, LocalPath(path))) {

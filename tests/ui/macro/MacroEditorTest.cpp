@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCursor>
 #include <QTest>
 
 #include <fstream>
@@ -101,6 +102,16 @@ protected:
         raise(kit::notify::kKillFocus, name);
     }
     void selectMacro(int row) { control<kit::List>("ms_1_macro_list")->selectRow(row, kit::Notify::Yes); }
+    // The pointer moved to a point of the screen, the window told of it as a user's would be.
+    void pointerTo(const QPoint& global) {
+        QCursor::setPos(global);
+        QCoreApplication::processEvents();
+    }
+    QPoint onRecordButton() {
+        auto* record = control<kit::Button>("ms_1_macro_record_btn");
+        return record->mapToGlobal(record->rect().center());
+    }
+    QPoint offTheEditor() const { return editor->frameGeometry().bottomRight() + QPoint(40, 40); }
     void selectAction(int row) { control<kit::List>("ms_1_macro_action_list")->selectRow(row, kit::Notify::Yes); }
     void hook(std::uintptr_t w, std::intptr_t l, std::uint32_t at) {
         now = at;
@@ -491,10 +502,12 @@ TEST_F(MacroEditor, EnterCommitsATypedDelayAndCancelDropsOnlyWhatWasTypedAfter) 
 TEST_F(MacroEditor, RecordingWithNoMacroCreatesOneAndCommitsWhenItStops) {
     open();
     click("ms_1_record_delay_btn");
-    click("ms_1_macro_record_btn");
+    pointerTo(offTheEditor());
+    control<kit::CheckBox>("ms_1_macro_record_btn")->setChecked(true, kit::Notify::Yes);
     ASSERT_TRUE(editor->recording());
     EXPECT_EQ(store.size(), 1u);
-    EXPECT_EQ(HookCalls(), (std::vector<std::string>{"installhook", "enablehook 1", "mousewheelenable 0"}));
+    EXPECT_EQ(HookCalls(),
+              (std::vector<std::string>{"installhook", "enablehook 1", "enablemousehook 1", "mousewheelenable 0"}));
     EXPECT_EQ(control<kit::Button>("ms_1_macro_record_btn")->QPushButton::text(), skin.text(u"stop_recording_text"_qs));
     hook(0x41, 0, 5200);
     hook(0x41, 1, 5260);
@@ -537,6 +550,51 @@ TEST_F(MacroEditor, ThePointerOverTheRecordButtonPausesMouseEvents) {
     raise(kit::notify::kMouseLeave, "ms_1_macro_record_btn");
     raise(kit::notify::kMouseEnter, "ms_1_macro_record_btn");
     EXPECT_EQ(HookCalls(), (std::vector<std::string>{"enablemousehook 1", "enablemousehook 0"}));
+}
+
+// Clicks count from the moment recording starts, however it was started, except those on
+// the record button: the pointer on it pauses the library's mouse events, and a click the
+// library reports while the pointer is on it is dropped all the same (its thread may
+// overtake the pointer's arrival).
+TEST_F(MacroEditor, ClicksCountFromTheStartExceptOnTheRecordButton) {
+    struct Case {
+        const char* start;
+        bool byKey;          // Space on the focused button, else a click on it
+        bool pointerOnIt;    // where the pointer is as recording starts
+    };
+    const Case cases[] = {{"Space, the pointer elsewhere", true, false},
+                          {"Space, the pointer on the button", true, true},
+                          {"a click on the button", false, true}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.start);
+        open();
+        auto* record = control<kit::Button>("ms_1_macro_record_btn");
+        pointerTo(c.pointerOnIt ? onRecordButton() : offTheEditor());
+        HookCalls().clear();
+        if (c.byKey) {
+            record->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(record, Qt::Key_Space);
+        } else {
+            QTest::mouseClick(record, Qt::LeftButton);
+        }
+        ASSERT_TRUE(editor->recording());
+        ASSERT_EQ(HookCalls().size(), 4u);
+        EXPECT_EQ(HookCalls()[2], c.pointerOnIt ? "enablemousehook 0" : "enablemousehook 1");
+
+        pointerTo(offTheEditor());
+        hook(0x204, 0, now + 100);  // a right click away from the button
+        hook(0x205, 0, now + 150);
+        pointerTo(onRecordButton());
+        hook(0x201, 0, now + 200);  // the library's report of a click on the button
+        hook(0x202, 0, now + 250);
+        QTest::mouseClick(record, Qt::LeftButton);
+        ASSERT_FALSE(editor->recording());
+        const MacroRecord stored = reread()->at(i);
+        ASSERT_EQ(stored.actionCount, 2);
+        EXPECT_EQ(stored.actions[0].key, kMouseRight);
+        EXPECT_EQ(stored.actions[1], (MacroAction{kMouseRight, MacroAction::Release, 10}));
+    }
 }
 
 TEST_F(MacroEditor, ClosingWhileRecordingCommitsNothing) {
@@ -654,17 +712,41 @@ TEST_F(MacroEditor, AFileThatIsNotAMacroIsRefusedAndNothingIsAdded) {
     EXPECT_EQ(reread()->size(), 1u);
 }
 
-TEST_F(MacroEditor, CancelledFileDialogsChangeNothingAndExportNeedsAMacro) {
+TEST_F(MacroEditor, CancelledFileDialogsChangeNothingAndExportWaitsForAMacro) {
     addStored(MakeMacro(u"Burst", 5));
     open();
     kit::AnswerNextFileDialog(QString());
     click("ms_1_macro_import_btn");
     EXPECT_EQ(store.size(), 1u);
-    kit::AnswerNextFileDialog(QString::fromStdString((dir.path() / "none.macro").string()));
-    click("ms_1_macro_export_btn");  // nothing selected: no dialog, no file
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "none.macro"));
-    kit::AnswerNextFileDialog(QString());  // use up the answer
-    kit::ChooseFile(nullptr, {});
+    auto* exportBtn = control<kit::Button>("ms_1_macro_export_btn");
+    EXPECT_FALSE(exportBtn->isEnabled()) << "nothing selected";
+    selectMacro(0);
+    EXPECT_TRUE(exportBtn->isEnabled());
+    click("ms_1_macro_delete_btn");
+    EXPECT_FALSE(exportBtn->isEnabled()) << "the only macro deleted";
+    click("ms_1_macro_add_btn");
+    EXPECT_TRUE(exportBtn->isEnabled());
+}
+
+TEST_F(MacroEditor, ExportAddsTheExtensionOnlyToANameWithoutOne) {
+    addStored(MakeMacro(u"Burst", 5));
+    open();
+    selectMacro(0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"burst", "burst.macro"}, {"x.txt", "x.txt"},       {"y.MACRO", "y.MACRO"},
+        {"z.", "z.macro"},        {".hidden", ".hidden.macro"}, {"dir.d/w", "dir.d/w.macro"},
+    };
+    std::filesystem::create_directory(dir.path() / "dir.d");
+    for (const auto& [typed, written] : cases) {
+        SCOPED_TRACE(typed);
+        kit::AnswerNextFileDialog(QString::fromStdString((dir.path() / typed).string()));
+        click("ms_1_macro_export_btn");
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / written));
+        if (std::string(typed) != written) {
+            EXPECT_FALSE(std::filesystem::exists(dir.path() / typed));
+        }
+    }
+    EXPECT_TRUE(asked.empty());
 }
 
 }  // namespace

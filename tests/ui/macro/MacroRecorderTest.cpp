@@ -2,6 +2,10 @@
 // carries in the three delay modes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "keys/UsKeyboardLayout.h"
 #include "ui/macro/MacroRecorder.h"
 
@@ -102,33 +106,35 @@ TEST_F(Recording, WithNothingSelectedTheRecordingReplacesTheActions) {
     EXPECT_EQ(copy.actions[0], (MacroAction{0x05, 1, 10}));
 }
 
-TEST_F(Recording, AfterTheSelectedLastActionTheRecordingIsInsertedAndItKeepsItsDelay) {
-    copy.actions[0] = {0x09, 1, 300};
-    copy.actions[1] = {0x09, 2, 777};
-    copy.actionCount = 2;
-    copy.iActionIndex = 1;
-    start(DelayMode::Default, 50);
-    event(kA, 0, 1100);
-    event(kA, 1, 1200);
-    ASSERT_EQ(copy.actionCount, 4);
-    EXPECT_EQ(copy.actions[1].delay, 777);
-    EXPECT_EQ(copy.actions[2], (MacroAction{0x04, 1, 50}));
-    EXPECT_EQ(copy.actions[3], (MacroAction{0x04, 2, 10}));
-    EXPECT_EQ(copy.insertIndex, 4);
-}
-
-TEST_F(Recording, InsertingInTheMiddleKeepsTheActionsAfterIt) {
-    copy.actions[0] = {0x09, 1, 300};
-    copy.actions[1] = {0x09, 2, 777};
-    copy.actionCount = 2;
-    copy.iActionIndex = 0;
-    start(DelayMode::Default, 50);
-    event(kA, 0, 1100);
-    event(kA, 1, 1200);
-    ASSERT_EQ(copy.actionCount, 4);
-    EXPECT_EQ(copy.actions[1].key, 0x04);
-    EXPECT_EQ(copy.actions[2].key, 0x04);
-    EXPECT_EQ(copy.actions[3], (MacroAction{0x09, 2, 50}));
+// Wherever a recording is inserted, the actions that were there keep their pauses: the
+// pause since the start belongs to none of them, and each recorded action carries the
+// pause after it, the last one 10 ms.
+TEST_F(Recording, AnInsertedRecordingLeavesEveryPauseThatWasThere) {
+    const MacroAction there[] = {{0x09, 1, 300}, {0x09, 2, 777}, {0x0A, 1, 5000}};
+    struct Case {
+        int selected;
+        DelayMode mode;
+        std::uint16_t pause;  // what the first recorded action carries
+    };
+    for (const Case& c : {Case{0, DelayMode::Record, 150}, Case{1, DelayMode::Default, 50},
+                          Case{2, DelayMode::None, 1}, Case{0, DelayMode::None, 1}}) {
+        SCOPED_TRACE("after action " + std::to_string(c.selected) + ", mode " + std::to_string(static_cast<int>(c.mode)));
+        memory = {};
+        recorder.stop();
+        copy = {};
+        std::copy(std::begin(there), std::end(there), copy.actions.begin());
+        copy.actionCount = 3;
+        copy.iActionIndex = c.selected;
+        start(c.mode, 50);
+        event(kA, 0, 1100);
+        event(kA, 1, 1250);
+        std::vector<MacroAction> want(there, there + c.selected + 1);
+        want.push_back({0x04, 1, c.pause});
+        want.push_back({0x04, 2, 10});
+        want.insert(want.end(), there + c.selected + 1, std::end(there));
+        EXPECT_EQ(std::vector<MacroAction>(copy.actions.begin(), copy.actions.begin() + copy.actionCount), want);
+        EXPECT_EQ(copy.insertIndex, c.selected + 3);
+    }
 }
 
 TEST_F(Recording, AFullMacroEndsTheRecordingAtMost161) {

@@ -9,12 +9,15 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
+#include <cstring>
 #include <deque>
 #include <set>
 
@@ -355,9 +358,42 @@ TEST_F(ButtonSection, TheMacroItemCopiesTheChosenMacroWithItsRepeatMode) {
     EXPECT_EQ(entry(5).macroMode, 0) << "Cancel changes nothing";
 
     // OK without a row on a button without a macro changes nothing either.
+    const std::uint8_t before = entry(9).function;
     then([](kit::SkinWindow& w) { QTest::mouseClick(w.find<kit::Button>(u"btn_ok"_qs), Qt::LeftButton); });
-    choose(6, "ms_1_select_macro");
-    EXPECT_EQ(entry(6).function, ButtonFunction::Disabled);
+    choose(9, "ms_1_select_macro");
+    EXPECT_EQ(entry(9).function, before);
+}
+
+// "Macro…" is offered where the mouse keeps macros, greyed elsewhere with the reason on
+// hover; a choice of it that reaches such a button anyway (a command posted before)
+// changes nothing and opens no dialog.
+TEST_F(ButtonSection, MacroIsOfferedOnlyOnButtonsThatOwnMacroBlocks) {
+    store({u"A"}, {MakeMacro(u"Burst", 0x04)});
+    open();
+    const QString why = text("macro_no_blocks_tip_text").arg(u"1, 2, 3, 4, 5, 9, 10"_qs);
+    for (int n = 1; n <= 12; ++n) {
+        SCOPED_TRACE(n);
+        const bool owns = macroBlockBase[static_cast<std::size_t>(n - 1)] != 0;
+        keyButton(n)->click();
+        kit::MenuWindow* menu = page->assignMenu();
+        ASSERT_TRUE(menu && menu->isVisible());
+        QAction* item = menu->findItem(u"ms_1_select_macro"_qs);
+        ASSERT_TRUE(item);
+        EXPECT_EQ(item->isEnabled(), owns);
+        const QPoint at = menu->actionGeometry(item).center();
+        QHelpEvent hover(QEvent::ToolTip, at, menu->mapToGlobal(at));
+        QApplication::sendEvent(menu, &hover);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), owns ? QString() : why);
+        QToolTip::hideText();
+        menu->hide();
+        if (owns) continue;
+        const ButtonAssignment before = entry(n);
+        page->onMenuItem(u"ms_1_select_macro"_qs);
+        settle();
+        EXPECT_EQ(std::memcmp(&before, &entry(n), sizeof before), 0);
+    }
+    EXPECT_TRUE(shownWindows.empty());
+    EXPECT_TRUE(mouse.written().empty());
 }
 
 // ---- Macro copies after the macro list changed ----

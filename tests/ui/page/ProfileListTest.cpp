@@ -313,6 +313,24 @@ TEST_F(ProfileFiles, ExportThenImportAddsSuffixedProfileAndMacrosTheButtonsPlay)
     EXPECT_TRUE(sentFullApply());
 }
 
+TEST_F(ProfileFiles, ExportAddsTheExtensionOnlyToANameWithoutOne) {
+    store({u"Game"});
+    open();
+    const std::pair<const char*, const char*> cases[] = {{"p", "p.pro"}, {"p.txt", "p.txt"}, {"q.PRO", "q.PRO"},
+                                                         {"r.", "r.pro"}};
+    for (const auto& [typed, written] : cases) {
+        SCOPED_TRACE(typed);
+        kit::AnswerNextFileDialog(file(typed));
+        click("ms_1_profile_export_btn");
+        std::error_code ec;
+        EXPECT_EQ(fs::file_size(files / written, ec), MouseProfile::kSize);
+        if (std::string(typed) != written) {
+            EXPECT_FALSE(fs::exists(files / typed));
+        }
+    }
+    EXPECT_TRUE(shownWindows.empty());
+}
+
 TEST_F(ProfileFiles, BothDialogsStartInTheFolderUsedLastElseHome) {
     store({u"Game"});
     open();

@@ -14,6 +14,7 @@
 
 #include "keys/KeyCodeTable.h"
 #include "keys/UsKeyboardLayout.h"
+#include "records/ButtonFunctions.h"
 #include "records/MacroRecord.h"
 #include "records/MouseProfile.h"
 #include "storage/MacroStore.h"
@@ -191,9 +192,10 @@ TEST_F(TextFit, EveryControlLiesInsideItsWindowClearOfTheOthers) {
 // The texts the program fills in at their longest: every level at 18000 DPI, the
 // timers and the debounce at their ends, the battery full and charging, each notice,
 // the DPI display, the About lines, every key name in the macro editor and the
-// shortcut dialog and their key boxes waiting for a key, and names as long as a profile or macro may have (a list draws them
-// elided, whole on hover). What the key buttons show is not here yet: a long
-// assignment widens its button and pushes the button grid out of the column.
+// shortcut dialog and their key boxes waiting for a key, names as long as a profile or
+// macro may have (a list draws them elided, whole on hover), and every key button at
+// its longest, which the button draws elided, whole on hover, the grid and "Macros"
+// staying in the window.
 TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
     std::vector<Misfit> misfits;
     auto check = [&](QWidget& w, const std::string& name) {
@@ -271,6 +273,34 @@ TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
             check(shortcut, "shortcut capture, every modifier and the widest key" + in);
             QTest::mouseClick(shortcut.find<kit::Edit>(u"edit_key"_qs), Qt::LeftButton);
             check(shortcut, "shortcut capture, waiting for the key" + in);
+        }
+        {
+            // Every key button at once: the widest function text of the language, a macro
+            // of the longest name (saying on buttons without blocks that it does not play),
+            // every modifier with the widest key.
+            const QFontMetrics keyFont(window->find<kit::Button>(u"ms_1_btn_key_1"_qs)->font());
+            std::uint8_t widestFunction = 0;
+            int widestWidth = -1;
+            for (const ButtonFunctionRow& row : kButtonFunctions) {
+                if (row.textKey.empty()) continue;
+                const int width = keyFont.horizontalAdvance(text(std::string(row.textKey).c_str()));
+                if (width > widestWidth) {
+                    widestWidth = width;
+                    widestFunction = row.code;
+                }
+            }
+            MacroRecord longNamed;
+            longNamed.setName(longestMacro);
+            const std::pair<const char*, std::function<void(ButtonAssignment&)>> longest[] = {
+                {"the widest function", [&](ButtonAssignment& b) { b.function = widestFunction; }},
+                {"a macro of the longest name", [&](ButtonAssignment& b) { b.assignMacro(longNamed, 0, 1, 0); }},
+                {"every modifier and the widest key", [&](ButtonAssignment& b) { b.assignKey(widest, 0x0F); }},
+            };
+            for (const auto& [what, assign] : longest) {
+                for (std::size_t b = 0; b < kButtonPositions; ++b) assign(current().buttons[b]);
+                page->refreshControls();
+                check(*window, std::string("key buttons, ") + what + in);
+            }
         }
         {
             test::TempDir folder;
