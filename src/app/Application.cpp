@@ -27,6 +27,7 @@
 #include "platform/DesktopMouseSettings.h"
 #include "platform/DesktopNotification.h"
 #include "platform/DesktopOsd.h"
+#include "platform/FocusWatcher.h"
 #include "platform/StartWarmUp.h"
 #include "platform/WindowActivation.h"
 #include "platform/XkbKeyboardLayout.h"
@@ -195,6 +196,12 @@ int Application::Run(int argc, char** argv) {
         return *keyboard;
     };
     pageParts.hooks = &hooks;
+    // One source for the session's desktop, chosen now and started once the window is up.
+    const FocusSource focusSource = ChooseFocusSource(DesktopSession::FromEnvironment());
+    std::unique_ptr<FocusWatcher> focus = CreateFocusWatcher(focusSource);
+    qCInfo(lcShell) << "start: the window in front through" << FocusSourceName(focusSource);
+    pageParts.focus = focus.get();
+    pageParts.ownApplications = {"halvern", HALVERN_APP_ID};
     CMS_1_Page page(std::move(pageParts));
     BatteryWatch battery(page, [&skin, dataFolder](BatteryWarnings::Warning warning, int level) {
         WarnOfBattery(skin, dataFolder, warning, level);

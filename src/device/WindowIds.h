@@ -33,6 +33,7 @@ inline constexpr int BleSubscribe = 516;       // device link: subscribe to noti
 // that the main thread is not blocked while the device settles.
 inline constexpr int CableSettle = 517;
 inline constexpr int SaveProfiles = 518;       // settings page: the profile store is written
+inline constexpr int FollowFocus = 519;        // settings page: a switch held back by an edit is tried again
 }  // namespace TimerId
 
 inline constexpr std::chrono::milliseconds kOsdHideDelay{2000};
