@@ -30,6 +30,7 @@
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
 #include "support/XvfbServer.h"
+#include "support/X11WindowManager.h"
 
 namespace halvern {
 namespace {
@@ -107,60 +108,11 @@ private:
     std::unique_ptr<QCoreApplication> app_;
 };
 
-// What a window manager does on the root window, from a connection of the test's own.
-class FakeWindowManager {
-public:
-    explicit FakeWindowManager(const std::string& display) {
-        connection_ = xcb_connect(display.c_str(), nullptr);
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
-        active_ = atom("_NET_ACTIVE_WINDOW");
-        clients_ = atom("_NET_CLIENT_LIST");
-    }
-    ~FakeWindowManager() { xcb_disconnect(connection_); }
-
-    std::uint32_t window(const std::string& wmClass) {
-        const xcb_window_t id = xcb_generate_id(connection_);
-        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, id, root_, 0, 0, 10, 10, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                            static_cast<std::uint32_t>(wmClass.size()), wmClass.data());
-        windows_.push_back(id);
-        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, clients_, XCB_ATOM_WINDOW, 32,
-                            static_cast<std::uint32_t>(windows_.size()), windows_.data());
-        xcb_flush(connection_);
-        return id;
-    }
-    void activate(std::uint32_t window) {
-        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, active_, XCB_ATOM_WINDOW, 32, 1, &window);
-        xcb_flush(connection_);
-    }
-    // Another property of the root changes (a desktop name, a work area).
-    void touchOtherProperty() {
-        const std::uint32_t value = 1;
-        xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, root_, atom("_NET_NUMBER_OF_DESKTOPS"),
-                            XCB_ATOM_CARDINAL, 32, 1, &value);
-        xcb_flush(connection_);
-    }
-
-private:
-    xcb_atom_t atom(const char* name) {
-        auto* reply = xcb_intern_atom_reply(
-            connection_, xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
-        const xcb_atom_t a = reply ? reply->atom : XCB_ATOM_NONE;
-        std::free(reply);
-        return a;
-    }
-    xcb_connection_t* connection_;
-    xcb_window_t root_;
-    xcb_atom_t active_, clients_;
-    std::vector<xcb_window_t> windows_;
-};
-
 TEST(X11FocusWatcher, ReportsEachChangeOfTheWindowInFrontAndNothingElse) {
     QtLoop loop;
     test::XvfbServer x;
     ASSERT_TRUE(x.ok()) << x.err();
-    FakeWindowManager wm(x.display());
+    test::X11WindowManager wm(x.display());
     using std::string_literals::operator""s;
     const std::uint32_t shooter = wm.window("shooter\0Xmessage\0"s);
     const std::uint32_t shooterTwo = wm.window("shooter\0Xmessage\0"s);
