@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 
-#include "storage/ProfileRules.h"
+#include "storage/FocusRules.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcFocus)
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "storage/ProfileRules.h"
+#include "storage/FocusRules.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcFocus)
 
@@ -201,7 +201,7 @@ void WlrFocusWatcher::OnFinished(void* data, wl_proxy* manager) {
 void WlrFocusWatcher::OnAppId(void* data, wl_proxy* toplevel, const char* appId) {
     auto* self = static_cast<WlrFocusWatcher*>(data);
     if (auto it = self->toplevels_.find(toplevel); it != self->toplevels_.end())
-        it->second.pendingAppId = std::string(appId, strnlen(appId, ProfileRules::kMaxApplicationBytes + 1));
+        it->second.pendingAppId = std::string(appId, strnlen(appId, FocusRules::kMaxApplicationBytes + 1));
 }
 
 void WlrFocusWatcher::OnState(void* data, wl_proxy* toplevel, wl_array* state) {

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "records/Text.h"
-#include "storage/ProfileRules.h"
+#include "storage/FocusRules.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcFocus)
 

@@ -76,7 +76,7 @@ void AutoProfileSection::bind(SectionBinder& controls) {
 }
 
 void AutoProfileSection::loadRules() {
-    ProfileRulesRead read = ReadProfileRules(context_.parts().dataFolder);
+    FocusRulesRead read = ReadFocusRules(context_.parts().dataFolder);
     LogProblems(read.problems);
     rules_ = std::move(read.rules);
 }
@@ -111,7 +111,7 @@ void AutoProfileSection::onFocus(const FocusedWindow& window) {
 }
 
 void AutoProfileSection::rulesFileChanged() {
-    ProfileRulesRead read = ReadProfileRules(context_.parts().dataFolder);
+    FocusRulesRead read = ReadFocusRules(context_.parts().dataFolder);
     if (read.rules == rules_) return;
     LogProblems(read.problems);
     qCInfo(lcPage) << "automatic profiles: the rules changed in CONFIG.ini";
@@ -137,7 +137,7 @@ std::optional<int> AutoProfileSection::rowOf(std::u16string_view profile) const 
 }
 
 void AutoProfileSection::profileRenamed(std::u16string_view from, std::u16string_view to) {
-    changeRules([&](ProfileRules& rules) { return rules.renameProfile(from, to); });
+    changeRules([&](FocusRules& rules) { return rules.renameProfile(from, to); });
 }
 
 // ---- Showing ----
@@ -151,7 +151,7 @@ QString AutoProfileSection::profileText(std::u16string_view profile) const {
     return context_.text("auto_missing_profile_text").arg(FromUtf16(profile));
 }
 
-QString AutoProfileSection::ruleText(const ProfileRule& rule) const {
+QString AutoProfileSection::ruleText(const FocusRule& rule) const {
     return context_.text("auto_rule_text").arg(FromUtf8(rule.application), profileText(rule.profile));
 }
 
@@ -160,7 +160,7 @@ void AutoProfileSection::showRules() {
     if (list_) {
         const int selected = list_->selectedRow();
         list_->removeAll();
-        for (const ProfileRule& rule : rules_.rules) list_->addLabelRow(ruleText(rule), kRuleRowHeight);
+        for (const FocusRule& rule : rules_.rules) list_->addLabelRow(ruleText(rule), kRuleRowHeight);
         if (selected >= 0 && selected < list_->rowCount()) list_->selectRow(selected, kit::Notify::No);
     }
     const int selected = list_ ? list_->selectedRow() : -1;
@@ -237,7 +237,7 @@ PageEdit AutoProfileSection::handle(const kit::Notification& n, MouseProfile&) {
         }
     } else if (n.sender == enabled_ && n.type == kCheckClick) {
         const bool on = n.wParam != 0;
-        changeRules([on](ProfileRules& rules) { return std::exchange(rules.enabled, on) != on; });
+        changeRules([on](FocusRules& rules) { return std::exchange(rules.enabled, on) != on; });
     } else if (n.sender == list_ && n.type == kItemSelect) {
         const auto row = static_cast<std::size_t>(n.wParam);
         if (row < rules_.rules.size()) {
@@ -251,7 +251,7 @@ PageEdit AutoProfileSection::handle(const kit::Notification& n, MouseProfile&) {
         const int row = list_->selectedRow();
         const int by = n.sender == up_ ? -1 : +1;
         if (row >= 0) {
-            changeRules([&](ProfileRules& rules) { return rules.move(static_cast<std::size_t>(row), by); });
+            changeRules([&](FocusRules& rules) { return rules.move(static_cast<std::size_t>(row), by); });
             list_->selectRow(std::clamp(row + by, 0, list_->rowCount() - 1), kit::Notify::No);
             showRules();
         }
@@ -259,7 +259,7 @@ PageEdit AutoProfileSection::handle(const kit::Notification& n, MouseProfile&) {
         const int row = list_->selectedRow();
         if (row >= 0 && static_cast<std::size_t>(row) < rules_.rules.size()) {
             const std::string application = rules_.rules[static_cast<std::size_t>(row)].application;
-            changeRules([&](ProfileRules& rules) { return rules.remove(application); });
+            changeRules([&](FocusRules& rules) { return rules.remove(application); });
             list_->selectRow(std::min(row, list_->rowCount() - 1), kit::Notify::No);
             showRules();
         }
@@ -278,7 +278,7 @@ PageEdit AutoProfileSection::handle(const kit::Notification& n, MouseProfile&) {
         std::optional<std::u16string> fallback = rules_.fallback;
         if (item == 0) fallback.reset();
         else if (item <= profiles.size()) fallback = profiles.at(item - 1).nameText();
-        changeRules([&](ProfileRules& rules) { return std::exchange(rules.fallback, fallback) != fallback; });
+        changeRules([&](FocusRules& rules) { return std::exchange(rules.fallback, fallback) != fallback; });
     }
     return {};
 }
@@ -290,8 +290,8 @@ void AutoProfileSection::addRule() {
     if (application.empty() || profile < 0 || static_cast<std::size_t>(profile) >= context_.profiles().size()) return;
     const std::u16string name = context_.profiles().at(static_cast<std::size_t>(profile)).nameText();
     std::optional<std::string> refused;
-    changeRules([&](ProfileRules& rules) {
-        const ProfileRules before = rules;
+    changeRules([&](FocusRules& rules) {
+        const FocusRules before = rules;
         refused = rules.set(application, name);
         return !refused && rules != before;
     });
@@ -308,12 +308,12 @@ void AutoProfileSection::addRule() {
     }
 }
 
-void AutoProfileSection::changeRules(const std::function<bool(ProfileRules&)>& edit) {
-    ProfileRules changed = rules_;
+void AutoProfileSection::changeRules(const std::function<bool(FocusRules&)>& edit) {
+    FocusRules changed = rules_;
     if (!edit(changed)) return;
     rules_ = std::move(changed);
     // Kept in memory whether or not the file could be written; the next change tries again.
-    if (std::optional<std::string> error = SaveProfileRules(context_.parts().dataFolder, rules_))
+    if (std::optional<std::string> error = SaveFocusRules(context_.parts().dataFolder, rules_))
         qCWarning(lcPage).noquote() << "automatic profiles not saved:" << QString::fromStdString(*error);
     showRules();
     focusChanged_();

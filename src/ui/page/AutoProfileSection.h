@@ -1,5 +1,5 @@
 // The section "Automatic profiles": profiles that follow the application in front. It
-// shows and edits the rules kept in CONFIG.ini (storage/ProfileRules), hears the desktop
+// shows and edits the rules kept in CONFIG.ini (storage/FocusRules), hears the desktop
 // through a FocusWatcher, and tells the page which profile the window in front asks for;
 // the page decides when the switch may happen (not while an apply runs or the user
 // edits) and makes it as choosing the profile's row does, sending only what differs.
@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/FocusWatcher.h"
-#include "storage/ProfileRules.h"
+#include "storage/FocusRules.h"
 #include "ui/page/PageContext.h"
 #include "ui/page/PageSection.h"
 
@@ -61,20 +61,20 @@ public:
 
     // The stored profile's row the window in front asks for; nullopt to leave it.
     std::optional<int> wantedRow() const;
-    const ProfileRules& rules() const { return rules_; }
+    const FocusRules& rules() const { return rules_; }
     FocusSource source() const { return watcher_ ? watcher_->source() : FocusSource::None; }
 
 private:
     void onFocus(const FocusedWindow& window);
     void rulesFileChanged();
-    void changeRules(const std::function<bool(ProfileRules&)>& edit);
+    void changeRules(const std::function<bool(FocusRules&)>& edit);
     void showRules();
     void fillProfileChoices();
     void fillOpenApplications();
     void showDesktop();
     void addRule();
     std::optional<int> rowOf(std::u16string_view profile) const;
-    QString ruleText(const ProfileRule& rule) const;
+    QString ruleText(const FocusRule& rule) const;
     QString profileText(std::u16string_view profile) const;
 
     PageContext& context_;
@@ -83,7 +83,7 @@ private:
     std::function<void()> focusChanged_;
     bool watching_ = false;
     bool watcherFailed_ = false;
-    ProfileRules rules_;
+    FocusRules rules_;
     FocusedWindow focused_;
     std::unique_ptr<QFileSystemWatcher> fileWatch_;
 

@@ -11,7 +11,7 @@
 
 #include "platform/XcbFocusWatcher.h"
 #include "protocol/ApplySequence.h"
-#include "storage/ProfileRules.h"
+#include "storage/FocusRules.h"
 #include "support/PageHarness.h"
 #include "support/X11WindowManager.h"
 #include "support/XvfbServer.h"
@@ -41,10 +41,10 @@ protected:
         focusWatcher = watcher.get();
         store({[](MouseProfile& p) { p.dpiValue[0] = 8; }, [](MouseProfile& p) { p.dpiValue[0] = 16; },
                [](MouseProfile& p) { p.dpiValue[0] = 32; }});
-        ProfileRules rules;
+        FocusRules rules;
         rules.set("shooter", u"P2");
         rules.set("firefox", u"P3");
-        ASSERT_EQ(SaveProfileRules(data.path(), rules), std::nullopt);
+        ASSERT_EQ(SaveFocusRules(data.path(), rules), std::nullopt);
     }
 
     // The window in front is now `window`; the page has heard of it when this returns.
@@ -174,7 +174,7 @@ TEST_F(AutoProfiles, TheFallbackRenamesAndDeletedProfiles) {
     open(false);
     // Other applications get the fallback chosen in the section.
     find<kit::Combo>("ms_1_combo_auto_fallback")->selectItem(3, kit::Notify::Yes);
-    EXPECT_EQ(ReadProfileRules(data.path()).rules.fallback, u"P3");
+    EXPECT_EQ(ReadFocusRules(data.path()).rules.fallback, u"P3");
     bringToFront(other);
     EXPECT_EQ(selected(), 2);
 
@@ -184,7 +184,7 @@ TEST_F(AutoProfiles, TheFallbackRenamesAndDeletedProfiles) {
         w.find<kit::Button>(u"btn_ok"_qs)->click();
     });
     click("ms_1_profile_rename_btn");
-    ProfileRules kept = ReadProfileRules(data.path()).rules;
+    FocusRules kept = ReadFocusRules(data.path()).rules;
     EXPECT_EQ(kept.rules[1].profile, u"Work");
     EXPECT_EQ(kept.fallback, u"Work");
     EXPECT_EQ(ruleRows(), (QStringList{u"shooter → P2"_qs, u"firefox → Work"_qs}));
@@ -195,7 +195,7 @@ TEST_F(AutoProfiles, TheFallbackRenamesAndDeletedProfiles) {
     thenAnswer(1);
     click("ms_1_profile_delete_btn");
     EXPECT_EQ(ruleRows(), (QStringList{u"shooter → P2 (no such profile)"_qs, u"firefox → Work"_qs}));
-    EXPECT_EQ(ReadProfileRules(data.path()).rules.rules.size(), 2u);
+    EXPECT_EQ(ReadFocusRules(data.path()).rules.rules.size(), 2u);
     find<kit::List>("ms_1_list_profile")->selectRow(0, kit::Notify::Yes);
     settle();
     bringToFront(shooter);
@@ -231,20 +231,20 @@ TEST_F(AutoProfiles, TheSectionAndTheFileEditTheSameRules) {
     find<kit::List>("ms_1_list_auto_rules")->selectRow(0, kit::Notify::Yes);
     click("ms_1_auto_remove_btn");
     std::vector<std::string> apps;
-    for (const ProfileRule& r : ReadProfileRules(data.path()).rules.rules) apps.push_back(r.application);
+    for (const FocusRule& r : ReadFocusRules(data.path()).rules.rules) apps.push_back(r.application);
     EXPECT_EQ(apps, (std::vector<std::string>{"other", "firefox"}));
 
     // Turned off: no switch.
     find<kit::CheckBox>("ms_1_check_auto_switch")->click();
-    EXPECT_FALSE(ReadProfileRules(data.path()).rules.enabled);
+    EXPECT_FALSE(ReadFocusRules(data.path()).rules.enabled);
     bringToFront(browser);
     EXPECT_EQ(selected(), 0);
 
     // A change made outside (halvernctl) shows, and switches when it asks for a switch.
-    ProfileRules outside = ReadProfileRules(data.path()).rules;
+    FocusRules outside = ReadFocusRules(data.path()).rules;
     outside.enabled = true;
     outside.set("firefox", u"P2");
-    ASSERT_EQ(SaveProfileRules(data.path(), outside), std::nullopt);
+    ASSERT_EQ(SaveFocusRules(data.path(), outside), std::nullopt);
     QElapsedTimer t;
     t.start();
     while (selected() != 1 && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);

@@ -1,4 +1,4 @@
-#include "storage/ProfileRules.h"
+#include "storage/FocusRules.h"
 
 #include <algorithm>
 #include <charconv>
@@ -32,7 +32,7 @@ std::optional<std::size_t> RuleNumber(std::string_view key, std::string_view pre
     std::size_t number = 0;
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
     if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-    if (number < 1 || number > ProfileRules::kMaxRules) return std::nullopt;
+    if (number < 1 || number > FocusRules::kMaxRules) return std::nullopt;
     return number;
 }
 
@@ -70,8 +70,8 @@ bool SameApplication(std::string_view a, std::string_view b) {
 
 std::optional<std::string> CheckApplicationName(std::string_view name) {
     if (name.empty()) return "an application needs a name";
-    if (name.size() > ProfileRules::kMaxApplicationBytes)
-        return "an application's name takes at most " + std::to_string(ProfileRules::kMaxApplicationBytes) + " bytes";
+    if (name.size() > FocusRules::kMaxApplicationBytes)
+        return "an application's name takes at most " + std::to_string(FocusRules::kMaxApplicationBytes) + " bytes";
     const std::optional<std::u16string> text = Utf8ToUtf16(name);
     if (!text) return "an application's name must be UTF-8 text";
     if (HasControlCharacter(*text)) return "an application's name holds a control character";
@@ -79,26 +79,26 @@ std::optional<std::string> CheckApplicationName(std::string_view name) {
     return std::nullopt;
 }
 
-std::optional<std::size_t> ProfileRules::find(std::string_view application) const {
+std::optional<std::size_t> FocusRules::find(std::string_view application) const {
     for (std::size_t i = 0; i < rules.size(); ++i)
         if (SameApplication(rules[i].application, application)) return i;
     return std::nullopt;
 }
 
-const ProfileRule* ProfileRules::match(std::span<const std::string> names) const {
-    for (const ProfileRule& rule : rules)
+const FocusRule* FocusRules::match(std::span<const std::string> names) const {
+    for (const FocusRule& rule : rules)
         for (const std::string& name : names)
             if (SameApplication(rule.application, name)) return &rule;
     return nullptr;
 }
 
-std::optional<std::u16string> ProfileRules::profileFor(std::span<const std::string> names) const {
+std::optional<std::u16string> FocusRules::profileFor(std::span<const std::string> names) const {
     if (!enabled || names.empty()) return std::nullopt;
-    if (const ProfileRule* rule = match(names)) return rule->profile;
+    if (const FocusRule* rule = match(names)) return rule->profile;
     return fallback;
 }
 
-std::optional<std::string> ProfileRules::set(std::string_view application, std::u16string_view profile) {
+std::optional<std::string> FocusRules::set(std::string_view application, std::u16string_view profile) {
     if (std::optional<std::string> refused = CheckApplicationName(application)) return refused;
     if (std::optional<std::size_t> at = find(application)) {
         rules[*at].profile = profile;
@@ -109,23 +109,23 @@ std::optional<std::string> ProfileRules::set(std::string_view application, std::
     return std::nullopt;
 }
 
-bool ProfileRules::remove(std::string_view application) {
+bool FocusRules::remove(std::string_view application) {
     const std::optional<std::size_t> at = find(application);
     if (!at) return false;
     rules.erase(rules.begin() + static_cast<std::ptrdiff_t>(*at));
     return true;
 }
 
-bool ProfileRules::move(std::size_t from, int by) {
+bool FocusRules::move(std::size_t from, int by) {
     if (from >= rules.size() || (by < 0 && from == 0) || (by > 0 && from + 1 >= rules.size()) || by == 0) return false;
     const std::size_t to = by < 0 ? from - 1 : from + 1;
     std::swap(rules[from], rules[to]);
     return true;
 }
 
-bool ProfileRules::renameProfile(std::u16string_view from, std::u16string_view to) {
+bool FocusRules::renameProfile(std::u16string_view from, std::u16string_view to) {
     bool changed = false;
-    for (ProfileRule& rule : rules)
+    for (FocusRule& rule : rules)
         if (EqualsIgnoreCase(rule.profile, from)) {
             rule.profile = to;
             changed = true;
@@ -137,12 +137,12 @@ bool ProfileRules::renameProfile(std::u16string_view from, std::u16string_view t
     return changed;
 }
 
-ProfileRulesRead ParseProfileRules(const IniDocument& doc) {
-    ProfileRulesRead read;
+FocusRulesRead ParseFocusRules(const IniDocument& doc) {
+    FocusRulesRead read;
     std::map<std::size_t, std::string_view> apps;
     std::map<std::size_t, std::string_view> profiles;
     std::optional<std::string_view> enabled, fallback;
-    const std::vector<IniDocument::Entry> entries = doc.entries(ProfileRules::kSection);
+    const std::vector<IniDocument::Entry> entries = doc.entries(FocusRules::kSection);
     // The first of a key given twice counts, as for every other key of the file.
     for (const auto& [key, value] : entries) {
         if (SameApplication(key, kEnabledKey)) {
@@ -191,15 +191,15 @@ ProfileRulesRead ParseProfileRules(const IniDocument& doc) {
     return read;
 }
 
-void WriteProfileRules(IniDocument& doc, const ProfileRules& rules) {
+void WriteFocusRules(IniDocument& doc, const FocusRules& rules) {
     std::vector<IniDocument::Entry> entries{{std::string(kEnabledKey), rules.enabled ? "1" : "0"}};
     if (rules.fallback) entries.emplace_back(std::string(kFallbackKey), Quoted(Utf16ToUtf8(*rules.fallback)));
-    for (std::size_t i = 0; i < rules.rules.size() && i < ProfileRules::kMaxRules; ++i) {
+    for (std::size_t i = 0; i < rules.rules.size() && i < FocusRules::kMaxRules; ++i) {
         const std::string number = std::to_string(i + 1);
         entries.emplace_back(std::string(kAppPrefix) + number, Quoted(rules.rules[i].application));
         entries.emplace_back(std::string(kProfilePrefix) + number, Quoted(Utf16ToUtf8(rules.rules[i].profile)));
     }
-    doc.replaceSection(ProfileRules::kSection, entries);
+    doc.replaceSection(FocusRules::kSection, entries);
 }
 
 namespace {
@@ -213,26 +213,26 @@ struct SettingsText {
 
 }  // namespace
 
-ProfileRulesRead ReadProfileRules(const std::filesystem::path& dataFolder) {
+FocusRulesRead ReadFocusRules(const std::filesystem::path& dataFolder) {
     SettingsText settings{ReadFileBytes(dataFolder / SettingsFile::kFileName, SettingsFile::kMaxBytes)};
     if (!settings.file.ok()) {
-        ProfileRulesRead none;
+        FocusRulesRead none;
         if (settings.file.exists) none.problems.push_back(settings.file.error);
         return none;
     }
-    ProfileRulesRead read = ParseProfileRules(IniDocument::Parse(settings.text()));
+    FocusRulesRead read = ParseFocusRules(IniDocument::Parse(settings.text()));
     if (settings.file.truncated) read.problems.push_back("CONFIG.ini is larger than 1 MiB; only its start was read");
     return read;
 }
 
-std::optional<std::string> SaveProfileRules(const std::filesystem::path& dataFolder, const ProfileRules& rules) {
+std::optional<std::string> SaveFocusRules(const std::filesystem::path& dataFolder, const FocusRules& rules) {
     const std::filesystem::path path = dataFolder / SettingsFile::kFileName;
     SettingsText settings{ReadFileBytes(path, SettingsFile::kMaxBytes)};
     // Rewriting a file we could not read whole would lose what else it holds.
     if (settings.file.exists && (!settings.file.ok() || settings.file.truncated))
         return path.string() + ": cannot update a file that cannot be read whole";
     IniDocument doc = settings.file.ok() ? IniDocument::Parse(settings.text()) : IniDocument();
-    WriteProfileRules(doc, rules);
+    WriteFocusRules(doc, rules);
     EnsureDirectory(dataFolder);
     const std::string text = doc.text();
     return WriteFileAtomically(path, std::as_bytes(std::span(text.data(), text.size())));

@@ -1,4 +1,4 @@
-#include "storage/ProfileRules.h"
+#include "storage/FocusRules.h"
 
 #include <gtest/gtest.h>
 
@@ -17,48 +17,48 @@ void Put(const std::filesystem::path& p, const std::string& s) {
     test::WriteAll(p, std::vector<unsigned char>(s.begin(), s.end()));
 }
 
-ProfileRulesRead Parse(const std::string& section) { return ParseProfileRules(IniDocument::Parse(section)); }
+FocusRulesRead Parse(const std::string& section) { return ParseFocusRules(IniDocument::Parse(section)); }
 
-std::vector<std::string> Apps(const ProfileRules& rules) {
+std::vector<std::string> Apps(const FocusRules& rules) {
     std::vector<std::string> out;
-    for (const ProfileRule& rule : rules.rules) out.push_back(rule.application);
+    for (const FocusRule& rule : rules.rules) out.push_back(rule.application);
     return out;
 }
 
-TEST(ProfileRules, WrittenRulesReadBackWithTheRestOfTheFileKept) {
+TEST(FocusRules, WrittenRulesReadBackWithTheRestOfTheFileKept) {
     test::TempDir dir;
     Put(dir / "CONFIG.ini", "[SETTING]\r\nModelId=1\r\n[AutoProfiles]\r\n; old comment\r\nApp7=x\r\nProfile7=y\r\n[Other]\r\nKey=v\r\n");
-    ProfileRules rules;
+    FocusRules rules;
     rules.enabled = false;
     rules.fallback = u" Desk top ";  // blanks at the ends survive the quotes
     ASSERT_EQ(rules.set("steam_app_730", u"Shooter"), std::nullopt);
     ASSERT_EQ(rules.set("game.exe", u"Sp\u00e4\u00df"), std::nullopt);
-    ASSERT_EQ(SaveProfileRules(dir.path(), rules), std::nullopt);
+    ASSERT_EQ(SaveFocusRules(dir.path(), rules), std::nullopt);
     EXPECT_EQ(Text(dir / "CONFIG.ini"),
               "[SETTING]\r\nModelId=1\r\n[AutoProfiles]\r\nEnabled=0\r\nFallback=\" Desk top \"\r\n"
               "App1=\"steam_app_730\"\r\nProfile1=\"Shooter\"\r\nApp2=\"game.exe\"\r\nProfile2=\"Sp\xc3\xa4\xc3\x9f\"\r\n"
               "[Other]\r\nKey=v\r\n");
-    const ProfileRulesRead read = ReadProfileRules(dir.path());
+    const FocusRulesRead read = ReadFocusRules(dir.path());
     EXPECT_EQ(read.rules, rules);
     EXPECT_TRUE(read.problems.empty());
     EXPECT_EQ(SettingsFile(dir.path()).readModelId(), 1);
 }
 
-TEST(ProfileRules, NoFileOrSectionMeansNoRulesAndSwitchingOn) {
+TEST(FocusRules, NoFileOrSectionMeansNoRulesAndSwitchingOn) {
     test::TempDir dir;
-    ProfileRulesRead read = ReadProfileRules(dir.path());
+    FocusRulesRead read = ReadFocusRules(dir.path());
     EXPECT_TRUE(read.rules.enabled);
     EXPECT_TRUE(read.rules.rules.empty());
     EXPECT_EQ(read.rules.fallback, std::nullopt);
     Put(dir / "CONFIG.ini", "[SETTING]\nModelId=0\n");
-    read = ReadProfileRules(dir.path());
+    read = ReadFocusRules(dir.path());
     EXPECT_TRUE(read.rules.enabled && read.rules.rules.empty() && read.problems.empty());
 }
 
 // What anyone may have written into the file: every case leaves out what it must, keeps
 // the rest in number order, and says why.
-TEST(ProfileRules, HostileSectionsKeepOnlyWellFormedRules) {
-    const std::string longApp(ProfileRules::kMaxApplicationBytes + 1, 'a');
+TEST(FocusRules, HostileSectionsKeepOnlyWellFormedRules) {
+    const std::string longApp(FocusRules::kMaxApplicationBytes + 1, 'a');
     const std::string longProfile(kProfileNameUnits, 'p');
     struct Case {
         const char* what;
@@ -82,48 +82,48 @@ TEST(ProfileRules, HostileSectionsKeepOnlyWellFormedRules) {
         {"section and keys in any case", "app1=a\nPROFILE1=A\n", {"a"}, 0},
     };
     for (const Case& c : cases) {
-        const ProfileRulesRead read = Parse("[autoprofiles]\n" + c.section);
+        const FocusRulesRead read = Parse("[autoprofiles]\n" + c.section);
         EXPECT_EQ(Apps(read.rules), c.apps) << c.what;
         EXPECT_EQ(read.problems.size(), c.problems) << c.what;
     }
 }
 
-TEST(ProfileRules, ManyRulesStopAtTheLimitAndAHugeFileIsReadOnlyInPart) {
+TEST(FocusRules, ManyRulesStopAtTheLimitAndAHugeFileIsReadOnlyInPart) {
     std::string section = "[AutoProfiles]\n";
     for (int i = 1; i <= 5000; ++i) section += "App" + std::to_string(i) + "=app" + std::to_string(i) + "\nProfile" +
                                               std::to_string(i) + "=P\n";
-    const ProfileRulesRead read = Parse(section);
-    EXPECT_EQ(read.rules.rules.size(), ProfileRules::kMaxRules);
+    const FocusRulesRead read = Parse(section);
+    EXPECT_EQ(read.rules.rules.size(), FocusRules::kMaxRules);
     EXPECT_EQ(read.rules.rules.back().application, "app100");
 
     test::TempDir dir;
     Put(dir / "CONFIG.ini", section + std::string(2 * SettingsFile::kMaxBytes, ';'));
-    EXPECT_EQ(ReadProfileRules(dir.path()).rules.rules.size(), ProfileRules::kMaxRules);
-    ProfileRules rules;
-    EXPECT_NE(SaveProfileRules(dir.path(), rules), std::nullopt) << "a file not read whole is not rewritten";
+    EXPECT_EQ(ReadFocusRules(dir.path()).rules.rules.size(), FocusRules::kMaxRules);
+    FocusRules rules;
+    EXPECT_NE(SaveFocusRules(dir.path(), rules), std::nullopt) << "a file not read whole is not rewritten";
 }
 
-TEST(ProfileRules, SwitchingAndFallback) {
-    const ProfileRulesRead read = Parse(
+TEST(FocusRules, SwitchingAndFallback) {
+    const FocusRulesRead read = Parse(
         "[AutoProfiles]\nFallback=Desktop\nApp1=Xmessage\nProfile1=Any message\nApp2=first\nProfile2=First\n"
         "App3=steam_app_730\nProfile3=Gone\n");
-    const ProfileRules& rules = read.rules;
+    const FocusRules& rules = read.rules;
     using Names = std::vector<std::string>;
     EXPECT_EQ(rules.profileFor(Names{"first", "Xmessage"}), u"Any message") << "list order, not name order";
     EXPECT_EQ(rules.profileFor(Names{"FIRST"}), u"First");
     EXPECT_EQ(rules.profileFor(Names{"steam_app_730"}), u"Gone") << "the caller finds no such profile";
     EXPECT_EQ(rules.profileFor(Names{"firefox", "Navigator"}), u"Desktop");
     EXPECT_EQ(rules.profileFor(Names{}), std::nullopt) << "no window in front";
-    ProfileRules off = rules;
+    FocusRules off = rules;
     off.enabled = false;
     EXPECT_EQ(off.profileFor(Names{"first"}), std::nullopt);
-    ProfileRules keep = rules;
+    FocusRules keep = rules;
     keep.fallback.reset();
     EXPECT_EQ(keep.profileFor(Names{"firefox"}), std::nullopt);
 }
 
-TEST(ProfileRules, EditsAddReplaceMoveRemoveAndFollowRenames) {
-    ProfileRules rules;
+TEST(FocusRules, EditsAddReplaceMoveRemoveAndFollowRenames) {
+    FocusRules rules;
     EXPECT_EQ(rules.set("a", u"A"), std::nullopt);
     EXPECT_EQ(rules.set("b", u"B"), std::nullopt);
     EXPECT_EQ(rules.set("c", u"A"), std::nullopt);
@@ -149,7 +149,7 @@ TEST(ProfileRules, EditsAddReplaceMoveRemoveAndFollowRenames) {
     EXPECT_FALSE(rules.remove("c"));
     EXPECT_EQ(Apps(rules), (std::vector<std::string>{"a", "b"}));
 
-    for (std::size_t i = rules.rules.size(); i < ProfileRules::kMaxRules; ++i)
+    for (std::size_t i = rules.rules.size(); i < FocusRules::kMaxRules; ++i)
         ASSERT_EQ(rules.set("app" + std::to_string(i), u"A"), std::nullopt);
     EXPECT_NE(rules.set("one more", u"A"), std::nullopt);
     EXPECT_EQ(rules.set("a", u"Z"), std::nullopt) << "a full list still changes a rule";

@@ -28,30 +28,30 @@
 
 namespace halvern {
 
-struct ProfileRule {
+struct FocusRule {
     std::string application;  // as the desktop names it: UTF-8, see CheckApplicationName
     std::u16string profile;   // a profile's name, matched without regard to case
 
-    bool operator==(const ProfileRule&) const = default;
+    bool operator==(const FocusRule&) const = default;
 };
 
-class ProfileRules {
+class FocusRules {
 public:
     static constexpr const char* kSection = "AutoProfiles";
     static constexpr std::size_t kMaxRules = 100;
     static constexpr std::size_t kMaxApplicationBytes = 255;
 
     bool enabled = true;
-    std::vector<ProfileRule> rules;
+    std::vector<FocusRule> rules;
     std::optional<std::u16string> fallback;  // nullopt: leave the profile as it is
 
-    bool operator==(const ProfileRules&) const = default;
+    bool operator==(const FocusRules&) const = default;
 
     // The position of the rule for `application` (without regard to ASCII case).
     std::optional<std::size_t> find(std::string_view application) const;
     // The first rule, in list order, whose application is one of `names`; nullptr when
     // none is.
-    const ProfileRule* match(std::span<const std::string> names) const;
+    const FocusRule* match(std::span<const std::string> names) const;
     // The profile a window named `names` asks for: its rule's, else the fallback;
     // nullopt when switching is off, the window has no name, or nothing applies.
     std::optional<std::u16string> profileFor(std::span<const std::string> names) const;
@@ -77,19 +77,19 @@ std::optional<std::string> CheckApplicationName(std::string_view name);
 // about it ("Steam" in WM_CLASS, "steam" as an app id).
 bool SameApplication(std::string_view a, std::string_view b);
 
-struct ProfileRulesRead {
-    ProfileRules rules;
+struct FocusRulesRead {
+    FocusRules rules;
     std::vector<std::string> problems;  // one line each, for the log
 };
 
-ProfileRulesRead ParseProfileRules(const IniDocument& doc);
+FocusRulesRead ParseFocusRules(const IniDocument& doc);
 // Replaces the document's section with `rules`.
-void WriteProfileRules(IniDocument& doc, const ProfileRules& rules);
+void WriteFocusRules(IniDocument& doc, const FocusRules& rules);
 
 // CONFIG.ini in the data folder. A missing file or section gives no rules, switching on.
-ProfileRulesRead ReadProfileRules(const std::filesystem::path& dataFolder);
+FocusRulesRead ReadFocusRules(const std::filesystem::path& dataFolder);
 // Rewrites the section and keeps the rest of the file; the file is replaced only once
 // the new one is complete. An error line, or nullopt.
-std::optional<std::string> SaveProfileRules(const std::filesystem::path& dataFolder, const ProfileRules& rules);
+std::optional<std::string> SaveFocusRules(const std::filesystem::path& dataFolder, const FocusRules& rules);
 
 }  // namespace halvern
