@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
@@ -344,6 +345,13 @@ QString TestDriver::press(const QString& name, const QString& code) {
     if (!ok || evdev == 0 || evdev > 767) return u"error press takes a Linux key code 1..767"_qs;
     edit->window()->activateWindow();
     edit->setFocus(Qt::OtherFocusReason);
+    // A click on the box first, as a user starts a key box's capture.
+    const QPointF centre = edit->rect().center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, centre, edit->mapToGlobal(centre), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(edit, &click);
+    }
     // The native scan code is the X key code: the Linux key code plus 8.
     for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
         QKeyEvent event(type, 0, Qt::NoModifier, evdev + 8, 0, 0);

@@ -29,8 +29,9 @@
 //   menu NAME          chooses item NAME of the open tray menu
 //   assume-tray        behaves as if the desktop had a tray
 //   state              -> "state visible=0|1 minimized=0|1 title=TITLE"
-//   press NAME CODE    focuses an edit box and presses and releases on it the key of
-//                      Linux key code CODE (KEY_K is 37), as the keyboard sends it
+//   press NAME CODE    focuses an edit box, clicks it (which starts a key box's
+//                      capture) and presses and releases on it the key of Linux key
+//                      code CODE (KEY_K is 37), as the keyboard sends it
 //   grab-menu FILE     saves a PNG of the main window with the open assignment menu
 //                      drawn where it stands
 //   menu-at            -> "ok X Y W H" of the open assignment menu, "ok none" when closed

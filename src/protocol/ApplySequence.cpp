@@ -36,8 +36,10 @@ ApplyPlan PlanGroups(const MouseProfile& current, const ChangeFlags& changed, bo
     for (std::size_t i = 0; i < kButtonPositions; ++i) {
         const ButtonAssignment& button = current.buttons[i];
         if (button.function != ButtonFunction::Macro || !changed.macro[i] || macroBlockBase[i] == 0) continue;
-        for (const Report& chunk : BuildMacroChunks(button, macroBlockBase[i]))
+        for (const Report& chunk : BuildMacroChunks(button, macroBlockBase[i], kMacroBlocksPerButton))
             Add(plan, chunk, {Kind::Macro, static_cast<std::uint8_t>(i)});
+        if (!FitMacro(std::span(button.macroActions, button.validActionCount())).fits())
+            plan.cutMacros.push_back(static_cast<std::uint8_t>(i));
     }
     return plan;
 }
@@ -78,6 +80,9 @@ ApplyReach SummarizeDeliveries(const ApplyPlan& plan, std::span<const Delivery> 
         if (d == Delivery::Unconfirmed) unconfirmed = true;
         else if (d != Delivery::Refused) unwritten = true;
     }
+    // A cut macro is not due again: sending it again would cut it the same way.
+    reach.cutMacros = plan.cutMacros;
+    if (!plan.cutMacros.empty()) unwritten = true;
     reach.outcome = unwritten ? ApplyOutcome::Incomplete : unconfirmed ? ApplyOutcome::Unconfirmed : ApplyOutcome::Applied;
     return reach;
 }

@@ -37,10 +37,14 @@ struct ReportGroup {
 //   entries 0..17 in order the macro chunks of each macro button (function 17) whose
 //   macro changed, from its first block on.
 // A macro button without a block range of its own (`macroBlockBase` 0) gets no chunks:
-// writing from block 0 on would overwrite the first button's macro in the mouse.
+// writing from block 0 on would overwrite the first button's macro in the mouse. A
+// macro longer than its button's kMacroBlocksPerButton blocks is cut to what they hold
+// (the next button's blocks are that button's): the plan names it, and the apply that
+// sends it is incomplete however well the sends go.
 struct ApplyPlan {
     std::vector<Report> reports;
-    std::vector<ReportGroup> groups;  // groups[i] is what reports[i] carries
+    std::vector<ReportGroup> groups;         // groups[i] is what reports[i] carries
+    std::vector<std::uint8_t> cutMacros;     // button entries whose macro was cut
 };
 ApplyPlan PlanGroups(const MouseProfile& current, const ChangeFlags& changed, bool withPreamble);
 // The reports alone.
@@ -63,7 +67,8 @@ SendOutcome SendPlannedReports(std::span<const Report> plan, SendPath& sendPath,
 enum class ApplyOutcome {
     Applied,      // every report reached the mouse (acknowledged where the link acknowledges)
     Unconfirmed,  // every report went out, but the mouse did not acknowledge some
-    Incomplete,   // some reports were not written: the link went away or a write failed
+    Incomplete,   // some reports were not written: the link went away or a write failed,
+                  // or a macro was too long for its button's blocks and was cut
 };
 
 // What reached the mouse, by group. A group reached it when every report of it did. A
@@ -73,6 +78,7 @@ struct ApplyReach {
     ApplyOutcome outcome = ApplyOutcome::Applied;
     ChangeFlags undelivered;        // groups of the plan the mouse may not hold
     bool preambleDelivered = true;  // true as well when the plan has no preamble
+    std::vector<std::uint8_t> cutMacros;  // the plan's: entries whose macro the mouse got only in part
 };
 // `deliveries` may be shorter than the plan; the reports past its end did not go.
 ApplyReach SummarizeDeliveries(const ApplyPlan& plan, std::span<const Delivery> deliveries);

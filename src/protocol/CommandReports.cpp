@@ -54,6 +54,26 @@ void PutMacroHeader(Report& chunk, const ButtonAssignment& button) {
     chunk[7] = loops == 0 ? 1 : loops;
 }
 
+// The steps one chunk carries, from step `from` up to `end`, and whether the rest
+// follows in another chunk. Actions fill the data area up to kChunkActionBytes, so the
+// continuation pair always fits behind them. The one rule the builder and the fit of a
+// macro both follow.
+struct ChunkSpan {
+    std::size_t end = 0;
+    bool continued = false;
+};
+
+ChunkSpan NextChunk(std::span<const MacroAction> steps, std::size_t from) {
+    std::size_t used = 0;
+    std::array<std::uint8_t, 8> scratch{};
+    for (std::size_t i = from; i < steps.size(); ++i) {
+        const std::size_t size = EncodeMacroAction(steps[i], scratch);
+        if (used + size > kChunkActionBytes) return {i, true};
+        used += size;
+    }
+    return {steps.size(), false};
+}
+
 }  // namespace
 
 std::array<std::uint8_t, 3> DeviceCodeBytes(std::uint8_t function) { return kDeviceCodeLookup[function]; }
@@ -180,37 +200,48 @@ std::size_t EncodeMacroAction(const MacroAction& action, std::span<std::uint8_t>
     return 4;
 }
 
-std::vector<Report> BuildMacroChunks(const ButtonAssignment& button, std::uint8_t firstBlock) {
+std::vector<Report> BuildMacroChunks(const ButtonAssignment& button, std::uint8_t firstBlock, std::size_t maxBlocks) {
     std::vector<Report> chunks;
-    const std::size_t count = button.validActionCount();
+    const std::span<const MacroAction> steps(button.macroActions, button.validActionCount());
     std::size_t next = 0;
     std::uint8_t block = firstBlock;
-    bool continued = true;
-    while (continued) {
+    for (;;) {
         Report chunk = Framed(ReportId::MacroChunk, kMacroChunkSize, block);
         if (next == 0) PutMacroHeader(chunk, button);
+        const ChunkSpan span = NextChunk(steps, next);
+        const bool last = !span.continued || chunks.size() + 1 >= maxBlocks;
         std::span<std::uint8_t> data = chunk.bytes().subspan(kChunkDataAt, kChunkChecksumAt - kChunkDataAt);
         std::size_t used = 0;
-        continued = false;
-        for (; next < count; ++next) {
+        for (; next < span.end; ++next) {
             std::array<std::uint8_t, 8> encoded{};
-            std::size_t size = EncodeMacroAction(button.macroActions[next], encoded);
-            if (used + size > kChunkActionBytes) {
-                data[used] = static_cast<std::uint8_t>(block + 1);
-                data[used + 1] = kContinuationMark;
-                used += 2;
-                continued = true;
-                break;
-            }
+            const std::size_t size = EncodeMacroAction(steps[next], encoded);
             std::copy_n(encoded.begin(), size, data.begin() + static_cast<std::ptrdiff_t>(used));
             used += size;
+        }
+        if (!last) {
+            data[used] = static_cast<std::uint8_t>(block + 1);
+            data[used + 1] = kContinuationMark;
+            used += 2;
         }
         chunk[kChunkUnitsAt] = static_cast<std::uint8_t>(used / 2);
         PutChecksum(chunk, kChunkChecksumAt);
         chunks.push_back(chunk);
+        if (last) break;
         ++block;
     }
     return chunks;
+}
+
+MacroFit FitMacro(std::span<const MacroAction> steps) {
+    MacroFit fit;
+    fit.steps = steps.size();
+    for (std::size_t next = 0;;) {
+        const ChunkSpan span = NextChunk(steps, next);
+        if (++fit.blocks <= kMacroBlocksPerButton) fit.stepsThatFit = span.end;
+        if (!span.continued) break;
+        next = span.end;
+    }
+    return fit;
 }
 
 std::array<Report, kMacroPartCount> SplitMacroChunk(std::span<const std::uint8_t> chunk, SplitLink link) {

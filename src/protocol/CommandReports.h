@@ -110,8 +110,9 @@ inline constexpr DeviceCodeRow kDeviceCodes[] = {
     {121, {0x3C, 0x00, 0x00}},
 };
 
-// First macro block number of button entries 0..17; each macro button owns four
-// consecutive blocks. 0 = the button has no block range of its own.
+// First macro block number of button entries 0..17; each macro button owns
+// kMacroBlocksPerButton consecutive blocks. 0 = the button has no block range of its own.
+inline constexpr std::size_t kMacroBlocksPerButton = 4;
 inline constexpr std::array<std::uint8_t, kButtonPositions> macroBlockBase = {
     1, 5, 9, 13, 17, 0, 0, 0, 21, 25, 0, 0, 0, 0, 0, 0, 0, 0};
 
@@ -143,8 +144,22 @@ std::size_t EncodeMacroAction(const MacroAction& action, std::span<std::uint8_t>
 
 // A button's macro as the chunks that carry it, in sending order, the first with block
 // `firstBlock`. A chunk that does not hold the rest of the macro ends with the pair
-// (next block, 0xFE). Steps beyond 160 are never read.
-std::vector<Report> BuildMacroChunks(const ButtonAssignment& button, std::uint8_t firstBlock);
+// (next block, 0xFE). Steps beyond 160 are never read. At most `maxBlocks` chunks are
+// built: a macro that needs more is cut after the steps they hold, and its last chunk
+// ends the macro there, so the mouse never reads on into a block it does not own.
+std::vector<Report> BuildMacroChunks(const ButtonAssignment& button, std::uint8_t firstBlock,
+                                     std::size_t maxBlocks = SIZE_MAX);
+
+// How a macro's steps fall into those chunks: the blocks the whole macro takes, and how
+// many of its first steps the blocks of one button carry. This is the bound of every
+// macro the mouse is to play, wherever it comes from (the editor, a file, a command).
+struct MacroFit {
+    std::size_t blocks = 0;        // chunks the whole macro takes; 1 for an empty macro
+    std::size_t stepsThatFit = 0;  // leading steps kMacroBlocksPerButton chunks carry
+    std::size_t steps = 0;         // steps looked at
+    bool fits() const { return blocks <= kMacroBlocksPerButton; }
+};
+MacroFit FitMacro(std::span<const MacroAction> steps);
 
 // The two HID links carry a macro chunk as three 64-byte parts. Every part has length
 // byte 0x40, except the third on the receiver, which carries 0x0C.

@@ -158,4 +158,72 @@ std::u16string FormatUnique(std::u16string_view base, int number, std::size_t ma
     return out + suffix;
 }
 
+namespace {
+
+// Appends one escape: \n, \t, \r by name, other bytes as \xNN, code points as \uNNNN.
+void AppendEscape(std::string& out, char32_t c, bool codePoint) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    switch (c) {
+        case U'\n': out += "\\n"; return;
+        case U'\t': out += "\\t"; return;
+        case U'\r': out += "\\r"; return;
+        default: break;
+    }
+    if (codePoint) {
+        out += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 0xF];
+    } else {
+        out += "\\x";
+        out += kHex[(c >> 4) & 0xF];
+        out += kHex[c & 0xF];
+    }
+}
+
+// The length of the UTF-8 sequence at s[i] and its code point; 0 when it is not one.
+std::size_t Utf8At(std::string_view s, std::size_t i, char32_t& cp) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = byte(i);
+    std::size_t extra;
+    if (c < 0x80) { cp = c; return 1; }
+    if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
+    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
+    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
+    else return 0;
+    if (i + extra >= s.size()) return 0;
+    for (std::size_t k = 1; k <= extra; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    static constexpr char32_t kMinForLength[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMinForLength[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return extra + 1;
+}
+
+// The escapes of QuoteForLine, the quote and the backslash only when `quoting`.
+std::string Escaped(std::string_view s, bool quoting) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        char32_t cp = 0;
+        const std::size_t n = Utf8At(s, i, cp);
+        if (n == 0) {
+            AppendEscape(out, static_cast<unsigned char>(s[i]), false);
+            ++i;
+            continue;
+        }
+        if (cp < 0x20 || cp == 0x7F) AppendEscape(out, cp, false);
+        else if ((cp >= 0x80 && cp < 0xA0) || cp == 0x2028 || cp == 0x2029) AppendEscape(out, cp, true);
+        else if (quoting && (cp == U'\\' || cp == U'\'')) (out += '\\') += static_cast<char>(cp);
+        else out.append(s.substr(i, n));
+        i += n;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string QuoteForLine(std::string_view utf8) { return "'" + Escaped(utf8, true) + "'"; }
+
+std::string EscapeControls(std::string_view utf8) { return Escaped(utf8, false); }
+
 }  // namespace halvern

@@ -34,6 +34,15 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 
 std::u16string AsciiToUtf16(std::string_view ascii);
 
+// A user's text inside a one-line message: in single quotes, with everything that could
+// end the line or forge another escaped (C0 and C1 controls, DEL, the line and paragraph
+// separators, as \n, \t, \r, \xNN or \u2028), and the quote and the backslash too.
+// Bytes that are not UTF-8 show as \xNN.
+std::string QuoteForLine(std::string_view utf8);
+// Only the controls and the bytes that are not UTF-8 escaped: what keeps a message made
+// of quoted parts one line without escaping the parts again.
+std::string EscapeControls(std::string_view utf8);
+
 // Case-insensitive equality of names, by Unicode simple case folding of each code
 // point (so "PROFILE1" equals "profile1" and "ÉTÉ" equals "été").
 bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);

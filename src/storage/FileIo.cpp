@@ -148,16 +148,27 @@ std::string ErrnoText(int error) { return std::generic_category().message(error)
 
 FileContents ReadFileBytes(const std::filesystem::path& path, std::uintmax_t maxBytes) {
     FileContents out;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened without waiting: opening a pipe for reading would wait for a writer.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         out.exists = errno != ENOENT;
         if (out.exists) out.error = Quote(path) + ": " + ErrnoText(errno);
         return out;
     }
     out.exists = true;
+    // Only a regular file is read: a folder reads as nothing, and a pipe or a device
+    // may never end.
     struct stat st {};
-    if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd.get(), &st) != 0) {
+        out.error = Quote(path) + ": " + ErrnoText(errno);
+        return out;
+    }
+    if (S_ISDIR(st.st_mode)) {
         out.error = Quote(path) + ": is a folder, not a file";
+        return out;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        out.error = Quote(path) + ": not a regular file";
         return out;
     }
     std::byte buffer[65536];

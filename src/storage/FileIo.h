@@ -21,7 +21,9 @@ struct FileContents {
     bool ok() const { return exists && error.empty(); }
 };
 
-// Reads a whole file, at most maxBytes of it (a hostile file may be huge).
+// Reads a whole file, at most maxBytes of it (a hostile file may be huge). Only a
+// regular file is read: a folder, a pipe, a socket or a device is refused at once with
+// `error` set, never waited on. Every file read from outside goes through here.
 FileContents ReadFileBytes(const std::filesystem::path& path, std::uintmax_t maxBytes);
 
 // Replaces the file `path` names with the concatenated pieces so that the old file stays

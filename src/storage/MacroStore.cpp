@@ -4,6 +4,7 @@
 
 #include "records/MouseProfile.h"
 #include "storage/FileIo.h"
+#include "storage/StoreRecords.h"
 #include "records/Text.h"
 
 namespace halvern {
@@ -22,28 +23,12 @@ StoreLoadResult MacroStore::load(Leftovers leftovers) {
     if (!file.ok()) {
         result.problems.push_back(file.error);
     } else {
-        if (file.truncated) result.problems.push_back("the file is larger than any macro store; the rest was not read");
-        std::size_t whole = file.data.size() / MacroRecord::kSize;
-        for (std::size_t i = 0; i < whole; ++i) {
-            auto macro = std::make_unique<MacroRecord>();
-            std::memcpy(macro.get(), file.data.data() + i * MacroRecord::kSize, MacroRecord::kSize);
-            if (RepairRecord(*macro))
-                result.problems.push_back("macro " + std::to_string(i + 1) + " had an unterminated name or a step count outside 0..160");
-            macros_.push_back(std::move(macro));
-        }
-        if (file.data.size() % MacroRecord::kSize != 0)
-            result.problems.push_back("the file ends in a partial record of " +
-                                      std::to_string(file.data.size() % MacroRecord::kSize) + " bytes");
+        ParsedRecords<MacroRecord> parsed = ParseRecords<MacroRecord>(
+            file.data, file.truncated, "macro", "the file is larger than any macro store; the rest was not read");
+        macros_ = std::move(parsed.records);
+        result.problems = std::move(parsed.problems);
     }
-    if (result.problems.empty()) return result;
-
-    // Keep a copy of the user's original before anything replaces it.
-    result.outcome = StoreLoadResult::Outcome::Repaired;
-    result.keptAs = KeepCopy(filePath());
-    if (result.keptAs) result.saveError = save();
-    else
-        result.problems.push_back("no copy of the original could be kept, so the repair was not saved: " +
-                                  filePath().string());
+    if (!result.problems.empty()) KeepOriginalAndSave(filePath(), result, [this] { return save(); });
     return result;
 }
 

@@ -6,6 +6,7 @@
 
 #include "storage/FileIo.h"
 #include "storage/MacroStore.h"
+#include "storage/StoreRecords.h"
 #include "records/Text.h"
 
 namespace halvern {
@@ -19,76 +20,69 @@ void ProfileStore::resetHeader() {
 }
 
 StoreLoadResult ProfileStore::load(std::u16string_view addProfileText, Leftovers leftovers, MissingStore missing) {
+    return loadAs(StoreAccess::Owner, addProfileText, leftovers, missing);
+}
+
+StoreLoadResult ProfileStore::read(std::u16string_view addProfileText) {
+    return loadAs(StoreAccess::ReadOnly, addProfileText, Leftovers::Keep, MissingStore::CallerSaves);
+}
+
+StoreLoadResult ProfileStore::loadAs(StoreAccess access, std::u16string_view addProfileText, Leftovers leftovers,
+                                     MissingStore missing) {
+    const bool owner = access == StoreAccess::Owner;
     StoreLoadResult result;
     profiles_.clear();
     resetHeader();
-    if (leftovers == Leftovers::Remove) result.leftoversRemoved = RemoveTemporaryLeftovers(filePath());
+    if (owner && leftovers == Leftovers::Remove) result.leftoversRemoved = RemoveTemporaryLeftovers(filePath());
 
     const std::uintmax_t cap = kHeaderSize + kMaxProfiles * MouseProfile::kSize;
     FileContents file = ReadFileBytes(filePath(), cap);
     if (!file.exists) {
         result.outcome = StoreLoadResult::Outcome::Missing;
         createDefaultProfile(addProfileText);
-        if (!readOnly_ && missing == MissingStore::SaveNow) result.saveError = save();
+        if (owner && missing == MissingStore::SaveNow) result.saveError = save();
         return result;
     }
 
+    const bool hasHeader = file.ok() && file.data.size() >= kHeaderSize;
     if (!file.ok()) {
         result.problems.push_back(file.error);
-    } else if (file.data.size() < kHeaderSize) {
+    } else if (!hasHeader) {
         result.problems.push_back("the file is " + std::to_string(file.data.size()) +
                                   " bytes, shorter than the store's header");
     } else {
-        std::memcpy(&selected_, file.data.data(), sizeof selected_);
-        const auto rest = std::span(file.data).subspan(sizeof selected_, kHeaderSize - sizeof selected_);
-        if (std::any_of(rest.begin(), rest.end(), [](std::byte b) { return b != std::byte{0}; }))
-            headerRest_.assign(rest.begin(), rest.end());
-        std::size_t body = file.data.size() - kHeaderSize;
-        std::size_t whole = body / MouseProfile::kSize;
-        for (std::size_t i = 0; i < whole; ++i) {
-            auto profile = std::make_unique<MouseProfile>();
-            std::memcpy(profile.get(), file.data.data() + kHeaderSize + i * MouseProfile::kSize, MouseProfile::kSize);
-            if (RepairRecord(*profile))
-                result.problems.push_back("profile " + std::to_string(i + 1) +
-                                          " had an unterminated name or a step count above 160");
-            profiles_.push_back(std::move(profile));
-        }
-        if (file.truncated)
-            result.problems.push_back("the file holds more than " + std::to_string(kMaxProfiles) +
-                                      " profiles; the rest was not read");
-        else if (body % MouseProfile::kSize != 0)
-            result.problems.push_back("the file ends in a partial record of " +
-                                      std::to_string(body % MouseProfile::kSize) + " bytes");
+        readHeader(std::span(file.data).first(kHeaderSize));
+        ParsedRecords<MouseProfile> parsed =
+            ParseRecords<MouseProfile>(std::span(file.data).subspan(kHeaderSize), file.truncated, "profile",
+                                       "the file holds more than " + std::to_string(kMaxProfiles) +
+                                           " profiles; the rest was not read");
+        profiles_ = std::move(parsed.records);
+        result.problems = std::move(parsed.problems);
     }
 
     if (profiles_.empty()) {
-        if (file.ok() && file.data.size() >= kHeaderSize) result.problems.push_back("the file holds no profile");
+        if (hasHeader) result.problems.push_back("the file holds no profile");
         createDefaultProfile(addProfileText);
     }
     if (selectedProfile() < 0 || static_cast<std::size_t>(selectedProfile()) >= profiles_.size()) {
-        if (file.ok() && file.data.size() >= kHeaderSize)
-            result.problems.push_back("the selected profile " + std::to_string(selectedProfile()) +
-                                      " is not in the list");
+        if (hasHeader)
+            result.problems.push_back("the selected profile " + std::to_string(selectedProfile()) + " is not in the list");
         setSelectedProfile(0);
     }
     if (result.problems.empty()) return result;
-
-    // Keep a copy of the user's original before anything replaces it.
-    result.outcome = StoreLoadResult::Outcome::Repaired;
-    if (readOnly_) return result;
-    result.keptAs = KeepCopy(filePath());
-    if (result.keptAs) result.saveError = save();
-    else
-        result.problems.push_back("no copy of the original could be kept, so the repair was not saved: " +
-                                  filePath().string());
+    if (!owner) {
+        result.outcome = StoreLoadResult::Outcome::Repaired;
+        return result;
+    }
+    KeepOriginalAndSave(filePath(), result, [this] { return save(); });
     return result;
 }
 
-StoreLoadResult ProfileStore::read(std::u16string_view addProfileText) {
-    readOnly_ = true;
-    StoreLoadResult result = load(addProfileText, Leftovers::Keep);
-    readOnly_ = false;
-    return result;
+void ProfileStore::readHeader(std::span<const std::byte> header) {
+    std::memcpy(&selected_, header.data(), sizeof selected_);
+    const auto rest = header.subspan(sizeof selected_);
+    if (std::any_of(rest.begin(), rest.end(), [](std::byte b) { return b != std::byte{0}; }))
+        headerRest_.assign(rest.begin(), rest.end());
 }
 
 std::optional<std::string> ProfileStore::save() const {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "records/MouseProfile.h"
+#include "storage/StoreRecords.h"
 #include "storage/StoreResult.h"
 
 namespace halvern {
@@ -78,10 +79,12 @@ public:
     std::filesystem::path filePath() const { return folder_ / kFileName; }
 
 private:
+    StoreLoadResult loadAs(StoreAccess access, std::u16string_view addProfileText, Leftovers leftovers,
+                           MissingStore missing);
     void resetHeader();
+    void readHeader(std::span<const std::byte> header);
 
     std::filesystem::path folder_;
-    bool readOnly_ = false;
     std::int32_t selected_ = 0;
     // The header's bytes after the index, kept only when a file brought some that are
     // not zero: this program writes zeros there, and holding 215 KiB of them for every

@@ -1,7 +1,6 @@
 #include "storage/RecordFiles.h"
 
 #include <cstring>
-#include <system_error>
 
 #include "storage/FileIo.h"
 #include "storage/MacroStore.h"
@@ -15,14 +14,6 @@ namespace {
 template <typename Record>
 RecordRead<Record> ReadRecordFile(const std::filesystem::path& path, const char* what) {
     RecordRead<Record> out;
-    // A pipe or a device would block the read or never end; only a file is a record.
-    std::error_code statError;
-    const std::filesystem::file_status status = std::filesystem::status(path, statError);
-    if (!statError && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
-        !std::filesystem::is_directory(status)) {
-        out.error = path.string() + ": not a regular file";
-        return out;
-    }
     FileContents file = ReadFileBytes(path, Record::kSize + 1);
     if (!file.exists) {
         out.error = path.string() + ": no such file";
@@ -66,7 +57,12 @@ ProfileImport ImportProfile(const std::filesystem::path& path, ProfileStore& pro
         return result;
     }
     MouseProfile& profile = *read.record;
-    RepairRecord(profile);
+    result.repaired = RepairProfile(profile);
+    result.refusedMacro = CheckProfileMacros(profile);
+    if (!result.refusedMacro.ok()) {
+        result.error = path.string() + ": " + ProfileMacroProblemText(result.refusedMacro);
+        return result;
+    }
     profile.setName(profiles.importName(profile.nameText()));
 
     for (std::size_t i = 0; i < kButtonPositions; ++i) {
@@ -95,10 +91,12 @@ MacroImport ImportMacro(const std::filesystem::path& path, MacroStore& macros) {
         result.error = read.error;
         return result;
     }
-    const std::int32_t count = read.record->actionCount;
-    if (count < 0 || count > static_cast<std::int32_t>(kMaxMacroActions)) {
-        result.error = path.string() + ": not a macro file (" + std::to_string(count) + " actions, at most " +
-                       std::to_string(kMaxMacroActions) + ")";
+    result.problem = CheckMacro(*read.record);
+    if (!result.problem.ok()) {
+        RepairRecord(*read.record);
+        result.macroName = read.record->nameText();
+        result.error = path.string() + ": the macro " + QuoteForLine(Utf16ToUtf8(result.macroName)) + " " +
+                       MacroProblemText(result.problem);
         return result;
     }
     RepairRecord(*read.record);

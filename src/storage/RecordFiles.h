@@ -8,9 +8,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "records/MouseProfile.h"
 #include "records/MacroRecord.h"
+#include "storage/ProfileRules.h"
 
 namespace halvern {
 
@@ -35,8 +37,10 @@ std::optional<std::string> ExportMacro(const MacroRecord& macro, const std::file
 
 struct ProfileImport {
     std::string error;                 // the file was refused; nothing changed
+    ProfileMacroProblem refusedMacro;  // the macro that refused it, when one did
     std::size_t profilePosition = 0;   // where the new profile stands in the list
     std::size_t macrosCreated = 0;     // macros recreated from its macro buttons
+    std::vector<std::string> repaired; // what RepairProfile changed
     std::optional<std::string> macroSaveError;
     bool ok() const { return error.empty(); }
 };
@@ -45,18 +49,23 @@ struct ProfileImport {
 // buttons (entries 0..17 with function 17) in the macro list under unique names,
 // writing each new name and list position back into its entry. The macro store is
 // saved when a macro was added. Selecting the new profile and applying it are the
-// page's steps.
+// page's steps. The record is repaired first (RepairProfile: names, counts, settings
+// out of range), and a file with a macro the macro rules refuse (CheckProfileMacros:
+// one that does not fit its button's blocks, say) is refused whole.
 ProfileImport ImportProfile(const std::filesystem::path& path, ProfileStore& profiles, MacroStore& macros);
 
 struct MacroImport {
     std::string error;
+    MacroProblem problem;          // why the macro was refused, when it was
+    std::u16string macroName;      // the file's macro, as it names itself
     std::size_t macroPosition = 0;
     std::optional<std::string> saveError;
     bool ok() const { return error.empty(); }
 };
 
-// Adds the file's macro under a unique name and saves the macro store. A file whose
-// action count lies outside 0..160 is refused: it was not written by a macro editor.
+// Adds the file's macro under a unique name and saves the macro store. A macro the
+// macro rules refuse (CheckMacro: a step count outside 0..160, a step no editor makes,
+// one that does not fit a button's blocks) is refused, and nothing is added.
 MacroImport ImportMacro(const std::filesystem::path& path, MacroStore& macros);
 
 }  // namespace halvern

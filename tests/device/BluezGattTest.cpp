@@ -18,6 +18,7 @@
 #include <QThread>
 
 #include <mutex>
+#include <utility>
 
 #include "device/ble/BluezGatt.h"
 #include "support/TempDir.h"
@@ -48,10 +49,33 @@ public:
         QDBusMessage reply = m.createReply();
         if (m.member() == QLatin1String("GetManagedObjects")) reply << QVariant::fromValue(objects_);
         else if (m.member() == QLatin1String("WriteValue")) writes_ << m.arguments().value(0).toByteArray();
-        else if (m.member() != QLatin1String("StartNotify") && m.member() != QLatin1String("StopNotify"))
+        else if (m.member() == QLatin1String("StartNotify") && !refusal_.isEmpty()) {
+            reply = m.createErrorReply(std::exchange(refusal_, QString()), QStringLiteral("refused"));
+        } else if (m.member() == QLatin1String("StartNotify") && hold_) {
+            held_.append(reply);
+            return true;
+        } else if (m.member() != QLatin1String("StartNotify") && m.member() != QLatin1String("StopNotify"))
             reply = m.createErrorReply(QDBusError::UnknownMethod, m.member());
         bus.send(reply);
         return true;
+    }
+
+    // bluetoothd answers StartNotify once the mouse is connected and its services
+    // discovered: while held, the answers wait for release(); the next call may be
+    // refused with `error`.
+    void refuseNextStartNotify(const QString& error) {
+        std::lock_guard lock(mutex_);
+        refusal_ = error;
+    }
+    void holdStartNotify() {
+        std::lock_guard lock(mutex_);
+        hold_ = true;
+    }
+    void release(QDBusConnection& bus) {
+        std::lock_guard lock(mutex_);
+        hold_ = false;
+        for (const QDBusMessage& reply : held_) bus.send(reply);
+        held_.clear();
     }
 
     QList<QByteArray> writes() {
@@ -90,6 +114,9 @@ private:
     ManagedObjects objects_;
     QList<QByteArray> writes_;
     QStringList calls_;
+    QString refusal_;
+    bool hold_ = false;
+    QList<QDBusMessage> held_;
 };
 
 class PrivateBus {
@@ -211,6 +238,7 @@ TEST_F(BluezGattTest, NotificationsReachTheHandlerUntilUnsubscribed) {
     BluezGatt gatt(*clientBus_);
     std::vector<std::vector<std::uint8_t>> values;
     ASSERT_TRUE(gatt.subscribe([&](std::span<const std::uint8_t> v) { values.emplace_back(v.begin(), v.end()); }));
+    pump([&] { return fake_.calls().contains(QStringLiteral("StartNotify ") + kMousePath + QStringLiteral("/service0020/char0023")); });
     EXPECT_TRUE(fake_.calls().contains(QStringLiteral("StartNotify ") + kMousePath + QStringLiteral("/service0020/char0023")));
     notify(kMousePath + QStringLiteral("/service0020/char0023"), QByteArray("\xEE\x10\x02\x00", 4));
     notify(kMousePath + QStringLiteral("/service000a/char000b"), QByteArray("\x01\x02", 2));  // another characteristic
@@ -219,10 +247,41 @@ TEST_F(BluezGattTest, NotificationsReachTheHandlerUntilUnsubscribed) {
     EXPECT_EQ(values[0], (std::vector<std::uint8_t>{0xEE, 0x10, 0x02, 0x00}));
 
     gatt.unsubscribe();
-    EXPECT_TRUE(fake_.calls().contains(QStringLiteral("StopNotify ") + kMousePath + QStringLiteral("/service0020/char0023")));
     notify(kMousePath + QStringLiteral("/service0020/char0023"), QByteArray("\xEE\x10\x03\x00", 4));
     pump([] { return false; }, 200);
     EXPECT_EQ(values.size(), 1u);
+    // bluetoothd keeps the notifications for the mouse's next connection; a StopNotify
+    // racing with a reconnection could turn them off for good.
+    EXPECT_FALSE(fake_.calls().join(QLatin1Char(',')).contains(QStringLiteral("StopNotify")));
+}
+
+TEST_F(BluezGattTest, ASubscriptionStandsWhileBluezIsSlowToAnswerOrStillBusyWithAnEarlierOne) {
+    fake_.addMouse(QStringLiteral("usb:v045Ep00EEd0001"));
+    const QString event = kMousePath + QStringLiteral("/service0020/char0023");
+    auto startNotifies = [&] { return fake_.calls().count(QStringLiteral("StartNotify ") + event); };
+    BluezGatt gatt(*clientBus_);
+    std::vector<std::vector<std::uint8_t>> values;
+    auto handler = [&](std::span<const std::uint8_t> v) { values.emplace_back(v.begin(), v.end()); };
+
+    // After a reconnection bluetoothd answers only once it has found the mouse's
+    // services again, which may take longer than any call is waited for.
+    fake_.holdStartNotify();
+    ASSERT_TRUE(gatt.subscribe(handler));
+    pump([&] { return startNotifies() == 1; });
+    fake_.release(*serviceBus_);
+    notify(event, QByteArray("\xEE\x10\x02\x00", 4));
+    pump([&] { return !values.empty(); });
+    EXPECT_EQ(values.size(), 1u);
+    gatt.unsubscribe();
+
+    // bluetoothd enables this program's notifications again by itself when the mouse
+    // reconnects, and refuses a StartNotify meanwhile.
+    fake_.refuseNextStartNotify(QStringLiteral("org.bluez.Error.InProgress"));
+    ASSERT_TRUE(gatt.subscribe(handler));
+    pump([&] { return startNotifies() == 2; });
+    notify(event, QByteArray("\xEE\x10\x03\x00", 4));
+    pump([&] { return values.size() == 2; });
+    EXPECT_EQ(values.size(), 2u);
 }
 
 TEST(BluezNames, ModaliasAndUuidMatching) {

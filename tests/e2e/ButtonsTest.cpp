@@ -5,6 +5,7 @@
 // or deleted their macro.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -12,6 +13,8 @@
 #include "protocol/CommandReports.h"
 #include "storage/MacroStore.h"
 #include "storage/ProfileStore.h"
+#include "storage/RecordFiles.h"
+#include "support/Macros.h"
 #include "support/RunProcess.h"
 
 namespace halvern::test {
@@ -184,6 +187,101 @@ TEST_F(ButtonsEndToEnd, AMacroOnButtonFiveFollowsTheEditorsRenameAndDeleteInEver
         ASSERT_FALSE(sent.empty());
         EXPECT_EQ(ByteAt(sent.front(), 0), ReportId::Buttons);
     }
+}
+
+// Button 2 owns blocks 5..8. Whatever a store holds and whatever file is imported, the
+// mouse's log shows no macro block outside them, a macro too long for them is cut there
+// and said to be, and a file with one is refused with its name and nothing added.
+TEST_F(ButtonsEndToEnd, NoStoreOrImportedFileWritesAMacroOutsideItsButtonsBlocks) {
+    const auto longPauses = [](std::u16string_view name) {
+        MacroRecord m = ShortStepMacro(120);  // 120 steps of 200 ms take five blocks
+        m.setName(name);
+        for (MacroAction& a : m.actions) a.delay = 200;
+        return m;
+    };
+    MacroRecord full = ShortStepMacro(160);  // exactly four blocks
+    full.setName(u"Full");
+    MacroRecord noise;
+    std::mt19937 random(22);
+    for (std::byte& b : noise.bytes()) b = static_cast<std::byte>(random());
+    noise.actionCount = 90;
+    noise.setName(u"Noise");
+
+    // A store from before every door checked the bound.
+    TempDir data;
+    {
+        fs::create_directories(data / "ms_1");
+        MacroStore macros(data / "ms_1");
+        macros.load();
+        macros.append(std::make_unique<MacroRecord>(longPauses(u"Spray")));
+        ASSERT_FALSE(macros.save());
+        ProfileStore profiles(data / "ms_1");
+        profiles.load(u"Profile ");
+        profiles.profiles().clear();
+        profiles.append(MouseProfile::Create(u"Main"));
+        profiles.at(0).buttons[1].assignMacro(longPauses(u"Spray"), 0, 1, 0);
+        ASSERT_FALSE(profiles.save());
+    }
+    auto withMacro = [](std::size_t entry, const MacroRecord& m) {
+        auto p = MouseProfile::Create(u"Imported");
+        p->buttons[entry].assignMacro(m, 0, 1, -1);
+        return p;
+    };
+    ASSERT_FALSE(ExportProfile(*withMacro(1, longPauses(u"Volley")), files / "long.pro"));
+    ASSERT_FALSE(ExportProfile(*withMacro(5, longPauses(u"Sixth")), files / "six.pro"));
+    ASSERT_FALSE(ExportProfile(*withMacro(1, full), files / "full.pro"));
+    ASSERT_FALSE(ExportMacro(longPauses(u"Burst"), files / "long.macro"));
+    ASSERT_FALSE(ExportMacro(noise, files / "noise.macro"));
+
+    start(data.path());
+    EXPECT_EQ(halvern->field("ms_1_btn_key_2", "text"), "Macro: Spray (too long)");
+    EXPECT_EQ(halvern->field("ms_1_label_apply_state", "visible"), "1") << "the cut apply is incomplete";
+
+    struct Refused {
+        const char* file;
+        const char* importButton;
+        std::string says;
+    };
+    const std::vector<Refused> refused = {
+        {"long.pro", "ms_1_profile_import_btn", "“Volley” needs 5 blocks"},
+        {"six.pro", "ms_1_profile_import_btn", "“Sixth” needs 5 blocks"},
+        {"long.macro", "ms_1_macro_import_btn", "“Burst” needs 5 blocks"},
+        {"noise.macro", "ms_1_macro_import_btn", "of the macro “Noise” is none a macro editor makes"},
+    };
+    for (const Refused& r : refused) {
+        SCOPED_TRACE(r.file);
+        const bool inEditor = std::string(r.importButton) == "ms_1_macro_import_btn";
+        if (inEditor) {
+            ASSERT_EQ(halvern->ask("click ms_1_btn_macro"), "ok");
+            ASSERT_TRUE(modalIs("MS/MS_1/ms_1_macropage.xml"));
+        }
+        ASSERT_EQ(halvern->ask("answer-file " + (files / r.file).string()), "ok");
+        ASSERT_EQ(halvern->ask(std::string("click ") + r.importButton), "ok");
+        ASSERT_TRUE(modalIs("msg.xml"));
+        const std::string message = halvern->field("warning", "text");
+        EXPECT_NE(message.find(r.says), std::string::npos) << message;
+        EXPECT_NE(message.find("Nothing was added."), std::string::npos) << message;
+        ASSERT_EQ(halvern->ask("close-modal 1"), "ok");
+        if (inEditor) {
+            ASSERT_TRUE(modalIs("MS/MS_1/ms_1_macropage.xml"));
+            EXPECT_EQ(halvern->ask("rows ms_1_macro_list"), "ok 1\tSpray") << "nothing was added";
+            ASSERT_EQ(halvern->ask("close-modal 1"), "ok");
+        }
+        ASSERT_TRUE(modalIs("none"));
+    }
+    EXPECT_EQ(halvern->ask("rows ms_1_list_profile").substr(0, 5), "ok 1\t") << "no profile was added";
+
+    // A macro that fills the four blocks to the last step is taken and sent in them.
+    const int applied = halvern->applies().first;
+    ASSERT_EQ(halvern->ask("answer-file " + (files / "full.pro").string()), "ok");
+    ASSERT_EQ(halvern->ask("click ms_1_profile_import_btn"), "ok");
+    ASSERT_TRUE(halvern->waitForAppliesAfter(applied));
+    EXPECT_EQ(halvern->field("ms_1_btn_key_2", "text"), "Macro: Full");
+
+    std::set<int> blocks;
+    for (const std::string& line : halvern->received())
+        if (ByteAt(line, 0) == ReportId::MacroChunk) blocks.insert(ByteAt(line, 2));
+    EXPECT_EQ(blocks, (std::set<int>{5, 6, 7, 8}));
 }
 
 }  // namespace

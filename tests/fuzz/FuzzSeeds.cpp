@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "BluezFuzzEncoding.h"
+#include "RecordJson.h"
 #include "SettingsJson.h"
 #include "records/MacroRecord.h"
 #include "records/MouseProfile.h"
@@ -48,7 +49,7 @@ MacroRecord Macro(std::u16string_view name, int steps) {
 std::unique_ptr<MouseProfile> BusyProfile(std::u16string_view name, int variant) {
     auto p = MouseProfile::Create(name);
     p->buttons[5].assignMacro(Macro(u"Build", 24), 1, 3, 0);
-    p->buttons[6].assignMacro(Macro(u"Reload", 160), 2, 1, 1);
+    p->buttons[6].assignMacro(Macro(u"Reload", 90), 2, 1, 1);  // as long as four blocks hold
     p->buttons[9].assignMacro(Macro(u"Short", 2), 0, 1, 2);
     p->buttons[7].assignKey(0x06, kModCtrl | kModShift);
     for (std::size_t i = 0; i < kDpiLevels; ++i) {
@@ -174,6 +175,8 @@ std::map<std::string, SeedFiles> MakeSeeds(const std::filesystem::path& res) {
     seeds["MacroStoreInput"]["macro.data"] = macros;
     seeds["RecordFileInput"]["profile.pro"] = RecordBytes(*BusyProfile(u"Imported", 1));
     seeds["RecordFileInput"]["macro.macro"] = RecordBytes(Macro(u"Imported", 40));
+    // Too long for a button's blocks: refused, the whole profile with it.
+    seeds["RecordFileInput"]["long.macro"] = RecordBytes(Macro(u"Long", 160));
     seeds["SettingsFileInput"]["CONFIG.ini"] = Text("[Window]\r\nX=120\r\nY=80\r\n[SETTING]\r\nModelId=2\r\nLanguage=lan.xml\r\n");
 
     // The profile to apply and the one the mouse last got: a full and a changes-only apply.
@@ -225,6 +228,9 @@ std::map<std::string, SeedFiles> MakeSeeds(const std::filesystem::path& res) {
 
     seeds["SettingsJsonInput"]["defaults.json"] = Text(cli::SettingsJson(*MouseProfile::Create(u"Profile 1")).dump());
     seeds["SettingsJsonInput"]["edited.json"] = Text(cli::SettingsJson(*EditedProfile()).dump());
+    seeds["ShownProfileInput"]["defaults.pro"] = RecordBytes(*MouseProfile::Create(u"Profile 1"));
+    seeds["ShownProfileInput"]["busy.pro"] = RecordBytes(*BusyProfile(u"Busy", 1));
+    seeds["SettingsJsonInput"]["shown.json"] = Text(cli::ProfileJson(*BusyProfile(u"Busy", 2)).dump());
     seeds["SettingsJsonInput"]["short.json"] =
         Text(R"({"name": "fps", "dpi.1": 400, "dpi.1.enabled": true, "ripple": false, "button.4": "key:ctrl+c"})");
     return seeds;

@@ -49,6 +49,14 @@ void ProfileReportsInput(const std::uint8_t* data, std::size_t size) {
     if (size > sizeof current) std::memcpy(&lastApplied, data + sizeof current, std::min(size - sizeof current, sizeof lastApplied));
 
     for (bool full : {true, false}) {
+        // Whatever the record holds, a macro stays within its button's blocks.
+        const ApplyPlan planned = PlanGroups(current, full ? ChangeFlags::All() : DetectChanges(current, lastApplied), full);
+        for (std::size_t i = 0; i < planned.reports.size(); ++i) {
+            if (planned.groups[i].kind != ReportGroup::Kind::Macro) continue;
+            const std::uint8_t base = macroBlockBase[planned.groups[i].entry];
+            Require(base != 0 && planned.reports[i][2] >= base && planned.reports[i][2] < base + kMacroBlocksPerButton,
+                    "a macro stays within its button's blocks");
+        }
         std::vector<Report> plan = PlanApply(current, lastApplied, full);
         Require(!full || (plan.size() >= 5 && plan[0].id() == ReportId::Preamble), "a full apply starts with the preamble");
         for (const Report& r : plan) CheckFrame(r);

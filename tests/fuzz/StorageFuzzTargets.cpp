@@ -8,6 +8,7 @@
 #include "FuzzRequire.h"
 #include "storage/SettingsFile.h"
 #include "storage/MacroStore.h"
+#include "storage/ProfileRules.h"
 #include "storage/ProfileStore.h"
 #include "storage/RecordFiles.h"
 #include "support/TempDir.h"
@@ -74,8 +75,16 @@ void RecordFileInput(const std::uint8_t* data, std::size_t size) {
     MacroStore macros(dir / "ms_1");
     macros.load();
 
+    // Taken: one record, once repaired holding no macro the macro rules refuse.
+    bool takes = size == MouseProfile::kSize;
+    if (takes) {
+        auto record = std::make_unique<MouseProfile>();
+        std::memcpy(static_cast<void*>(record.get()), data, MouseProfile::kSize);
+        RepairProfile(*record);
+        takes = CheckProfileMacros(*record).ok();
+    }
     ProfileImport p = ImportProfile(dir / "in.pro", profiles, macros);
-    Require(p.ok() == (size == MouseProfile::kSize), "profiles of exactly one record only");
+    Require(p.ok() == takes, "profiles of exactly one record whose macros a button can hold only");
     if (p.ok()) {
         const MouseProfile& imported = profiles.at(p.profilePosition);
         Require(FixedTextIsTerminated(imported.name), "terminated name");
@@ -84,13 +93,18 @@ void RecordFileInput(const std::uint8_t* data, std::size_t size) {
             if (b.function != ButtonFunction::Macro) continue;
             Require(b.macroIndex >= 0 && static_cast<std::size_t>(b.macroIndex) < macros.size(), "macro position");
             Require(macros.at(static_cast<std::size_t>(b.macroIndex)).nameText() == b.macroNameText(), "name written back");
+            Require(CheckMacro(macros.at(static_cast<std::size_t>(b.macroIndex))).ok(), "no macro beyond the rules enters the list");
         }
     }
     MacroImport m = ImportMacro(dir / "in.macro", macros);
-    std::int32_t count = -1;
-    if (size == MacroRecord::kSize) std::memcpy(&count, data + offsetof(MacroRecord, actionCount), sizeof count);
-    Require(m.ok() == (count >= 0 && count <= static_cast<std::int32_t>(kMaxMacroActions)),
-            "macros of exactly one record with at most 160 actions only");
+    bool macroTakes = size == MacroRecord::kSize;
+    if (macroTakes) {
+        MacroRecord record;
+        std::memcpy(static_cast<void*>(&record), data, MacroRecord::kSize);
+        macroTakes = CheckMacro(record).ok();
+    }
+    Require(m.ok() == macroTakes, "macros of exactly one record within the macro rules only");
+    Require(m.ok() || !m.error.empty(), "a refusal says why");
 }
 
 void SettingsFileInput(const std::uint8_t* data, std::size_t size) {

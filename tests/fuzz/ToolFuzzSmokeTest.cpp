@@ -10,6 +10,17 @@ namespace halvern {
 namespace {
 
 // Flips, cuts and overwrites bytes with the characters JSON turns on.
+TEST(ToolFuzzSmoke, ShownRecordsReadBackByteForByte) {
+    std::vector<std::vector<std::uint8_t>> seeds = fuzz::ReadSeeds(HALVERN_FUZZ_SEEDS, "ShownProfileInput");
+    ASSERT_FALSE(seeds.empty()) << "no seeds for ShownProfileInput; run make_fuzz_seeds";
+    std::mt19937 rng(2828);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::uint8_t> input = seeds[rng() % seeds.size()];
+        for (int e = 1 + static_cast<int>(rng() % 64); e > 0; --e) input[rng() % input.size()] = static_cast<std::uint8_t>(rng());
+        fuzz::ShownProfileInput(input.data(), input.size());
+    }
+}
+
 TEST(ToolFuzzSmoke, SettingsJsonSurvivesDamagedDocumentsAndReadsBackWhatItTakes) {
     std::vector<std::vector<std::uint8_t>> seeds = fuzz::ReadSeeds(HALVERN_FUZZ_SEEDS, "SettingsJsonInput");
     ASSERT_FALSE(seeds.empty()) << "no seeds for SettingsJsonInput; run make_fuzz_seeds";

@@ -4,7 +4,9 @@
 #include <string_view>
 
 #include "FuzzRequire.h"
-#include "SettingsJson.h"
+#include "RecordJson.h"
+#include "records/Text.h"
+#include "storage/ProfileRules.h"
 
 namespace halvern::fuzz {
 
@@ -12,19 +14,18 @@ namespace {
 
 bool SameBytes(const MouseProfile& a, const MouseProfile& b) { return std::memcmp(&a, &b, MouseProfile::kSize) == 0; }
 
-// Applies the assignments as from-json does: each either applies or leaves the profile
-// exactly as it was. False at the first refused one.
-bool ApplyEach(const std::vector<cli::Setting>& assignments, MouseProfile& profile) {
-    for (const cli::Setting& a : assignments) {
-        auto before = std::make_unique<MouseProfile>(profile);
-        cli::SettingResult r = a.macro ? cli::ApplyMacroButton(profile, a.key, *a.macro) : cli::ApplySetting(profile, a.key, a.value);
-        if (!r.ok()) {
-            Require(!r.error.empty() && r.error.find('\n') == std::string::npos, "a refusal is one line");
-            Require(SameBytes(profile, *before), "a refused setting changes nothing");
-            return false;
-        }
-    }
-    return true;
+// One line, and nothing in it a terminal would act on.
+bool OneLine(const std::string& message) { return !message.empty() && EscapeControls(message) == message; }
+
+// `profile show` of a record, read back by `profile from-json`: the same record.
+void RequireRoundTrip(const MouseProfile& profile) {
+    std::string error;
+    std::optional<cli::Json> shown = cli::Json::Parse(cli::ProfileJson(profile).dump(), error);
+    Require(shown.has_value(), "what show prints is JSON");
+    cli::BuiltProfile back = cli::BuildProfile(*shown);
+    Require(back.ok(), "what show prints, from-json takes");
+    Require(back.repaired.empty() && back.notes.empty(), "and has nothing to repair or round");
+    Require(SameBytes(*back.profile, profile), "show then from-json gives the same record byte for byte");
 }
 
 }  // namespace
@@ -33,22 +34,27 @@ void SettingsJsonInput(const std::uint8_t* data, std::size_t size) {
     std::string error;
     std::optional<cli::Json> document = cli::Json::Parse(std::string_view(reinterpret_cast<const char*>(data), size), error);
     if (!document) {
-        Require(!error.empty(), "a refused document says why");
+        Require(OneLine(error), "a refused document says why in one line");
         return;
     }
-    std::vector<cli::Setting> assignments;
-    if (!cli::ReadSettingsObject(*document, assignments).empty()) return;
-    auto profile = MouseProfile::Create(u"");
-    if (!ApplyEach(assignments, *profile)) return;
+    cli::BuiltProfile built = cli::BuildProfile(*document);
+    if (!built.ok()) {
+        Require(OneLine(built.error), "a refusal is one line");
+        Require(built.exitCode == 1 || built.exitCode == 2, "a refusal is a failure or a usage error");
+        return;
+    }
+    for (const std::string& note : built.notes) Require(OneLine(note), "a note is one line");
+    Require(CheckProfileMacros(*built.profile).ok(), "no macro halvern refuses is taken");
+    RequireRoundTrip(*built.profile);
+}
 
-    // Whatever was taken prints as settings that read back to the same record.
-    std::optional<cli::Json> shown = cli::Json::Parse(cli::SettingsJson(*profile).dump(), error);
-    Require(shown.has_value(), "printed settings are JSON");
-    std::vector<cli::Setting> again;
-    Require(cli::ReadSettingsObject(*shown, again).empty(), "printed settings are a settings object");
-    auto back = MouseProfile::Create(u"");
-    Require(ApplyEach(again, *back), "printed settings are all accepted");
-    Require(SameBytes(*back, *profile), "printed settings read back to the same record");
+void ShownProfileInput(const std::uint8_t* data, std::size_t size) {
+    auto profile = MouseProfile::Create(u"");
+    std::memcpy(static_cast<void*>(profile.get()), data, std::min(size, MouseProfile::kSize));
+    RepairProfile(*profile);
+    // `profile show` refuses what the import refuses, as from-json then would.
+    if (!CheckProfileMacros(*profile).ok()) return;
+    RequireRoundTrip(*profile);
 }
 
 }  // namespace halvern::fuzz

@@ -139,6 +139,42 @@ TEST(Packaging, TheMetainfoOffersTheProgramForEveryDeviceTheUdevRuleOpens) {
         EXPECT_NE(metainfo.find("<modalias>" + modalias + "</modalias>"), std::string::npos) << modalias;
 }
 
+// The languages the program speaks: one file res/lan_CODE.xml each beside English.
+std::vector<std::string> TranslatedLanguages() {
+    std::vector<std::string> codes;
+    const std::regex file(R"(lan_([A-Za-z_]+)\.xml)");
+    for (const auto& entry : std::filesystem::directory_iterator(kSource / "res")) {
+        std::smatch m;
+        const std::string name = entry.path().filename().string();
+        if (std::regex_match(name, m, file)) codes.push_back(m[1]);
+    }
+    return codes;
+}
+
+std::size_t Count(const std::string& text, const std::regex& pattern) {
+    return static_cast<std::size_t>(std::distance(std::sregex_iterator(text.begin(), text.end(), pattern), std::sregex_iterator()));
+}
+
+// A menu and a software centre in the user's language describe the program as it then
+// speaks: every text of the desktop entry and the metainfo, in every language it has.
+TEST(Packaging, TheDesktopEntryAndTheMetainfoSpeakEveryLanguageTheProgramDoes) {
+    const std::string desktop = ReadText(kSource / "packaging/desktop/halvern.desktop.in");
+    const std::string metainfo = ReadText(kSource / "packaging/metainfo/halvern.metainfo.xml.in");
+    const std::vector<std::string> languages = TranslatedLanguages();
+    ASSERT_FALSE(languages.empty()) << "German at least";
+    for (const std::string& code : languages) {
+        SCOPED_TRACE(code);
+        for (const char* key : {"GenericName", "Comment", "Keywords"})
+            EXPECT_TRUE(std::regex_search(desktop, std::regex("\\n" + std::string(key) + "\\[" + code + "\\]=\\S")))
+                << key;
+        for (const char* element : {"summary", "p", "li", "caption"}) {
+            const std::regex source("<" + std::string(element) + ">");
+            const std::regex translated("<" + std::string(element) + " xml:lang=\"" + code + "\">");
+            EXPECT_EQ(Count(metainfo, translated), Count(metainfo, source)) << "<" << element << ">";
+        }
+    }
+}
+
 // One install under a staging folder, shared by the tests that look at it.
 class StagedInstall : public ::testing::Test {
 protected:
@@ -214,6 +250,75 @@ TEST_F(StagedInstall, TheInstalledProgramRunsWhereItLiesOnItsOwnSkinAndLibraries
     // Nothing of the user's is kept beside an installed program, writable as its folder is.
     EXPECT_TRUE(std::filesystem::is_directory(dir_->path() / "xdg/halvern/Data"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bin), std::filesystem::directory_iterator()), 2);
+}
+
+// The keys 'profile set --help' lists, made from the settings table: "dpi.N.color", ...
+std::vector<std::string> SetKeys() {
+    const auto help = RunProcess(HALVERNCTL_PATH, {"profile", "set", "--help"}, {});
+    std::vector<std::string> keys;
+    std::istringstream in(help.out.substr(help.out.find("\nKEYS\n")));
+    const std::regex key(R"(^    ([a-z][a-z.N-]*)=)");
+    for (std::string line; std::getline(in, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, key)) keys.push_back(m[1].str());
+    }
+    return keys;
+}
+
+TEST(Packaging, TheManualPageOfHalvernctlDescribesEverySettingOfTheTable) {
+    const std::vector<std::string> keys = SetKeys();
+    ASSERT_GE(keys.size(), 19u);
+    EXPECT_NE(std::find(keys.begin(), keys.end(), "move-mode"), keys.end()) << "the table's last row";
+    std::vector<std::string> items = ManItems(kSource / "packaging/man/halvernctl.1");
+    // .BI joins its words: "sleep= N min" reads "sleep=Nmin".
+    for (std::string& item : items) item.erase(std::remove(item.begin(), item.end(), ' '), item.end());
+    for (const std::string& key : keys)
+        EXPECT_TRUE(std::any_of(items.begin(), items.end(), [&](const std::string& i) { return i.rfind(key + "=", 0) == 0; }))
+            << "not in halvernctl.1: " << key;
+}
+
+// The completion as bash runs it, bash-completion's helpers stood in for: what it
+// offers comes from the halvernctl it completes.
+std::vector<std::string> Completed(const std::vector<std::string>& words) {
+    const std::string script = R"(
+_init_completion() { cur=${COMP_WORDS[COMP_CWORD]}; prev=${COMP_WORDS[COMP_CWORD-1]}; words=("${COMP_WORDS[@]}"); cword=$COMP_CWORD; }
+_filedir() { :; }
+compopt() { :; }
+source "$1"
+shift
+COMP_WORDS=("$@")
+COMP_CWORD=$(($# - 1))
+_halvernctl "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
+printf '%s\n' "${COMPREPLY[@]}"
+)";
+    std::vector<std::string> args = {"-c", script, "bash", (kSource / "packaging/completion/halvernctl").string(),
+                                      HALVERNCTL_PATH};
+    args.insert(args.end(), words.begin() + 1, words.end());
+    const auto r = RunProcess("/bin/bash", args, {});
+    std::vector<std::string> offered;
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) offered.push_back(line);
+    return offered;
+}
+
+TEST(Packaging, TheBashCompletionOffersTheKeysAndValuesHalvernctlTakes) {
+    const auto listed = RunProcess(HALVERNCTL_PATH, {"--list-keys"}, {});
+    std::vector<std::string> keys;
+    std::istringstream in(listed.out);
+    for (std::string line; std::getline(in, line);) keys.push_back(line);
+    ASSERT_GE(keys.size(), 1u + 8 * 3 + 14 + 18);
+    EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", ""}), keys);
+    EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "move"}), std::vector<std::string>{"move-mode="});
+    EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "dpi.8.c"}), std::vector<std::string>{"dpi.8.color="});
+    EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "lift-off="}), (std::vector<std::string>{"low", "high"}));
+    EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "dpi.3.enabled=y"}), std::vector<std::string>{"yes"});
+    EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "polling="}),
+              (std::vector<std::string>{"125", "250", "500", "1000"}));
+    const std::vector<std::string> effects = Completed({"halvernctl", "profile", "set", "p.pro", "light.effect-ble="});
+    EXPECT_EQ(effects.size(), 16u);
+    const std::vector<std::string> functions = Completed({"halvernctl", "profile", "set", "p.pro", "button.4=media:v"});
+    EXPECT_EQ(functions, (std::vector<std::string>{"media:volume-up", "media:volume-down"}));
 }
 
 }  // namespace

@@ -198,10 +198,17 @@ TEST(DesktopOsd, ChangesWhileTheServerHasNotAnsweredBecomeOneReplacementOfTheLat
     osd.show(u"DPI :1600"_qs);
     osd.show(u"DPI :2400"_qs);
     EXPECT_EQ(Lines(desktop.calls(2)), Lines({shown.arg(0).arg(800), shown.arg(7).arg(2400)}));
-    // Closed before the answer: closed once it comes.
+    // Closed before the answer: closed once it comes. Whether the change just before the
+    // close went out first depends on whether the answer had come by then; nothing goes
+    // out after the close.
     osd.show(u"DPI :3200"_qs);
     osd.close();
-    EXPECT_EQ(Lines(desktop.calls(4).mid(2)), Lines({shown.arg(7).arg(3200), u"CloseNotification 7"_qs}));
+    QStringList rest = desktop.calls(3).mid(2);
+    if (rest.size() == 1 && rest[0].startsWith(u"Notify"_qs)) rest = desktop.calls(4).mid(2);
+    ASSERT_FALSE(rest.isEmpty());
+    EXPECT_EQ(rest.back(), u"CloseNotification 7"_qs);
+    if (rest.size() == 2) EXPECT_EQ(rest[0], shown.arg(7).arg(3200));
+    EXPECT_LE(rest.size(), 2);
 }
 
 }  // namespace

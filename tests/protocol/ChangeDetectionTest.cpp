@@ -223,5 +223,28 @@ TEST(ApplyReach, TheOutcomeIsTheWorstOfWhatHappenedAndARefusalCostsNothing) {
     }
 }
 
+// The last guard: whatever a record holds, a macro never leaves its button's blocks,
+// and a cut one makes the apply incomplete even when every report got through.
+TEST(ApplyPlan, AMacroLongerThanItsBlocksIsCutThereAndTheApplyIsIncomplete) {
+    auto p = MouseProfile::Create(u"P");
+    MacroRecord tooLong = test::ShortStepMacro(120);
+    for (std::size_t i = 0; i < 120; ++i) tooLong.actions[i].delay = 200;  // five blocks' worth
+    p->buttons[1].assignMacro(tooLong, 0, 1, 0);
+    p->buttons[2].assignMacro(test::ShortStepMacro(3), 0, 1, 1);
+    const ApplyPlan plan = PlanGroups(*p, ChangeFlags::All(), true);
+    using P = std::pair<std::uint8_t, std::uint8_t>;
+    EXPECT_EQ(IdsAndBlocks(plan.reports), (std::vector<P>{{0x0C, 0}, {0x04, 0}, {0x05, 0}, {0x06, 0}, {0x08, 0},
+                                                          {0x09, 5}, {0x09, 6}, {0x09, 7}, {0x09, 8}, {0x09, 9}}));
+    EXPECT_EQ(plan.cutMacros, std::vector<std::uint8_t>{1});
+    // The fourth block ends the macro: no pair sends the mouse on into block 9.
+    const Report& fourth = plan.reports[8];
+    EXPECT_NE(fourth[29 + 2 * fourth[28] - 1], 0xFE);
+
+    const ApplyReach reach = SummarizeDeliveries(plan, std::vector<Delivery>(plan.reports.size(), Delivery::Confirmed));
+    EXPECT_EQ(reach.outcome, ApplyOutcome::Incomplete);
+    EXPECT_EQ(reach.cutMacros, std::vector<std::uint8_t>{1});
+    EXPECT_EQ(reach.undelivered, ChangeFlags{}) << "sent again it would be cut the same way";
+}
+
 }  // namespace
 }  // namespace halvern

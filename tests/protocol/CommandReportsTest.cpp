@@ -301,5 +301,53 @@ TEST(MacroChunks, SplitFormForTheTwoHidLinks) {
     EXPECT_EQ(parts[0][6], 0);
 }
 
+// The bound every door checks (FitMacro) is the chunking the apply sends: for any macro
+// the blocks it counts are the chunks built, and cut to one button's blocks the chunks
+// carry exactly the steps it says fit, the last one ending the macro there.
+TEST(MacroChunks, TheFitOfAMacroIsItsChunkingAndACutMacroEndsInItsOwnBlocks) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<MacroAction> actions(random() % 161);
+        for (MacroAction& a : actions) {
+            a.key = static_cast<std::uint8_t>(random());
+            a.kind = static_cast<std::uint8_t>(random() % 8 ? 1 + random() % 2 : 0);
+            a.delay = static_cast<std::uint16_t>(random() % 2 ? random() % 128 : 128 + random() % 30000);
+        }
+        ButtonAssignment b = MacroButton(actions);
+        const MacroFit fit = FitMacro(actions);
+        ASSERT_EQ(fit.blocks, BuildMacroChunks(b, 5).size()) << "round " << round;
+        EXPECT_EQ(fit.fits(), fit.blocks <= 4);
+        EXPECT_EQ(fit.stepsThatFit == actions.size(), fit.fits());
+
+        const std::vector<Report> cut = BuildMacroChunks(b, 5, kMacroBlocksPerButton);
+        ASSERT_EQ(cut.size(), std::min<std::size_t>(fit.blocks, 4));
+        for (const Report& chunk : cut) EXPECT_TRUE(chunk[2] >= 5 && chunk[2] <= 8) << int{chunk[2]};
+        std::vector<std::uint8_t> expected;
+        for (std::size_t i = 0; i < fit.stepsThatFit; ++i) {
+            std::array<std::uint8_t, 8> out{};
+            expected.insert(expected.end(), out.begin(),
+                            out.begin() + static_cast<std::ptrdiff_t>(EncodeMacroAction(actions[i], out)));
+        }
+        EXPECT_EQ(Reassemble(cut, 5), expected) << "round " << round;
+    }
+}
+
+TEST(MacroChunks, TheFitsBoundaryIsTheLastStepTheFourthBlockHolds) {
+    // 49 short steps fill a block and leave room for the pair; 50 do not.
+    struct Case {
+        std::size_t shortSteps;
+        std::size_t longSteps;  // after the short ones, each twice the room
+        std::size_t blocks;
+    };
+    const Case cases[] = {
+        {0, 0, 1}, {49, 0, 1}, {50, 0, 2}, {160, 0, 4}, {0, 96, 4}, {0, 97, 5}, {0, 120, 5}, {2, 95, 4}, {4, 95, 5},
+    };
+    for (const Case& c : cases) {
+        std::vector<MacroAction> actions(c.shortSteps + c.longSteps, MacroAction{0x04, MacroAction::Press, 10});
+        for (std::size_t i = c.shortSteps; i < actions.size(); ++i) actions[i].delay = 200;
+        EXPECT_EQ(FitMacro(actions).blocks, c.blocks) << c.shortSteps << " + " << c.longSteps;
+    }
+}
+
 }  // namespace
 }  // namespace halvern

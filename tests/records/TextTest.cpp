@@ -86,5 +86,31 @@ TEST(Text, FixedFieldsStopAtTheirTerminatorOrTheirEnd) {
     EXPECT_EQ(field[2], u'\0');
 }
 
+TEST(Text, QuotedTextStaysOnOneLineWhateverItHolds) {
+    struct Case {
+        std::string_view text;
+        std::string_view quoted;
+    };
+    const Case cases[] = {
+        {"plain é 🐭", "'plain é 🐭'"},
+        {"two\nlines", "'two\\nlines'"},
+        {"cr\rtab\t", "'cr\\rtab\\t'"},
+        {"esc\x1b[2J", "'esc\\x1b[2J'"},
+        {"del\x7f", "'del\\x7f'"},
+        {"nel\xc2\x85", "'nel\\u0085'"},
+        {"ls\xe2\x80\xa8ps\xe2\x80\xa9", "'ls\\u2028ps\\u2029'"},
+        {"not utf-8 \xff\xc3", "'not utf-8 \\xff\\xc3'"},
+        {"it's a \\", "'it\\'s a \\\\'"},
+        {std::string_view("nul\0x", 5), "'nul\\x00x'"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(QuoteForLine(c.text), c.quoted) << c.text;
+        // The controls alone, for a line made of quoted parts: quotes and backslashes stay.
+        const std::string quoted = QuoteForLine(c.text);
+        EXPECT_EQ(EscapeControls(quoted), quoted) << c.text;
+    }
+    EXPECT_EQ(EscapeControls("a 'b' \\ c\nd"), "a 'b' \\ c\\nd");
+}
+
 }  // namespace
 }  // namespace halvern

@@ -143,6 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
         Malformed{"partial last record", [](auto b) { b.resize(b.size() - 100); return b; }, 1, 0},
         Malformed{"selected out of range",
                   [](auto b) { std::int32_t s = 7; std::memcpy(b.data(), &s, 4); return b; }, 2, 0},
+        Malformed{"selected one past the last",
+                  [](auto b) { std::int32_t s = 2; std::memcpy(b.data(), &s, 4); return b; }, 2, 0},
         Malformed{"negative selected",
                   [](auto b) { std::int32_t s = -1; std::memcpy(b.data(), &s, 4); return b; }, 2, 0},
         Malformed{"unterminated name",

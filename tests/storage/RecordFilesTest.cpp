@@ -6,6 +6,7 @@
 
 #include "storage/MacroStore.h"
 #include "storage/ProfileStore.h"
+#include "support/Macros.h"
 #include "support/TempDir.h"
 
 namespace halvern {
@@ -116,6 +117,8 @@ TEST_F(RecordFilesTest, HostileRecordsAreMadeSafeOnImport) {
     auto p = MouseProfile::Create(u"x");
     std::fill(std::begin(p->name), std::end(p->name), u'N');
     p->buttons[1].function = 17;
+    const MacroRecord full = test::ShortStepMacro(160);
+    std::copy(std::begin(full.actions), std::end(full.actions), std::begin(p->buttons[1].macroActions));
     p->buttons[1].macroActionCount = 999;
     std::fill(std::begin(p->buttons[1].macroName), std::end(p->buttons[1].macroName), u'M');
     ASSERT_FALSE(ExportProfile(*p, dir_ / "h.pro"));

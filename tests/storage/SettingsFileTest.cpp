@@ -144,5 +144,24 @@ TEST(SettingsFile, BatteryWarningsAreOnUnlessTheFileSaysZero) {
     }
 }
 
+// The bounds a mutation run left untested: a file that cannot be read whole is never
+// rewritten (what lies past the bound would be lost), and a plain name has 32 letters.
+TEST(SettingsFile, AFileLargerThanTheBoundIsNotRewrittenAndNamesHoldThirtyTwoLetters) {
+    test::TempDir dir;
+    SettingsFile settings(dir.path());
+    const std::string big = "[SETTING]\r\nModelId=1\r\n" + std::string(1024 * 1024, ';');
+    Put(dir / "CONFIG.ini", big);
+    EXPECT_TRUE(settings.saveModelId(2));
+    EXPECT_EQ(Text(dir / "CONFIG.ini"), big);
+
+    Put(dir / "CONFIG.ini", "[SETTING]\r\n");
+    const std::string longest(32, 'x');
+    EXPECT_FALSE(settings.saveLanguage(longest));
+    EXPECT_EQ(settings.readLanguage(), longest);
+    EXPECT_TRUE(settings.saveLanguage(longest + "y"));
+    Put(dir / "CONFIG.ini", "[SETTING]\r\nLanguage=" + longest + "y\r\n");
+    EXPECT_EQ(settings.readLanguage(), std::nullopt);
+}
+
 }  // namespace
 }  // namespace halvern

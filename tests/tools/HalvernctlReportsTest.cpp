@@ -5,9 +5,9 @@
 
 #include "records/MouseProfile.h"
 #include "storage/RecordFiles.h"
+#include "support/Macros.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
-#include "support/Macros.h"
 
 namespace halvern {
 namespace {
@@ -140,20 +140,31 @@ TEST(HalvernctlReports, MisuseAndUnreadableFiles) {
     }
 }
 
-TEST(HalvernctlReports, AHostileProfileIsReportedWithoutReadingPastItsFields) {
+TEST(HalvernctlReports, AHostileProfileIsRepairedAsTheImportRepairsItOrRefusedAsTheImportRefusesIt) {
     Files f;
     auto p = MouseProfile::Create(u"P");
-    p->buttons[1].function = ButtonFunction::Macro;
+    p->buttons[1].assignMacro(test::ShortStepMacro(160), 0, 1, -1);
     p->buttons[1].macroActionCount = 0xFFFF;
-    for (auto& a : p->buttons[1].macroActions) a = {0xFF, 0, 0xFFFF};  // kind 0, long delays
     for (auto& v : p->dpiValue) v = -7;
     p->lightEffect = 0x7FFFFFFF;
     auto r = Ctl({"reports", f.write(*p, "hostile.pro"), "--transport", "ble"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("repaired as halvern repairs what it reads: dpi.1, dpi.2, "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(", light.effect, button.2 macro"), std::string::npos) << r.err;
     auto lines = Lines(r.out);
-    // 160 steps of 8 bytes, 12 to a chunk: 14 chunks after the four reports.
-    ASSERT_EQ(lines.size(), 4u + 14);
+    // 160 short steps fill the button's four blocks, after the four reports.
+    ASSERT_EQ(lines.size(), 4u + 4);
     for (std::size_t i = 4; i < lines.size(); ++i) EXPECT_EQ(lines[i].size(), 262u);
+
+    // Steps no editor makes (kind 0, a pause past 25 s) are nothing halvern would send.
+    for (auto& a : p->buttons[1].macroActions) a = {0xFF, 0, 0xFFFF};
+    r = Ctl({"reports", f.write(*p, "hostile.pro"), "--transport", "ble"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("button.2 plays the macro 'Burst', which step 1 is neither a press nor a release"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out, "");
 }
 
 }  // namespace

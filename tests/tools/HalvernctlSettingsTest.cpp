@@ -47,13 +47,14 @@ const std::vector<Assignment> kEveryKey = {
     {"ripple=off", "\"ripple\": \"off\""},
     {"angle-snap=on", "\"angle-snap\": \"on\""},
     {"button.1=right", "\"button.1\": \"right\""},
+    {"button.2=left", "\"button.2\": \"left\""},
     {"button.4=key:ctrl+shift+k", "\"button.4\": \"key:ctrl+shift+k\""},
     {"button.5=media:volume-up", "\"button.5\": \"media:volume-up\""},
     {"button.6=key:alt+f4", "\"button.6\": \"key:alt+f4\""},
     {"button.3=key:ctrl+left", "\"button.3\": \"key:ctrl+left\""},
     {"button.7=browser:refresh", "\"button.7\": \"browser:refresh\""},
     {"button.12=code:47", "\"button.12\": \"code:47\""},
-    {"button.18=dpi-up", "\"button.18\": \"dpi-up\""},
+    {"button.11=dpi-up", "\"button.11\": \"dpi-up\""},
 };
 
 class ProfileFile : public ::testing::Test {
@@ -204,7 +205,7 @@ TEST_F(ProfileFile, ARefusedAssignmentNamesItsKeyAndRangeAndLeavesTheFileAsItWas
     };
     for (const auto& [assignment, accepted] : bad) {
         // A good assignment before the bad one is not applied either.
-        test::ProcessResult r = set({"dpi.1=1600", assignment});
+        test::ProcessResult r = set({"dpi.2=1600", assignment});
         EXPECT_EQ(r.exitCode, 2) << assignment;
         EXPECT_EQ(Lines(r.err), 1u) << r.err;
         const std::string key = assignment.substr(0, assignment.find('='));
@@ -237,7 +238,7 @@ TEST(HalvernctlNames, ControlCharactersAreRefusedAndTheLimitIsStatedInTheUnitThe
 
 TEST(HalvernctlMacro, NewWritesTheStepsThatShowListsTheSameWay) {
     test::TempDir dir;
-    const std::vector<std::string> steps = {"ctrl:down", "c:down", "c:up", "wait:20", "ctrl:up", "left:down", "wait:65535",
+    const std::vector<std::string> steps = {"ctrl:down", "c:down", "c:up", "wait:20", "ctrl:up", "left:down", "wait:25000",
                                             "left:up",   "kp-7:down", "kp-7:up", "arrow-up:down", "wait:1", "arrow-up:up"};
     std::vector<std::string> args = {"macro", "new", "Copy", (dir / "c.macro").string()};
     args.insert(args.end(), steps.begin(), steps.end());
@@ -250,7 +251,7 @@ TEST(HalvernctlMacro, NewWritesTheStepsThatShowListsTheSameWay) {
     EXPECT_EQ(m->actionCount, 10);
     EXPECT_EQ(m->actions[0], (MacroAction{0xE0, MacroAction::Press, 0}));
     EXPECT_EQ(m->actions[2], (MacroAction{0x06, MacroAction::Release, 20}));
-    EXPECT_EQ(m->actions[4], (MacroAction{kMouseLeft, MacroAction::Press, 65535}));
+    EXPECT_EQ(m->actions[4], (MacroAction{kMouseLeft, MacroAction::Press, 25000}));
     EXPECT_EQ(m->actions[6], (MacroAction{0x5F, MacroAction::Press, 0}));
 
     test::ProcessResult shown = Ctl({"macro", "show", (dir / "c.macro").string()});

@@ -7,6 +7,7 @@
 #include "platform/DataPaths.h"
 #include "storage/ProfileStore.h"
 #include "storage/RecordFiles.h"
+#include "support/Macros.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
 
@@ -112,6 +113,27 @@ TEST(StoredProfilesAbsent, ADamagedStoreIsNeitherRepairedNorCopied) {
     EXPECT_NE(r.err.find("is damaged"), std::string::npos) << r.err;
     EXPECT_EQ(ReadAll(file), std::vector<unsigned char>(100, 1));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(ModelFolder(dir.path())), {}), 1);
+}
+
+// A store from before the bound may hold a macro too long for its button: halvern
+// shows it as too long; halvernctl refuses to apply it rather than send it cut.
+TEST(StoredProfilesFromBefore, AStoredProfileWithAMacroTooLongForItsButtonIsNotApplied) {
+    TempDir dir;
+    ProfileStore store(ModelFolder(dir.path()));
+    auto spray = MouseProfile::Create(u"Spray");
+    MacroRecord tooLong = ShortStepMacro(120);
+    for (MacroAction& a : tooLong.actions) a.delay = 200;
+    spray->buttons[1].assignMacro(tooLong, 0, 1, 0);
+    spray->pollingRate = 11;
+    store.append(std::move(spray));
+    ASSERT_FALSE(store.save());
+    ProcessResult r = RunProcess(HALVERNCTL_PATH, {"apply", "--profile", "Spray"},
+                                 {{"HALVERN_DATA_DIR", dir.path().string()}, {"HALVERN_EMULATOR", "receiver"}});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "halvernctl: the stored profile 'Spray': repaired as halvern repairs what it reads: polling\n"
+                     "halvernctl: the stored profile 'Spray': button.2 plays the macro 'Burst', which does not fit the 4 "
+                     "blocks a button has on the mouse: it takes 5, and they hold its first 96 of 120 steps (a pause "
+                     "above 127 ms takes twice the room of a shorter one); halvern shows it as too long and cuts it\n");
 }
 
 }  // namespace

@@ -5,8 +5,11 @@
 #include <optional>
 
 #include "DeviceSession.h"
+#include "ProfileFiles.h"
 #include "StoredProfiles.h"
 #include "protocol/ApplyWorker.h"
+#include "records/Text.h"
+#include "storage/ProfileRules.h"
 #include "storage/RecordFiles.h"
 
 namespace halvern::cli {
@@ -90,23 +93,44 @@ private:
     std::ostream& err_;
 };
 
-std::unique_ptr<MouseProfile> ReadStored(const std::string& name, std::string& error) {
+// A stored profile as the page takes it: brought into range, and refused with a macro
+// the page would show as too long, rather than cut on the mouse.
+std::unique_ptr<MouseProfile> ReadStored(const Invocation& call, const std::string& name, std::string& error) {
     StoredProfiles stored = ReadStoredProfiles();
     if (!stored.store) {
         error = stored.error;
         return nullptr;
     }
     const MouseProfile* found = FindStoredProfile(*stored.store, name, error);
-    return found ? std::make_unique<MouseProfile>(*found) : nullptr;
+    if (!found) return nullptr;
+    auto profile = std::make_unique<MouseProfile>(*found);
+    const std::string what = "the stored profile " + QuoteForLine(name);
+    if (std::optional<std::string> line = RepairLine(what, RepairProfile(*profile))) call.warn(*line);
+    if (const ProfileMacroProblem bad = CheckProfileMacros(*profile); !bad.ok()) {
+        error = what + ": " + ProfileMacroProblemText(bad) + "; halvern shows it as too long and cuts it";
+        return nullptr;
+    }
+    return profile;
 }
 
-std::unique_ptr<MouseProfile> ReadProfile(const std::string& path, std::string& error) {
+std::unique_ptr<MouseProfile> ReadProfile(const Invocation& call, const std::string& path, std::string& error) {
+    ProfileRead read = ReadProfileAsHalvern(path, MacroRules::Check);
+    if (!read.profile) {
+        error = read.error;
+        return nullptr;
+    }
+    if (std::optional<std::string> line = RepairLine(QuoteForLine(path), read.repaired)) call.warn(*line);
+    return std::move(read.profile);
+}
+
+// What the mouse holds, as it was given: its names and counts made safe to read, its
+// values left as they are.
+std::unique_ptr<MouseProfile> ReadAgainst(const std::string& path, std::string& error) {
     RecordRead<MouseProfile> read = ReadProfileFile(path);
     if (!read.record) {
         error = read.error;
         return nullptr;
     }
-    // Repaired as the stores repair what they load, so the bytes are the program's.
     RepairRecord(*read.record);
     return std::move(read.record);
 }
@@ -118,10 +142,10 @@ int Apply(const Invocation& call) {
     if (!args) return call.fail(kExitUsage, kUsage);
     std::string error;
     std::unique_ptr<MouseProfile> profile =
-        args->stored ? ReadStored(args->profile, error) : ReadProfile(args->profile, error);
+        args->stored ? ReadStored(call, args->profile, error) : ReadProfile(call, args->profile, error);
     if (!profile) return call.fail(kExitFailure, error);
     std::unique_ptr<MouseProfile> against;
-    if (args->against && !(against = ReadProfile(*args->against, error))) return call.fail(kExitFailure, error);
+    if (args->against && !(against = ReadAgainst(*args->against, error))) return call.fail(kExitFailure, error);
 
     QuietDeviceObserver observer;
     AppliedProfile holder(std::move(profile));

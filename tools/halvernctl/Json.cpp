@@ -182,19 +182,73 @@ private:
         return Json(std::move(items));
     }
 
+    bool digitAt(std::size_t at) const { return at < text_.size() && text_[at] >= '0' && text_[at] <= '9'; }
+
+    std::size_t skipDigits() {
+        const std::size_t start = pos_;
+        while (digitAt(pos_)) ++pos_;
+        return pos_ - start;
+    }
+
+    // A number as RFC 8259 writes it: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)? .
+    // Whatever its form, its value must be a whole number of 64 bits: 1e3 is 1000,
+    // 1000.0 is too, 1.5 is refused.
     std::optional<Json> number() {
         const std::size_t start = pos_;
-        if (pos_ < text_.size() && text_[pos_] == '-') ++pos_;
-        while (pos_ < text_.size() && text_[pos_] >= '0' && text_[pos_] <= '9') ++pos_;
-        std::int64_t v = 0;
-        auto [end, ec] = std::from_chars(text_.data() + start, text_.data() + pos_, v);
-        if (pos_ == start || ec != std::errc() || end != text_.data() + pos_) {
+        const bool negative = pos_ < text_.size() && text_[pos_] == '-';
+        if (negative) ++pos_;
+        const std::size_t intStart = pos_;
+        const std::size_t intDigits = skipDigits();
+        if (intDigits == 0) {
             pos_ = start;
-            return fail("expected a value (numbers must be whole and fit 64 bits)");
+            return fail("expected a value");
         }
-        if (pos_ < text_.size() && (text_[pos_] == '.' || text_[pos_] == 'e' || text_[pos_] == 'E'))
-            return fail("numbers must be whole");
+        if (text_[intStart] == '0' && intDigits > 1) {
+            pos_ = intStart;
+            return fail("a number with a leading zero");
+        }
+        std::string digits(text_.substr(intStart, intDigits));
+        long long exponent = 0;
+        if (pos_ < text_.size() && text_[pos_] == '.') {
+            ++pos_;
+            const std::size_t fracStart = pos_;
+            const std::size_t fracDigits = skipDigits();
+            if (fracDigits == 0) return fail("expected a digit after '.'");
+            digits += text_.substr(fracStart, fracDigits);
+            exponent -= static_cast<long long>(fracDigits);
+        }
+        if (pos_ < text_.size() && (text_[pos_] == 'e' || text_[pos_] == 'E')) {
+            ++pos_;
+            const bool down = pos_ < text_.size() && text_[pos_] == '-';
+            if (pos_ < text_.size() && (text_[pos_] == '-' || text_[pos_] == '+')) ++pos_;
+            long long e = 0;
+            if (!digitAt(pos_)) return fail("expected a digit in the exponent");
+            // Beyond a million the value is zero or far beyond 64 bits either way.
+            for (; digitAt(pos_); ++pos_) e = std::min(e * 10 + (text_[pos_] - '0'), 1000000LL);
+            exponent += down ? -e : e;
+        }
+        // digits x 10^exponent, as a whole number.
+        digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+        if (digits.empty()) return Json(std::int64_t{0});
+        if (exponent < 0) {
+            const std::size_t cut = static_cast<std::size_t>(-exponent);
+            if (cut >= digits.size() || digits.find_first_not_of('0', digits.size() - cut) != std::string::npos)
+                return failAt(start, "numbers must be whole");
+            digits.resize(digits.size() - cut);
+        } else if (exponent > 0) {
+            if (exponent > 19) return failAt(start, "numbers must be whole and fit 64 bits");
+            digits.append(static_cast<std::size_t>(exponent), '0');
+        }
+        if (negative) digits.insert(digits.begin(), '-');
+        std::int64_t v = 0;
+        auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+        if (ec != std::errc() || end != digits.data() + digits.size()) return failAt(start, "numbers must be whole and fit 64 bits");
         return Json(v);
+    }
+
+    std::optional<Json> failAt(std::size_t at, const std::string& what) {
+        pos_ = at;
+        return fail(what);
     }
 
     bool hex4(std::uint32_t& out) {

@@ -31,9 +31,10 @@ public:
     // Text of a value; strings must be UTF-8 and are escaped as JSON requires.
     std::string dump(int indent = 2) const;
 
-    // Reads one JSON document. The text comes from outside: nesting is limited, and a
-    // malformed document gives nullopt with `error` naming the byte offset. Numbers
-    // must be integers that fit 64 bits.
+    // Reads one JSON document (RFC 8259). The text comes from outside: nesting is
+    // limited, and a malformed document gives nullopt with `error` naming the byte
+    // offset. A number may take any form JSON has (400, 4e2, 400.0) but its value must
+    // be a whole number that fits 64 bits.
     static std::optional<Json> Parse(std::string_view text, std::string& error);
 
     // The value as that kind, or null when it is another kind.

@@ -1,120 +1,27 @@
 #include "ProfileCommands.h"
 
-#include <cstdio>
-#include <fstream>
 #include <ostream>
-#include <span>
 
 #include "Json.h"
 #include "MacroSteps.h"
+#include "ProfileFiles.h"
 #include "ProfileSettings.h"
-#include "SettingsJson.h"
+#include "RecordJson.h"
 #include "records/MouseProfile.h"
 #include "records/Text.h"
+#include "storage/ProfileRules.h"
 #include "storage/RecordFiles.h"
 
 namespace halvern::cli {
 
 namespace {
 
-std::string Utf8Of(std::span<const char16_t> field) { return Utf16ToUtf8(ReadFixedText(field)); }
-
-Json ColorJson(const RgbColor& c) {
-    char text[8];
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.r, c.g, c.b);
-    return Json(std::string(text));
+void WarnRepaired(const Invocation& call, const std::string& path, const std::vector<std::string>& what) {
+    if (std::optional<std::string> line = RepairLine(QuoteForLine(path), what)) call.warn(*line);
 }
 
-template <typename T, std::size_t N, typename F>
-Json ArrayJson(const T (&values)[N], F&& each) {
-    Json::Array a;
-    for (const T& v : values) a.push_back(each(v));
-    return Json(std::move(a));
-}
-
-template <typename T, std::size_t N>
-Json IntArrayJson(const T (&values)[N]) {
-    return ArrayJson(values, [](const T& v) { return Json(std::int64_t{v}); });
-}
-
-// The valid steps of a macro as [key, kind, delay]; a count beyond the array is cut to
-// what the array holds.
-Json ActionsJson(std::span<const MacroAction> actions) {
-    Json::Array a;
-    for (const MacroAction& act : actions)
-        a.push_back(Json(Json::Array{Json(unsigned{act.key}), Json(unsigned{act.kind}), Json(unsigned{act.delay})}));
-    return Json(std::move(a));
-}
-
-Json ButtonJson(const ButtonAssignment& b) {
-    return Json(Json::Object{
-        {"index", unsigned{b.index}},
-        {"function", unsigned{b.function}},
-        {"keyUsage", unsigned{b.keyUsage}},
-        {"keyModifiers", unsigned{b.keyModifiers}},
-        {"spareWord", unsigned{b.spareWord}},
-        {"macroMode", b.macroMode},
-        {"macroName", Utf8Of(b.macroName)},
-        {"macroLoopCount", b.macroLoopCount},
-        {"macroActionCount", unsigned{b.macroActionCount}},
-        {"macroIndex", b.macroIndex},
-        {"spareIndex", b.spareIndex},
-        {"macroHeader", IntArrayJson(b.macroHeader)},
-        {"macroActions", ActionsJson(std::span(b.macroActions, b.validActionCount()))},
-    });
-}
-
-Json ProfileJson(const MouseProfile& p) {
-    return Json(Json::Object{
-        {"settings", SettingsJson(p)},
-        {"name", Utf8Of(p.name)},
-        {"spareText1", Utf8Of(p.spareText1)},
-        {"spareText2", Utf8Of(p.spareText2)},
-        {"spareA", p.spareA},
-        {"spareB", p.spareB},
-        {"spareC", unsigned{p.spareC}},
-        {"spareD", p.spareD},
-        {"spareE", p.spareE},
-        {"liftOffDistance", p.liftOffDistance},
-        {"spareF", p.spareF},
-        {"dpiValue", IntArrayJson(p.dpiValue)},
-        {"dpiValueCopy", IntArrayJson(p.dpiValueCopy)},
-        {"dpiEnabled", IntArrayJson(p.dpiEnabled)},
-        {"brightness", p.brightness},
-        {"breathSpeed", p.breathSpeed},
-        {"sleepTimer", p.sleepTimer},
-        {"lightOffTimer", p.lightOffTimer},
-        {"dpiStep", p.dpiStep},
-        {"pollingRate", p.pollingRate},
-        {"moveMode", p.moveMode},
-        {"rippleControl", p.rippleControl},
-        {"angleSnap", p.angleSnap},
-        {"spareG", p.spareG},
-        {"lightEffect", p.lightEffect},
-        {"lightEffectBle", p.lightEffectBle},
-        {"spareH", unsigned{p.spareH}},
-        {"keyDebounce", p.keyDebounce},
-        {"lightColor", ColorJson(p.lightColor)},
-        {"dpiColor", ArrayJson(p.dpiColor, ColorJson)},
-        {"spareColor", ArrayJson(p.spareColor, ColorJson)},
-        {"buttons", ArrayJson(p.buttons, ButtonJson)},
-    });
-}
-
-Json StepsJson(const MacroRecord& m) {
-    Json::Array a;
-    for (std::string& word : DescribeMacroSteps(m)) a.push_back(Json(std::move(word)));
-    return Json(std::move(a));
-}
-
-Json MacroJson(const MacroRecord& m) {
-    return Json(Json::Object{
-        {"name", Utf8Of(m.name)},
-        {"loopCount", m.loopCount},
-        {"actionCount", m.actionCount},
-        {"actions", ActionsJson(std::span(m.actions, m.validActionCount()))},
-        {"steps", StepsJson(m)},
-    });
+void PrintNotes(const Invocation& call, const std::vector<std::string>& notes) {
+    for (const std::string& n : notes) call.out << EscapeControls(n) << '\n';
 }
 
 }  // namespace
@@ -130,59 +37,21 @@ int ProfileNew(const Invocation& call) {
 
 int ProfileShow(const Invocation& call) {
     if (call.args.size() != 1) return call.fail(kExitUsage, "usage: halvernctl profile show FILE.pro");
-    RecordRead<MouseProfile> read = ReadProfileFile(call.args[0]);
-    if (!read.record) return call.fail(kExitFailure, read.error);
-    call.out << ProfileJson(*read.record).dump();
+    ProfileRead read = ReadProfileAsHalvern(call.args[0], MacroRules::Check);
+    if (!read.profile) return call.fail(kExitFailure, read.error);
+    WarnRepaired(call, call.args[0], read.repaired);
+    call.out << ProfileJson(*read.profile).dump();
     return kExitOk;
 }
 
 int MacroShow(const Invocation& call) {
     if (call.args.size() != 1) return call.fail(kExitUsage, "usage: halvernctl macro show FILE.macro");
-    RecordRead<MacroRecord> read = ReadMacroFile(call.args[0]);
-    if (!read.record) return call.fail(kExitFailure, read.error);
-    call.out << MacroJson(*read.record).dump();
+    MacroRead read = ReadMacroAsHalvern(call.args[0]);
+    if (!read.macro) return call.fail(kExitFailure, read.error);
+    if (read.repaired) WarnRepaired(call, call.args[0], {"name"});
+    call.out << MacroJson(*read.macro).dump();
     return kExitOk;
 }
-
-namespace {
-
-// Applies every assignment to the profile or, at the first refused one, none: the
-// profile is changed only when all passed. Notes go to `out`.
-int ApplyAll(const Invocation& call, MouseProfile& profile, const std::vector<Setting>& assignments) {
-    auto edited = std::make_unique<MouseProfile>(profile);
-    std::vector<std::string> notes;
-    for (const Setting& a : assignments) {
-        SettingResult r = a.macro ? ApplyMacroButton(*edited, a.key, *a.macro) : ApplySetting(*edited, a.key, a.value);
-        if (!r.ok()) return call.fail(kExitUsage, r.error + "; nothing was changed");
-        if (!r.note.empty()) notes.push_back(r.note);
-    }
-    profile = *edited;
-    for (const std::string& n : notes) call.out << n << '\n';
-    return kExitOk;
-}
-
-// A JSON file read whole; files larger than any settings object are refused.
-std::optional<Json> ReadJsonFile(const std::string& path, std::string& error) {
-    constexpr std::streamsize kMaxBytes = 1 << 20;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot be read";
-        return std::nullopt;
-    }
-    std::string text(static_cast<std::size_t>(kMaxBytes) + 1, '\0');
-    in.read(text.data(), kMaxBytes + 1);
-    if (in.gcount() > kMaxBytes) {
-        error = path + ": larger than 1 MiB, not a settings file";
-        return std::nullopt;
-    }
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    std::string why;
-    std::optional<Json> doc = Json::Parse(text, why);
-    if (!doc) error = path + ": not JSON: " + why;
-    return doc;
-}
-
-}  // namespace
 
 int ProfileSet(const Invocation& call) {
     constexpr const char* kUsage = "usage: halvernctl profile set FILE.pro KEY=VALUE...";
@@ -192,28 +61,38 @@ int ProfileSet(const Invocation& call) {
         const std::string& a = call.args[i];
         std::size_t eq = a.find('=');
         if (eq == std::string::npos || eq == 0)
-            return call.fail(kExitUsage, "'" + a + "' is not KEY=VALUE; " + kUsage);
+            return call.fail(kExitUsage, QuoteForLine(a) + " is not KEY=VALUE; " + kUsage);
         assignments.push_back({a.substr(0, eq), a.substr(eq + 1), std::nullopt});
     }
-    RecordRead<MouseProfile> read = ReadProfileFile(call.args[0]);
-    if (!read.record) return call.fail(kExitFailure, read.error);
-    RepairRecord(*read.record);
-    if (int code = ApplyAll(call, *read.record, assignments); code != kExitOk) return code;
-    if (auto error = ExportProfile(*read.record, call.args[0])) return call.fail(kExitFailure, *error);
+    // Its macros are checked once the assignments are in: one may replace a macro the
+    // file held that halvern would refuse.
+    ProfileRead read = ReadProfileAsHalvern(call.args[0], MacroRules::Later);
+    if (!read.profile) return call.fail(kExitFailure, read.error);
+    WarnRepaired(call, call.args[0], read.repaired);
+    EditResult edited = ApplyAssignments(*read.profile, assignments);
+    if (!edited.ok()) return call.fail(kExitUsage, edited.error + "; nothing was changed");
+    if (const ProfileMacroProblem bad = CheckProfileMacros(*read.profile); !bad.ok())
+        return call.fail(kExitFailure, QuoteForLine(call.args[0]) + ": " + ProfileMacroProblemText(bad) +
+                                           "; halvern refuses such a profile; nothing was changed");
+    if (auto error = ExportProfile(*read.profile, call.args[0])) return call.fail(kExitFailure, *error);
+    PrintNotes(call, edited.notes);
     return kExitOk;
 }
 
 int ProfileFromJson(const Invocation& call) {
     if (call.args.size() != 2) return call.fail(kExitUsage, "usage: halvernctl profile from-json IN.json OUT.pro");
+    const std::string& in = call.args[0];
     std::string error;
-    std::optional<Json> doc = ReadJsonFile(call.args[0], error);
-    if (!doc) return call.fail(kExitFailure, error);
-    std::vector<Setting> assignments;
-    if (std::string why = ReadSettingsObject(*doc, assignments); !why.empty())
-        return call.fail(kExitUsage, call.args[0] + ": " + why);
-    auto profile = MouseProfile::Create(u"");
-    if (int code = ApplyAll(call, *profile, assignments); code != kExitOk) return code;
-    if (auto failed = ExportProfile(*profile, call.args[1])) return call.fail(kExitFailure, *failed);
+    std::optional<std::string> text = ReadJsonText(in, error);
+    if (!text) return call.fail(kExitFailure, error);
+    std::string why;
+    std::optional<Json> doc = Json::Parse(*text, why);
+    if (!doc) return call.fail(kExitFailure, QuoteForLine(in) + ": not JSON: " + why);
+    BuiltProfile built = BuildProfile(*doc);
+    if (!built.ok()) return call.fail(built.exitCode, QuoteForLine(in) + ": " + built.error);
+    WarnRepaired(call, in, built.repaired);
+    if (auto failed = ExportProfile(*built.profile, call.args[1])) return call.fail(kExitFailure, *failed);
+    PrintNotes(call, built.notes);
     return kExitOk;
 }
 
@@ -231,6 +110,8 @@ int MacroNew(const Invocation& call) {
     if (call.args.size() < 3) return call.fail(kExitUsage, "a macro needs at least one step");
     if (std::string error = ParseMacroSteps({call.args.begin() + 2, call.args.end()}, *macro); !error.empty())
         return call.fail(kExitUsage, error);
+    if (const MacroProblem problem = CheckMacro(*macro); !problem.ok())
+        return call.fail(kExitUsage, "the macro " + QuoteForLine(call.args[0]) + " " + MacroProblemText(problem));
     if (auto error = ExportMacro(*macro, call.args[1])) return call.fail(kExitFailure, *error);
     return kExitOk;
 }

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 #include "MacroSteps.h"
 #include "keys/KeyNames.h"
-#include "protocol/CommandReports.h"
 #include "records/ButtonFunctions.h"
-#include "records/LightEffects.h"
 #include "records/Settings.h"
 #include "records/Text.h"
+#include "storage/ProfileRules.h"
 #include "storage/RecordFiles.h"
 
 namespace halvern::cli {
@@ -53,14 +53,6 @@ std::string ButtonText(const ButtonAssignment& b) {
     return row && !row->name.empty() ? std::string(row->name) : "code:" + Text(b.function);
 }
 
-// The buttons the mouse keeps macro blocks for; a macro on any other is never sent.
-std::string MacroButtonsText() {
-    std::string list;
-    for (std::size_t i = 0; i < macroBlockBase.size(); ++i)
-        if (macroBlockBase[i] != 0) list += (list.empty() ? "" : ", ") + Text(static_cast<int>(i + 1));
-    return "buttons " + list + " can";
-}
-
 struct KeyCombination {
     std::uint8_t usage = 0;
     std::uint8_t modifiers = 0;
@@ -76,8 +68,15 @@ std::optional<KeyCombination> ParseKeyCombination(std::string_view text, std::st
             std::optional<int> code = part.starts_with("code") ? ParseInt(part.substr(4)) : std::nullopt;
             if (code && *code >= 0 && *code <= 255) combo.usage = static_cast<std::uint8_t>(*code);
             else if (!KeyUsageOf(part, combo.usage)) {
-                error = "unknown key '" + std::string(part) + "'; keys are a..z, 0..9, f1..f12, enter, esc, space, "
+                error = "unknown key " + QuoteForLine(part) + "; keys are a..z, 0..9, f1..f12, enter, esc, space, "
                         "arrow-left, kp-1, left, ... (see 'halvernctl profile set --help')";
+                return std::nullopt;
+            }
+            // What the page's key box can take: a key of the key table, or modifiers alone.
+            if (!IsKeyCombination(combo.usage, combo.modifiers)) {
+                error = (combo.usage == 0 ? std::string("a key combination needs a key, a modifier or both")
+                                          : QuoteForLine(part) + " is no key a key combination can hold") +
+                        " (see 'halvernctl profile set --help')";
                 return std::nullopt;
             }
             return combo;
@@ -91,7 +90,7 @@ std::optional<KeyCombination> ParseKeyCombination(std::string_view text, std::st
                 known = true;
             }
         if (!known) {
-            error = "unknown modifier '" + std::string(part) + "'; accepted: ctrl, shift, alt, win";
+            error = "unknown modifier " + QuoteForLine(part) + "; accepted: ctrl, shift, alt, win";
             return std::nullopt;
         }
         text.remove_prefix(plus + 1);
@@ -115,7 +114,7 @@ std::string AssignMacro(ButtonAssignment& b, std::string_view spec) {
         if (target) {
             std::string_view number = option.substr(option.find('=') + 1);
             std::optional<int> n = ParseInt(number);
-            if (!n) return std::string(option) + " is not a number";
+            if (!n) return QuoteForLine(option) + " is not a number";
             *target = *n;
             spec = spec.substr(0, colon);
         }
@@ -123,6 +122,10 @@ std::string AssignMacro(ButtonAssignment& b, std::string_view spec) {
     if (std::string error = CheckRepeat(mode, loops); !error.empty()) return error;
     RecordRead<MacroRecord> read = ReadMacroFile(std::string(spec));
     if (!read.record) return read.error;
+    // The macro import's rules: a file the macro editor would refuse is refused here.
+    if (const MacroProblem problem = CheckMacro(*read.record); !problem.ok())
+        return QuoteForLine(spec) + ": the macro " + QuoteForLine(Utf16ToUtf8(read.record->nameText())) + " " +
+               MacroProblemText(problem);
     RepairRecord(*read.record);
     b.assignMacro(*read.record, mode, loops, -1);
     return {};
@@ -136,10 +139,7 @@ std::string AssignButton(ButtonAssignment& b, std::string_view value) {
         b.assignKey(combo->usage, combo->modifiers);
         return {};
     }
-    if (value.starts_with("macro:")) {
-        if (b.index >= kButtonPositions || macroBlockBase[b.index] == 0) return "this button cannot play a macro; " + MacroButtonsText();
-        return AssignMacro(b, value.substr(6));
-    }
+    if (value.starts_with("macro:")) return AssignMacro(b, value.substr(6));
     std::uint8_t code = 0;
     if (const ButtonFunctionRow* row = FindButtonFunctionByName(value)) {
         code = row->code;
@@ -147,8 +147,8 @@ std::string AssignButton(ButtonAssignment& b, std::string_view value) {
                n && *n >= 0 && *n <= 255 && *n != ButtonFunction::KeyCombination && *n != ButtonFunction::Macro) {
         code = static_cast<std::uint8_t>(*n);
     } else {
-        return "unknown button function '" + std::string(value) +
-               "'; accepted: left, right, middle, forward, back, dpi-cycle, ..., media:volume-up, key:KEYS, "
+        return "unknown button function " + QuoteForLine(value) +
+               "; accepted: left, right, middle, forward, back, dpi-cycle, ..., media:volume-up, key:KEYS, "
                "macro:FILE.macro (see 'halvernctl profile set --help')";
     }
     b.function = code;
@@ -181,12 +181,16 @@ Key SplitKey(std::string_view key) {
     return {key, 0};
 }
 
+std::string Assignment(std::string_view key, std::string_view value) {
+    return QuoteForLine(std::string(key) + "=" + std::string(value));
+}
+
 std::string OutOfRange(std::string_view key, std::string_view value, std::string_view accepted) {
-    return std::string(key) + "=" + std::string(value) + " is out of range; accepted: " + std::string(accepted);
+    return Assignment(key, value) + " is out of range; accepted: " + std::string(accepted);
 }
 
 std::string NotValid(std::string_view key, std::string_view value, std::string_view accepted) {
-    return std::string(key) + "=" + std::string(value) + " is not valid; accepted: " + std::string(accepted);
+    return Assignment(key, value) + " is not valid; accepted: " + std::string(accepted);
 }
 
 // The table's names, in its order: what `profile set` takes besides name and buttons.
@@ -229,7 +233,7 @@ std::string LevelOrButtonRange(const Key& k, std::size_t count) {
 
 bool HasControlCharacter(std::u16string_view text) {
     for (char16_t c : text)
-        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return true;
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029) return true;
     return false;
 }
 
@@ -279,19 +283,20 @@ SettingResult ApplyMacroButton(MouseProfile& profile, std::string_view key, cons
     SettingResult r;
     const Key k = SplitKey(key);
     if (k.family != "button.N") {
-        r.error = std::string(key) + ": only a button (button.N) plays a macro";
+        r.error = QuoteForLine(key) + ": only a button (button.N) plays a macro";
         return r;
     }
     if (r.error = LevelOrButtonRange(k, kButtonPositions); !r.error.empty()) return r;
+    const std::string where = QuoteForLine(key);
     auto record = std::make_unique<MacroRecord>();
     std::optional<std::u16string> name = Utf8ToUtf16(macro.name);
     if (!name || name->empty() || name->size() > kMacroNameUnits - 1 || HasControlCharacter(*name))
-        r.error = std::string(key) + ": the macro name is empty, not UTF-8, longer than 23 UTF-16 units or holds "
-                                     "a control character";
+        r.error = where + ": the macro name is empty, not UTF-8, longer than 23 UTF-16 units or holds "
+                          "a control character";
     else if (std::string why = CheckRepeat(macro.mode, macro.repeat); !why.empty())
-        r.error = std::string(key) + ": " + why;
+        r.error = where + ": " + why;
     else if (std::string bad = ParseMacroSteps(macro.steps, *record); !bad.empty())
-        r.error = std::string(key) + ": " + bad;
+        r.error = where + ": " + bad;
     if (!r.ok()) return r;
     record->setName(*name);
     profile.buttons[static_cast<std::size_t>(k.number - 1)].assignMacro(*record, macro.mode, macro.repeat, -1);
@@ -305,9 +310,16 @@ SettingResult ApplySetting(MouseProfile& profile, std::string_view key, std::str
     const Key k = SplitKey(key);
     if (k.family == "button.N") {
         r.error = LevelOrButtonRange(k, kButtonPositions);
+        const std::size_t entry = static_cast<std::size_t>(k.number - 1);
+        if (r.error.empty() && value.starts_with("macro:") && !CanPlayMacro(entry)) {
+            ButtonProblem noBlocks;
+            noBlocks.kind = ButtonProblem::Kind::NoMacroBlocks;
+            noBlocks.entry = entry;
+            r.error = ButtonProblemText(noBlocks);
+        }
         if (r.error.empty()) {
             std::string why = AssignButton(p->buttons[static_cast<std::size_t>(k.number - 1)], value);
-            if (!why.empty()) r.error = std::string(key) + ": " + why;
+            if (!why.empty()) r.error = QuoteForLine(key) + ": " + why;
         }
     } else if (k.family == "name") {
         r.error = SetName(*p, value);
@@ -315,10 +327,58 @@ SettingResult ApplySetting(MouseProfile& profile, std::string_view key, std::str
         if (row->perLevel) r.error = LevelOrButtonRange(k, kDpiLevels);
         if (r.error.empty()) r.error = SetFromText(*p, *row, row->perLevel ? k.number - 1 : 0, key, value, r.note);
     } else {
-        r.error = "unknown setting '" + std::string(key) + "'; accepted: name, " + SettingNamesText() + ", button.N";
+        r.error = "unknown setting " + QuoteForLine(key) + "; accepted: name, " + SettingNamesText() + ", button.N";
     }
     if (r.ok()) profile = *p;
     return r;
+}
+
+std::string CanonicalKey(std::string_view key) {
+    const Key k = SplitKey(key);
+    if (k.number == 0) return std::string(key);
+    std::string canonical(k.family);
+    canonical.replace(canonical.find('N'), 1, Text(k.number));
+    return canonical;
+}
+
+EditResult ApplyAssignments(MouseProfile& profile, const std::vector<Setting>& assignments, Unchanged unchanged) {
+    EditResult result;
+    std::vector<std::string> keys;
+    for (const Setting& a : assignments) {
+        std::string key = CanonicalKey(a.key);
+        if (const auto same = std::find(keys.begin(), keys.end(), key); same != keys.end()) {
+            const Setting& first = assignments[static_cast<std::size_t>(same - keys.begin())];
+            result.error = QuoteForLine(a.key) + " is given twice" +
+                           (first.key == a.key ? std::string() : " (as " + QuoteForLine(first.key) + ")");
+            return result;
+        }
+        keys.push_back(std::move(key));
+    }
+    std::vector<Setting> held;
+    if (unchanged == Unchanged::Skip) held = DescribeSettings(profile);
+    const auto holds = [&held](const std::string& key, const Setting& a) {
+        return std::any_of(held.begin(), held.end(), [&](const Setting& h) {
+            return h.key == key && (a.macro ? h.macro && *h.macro == *a.macro : !h.macro && h.value == a.value);
+        });
+    };
+
+    auto edited = std::make_unique<MouseProfile>(profile);
+    for (std::size_t i = 0; i < assignments.size(); ++i) {
+        const Setting& a = assignments[i];
+        if (holds(keys[i], a)) continue;
+        SettingResult r = a.macro ? ApplyMacroButton(*edited, a.key, *a.macro) : ApplySetting(*edited, a.key, a.value);
+        if (!r.ok()) {
+            result.error = r.error;
+            return result;
+        }
+        if (!r.note.empty()) result.notes.push_back(r.note);
+    }
+    if (const ButtonProblem problem = CheckButtonEdits(profile, *edited); !problem.ok()) {
+        result.error = ButtonProblemText(problem);
+        return result;
+    }
+    profile = *edited;
+    return result;
 }
 
 }  // namespace halvern::cli

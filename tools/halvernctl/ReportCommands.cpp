@@ -5,8 +5,10 @@
 #include <ostream>
 #include <string>
 
+#include "ProfileFiles.h"
 #include "protocol/ApplySequence.h"
 #include "protocol/RecordingTransports.h"
+#include "records/Text.h"
 #include "storage/RecordFiles.h"
 
 namespace halvern::cli {
@@ -73,13 +75,13 @@ int Reports(const Invocation& call) {
     const std::map<std::string, TransportLink> links = {
         {"cable", TransportLink::Cable}, {"receiver", TransportLink::Receiver}, {"ble", TransportLink::Ble}};
     auto link = links.find(args->transport);
-    if (link == links.end()) return call.fail(kExitUsage, "unknown transport '" + args->transport + "'; " + kUsage);
+    if (link == links.end())
+        return call.fail(kExitUsage, "unknown transport " + QuoteForLine(args->transport) + "; " + kUsage);
 
-    // Files are repaired as the stores repair them, so the bytes are those the program
-    // itself would send.
-    RecordRead<MouseProfile> current = ReadProfileFile(args->profile);
-    if (!current.record) return call.fail(kExitFailure, current.error);
-    RepairRecord(*current.record);
+    // Files are taken as the program takes them, so the bytes are those it would send.
+    ProfileRead current = ReadProfileAsHalvern(args->profile, MacroRules::Check);
+    if (!current.profile) return call.fail(kExitFailure, current.error);
+    if (std::optional<std::string> line = RepairLine(QuoteForLine(args->profile), current.repaired)) call.warn(*line);
     auto lastApplied = std::make_unique<MouseProfile>();
     if (args->against) {
         RecordRead<MouseProfile> against = ReadProfileFile(*args->against);
@@ -93,7 +95,7 @@ int Reports(const Invocation& call) {
     NoWaitClock clock;
     RecordingTransports mouse(&linkState);
     SendPath sendPath(linkState, mouse.transports(), clock);
-    std::vector<Report> plan = PlanApply(*current.record, *lastApplied, !args->against);
+    std::vector<Report> plan = PlanApply(*current.profile, *lastApplied, !args->against);
     SendPlannedReports(plan, sendPath, clock, {}, {});
     for (const WrittenBuffer& w : mouse.written()) call.out << Hex(w.bytes) << '\n';
     return kExitOk;

@@ -1,13 +1,14 @@
 #include "SettingsJson.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
+
+#include "records/Text.h"
 
 namespace halvern::cli {
 
 namespace {
-
-constexpr int kMaxNumber = 255;
 
 Json MacroButtonJson(const MacroButton& m) {
     Json::Array steps;
@@ -42,11 +43,13 @@ std::optional<MacroButton> MacroButtonOf(const Json& v, std::string& error) {
         return std::nullopt;
     }
     m.name = *name->string();
+    // Any number a record holds reads back; the ranges are checked when it is applied.
     for (auto [field, target] : {std::pair{"repeat", &m.repeat}, std::pair{"mode", &m.mode}}) {
         const Json* n = v.find(field);
         if (!n) continue;
-        if (!n->integer() || *n->integer() < 0 || *n->integer() > kMaxNumber) {
-            error = std::string(field) + " is not a number in 0..255";
+        if (!n->integer() || *n->integer() < std::numeric_limits<std::int32_t>::min() ||
+            *n->integer() > std::numeric_limits<std::int32_t>::max()) {
+            error = std::string(field) + " is not a whole number of 32 bits";
             return std::nullopt;
         }
         *target = static_cast<int>(*n->integer());
@@ -80,20 +83,20 @@ std::string ReadSettingsObject(const Json& document, std::vector<Setting>& assig
     bool named = false;
     for (const auto& [key, value] : *settings->object()) {
         // A key given twice would leave what the first one set beside what the second
-        // sets, and which one was meant is anyone's guess.
-        const std::string& name = key;
-        if (std::any_of(read.begin(), read.end(), [&name](const Setting& s) { return s.key == name; }))
-            return key + " is given twice";
+        // sets, and which one was meant is anyone's guess; "dpi.01" is "dpi.1".
+        const std::string canonical = CanonicalKey(key);
+        if (std::any_of(read.begin(), read.end(), [&](const Setting& s) { return CanonicalKey(s.key) == canonical; }))
+            return QuoteForLine(key) + " is given twice";
         if (value.object()) {
             std::string error;
             std::optional<MacroButton> macro = MacroButtonOf(value, error);
-            if (!macro) return key + ": " + error;
+            if (!macro) return QuoteForLine(key) + ": " + error;
             read.push_back({key, {}, std::move(macro)});
             continue;
         }
         std::optional<std::string> text = SettingText(key, value);
-        if (!text) return key + " is neither text nor a number";
-        named |= key == "name";
+        if (!text) return QuoteForLine(key) + " is neither text nor a number";
+        named |= canonical == "name";
         read.push_back({key, *text, std::nullopt});
     }
     if (!named) return "the settings have no name";

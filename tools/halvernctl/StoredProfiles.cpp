@@ -40,7 +40,7 @@ const MouseProfile* FindStoredProfile(const ProfileStore& store, const std::stri
         if (p->nameText() == *wanted) return p.get();
     for (const auto& p : store.profiles())
         if (EqualsIgnoreCase(p->nameText(), *wanted)) return p.get();
-    error = "no stored profile is named '" + name + "'; 'halvernctl profiles' lists them";
+    error = "no stored profile is named " + QuoteForLine(name) + "; 'halvernctl profiles' lists them";
     return nullptr;
 }
 
@@ -51,7 +51,8 @@ int Profiles(const Invocation& call) {
     const ProfileStore& store = *stored.store;
     for (std::size_t i = 0; i < store.size(); ++i) {
         const bool selected = static_cast<std::int32_t>(i) == store.selectedProfile();
-        call.out << (selected ? "* " : "  ") << Utf16ToUtf8(store.at(i).nameText()) << '\n';
+        // A name from a damaged store could hold a line break and forge another line.
+        call.out << (selected ? "* " : "  ") << EscapeControls(Utf16ToUtf8(store.at(i).nameText())) << '\n';
     }
     return kExitOk;
 }

@@ -10,14 +10,18 @@
 #include "DeviceCommands.h"
 #include "ProfileCommands.h"
 #include "ReportCommands.h"
+#include "SettingHelp.h"
 #include "StoredProfiles.h"
+#include "records/Text.h"
 
 namespace halvern::cli {
 
 int Invocation::fail(int code, const std::string& message) const {
-    err << "halvernctl: " << message << '\n';
+    warn(message);
     return code;
 }
+
+void Invocation::warn(const std::string& message) const { err << "halvernctl: " << EscapeControls(message) << std::endl; }
 
 namespace {
 
@@ -27,17 +31,26 @@ struct Command {
     const char* summary;
     const char* help;  // the text of 'halvernctl COMMAND --help' after the synopsis
     int (*run)(const Invocation&);
+    std::string (*more)() = nullptr;  // what follows `help`, made from the tables
 };
 
 constexpr const char* kExitText =
     "\nEXIT STATUS\n"
-    "    0 success, 1 failure (no mouse, unreadable or unwritable file), 2 usage error\n"
-    "    (unknown option, setting or value). Errors are one line on standard error.\n";
+    "    0 success, 1 failure (no mouse, an unreadable or unwritable file, a file halvern\n"
+    "    refuses), 2 usage error (unknown option, setting or value). Errors are one line on\n"
+    "    standard error, text they quote with its control characters escaped.\n";
 
 constexpr const char* kEmulatorText =
     "\nENVIRONMENT\n"
     "    HALVERN_EMULATOR=receiver|cable|ble[,...]  use the virtual mouse on those links\n"
     "    HALVERN_EMULATOR_LOG=FILE  append one hex line per buffer the virtual mouse gets\n";
+
+std::string ProfileSetKeys() {
+    return "\nKEYS\n" + SettingKeysHelp() +
+           "\nEXAMPLE\n"
+           "    halvernctl profile set fps.pro dpi.1=400 dpi.2=800 dpi.2.color=#ff8000 \\\n"
+           "        polling=1000 button.4=key:ctrl+c button.5=media:volume-up\n";
+}
 
 const Command kCommands[] = {
     {{"profile", "new"}, "profile new NAME OUT.pro", "write a default profile named NAME",
@@ -48,67 +61,31 @@ const Command kCommands[] = {
      ProfileNew},
     {{"profile", "show"}, "profile show FILE.pro", "print a profile as JSON, with its settings in plain units",
      "    Prints the profile as one JSON object. Its first member, \"settings\", holds every\n"
-     "    setting under the names and in the units 'profile set' takes, so it can be read\n"
-     "    back with 'profile from-json'. The other members are the record's raw fields.\n",
+     "    setting under the names and in the units 'profile set' takes. The other members\n"
+     "    are the record's raw fields, and \"unnamedBytes\" ([OFFSET, HEX] runs) the bytes\n"
+     "    no field carries, when any are not what the fields make; 'profile from-json'\n"
+     "    reads it all back to the same record, byte for byte. A file halvern would repair\n"
+     "    on reading is shown repaired, and one line on standard error says so; one with a\n"
+     "    macro halvern refuses (too long for its button's blocks, say) is refused.\n",
      ProfileShow},
     {{"profile", "set"}, "profile set FILE.pro KEY=VALUE...", "change settings of a profile file",
      "    Changes the named settings of FILE.pro. All assignments apply together or none\n"
      "    does: an unknown key or a value out of range is one line naming it and what is\n"
      "    accepted, exit status 2, and the file is left byte for byte as it was.\n"
-     "\nKEYS\n"
-     "    name=TEXT                 the profile's name (at most 99 UTF-16 units)\n"
-     "    dpi.N=DPI                 level N (1..8): 50..18000, taken to the nearest step the\n"
-     "                              mouse takes (50 apart to 10000, 100 above), which is\n"
-     "                              printed when it differs; 0 leaves the level without value\n"
-     "    dpi.N.enabled=yes|no      whether the DPI button stops at level N\n"
-     "    dpi.N.color=#RRGGBB       the colour showing level N\n"
-     "    dpi.active=N              the level in use, 1..8\n"
-     "    polling=HZ                125, 250, 500 or 1000\n"
-     "    light.effect=NAME|N       off, static, breathing, spectrum, wave, flow, neon,\n"
-     "                              rainbow, reactive, ripple, marquee, starlight,\n"
-     "                              follow-dpi, pulse, flash, twinkle, or 0..15\n"
-     "    light.effect-ble=NAME|N   the effect shown over Bluetooth LE\n"
-     "    light.brightness=N        1..15\n"
-     "    light.speed=N             breathing speed, 1..8\n"
-     "    light.color=#RRGGBB       the colour of the static and breathing effects\n"
-     "    sleep=Nmin                1..15 minutes without use before the mouse sleeps\n"
-     "    light-off=Mmin            0.5..15 minutes in steps of 0.5 (or 30s..900s)\n"
-     "    debounce=Nms              2..30 ms in steps of 2\n"
-     "    lift-off=low|high         lift-off distance\n"
-     "    ripple=on|off             ripple control\n"
-     "    angle-snap=on|off         angle snapping\n"
-     "    button.N=FUNCTION         button N (1..18), one of:\n"
-     "        off left right middle forward back dpi-cycle dpi-up dpi-down double-click\n"
-     "        fire scroll-up scroll-down tilt-left tilt-right easy-aim led-loop cut copy\n"
-     "        paste open save find redo undo select-all print close-window swap-windows\n"
-     "        show-desktop run-command lock-pc screen-capture task-view profile-cycle\n"
-     "        profile-up profile-down email calculator my-computer\n"
-     "        media:player media:play-pause media:stop media:previous media:next\n"
-     "        media:volume-up media:volume-down media:mute\n"
-     "        browser:home browser:favorites browser:forward browser:back browser:stop\n"
-     "        browser:refresh browser:search\n"
-     "        key:[ctrl+][shift+][alt+][win+]KEY   a key combination; KEY is a..z, 0..9,\n"
-     "            f1..f12, enter, esc, backspace, tab, space, minus, equal, leftbracket,\n"
-     "            rightbracket, backslash, semicolon, apostrophe, grave, comma, dot, slash,\n"
-     "            capslock, printscreen, scrolllock, pause, insert, home, pageup, delete,\n"
-     "            end, pagedown, arrow-left, arrow-right, arrow-up, arrow-down, numlock,\n"
-     "            kp-0..kp-9, kp-slash, kp-asterisk, kp-minus, kp-plus, kp-enter, kp-dot,\n"
-     "            menu, the mouse buttons left, right, middle, back and forward, or codeN\n"
-     "            for a HID usage N\n"
-     "        macro:FILE.macro[:repeat=N|:mode=M]   plays the macro file's steps, N times\n"
-     "            (1..255, default 1) or in repeat mode M (1 or 2); buttons 1..5, 9\n"
-     "            and 10 can play a macro\n"
-     "        code:N                    a raw assignment code\n"
-     "\nEXAMPLE\n"
-     "    halvernctl profile set fps.pro dpi.1=400 dpi.2=800 dpi.2.color=#ff8000 \\\n"
-     "        polling=1000 button.4=key:ctrl+c button.5=media:volume-up\n",
-     ProfileSet},
+     "    A DPI the mouse cannot take as typed is taken to the nearest step below and the\n"
+     "    step printed. Buttons are checked as the window checks them: buttons 13..18 keep\n"
+     "    their function, a macro plays only on a button with macro blocks and must fit\n"
+     "    them, and one of buttons 1..16 stays a left click. A file halvern would repair\n"
+     "    on reading (a value out of range) is repaired, and one line says so.\n",
+     ProfileSet, ProfileSetKeys},
     {{"profile", "from-json"}, "profile from-json IN.json OUT.pro", "build a profile from a settings object",
-     "    Writes OUT.pro from the defaults and the settings in IN.json: either the output\n"
-     "    of 'profile show' (its \"settings\" member is read) or an object of settings\n"
-     "    alone, such as {\"name\": \"fps\", \"dpi.1\": 400, \"polling\": 1000}. The keys\n"
-     "    and values are those of 'profile set'; a name is required. Settings not\n"
-     "    given keep their defaults. A refused value leaves OUT.pro untouched.\n",
+     "    Writes OUT.pro from IN.json: either the output of 'profile show', whose raw\n"
+     "    fields make the record and whose \"settings\" then change it as 'profile set'\n"
+     "    does, or an object of settings alone on the defaults, such as {\"name\": \"fps\",\n"
+     "    \"dpi.1\": 400, \"polling\": 1000}. The keys and values are those of 'profile\n"
+     "    set'; a name is required; a key given twice (\"dpi.01\" is \"dpi.1\") and an\n"
+     "    unknown member are refused. IN.json is a regular file of at most 1 MiB. A\n"
+     "    refused document leaves OUT.pro untouched.\n",
      ProfileFromJson},
     {{"profile", "export"}, "profile export NAME OUT.pro", "write a stored profile to a file",
      "    Writes the profile named NAME from halvern's own profile list to OUT.pro. The\n"
@@ -126,7 +103,9 @@ const Command kCommands[] = {
      "        KEY:click  press and release   wait:MS     pause MS milliseconds\n"
      "    KEY is a key name as in 'profile set --help' (ctrl, shift, alt, win, rctrl, ...\n"
      "    for the modifiers) or a mouse button: left, right, middle, back, forward.\n"
-     "    A wait belongs to the step before it; a macro holds at most 160 steps.\n"
+     "    A wait belongs to the step before it and is 1..25000 ms, as the macro editor\n"
+     "    takes it; a macro holds at most 160 steps and must fit the 4 blocks a button\n"
+     "    has on the mouse (a pause above 127 ms takes twice the room of a shorter one).\n"
      "\nEXAMPLE\n"
      "    halvernctl macro new copy copy.macro ctrl:down c:click wait:20 ctrl:up\n",
      MacroNew},
@@ -176,7 +155,8 @@ void PrintUsage(std::ostream& os) {
 void PrintHelp(std::ostream& os, const Command& c) {
     os << "NAME\n    halvernctl ";
     for (std::string_view w : c.words) os << w << ' ';
-    os << "- " << c.summary << "\n\nSYNOPSIS\n    halvernctl " << c.synopsis << "\n\nDESCRIPTION\n" << c.help << kExitText;
+    os << "- " << c.summary << "\n\nSYNOPSIS\n    halvernctl " << c.synopsis << "\n\nDESCRIPTION\n" << c.help
+       << (c.more ? c.more() : std::string()) << kExitText;
     if (c.run == Apply || c.run == Devices || c.run == Monitor) os << kEmulatorText;
 }
 
@@ -198,6 +178,16 @@ bool AsksForHelp(const std::vector<std::string>& args) {
 int Main(const std::vector<std::string>& args) {
     if (args.size() == 1 && args[0] == "--version") {
         std::cout << "halvernctl " << HALVERN_VERSION << '\n';
+        return kExitOk;
+    }
+    // Not in the help: what the bash completion asks for, one word a line, so that it
+    // offers what this halvernctl takes.
+    if (args.size() == 1 && args[0] == "--list-keys") {
+        for (const std::string& key : CompletionKeys()) std::cout << key << '\n';
+        return kExitOk;
+    }
+    if (args.size() == 2 && args[0] == "--list-values") {
+        for (const std::string& value : CompletionValues(args[1])) std::cout << value << '\n';
         return kExitOk;
     }
     // "help COMMAND" is "COMMAND --help".
@@ -222,9 +212,9 @@ int Main(const std::vector<std::string>& args) {
         std::cout.flush();
         return code;
     }
-    std::cerr << "halvernctl: unknown command '" << args[0] << (args.size() > 1 ? " " + args[1] : "")
-              << "'; see 'halvernctl --help'\n";
-    return kExitUsage;
+    const Invocation top{args, std::cout, std::cerr};
+    return top.fail(kExitUsage, "unknown command " + QuoteForLine(args[0] + (args.size() > 1 ? " " + args[1] : "")) +
+                                    "; see 'halvernctl --help'");
 }
 
 }  // namespace halvern::cli

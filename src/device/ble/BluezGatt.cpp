@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QMap>
 
@@ -20,6 +21,8 @@ const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 constexpr std::uint16_t kCommandUuid = 0xFEE3;
 constexpr std::uint16_t kEventUuid = 0xFEE4;
 constexpr int kCallTimeoutMs = 5000;
+// StartNotify waits for bluetoothd's discovery of the mouse and a write to it.
+constexpr int kStartNotifyTimeoutMs = 30000;
 
 void RegisterTypes() {
     static const bool registered = [] {
@@ -127,18 +130,27 @@ bool BluezGatt::subscribe(NotificationHandler handler) {
     if (!bus_.connect(service_, found->event, kProperties, QStringLiteral("PropertiesChanged"), this,
                       SLOT(onPropertiesChanged(QString, QVariantMap, QStringList))))
         return false;
-    QDBusMessage reply = bus_.call(QDBusMessage::createMethodCall(service_, found->event, kCharacteristic, QStringLiteral("StartNotify")),
-                                   QDBus::Block, kCallTimeoutMs);
-    if (reply.type() == QDBusMessage::ErrorMessage) {
-        bus_.disconnect(service_, found->event, kProperties, QStringLiteral("PropertiesChanged"), this,
-                        SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
-        return false;
+    {
+        std::lock_guard lock(mutex_);
+        commandPath_ = found->command;
+        subscribedPath_ = found->event;
+        handler_ = std::move(handler);
     }
-    std::lock_guard lock(mutex_);
-    commandPath_ = found->command;
-    subscribedPath_ = found->event;
-    handler_ = std::move(handler);
+    startNotify(found->event);
     return true;
+}
+
+void BluezGatt::startNotify(const QString& path) {
+    QDBusMessage call = QDBusMessage::createMethodCall(service_, path, kCharacteristic, QStringLiteral("StartNotify"));
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kStartNotifyTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        const QDBusMessage reply = w->reply();
+        // InProgress: bluetoothd is still enabling this program's notifications,
+        // asked for earlier, and they stand.
+        if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() != QLatin1String("org.bluez.Error.InProgress"))
+            DeviceTrace("StartNotify fail: %s\r\n", reply.errorMessage().toUtf8().constData());
+    });
 }
 
 void BluezGatt::unsubscribe() {
@@ -151,9 +163,6 @@ void BluezGatt::unsubscribe() {
     if (path.isEmpty()) return;
     bus_.disconnect(service_, path, kProperties, QStringLiteral("PropertiesChanged"), this,
                     SLOT(onPropertiesChanged(QString, QVariantMap, QStringList)));
-    // The mouse may be gone already; StopNotify failing then is no matter.
-    bus_.call(QDBusMessage::createMethodCall(service_, path, kCharacteristic, QStringLiteral("StopNotify")), QDBus::Block,
-              kCallTimeoutMs);
 }
 
 void BluezGatt::onPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {

@@ -3,8 +3,18 @@
 // characteristic (...fee3..., written with WriteValue, type "request") and the event
 // characteristic (...fee4..., StartNotify, values from PropertiesChanged of "Value").
 //
+// bluetoothd answers StartNotify only once it has written the mouse's configuration
+// descriptor, and after a reconnection only once it has discovered the mouse's
+// services again: seconds on a slow link. So StartNotify is not waited for, and its
+// refusal because an earlier call is still under way leaves the subscription
+// standing. Unsubscribing sends no StopNotify: bluetoothd keeps a client's
+// notifications across the mouse's disconnections and enables them again when the
+// mouse reconnects (until the client leaves the bus), and a StopNotify reaching
+// bluetoothd 5.66 while the mouse reconnects can leave them off, or crash it.
+//
 // Threads: subscribe() and unsubscribe() on the main thread, whose event loop
-// delivers the notifications; writeCommand() on any thread (a blocking D-Bus call).
+// delivers the notifications and StartNotify's answer; writeCommand() on any thread
+// (a blocking D-Bus call).
 #pragma once
 
 #include <mutex>
@@ -49,6 +59,9 @@ private slots:
     void onPropertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
 
 private:
+    // Asks bluetoothd to notify `path`; the answer is traced when it is a failure.
+    void startNotify(const QString& path);
+
     QDBusConnection bus_;
     QString service_;
     std::mutex mutex_;           // guards the fields below

@@ -12,6 +12,7 @@ CAboutWnd::CAboutWnd(kit::Skin& skin, QWidget* owner, QString text)
 
 void CAboutWnd::Show(kit::Skin& skin, QWidget* owner, const QString& text) {
     CAboutWnd box(skin, owner, text);
+    box.setTitleKey(u"about_title_text"_qs);
     box.create(kit::WindowKind::Dialog);
     box.centerWindow();
     box.showModal();
@@ -20,8 +21,10 @@ void CAboutWnd::Show(kit::Skin& skin, QWidget* owner, const QString& text) {
 void CAboutWnd::onInit() {
     if (auto* label = find<kit::Label>(u"about_text"_qs)) {
         label->setText(text_);
-        // Folder names can be long and unbroken.
-        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // Folder names can be long and unbroken: they can be copied, and Tab reaches
+        // the text, which a screen reader then reads.
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        label->setFocusPolicy(Qt::StrongFocus);
     }
 }
 

@@ -8,6 +8,7 @@
 #include "ui/kit/Button.h"
 #include "ui/kit/ColorPalette.h"
 #include "ui/kit/Edit.h"
+#include "ui/kit/Skin.h"
 
 namespace halvern {
 
@@ -25,6 +26,7 @@ std::optional<std::uint32_t> CDpiColorWnd::Pick(kit::Skin& skin, QWidget* owner,
     CDpiColorWnd picker(skin, owner);
     picker.setColor(argb);
     picker.setOrigin(origin);
+    picker.setTitleKey(u"color_picker_title_text"_qs);
     picker.create(kit::WindowKind::Dialog);
     if (picker.showModal() != 1) return std::nullopt;
     return picker.color();
@@ -48,7 +50,12 @@ void CDpiColorWnd::onInit() {
     componentEdits_ = {find<kit::Edit>(u"r_edit"_qs), find<kit::Edit>(u"g_edit"_qs), find<kit::Edit>(u"b_edit"_qs)};
     for (std::size_t i = 0; i < swatches_.size(); ++i) {
         swatches_[i] = find<kit::Button>(u"mouse_dpi_color_%1"_qs.arg(i + 1));
-        if (swatches_[i]) swatches_[i]->setBkColor(QColor::fromRgba(kPresets[i]));
+        if (!swatches_[i]) continue;
+        swatches_[i]->setBkColor(QColor::fromRgba(kPresets[i]));
+        swatches_[i]->setSpokenName(skin().text(u"color_preset_name_text"_qs)
+                                        .arg(QString::number(i + 1), QString::number(Component(kPresets[i], 0)),
+                                             QString::number(Component(kPresets[i], 1)),
+                                             QString::number(Component(kPresets[i], 2))));
     }
     showColor();
 }

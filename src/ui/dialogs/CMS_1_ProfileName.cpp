@@ -25,6 +25,7 @@ CMS_1_ProfileName::CMS_1_ProfileName(kit::Skin& skin, QWidget* owner, QString ti
 std::optional<QString> CMS_1_ProfileName::Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey,
                                               NameTaken nameTaken) {
     CMS_1_ProfileName dialog(skin, owner, titleKey, std::move(nameTaken));
+    dialog.setTitleKey(titleKey);
     dialog.create(kit::WindowKind::Dialog);
     dialog.centerWindow();
     if (dialog.showModal() != 1) return std::nullopt;

@@ -24,7 +24,8 @@ CMS_1_SelectMacro::CMS_1_SelectMacro(kit::Skin& skin, QWidget* owner, QStringLis
 std::optional<MacroChoice> CMS_1_SelectMacro::Choose(kit::Skin& skin, QWidget* owner, const QStringList& names,
                                                      MacroChoice start) {
     CMS_1_SelectMacro dialog(skin, owner, names, start);
-    dialog.create(kit::WindowKind::Dialog, u"MS_1_SelectMacro"_qs);
+    dialog.setTitleKey(u"select_macro_title_text"_qs);
+    dialog.create(kit::WindowKind::Dialog);
     dialog.centerWindow();
     if (dialog.showModal() != 1) return std::nullopt;
     return dialog.choice();

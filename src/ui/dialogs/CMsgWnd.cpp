@@ -3,15 +3,18 @@
 
 #include "ui/kit/Button.h"
 #include "ui/kit/Label.h"
+#include "ui/kit/Skin.h"
 
 namespace halvern {
 
 CMsgWnd::CMsgWnd(kit::Skin& skin, QWidget* owner) : kit::SkinWindow(skin, owner) { setCloseOnEscape(true); }
 
-int CMsgWnd::Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey, const QString& messageKey) {
+int CMsgWnd::Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey, const QString& messageKey,
+                 const QStringList& args) {
     CMsgWnd box(skin, owner);
     box.setTitle(titleKey);
-    box.setMessage(messageKey);
+    box.setMessage(messageKey, args);
+    box.setTitleKey(titleKey);
     box.create(kit::WindowKind::Dialog);
     box.centerWindow();
     return box.showModal();
@@ -26,7 +29,15 @@ void CMsgWnd::onInit() {
         if (label) label->setTextKeyMode(true);
     }
     if (m_pTitleLabel) m_pTitleLabel->setText(m_sTitle);
-    if (m_pMessageLabel) m_pMessageLabel->setText(m_sMessage);
+    if (!m_pMessageLabel) return;
+    if (m_args.isEmpty()) {
+        m_pMessageLabel->setText(m_sMessage);
+        return;
+    }
+    // Filled in one pass, so a name holding "%2" stays as it is.
+    const QString text = skin().text(m_sMessage);
+    m_pMessageLabel->setTextKeyMode(false);
+    m_pMessageLabel->setText(m_args.size() == 1 ? text.arg(m_args[0]) : text.arg(m_args[0], m_args[1]));
 }
 
 void CMsgWnd::notify(const kit::Notification& n) {

@@ -1,5 +1,6 @@
-// The one warning and confirmation window: a title and a message, both language keys,
-// and the buttons OK (result 1) and Cancel (result 0). Closing it any other way
+// The one warning and confirmation window: a title and a message, both language keys
+// (the message's %1 and %2 filled from arguments where it has them), and the buttons
+// OK (result 1) and Cancel (result 0). Closing it any other way
 // (Escape, the window manager) gives 0, so only an explicit OK ever confirms.
 #pragma once
 
@@ -21,10 +22,14 @@ public:
 
     // Text keys; set before create().
     void setTitle(const QString& titleKey) { m_sTitle = titleKey; }
-    void setMessage(const QString& messageKey) { m_sMessage = messageKey; }
+    void setMessage(const QString& messageKey, QStringList args = {}) {
+        m_sMessage = messageKey;
+        m_args = std::move(args);
+    }
 
     // Creates the window over `owner`, centres it, waits for the answer and returns it.
-    static int Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey, const QString& messageKey);
+    static int Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey, const QString& messageKey,
+                   const QStringList& args = {});
 
 protected:
     void onInit() override;
@@ -33,6 +38,7 @@ protected:
 private:
     QString m_sTitle;
     QString m_sMessage;
+    QStringList m_args;
     kit::Button* m_pOkButton = nullptr;
     kit::Button* m_pCancelButton = nullptr;
     kit::Label* m_pTitleLabel = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/kit/Button.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -81,7 +82,14 @@ void Option::onUserClick() {
 CheckBox::CheckBox(QWidget* parent) : Button(parent) { setCheckable(true); }
 
 void CheckBox::setChecked(bool checked, Notify notify) {
+    const bool changed = isChecked() != checked;
     QPushButton::setChecked(checked);
+    if (expander_ && changed && QAccessible::isActive()) {
+        QAccessible::State expanded;
+        expanded.expanded = true;
+        QAccessibleStateChangeEvent event(this, expanded);
+        QAccessible::updateAccessibility(&event);
+    }
     if (notify == Notify::Yes) raiseNotify(notify::kCheckClick, checked ? 1 : 0);
 }
 

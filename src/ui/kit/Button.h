@@ -79,9 +79,17 @@ public:
 
     void setChecked(bool checked, Notify notify);
 
+    // A check box that opens and closes a panel (a section's header): assistive
+    // technology meets it as a button that expands, ticked meaning expanded.
+    void setExpander(bool on) { expander_ = on; }
+    bool isExpander() const { return expander_; }
+
 protected:
     void onUserClick() override;
     void nextCheckState() override {}
+
+private:
+    bool expander_ = false;
 };
 
 }  // namespace halvern::kit

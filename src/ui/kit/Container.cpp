@@ -20,6 +20,9 @@ Container::Container(bool vertical, bool scrolling, QWidget* parent) : QFrame(pa
         scroll_->setWidgetResizable(true);
         scroll_->setFrameShape(QFrame::NoFrame);
         scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // Not a stop of its own for Tab: the controls inside are, and Tab onto one
+        // scrolls it into view.
+        scroll_->setFocusPolicy(Qt::NoFocus);
         content_ = new QWidget;
         content_->setObjectName(u"kit_scroll_content"_qs);
         layout_ = new QBoxLayout(direction, content_);

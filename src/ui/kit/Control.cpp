@@ -65,9 +65,14 @@ void Control::retranslate() {
     refreshAccessibleName();
 }
 
+void Control::setSpokenName(const QString& name) {
+    spokenName_ = name;
+    refreshAccessibleName();
+}
+
 void Control::refreshAccessibleName() {
     const QString shown = namedByText() ? shownText().trimmed() : QString();
-    const QString name = shown.isEmpty() ? widget()->toolTip() : shown;
+    const QString name = !spokenName_.isEmpty() ? spokenName_ : shown.isEmpty() ? widget()->toolTip() : shown;
     if (widget()->accessibleName() != name) widget()->setAccessibleName(name);
 }
 
@@ -92,7 +97,10 @@ bool Control::takesWheel() const {
 
 void Control::paintBackground(QPainter& painter) {
     const QRect bounds = widget()->rect();
-    if (bkColor_.isValid() && bkColor_.alpha() > 0) painter.fillRect(bounds, bkColor_);
+    // A colour fills the control to its edge, where the theme draws the focus ring: with
+    // the keyboard's focus it leaves the ring room (colour swatches).
+    const int ring = keyFocus_ ? kFocusRingRoom : 0;
+    if (bkColor_.isValid() && bkColor_.alpha() > 0) painter.fillRect(bounds.adjusted(ring, ring, -ring, -ring), bkColor_);
     if (skin_) PaintImage(painter, bounds, bkImage_, *skin_);
 }
 

@@ -32,6 +32,10 @@ class SkinWindow;
 
 class Control {
 public:
+    // Pixels a background colour keeps clear of the edge while the control has the
+    // keyboard's focus.
+    static constexpr int kFocusRingRoom = 4;
+
     virtual ~Control() = default;
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
@@ -75,9 +79,14 @@ public:
     // Re-reads key texts after the language file changed.
     void retranslate();
 
-    // The name assistive technology reads: the shown text, else the hover text. Kept
-    // up to date by the text setters; call it after changing the hover text directly.
+    // The name assistive technology reads: the spoken name when one is set, else the
+    // shown text, else the hover text. Kept up to date by the text setters; call it
+    // after changing the hover text directly.
     void refreshAccessibleName();
+    // A name for screen readers that says more than the control shows ("DPI level 3"
+    // for an option showing "3"), in the language shown; empty: the shown text again.
+    void setSpokenName(const QString& name);
+    const QString& spokenName() const { return spokenName_; }
 
     SkinWindow* skinWindow() const { return window_; }
     const Skin* skin() const { return skin_; }
@@ -116,6 +125,7 @@ private:
     ImageSpec bkImage_;
     QString text_;
     QString toolTipKey_;
+    QString spokenName_;
     bool textKeyMode_ = false;
 };
 

@@ -69,6 +69,13 @@ bool List::setRowText(int index, const QString& text) {
     return true;
 }
 
+bool List::setRowSpokenName(int index, const QString& name) {
+    QListWidgetItem* it = item(index);
+    if (!it) return false;
+    it->setData(Qt::AccessibleTextRole, name);
+    return true;
+}
+
 QString List::rowText(int index) const {
     QListWidgetItem* it = item(index);
     return it ? it->text() : QString();

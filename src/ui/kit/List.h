@@ -45,6 +45,9 @@ public:
     ListRow* layoutRow(int index) const;
 
     bool setRowText(int index, const QString& text);
+    // What screen readers say for the row: a layout row shows its texts in controls of
+    // its own, which the list's row does not read. False for an index outside the rows.
+    bool setRowSpokenName(int index, const QString& name);
     QString rowText(int index) const;
     bool removeRow(int index);
     void removeAll();

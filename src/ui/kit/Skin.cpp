@@ -50,6 +50,12 @@ std::optional<QString> Skin::loadLanguage(const QString& file) {
     return language_.load(*data, file);
 }
 
+QLocale Skin::locale() const {
+    QLocale locale(languageCode_);
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale;
+}
+
 std::optional<QString> Skin::setLanguage(const QString& code) {
     auto source = ReadLimited(path(u"lan.xml"_qs), LanguageFile::kMaxFileBytes);
     if (!source) return u"lan.xml: cannot be read"_qs;

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QFont>
+#include <QLocale>
 #include <QPixmap>
 #include <QString>
 
@@ -33,6 +34,9 @@ public:
     std::optional<QString> setLanguage(const QString& code);
     // The language shown: its code once setLanguage() succeeded, else "en".
     const QString& languageCode() const { return languageCode_; }
+    // How the language shown writes numbers ("0,5" in German), without thousands
+    // separators: DPI values read as the number boxes take them.
+    QLocale locale() const;
     // The code setLanguage() was last given while lan.xml could be read (the texts were
     // set from it, in that language or in English); empty before.
     const QString& requestedLanguage() const { return requestedLanguage_; }

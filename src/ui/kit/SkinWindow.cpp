@@ -52,6 +52,7 @@ SkinWindow::~SkinWindow() {
 std::optional<QString> SkinWindow::create(WindowKind kind, const QString& title) {
     if (created_) return u"%1: the window exists already"_qs.arg(skinFile());
     created_ = true;
+    kind_ = kind;
     Qt::WindowFlags flags = Qt::FramelessWindowHint;
     switch (kind) {
         case WindowKind::Main: flags |= Qt::Window; break;
@@ -65,7 +66,7 @@ std::optional<QString> SkinWindow::create(WindowKind kind, const QString& title)
     setWindowFlags(flags);
     setObjectName(windowClassName());
     setProperty("windowclass", windowClassName());
-    setWindowTitle(title);
+    if (titleKey_.isEmpty()) setWindowTitle(title);
     setStyleSheet(skin_.styleSheet());
 
     auto* root = new QVBoxLayout(this);
@@ -317,8 +318,18 @@ bool SkinWindow::event(QEvent* e) {
     return QWidget::event(e);
 }
 
+namespace {
+
+// Whether the user's last press was a key rather than a pointer button, in any window:
+// a window that a key opened shows where its focus starts.
+bool lastPressWasKey = false;
+
+}  // namespace
+
 bool SkinWindow::eventFilter(QObject* watched, QEvent* e) {
     const QEvent::Type kind = e->type();
+    if (kind == QEvent::KeyPress) lastPressWasKey = true;
+    else if (kind == QEvent::MouseButtonPress) lastPressWasKey = false;
     if (kind != QEvent::Enter && kind != QEvent::Leave && kind != QEvent::FocusIn && kind != QEvent::FocusOut)
         return QWidget::eventFilter(watched, e);
     auto* control = dynamic_cast<Control*>(qobject_cast<QWidget*>(watched));
@@ -346,11 +357,13 @@ bool SkinWindow::eventFilter(QObject* watched, QEvent* e) {
 
 void SkinWindow::markKeyboardFocus(QWidget* widget, QEvent* e) {
     // The theme draws a focus ring only where the keyboard put the focus (property
-    // "keyfocus"), so a click or the window's first activation leaves no ring behind.
+    // "keyfocus"): Tab, or a window a key opened taking its first focus. A click, or a
+    // window a click opened, leaves no ring behind.
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
     if (reason == Qt::PopupFocusReason) return;
-    const bool fromKeyboard =
-        e->type() == QEvent::FocusIn && (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason);
+    const bool byKey = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+                       ((reason == Qt::ActiveWindowFocusReason || reason == Qt::OtherFocusReason) && lastPressWasKey);
+    const bool fromKeyboard = e->type() == QEvent::FocusIn && byKey;
     if (widget->property("keyfocus").toBool() == fromKeyboard) return;
     widget->setProperty("keyfocus", fromKeyboard);
     widget->style()->unpolish(widget);
@@ -431,7 +444,13 @@ std::optional<QString> SkinWindow::loadLanguage(const QString& file) {
     return error;
 }
 
+void SkinWindow::setTitleKey(const QString& key) {
+    titleKey_ = key;
+    setWindowTitle(skin_.text(key));
+}
+
 void SkinWindow::retranslate() {
+    if (!titleKey_.isEmpty()) setWindowTitle(skin_.text(titleKey_));
     for (Control* c : ordered_) {
         c->retranslate();
         if (auto* combo = dynamic_cast<Combo*>(c)) combo->retranslateItems();

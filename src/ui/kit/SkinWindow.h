@@ -51,6 +51,10 @@ public:
     // or malformed) the window stays empty and the error is returned; onInit() still
     // runs, finding no controls, so a broken skin never takes the program down.
     std::optional<QString> create(WindowKind kind, const QString& title = {});
+    WindowKind windowKind() const { return kind_; }
+    // The window's title by language key, what the desktop and screen readers call it;
+    // it follows the language. Before or after create().
+    void setTitleKey(const QString& key);
 
     // Set before create(): children marked deferred="true" in the layout are built with
     // the rest (their controls exist, are found by name and take values) but join the
@@ -155,6 +159,8 @@ private:
     void onTimerKey(std::uint64_t key);
 
     Skin& skin_;
+    WindowKind kind_ = WindowKind::Main;
+    QString titleKey_;
     MessagePort port_;
     std::unique_ptr<TimerSource> timers_;
     QHash<QString, Control*> controls_;

@@ -6,6 +6,8 @@
 #include <QProgressBar>
 #include <QSlider>
 
+#include <functional>
+
 #include "ui/kit/Control.h"
 
 namespace halvern::kit {
@@ -21,11 +23,22 @@ public:
     // Out-of-range values are clamped to the range, as a drag would.
     void setValue(int value, Notify notify);
 
+    // The number the user sees for a position (800 DPI for the DPI slider's 16): what
+    // assistive technology reads, in the range and steps it reports, and sets. Unset,
+    // the position is that number.
+    void setShownValue(std::function<double(int)> shown) { shown_ = std::move(shown); }
+    double shownValue(int position) const { return shown_ ? shown_(position) : position; }
+    // The smallest step between two positions' shown values.
+    double shownStep() const;
+    // Moves to the position whose shown value is nearest `shown`, as a user's drag does.
+    void setShownValueByUser(double shown);
+
 protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
     bool programChange_ = false;
+    std::function<double(int)> shown_;
 };
 
 class Progress : public QProgressBar, public Control {

@@ -13,6 +13,7 @@
 #include "platform/ThreadHandOver.h"
 #include "records/Text.h"
 #include "storage/MacroStore.h"
+#include "storage/ProfileRules.h"
 #include "storage/RecordFiles.h"
 #include "ui/dialogs/CMsgWnd.h"
 #include "ui/kit/Button.h"
@@ -23,6 +24,7 @@
 #include "ui/kit/List.h"
 #include "ui/kit/Skin.h"
 #include "ui/kit/TabLayout.h"
+#include "ui/macro/KeyCaptureBox.h"
 #include "ui/macro/OwnWindowInput.h"
 
 Q_LOGGING_CATEGORY(lcMacro, "halvern.macro")
@@ -55,16 +57,20 @@ QString MacroFileFilter() { return u"Macro File (*.macro *.MACRO)"_qs; }
 }  // namespace
 
 CMS_1_Macro::CMS_1_Macro(kit::Skin& skin, QWidget* owner, Parts parts)
-    : kit::SkinWindow(skin, owner), parts_(std::move(parts)) {}
+    : kit::SkinWindow(skin, owner), parts_(std::move(parts)) {
+    setCloseOnEscape(true);
+}
 
 CMS_1_Macro::~CMS_1_Macro() {
+    keyCapture_.reset();
     useOwnInput(false);
     if (parts_.hooks.removehook) parts_.hooks.removehook();
 }
 
 std::vector<MacroRename> CMS_1_Macro::Run(kit::Skin& skin, QWidget* owner, Parts parts) {
     CMS_1_Macro editor(skin, owner, std::move(parts));
-    editor.create(kit::WindowKind::Dialog, QString::fromLatin1(kClassName));
+    editor.setTitleKey(u"macro_editor_title_text"_qs);
+    editor.create(kit::WindowKind::Dialog);
     editor.resize(kWidth, kHeight);
     editor.centerWindow();
     editor.showModal();
@@ -82,6 +88,12 @@ void CMS_1_Macro::onInit() {
             macroList_->addLabelRow(QString::fromStdU16String(macro->nameText()), kRowHeight);
     }
     if (delayOptions_[1]) delayOptions_[1]->setSelected(true, kit::Notify::No);
+    KeyCaptureBox::Owner owner;
+    owner.start = [this] { return startKeyCapture(); };
+    owner.stop = [this] { endKeyCapture(); };
+    owner.taken = [this](std::uintptr_t virtualKey) { onKeyCaptured(virtualKey); };
+    owner.keyboard = [this]() -> const KeyboardLayout& { return keyboard(); };
+    keyCapture_ = std::make_unique<KeyCaptureBox>(actionEdit_, skin().text(u"key_capture_running_text"_qs), std::move(owner));
     hidePanel();
 }
 
@@ -124,13 +136,15 @@ void CMS_1_Macro::bindControls() {
 void CMS_1_Macro::notify(const kit::Notification& n) {
     using namespace kit::notify;
     if (!n.sender) return;
+    // Another control acting ends a capture of the key box: it takes the next key only.
+    const bool acts = n.type == kClick || n.type == kCheckClick || n.type == kItemSelect;
+    if (acts && keyCapture_ && n.sender != actionEdit_) keyCapture_->cancel();
     if (n.type == kClick) onClick(n.sender);
     else if (n.type == kCheckClick) onCheckClick(n.sender, n.wParam != 0);
     else if (n.type == kKillFocus) onKillFocus(n.sender);
     // Enter commits a typed box as leaving it does; the key box takes keys, not text.
     else if (n.type == kReturn && n.sender != actionEdit_) onKillFocus(n.sender);
     else if (n.type == kItemSelect) onItemSelect(n);
-    else if (n.type == kSetFocus && n.sender == actionEdit_) startKeyCapture();
     else if (n.type == kTimer && n.sender == actionList_) onControlTimer(static_cast<int>(n.wParam));
     else if ((n.type == kMouseEnter || n.type == kMouseLeave) && n.sender == recordCheck_ && recorder_.recording())
         enableMouseHook(n.type == kMouseLeave);  // the click that stops recording is not recorded
@@ -190,8 +204,6 @@ void CMS_1_Macro::onKillFocus(kit::Control* sender) {
         renameMacro();
     } else if (sender == delayEdit_ || sender == mouseDelayEdit_) {
         commitDelayEdit(sender == delayEdit_ ? delayEdit_ : mouseDelayEdit_);
-    } else if (sender == actionEdit_) {
-        endKeyCapture();
     } else if (sender == defaultDelayEdit_) {
         if (NumberIn(defaultDelayEdit_) < kStandardDelay) defaultDelayEdit_->setText(u"10"_qs, kit::Notify::No);
     }
@@ -224,11 +236,12 @@ void CMS_1_Macro::onControlTimer(int id) {
 bool CMS_1_Macro::handleMessage(const kit::Message& m) {
     if (m.id != UM_HOOK_EVENT) return false;
     if (hookTarget_ == HookTarget::Recording) onRecordedEvent(m.wParam, m.lParam);
-    else if (hookTarget_ == HookTarget::KeyCapture) onKeyCaptured(m.wParam);
+    else if (hookTarget_ == HookTarget::KeyCapture && keyCapture_) keyCapture_->onHookEvent(m.wParam, m.lParam);
     return false;
 }
 
 void CMS_1_Macro::onFinalMessage() {
+    if (keyCapture_) keyCapture_->cancel();
     // Closing while recording keeps nothing of the recording: it was never committed.
     useOwnInput(false);
     if (parts_.hooks.removehook) parts_.hooks.removehook();
@@ -252,6 +265,10 @@ void CMS_1_Macro::loadMacro(int index) {
     }
     const MacroRecord& macro = parts_.store.at(static_cast<std::size_t>(index));
     copy_.load(macro);
+    // A store may hold a macro from before every door checked its fit: said while it
+    // is shown.
+    if (!copy_.fitsOneButton()) showStoredTooLong();
+    else if (limitNote_ && limitNote_->text() == u"macro_stored_too_long_text"_qs) setLimitNote(false);
     if (nameEdit_) nameEdit_->setText(QString::fromStdU16String(macro.nameText()), kit::Notify::No);
     rebuildActionList();
 }
@@ -325,7 +342,15 @@ void CMS_1_Macro::commit() {
     if (auto error = parts_.store.save()) qCWarning(lcMacro).noquote() << "macro store not saved:" << QString::fromStdString(*error);
 }
 
-void CMS_1_Macro::setLimitNote(bool shown) { SetVisible(limitNote_, shown); }
+void CMS_1_Macro::setLimitNote(bool shown) {
+    if (limitNote_) limitNote_->setText(u"macro_too_long_text"_qs);
+    SetVisible(limitNote_, shown);
+}
+
+void CMS_1_Macro::showStoredTooLong() {
+    if (limitNote_) limitNote_->setText(u"macro_stored_too_long_text"_qs);
+    SetVisible(limitNote_, true);
+}
 
 QString CMS_1_Macro::keyName(std::uint8_t usage) const {
     return QString::fromStdU16String(UsageToKeyName(usage, keyboard(), skin().language()));
@@ -351,6 +376,19 @@ void CMS_1_Macro::fillRow(kit::ListRow* row, int index, bool afterMove, bool des
         const bool lastShownAsZero = destination && index == copy_.actionCount - 1;
         delay->setText(QString::number(lastShownAsZero ? 0 : action.delay));
     }
+    nameRow(index);
+}
+
+void CMS_1_Macro::nameRow(int index) {
+    kit::ListRow* row = actionList_ ? actionList_->layoutRow(index) : nullptr;
+    if (!row) return;
+    // The row reads as it shows: its key, press or release, and its delay.
+    QStringList parts;
+    for (const char* part : {"key", "action", "delay"})
+        if (auto* label = row->find<kit::Label>(QString::fromLatin1(part))) parts << label->shownText();
+    while (parts.size() < 3) parts << QString();
+    actionList_->setRowSpokenName(
+        index, skin().text(u"macro_step_name_text"_qs).arg(index + 1).arg(parts[0], parts[1].toLower(), parts[2]));
 }
 
 void CMS_1_Macro::rebuildActionList() {
@@ -440,6 +478,7 @@ void CMS_1_Macro::commitDelayEdit(kit::Edit* edit) {
         copy_.actions[static_cast<std::size_t>(r)].delay = value;
         if (kit::ListRow* row = actionList_ ? actionList_->layoutRow(r) : nullptr)
             if (auto* delay = row->find<kit::Label>(u"delay"_qs)) delay->setText(QString::number(value));
+        nameRow(r);
         if (edit == mouseDelayEdit_) edit->setText(QString::number(value), kit::Notify::No);
     }
     commit();
@@ -453,18 +492,22 @@ void CMS_1_Macro::onMouseComboItem(int item) {
         copy_.actions[static_cast<std::size_t>(r)].key = code;
         if (kit::ListRow* row = actionList_ ? actionList_->layoutRow(r) : nullptr)
             if (auto* key = row->find<kit::Label>(u"key"_qs)) key->setText(keyName(code));
+        nameRow(r);
     }
     commit();
 }
 
-void CMS_1_Macro::startKeyCapture() {
+bool CMS_1_Macro::startKeyCapture() {
     hookTarget_ = HookTarget::KeyCapture;
-    installHook();
+    // The key box takes its own keys where the library cannot watch: the window's own
+    // input is for recording.
+    globalInput_ = parts_.hooks.installhook && parts_.hooks.installhook(hostWindow()) != 0;
     enableHook(true);
+    return globalInput_;
 }
 
 void CMS_1_Macro::endKeyCapture() {
-    removeHook();
+    if (parts_.hooks.removehook) parts_.hooks.removehook();
     enableHook(false);
     if (hookTarget_ == HookTarget::KeyCapture) hookTarget_ = HookTarget::None;
 }
@@ -479,6 +522,7 @@ void CMS_1_Macro::onKeyCaptured(std::uintptr_t virtualKey) {
         copy_.actions[static_cast<std::size_t>(r)].key = usage;
         if (kit::ListRow* row = actionList_ ? actionList_->layoutRow(r) : nullptr)
             if (auto* key = row->find<kit::Label>(u"key"_qs)) key->setText(name);
+        nameRow(r);
     }
     commit();
 }
@@ -562,7 +606,13 @@ void CMS_1_Macro::importMacro() {
     MacroImport imported = ImportMacro(path.toStdString(), parts_.store);
     if (!imported.ok()) {
         qCWarning(lcMacro).noquote() << "macro file refused:" << QString::fromStdString(imported.error);
-        ask(u"warning_title_text"_qs, u"macro_file_not_read_text"_qs);
+        if (imported.problem.ok()) {
+            ask(u"warning_title_text"_qs, u"macro_file_not_read_text"_qs);
+        } else {
+            const std::string_view key = MacroProblemTextKey(imported.problem);
+            ask(u"warning_title_text"_qs, QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size())),
+                {QString::fromStdU16String(imported.macroName), QString::number(MacroProblemNumber(imported.problem))});
+        }
         return;
     }
     if (imported.saveError) qCWarning(lcMacro).noquote() << "macro store not saved:" << QString::fromStdString(*imported.saveError);
@@ -665,9 +715,9 @@ std::uint32_t CMS_1_Macro::now() const {
     return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-int CMS_1_Macro::ask(const QString& titleKey, const QString& messageKey) {
+int CMS_1_Macro::ask(const QString& titleKey, const QString& messageKey, const QStringList& args) {
     if (parts_.ask) return parts_.ask(titleKey, messageKey);
-    return CMsgWnd::Ask(skin(), this, titleKey, messageKey);
+    return CMsgWnd::Ask(skin(), this, titleKey, messageKey, args);
 }
 
 }  // namespace halvern

@@ -8,12 +8,16 @@
 // Input for recording and for the key box comes from the hook library as UM_HOOK_EVENT
 // posted to this window. Where the library cannot watch the desktop (a Wayland session,
 // no X display, no library), the window takes the keys and clicks it receives itself
-// while it has the focus, and says so. Main thread only.
+// while it has the focus, and says so. The key box takes one key after a click, Enter
+// or Space on it (KeyCaptureBox). Escape outside a capture or a recording closes the
+// editor, as the close button does, dropping what was typed and not yet committed.
+// Main thread only.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -25,6 +29,7 @@
 
 namespace halvern {
 
+class KeyCaptureBox;
 class KeyboardLayout;
 class MacroStore;
 
@@ -113,19 +118,24 @@ private:
     void commit();
     void rebuildActionList();
     void fillRow(kit::ListRow* row, int index, bool afterMove, bool destination);
+    // "Macro step 2: A, press, 30 ms" for screen readers, from what row `index` shows.
+    void nameRow(int index);
     void refreshRowsAfterMove(int from, int to);
     void moveAction(bool up);
     void deleteAction();
     void clearActions();
     void insertClick(int button);
+    // The note under the actions: that the last change was undone (or none), or that
+    // the stored macro shown is longer than one button's blocks.
     void setLimitNote(bool shown);
+    void showStoredTooLong();
 
     // The edit panel.
     void showPanel();
     void hidePanel();
     void commitDelayEdit(kit::Edit* edit);
     void onMouseComboItem(int item);
-    void startKeyCapture();
+    bool startKeyCapture();
     void endKeyCapture();
     void onKeyCaptured(std::uintptr_t virtualKey);
 
@@ -149,7 +159,7 @@ private:
     std::uint16_t defaultDelayNumber() const;
     const KeyboardLayout& keyboard() const;
     std::uint32_t now() const;
-    int ask(const QString& titleKey, const QString& messageKey);
+    int ask(const QString& titleKey, const QString& messageKey, const QStringList& args = {});
     QString keyName(std::uint8_t usage) const;
     MacroRecord* currentMacro() const;
 
@@ -196,6 +206,7 @@ private:
     kit::Control* mouseEventTab_ = nullptr;
     kit::Label* inputNote_ = nullptr;
     kit::Label* limitNote_ = nullptr;
+    std::unique_ptr<KeyCaptureBox> keyCapture_;
 };
 
 }  // namespace halvern

@@ -9,7 +9,7 @@
 #include "ui/kit/Button.h"
 #include "ui/kit/Edit.h"
 #include "ui/kit/Skin.h"
-#include "ui/macro/OwnWindowInput.h"
+#include "ui/macro/KeyCaptureBox.h"
 
 Q_LOGGING_CATEGORY(lcShortcut, "halvern.shortcut")
 
@@ -20,11 +20,15 @@ CShortcutWnd::CShortcutWnd(kit::Skin& skin, QWidget* owner, Shortcut start, Part
     setCloseOnEscape(true);
 }
 
-CShortcutWnd::~CShortcutWnd() { endCapture(); }
+CShortcutWnd::~CShortcutWnd() {
+    capture_.reset();
+    removeHook();
+}
 
 std::optional<Shortcut> CShortcutWnd::Capture(kit::Skin& skin, QWidget* owner, Shortcut start, Parts parts) {
     CShortcutWnd dialog(skin, owner, start, std::move(parts));
-    dialog.create(kit::WindowKind::Dialog, u"ShortcutWnd"_qs);
+    dialog.setTitleKey(u"shortcut_title_text"_qs);
+    dialog.create(kit::WindowKind::Dialog);
     dialog.centerWindow();
     if (dialog.showModal() != 1) return std::nullopt;
     return dialog.shortcut();
@@ -39,7 +43,13 @@ void CShortcutWnd::onInit() {
         if (modifierChecks_[i]) modifierChecks_[i]->setChecked((shortcut_.modifiers >> i) & 1u, kit::Notify::No);
     }
     keyEdit_ = find<kit::Edit>(u"edit_key"_qs);
-    if (keyEdit_) keyEdit_->installEventFilter(this);
+    KeyCaptureBox::Owner owner;
+    owner.start = [this] { return installHook(); };
+    owner.stop = [this] { removeHook(); };
+    owner.taken = [this](std::uintptr_t virtualKey) { onKey(virtualKey); };
+    owner.cancelled = [this] { showKey(); };
+    owner.keyboard = [this]() -> const KeyboardLayout& { return keyboard(); };
+    capture_ = std::make_unique<KeyCaptureBox>(keyEdit_, skin().text(u"key_capture_running_text"_qs), std::move(owner));
     showKey();
 }
 
@@ -57,6 +67,8 @@ void CShortcutWnd::showKey() {
 void CShortcutWnd::notify(const kit::Notification& n) {
     using namespace kit::notify;
     if (!n.sender) return;
+    // Another control acting ends a capture: the box takes the next key only.
+    if ((n.type == kClick || n.type == kCheckClick) && n.sender != keyEdit_ && capture_) capture_->cancel();
     if (n.type == kClick) {
         if (n.sender == okBtn_) closeWindow(1);
         else if (n.sender == cancelBtn_ || n.sender == exitBtn_) closeWindow(0);
@@ -66,23 +78,19 @@ void CShortcutWnd::notify(const kit::Notification& n) {
             const auto bit = static_cast<std::uint8_t>(1u << i);
             shortcut_.modifiers = n.wParam ? (shortcut_.modifiers | bit) : (shortcut_.modifiers & ~bit);
         }
-    } else if (n.type == kSetFocus && n.sender == keyEdit_) {
-        startCapture();
-    } else if (n.type == kKillFocus && n.sender == keyEdit_) {
-        endCapture();
     }
 }
 
-void CShortcutWnd::startCapture() {
-    if (capturing_) return;
-    capturing_ = true;
+bool CShortcutWnd::installHook() {
+    hooked_ = true;
     globalInput_ = parts_.hooks.installhook && parts_.hooks.installhook(hostWindow()) != 0;
     if (parts_.hooks.enablehook) parts_.hooks.enablehook(1);
+    return globalInput_;
 }
 
-void CShortcutWnd::endCapture() {
-    if (!capturing_) return;
-    capturing_ = false;
+void CShortcutWnd::removeHook() {
+    if (!hooked_) return;
+    hooked_ = false;
     if (parts_.hooks.removehook) parts_.hooks.removehook();
     if (parts_.hooks.enablehook) parts_.hooks.enablehook(0);
 }
@@ -91,31 +99,20 @@ bool CShortcutWnd::handleMessage(const kit::Message& m) {
     if (m.id != UM_HOOK_EVENT) return false;
     qCDebug(lcShortcut, "%lx,%lx", static_cast<unsigned long>(m.wParam), static_cast<unsigned long>(m.lParam));
     // Mouse messages come only after enablemousehook, which this window never calls.
-    if (capturing_) onKey(m.wParam);
+    if (capture_) capture_->onHookEvent(m.wParam, m.lParam);
     return false;
 }
 
 void CShortcutWnd::onKey(std::uintptr_t virtualKey) {
-    // Releases count as presses: the key of the last event is the one kept.
     const UsageLookup lookup = VirtualKeyToUsage(static_cast<std::int32_t>(virtualKey), keyboard());
     shortcut_.keyUsage = static_cast<std::uint8_t>(lookup.found ? lookup.usage : 0);
     qCDebug(lcShortcut, "iUsageID=%d", shortcut_.keyUsage);
     showKey();
 }
 
-void CShortcutWnd::onFinalMessage() { endCapture(); }
-
-bool CShortcutWnd::eventFilter(QObject* watched, QEvent* event) {
-    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
-    if (watched != keyEdit_ || !capturing_ || !key) return kit::SkinWindow::eventFilter(watched, event);
-    // With the hook library the same key arrives from it; without, the box's own key is
-    // the one taken, and one without a virtual key is a key without a usage. Either way
-    // the dialog does not act on it, so Escape and Enter can be taken too.
-    if (!globalInput_) {
-        const std::optional<OwnInputEvent> own = OwnInputEventOf(*event, keyboard());
-        post(UM_HOOK_EVENT, own ? own->wParam : 0, event->type() == QEvent::KeyRelease ? 1 : 0);
-    }
-    return true;
+void CShortcutWnd::onFinalMessage() {
+    if (capture_) capture_->cancel();
+    removeHook();
 }
 
 }  // namespace halvern

@@ -1,16 +1,17 @@
 // The key combination a mouse button sends: four modifier boxes (Ctrl, Shift, Alt,
-// Super) and one key, taken by pressing it while the key box has the focus. The key
-// comes from the hook library as UM_HOOK_EVENT posted to this window; where the library
-// cannot watch the desktop (a Wayland session, no X display, no library), from the keys
-// the box itself receives. While the box has the focus every key is taken as the key,
-// Escape, Enter and Tab included; the pointer leaves it. OK ends the dialog with 1;
-// Cancel, the close button, Escape outside the box and the window manager with 0.
-// Main thread only.
+// Super) and one key. A click on the key box, or Enter or Space on it, starts the
+// capture, and the next key pressed is the key, Enter and Tab included (KeyCaptureBox);
+// Escape cancels the capture. The key comes from the hook library as UM_HOOK_EVENT
+// posted to this window; where the library cannot watch the desktop (a Wayland session,
+// no X display, no library), from the keys the box itself receives. OK ends the dialog
+// with 1; Cancel, the close button, Escape outside a capture and the window manager
+// with 0. Main thread only.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "device/HookLibrary.h"
@@ -19,6 +20,7 @@
 namespace halvern {
 
 class KeyboardLayout;
+class KeyCaptureBox;
 
 namespace kit {
 class Button;
@@ -60,19 +62,19 @@ protected:
     void notify(const kit::Notification& n) override;
     bool handleMessage(const kit::Message& m) override;
     void onFinalMessage() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void startCapture();
-    void endCapture();
+    bool installHook();
+    void removeHook();
     void onKey(std::uintptr_t virtualKey);
     void showKey();
     const KeyboardLayout& keyboard() const;
 
     Shortcut shortcut_;
     Parts parts_;
-    bool capturing_ = false;
+    bool hooked_ = false;
     bool globalInput_ = false;
+    std::unique_ptr<KeyCaptureBox> capture_;
     kit::Button* okBtn_ = nullptr;
     kit::Button* cancelBtn_ = nullptr;
     kit::Button* exitBtn_ = nullptr;

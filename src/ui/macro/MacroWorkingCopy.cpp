@@ -1,11 +1,9 @@
 #include "ui/macro/MacroWorkingCopy.h"
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
+#include <span>
 
 #include "protocol/CommandReports.h"
-#include "records/MouseProfile.h"
 
 namespace halvern {
 
@@ -27,11 +25,8 @@ int MacroWorkingCopy::totalNum() const {
 }
 
 bool MacroWorkingCopy::fitsOneButton() const {
-    // Built the way the apply sends it, so the bound cannot drift from the encoding.
-    auto entry = std::make_unique<ButtonAssignment>();
-    entry->macroActionCount = static_cast<std::uint16_t>(actionCount);
-    std::copy(actions.begin(), actions.end(), std::begin(entry->macroActions));
-    return BuildMacroChunks(*entry, 1).size() <= kMacroBlocksPerButton;
+    const auto count = static_cast<std::size_t>(std::clamp(actionCount, 0, static_cast<int>(kMaxMacroActions)));
+    return FitMacro(std::span(actions.data(), count)).fits();
 }
 
 bool MacroWorkingCopy::moveUp() {

@@ -7,19 +7,18 @@
 #include <cstdint>
 
 #include "records/MacroRecord.h"
+#include "storage/ProfileRules.h"
 
 namespace halvern {
 
-// Delays the editor puts on actions, in milliseconds.
+// Delays the editor puts on actions, in milliseconds; the bounds are every door's.
 inline constexpr std::uint16_t kStandardDelay = 10;
-inline constexpr std::uint16_t kMinDelay = 1;
-inline constexpr std::uint16_t kMaxDelay = 25000;
+inline constexpr std::uint16_t kMinDelay = kMinPause;
+inline constexpr std::uint16_t kMaxDelay = kMaxPause;
 
 // The capacity measure of a stored macro: one per action, one more for a delay above
 // 128 ms. A stored macro never exceeds kMaxTotalNum.
 inline constexpr int kMaxTotalNum = 161;
-// The mouse keeps each macro button's macro in this many blocks.
-inline constexpr std::size_t kMacroBlocksPerButton = 4;
 
 enum class DelayMode : std::int32_t { Record = 0, Default = 1, None = 2 };
 
@@ -35,7 +34,8 @@ struct MacroWorkingCopy {
     void storeInto(MacroRecord& macro) const;
 
     int totalNum() const;
-    // Whether the actions fit the blocks one macro button owns on the mouse.
+    // Whether the actions fit the blocks one macro button owns on the mouse: the rule
+    // every door to a macro follows (FitMacro), not one of the editor's own.
     bool fitsOneButton() const;
     // Both bounds of a stored macro hold.
     bool storable() const { return totalNum() <= kMaxTotalNum && fitsOneButton(); }

@@ -9,6 +9,7 @@
 #include "device/HookLibrary.h"
 #include "keys/KeyCodeTable.h"
 #include "records/ButtonFunctions.h"
+#include "storage/ProfileRules.h"
 #include "ui/dialogs/CMS_1_SelectMacro.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/LanguageFile.h"
@@ -26,10 +27,6 @@ namespace {
 constexpr const char* kModifierKeys[] = {"keyboard_ctrl_text", "keyboard_shift_text", "keyboard_alt_text",
                                          "keyboard_win_text"};
 
-// Buttons 1..12 can be reassigned; 13..18 only show what they do.
-constexpr int kAssignableButtons = 12;
-// Buttons 1..16 count when at least one of them must stay a left click.
-constexpr int kLeftClickGuardButtons = 16;
 // A menu that would reach below the screen opens upwards, ending this far below the
 // top of its key button.
 constexpr int kMenuOverlap = 25;
@@ -42,13 +39,6 @@ std::uint8_t CodeOfMenuItem(const QString& item) {
         if (item.compare(name, Qt::CaseInsensitive) == 0) return row.code;
     }
     return ButtonFunction::LeftClick;
-}
-
-// Whether a left click is left among the guarded buttons once `button` does `code`.
-bool LeavesALeftClick(const MouseProfile& profile, int button, std::uint8_t code) {
-    for (int b = 0; b < kLeftClickGuardButtons; ++b)
-        if ((b == button ? code : profile.buttons[b].function) == ButtonFunction::LeftClick) return true;
-    return false;
 }
 
 PageEdit Assigned() {
@@ -84,7 +74,17 @@ void ButtonSection::refresh(const MouseProfile& profile) {
 void ButtonSection::showAssignment(int n, const MouseProfile& profile) {
     kit::Button* button = keys_[static_cast<std::size_t>(n)];
     if (!button || !context_.window()) return;
-    const ButtonAssignment& entry = profile.buttons[n];
+    showFunction(button, profile.buttons[n]);
+    nameKeyButton(button, n);
+}
+
+void ButtonSection::nameKeyButton(kit::Button* button, int n) {
+    // The number beside the button is a label of its own, which screen readers do not
+    // tie to the button: "Button 4: Forward".
+    button->setSpokenName(context_.text("key_button_name_text").arg(n + 1).arg(button->shownText()));
+}
+
+void ButtonSection::showFunction(kit::Button* button, const ButtonAssignment& entry) {
     if (entry.function == ButtonFunction::KeyCombination) {
         QString shown;
         for (int bit = 0; bit < 4; ++bit)
@@ -95,7 +95,10 @@ void ButtonSection::showAssignment(int n, const MouseProfile& profile) {
         button->setText(shown);
     } else if (entry.function == ButtonFunction::Macro) {
         button->setTextKeyMode(false);
-        button->setText(context_.text("assign_macro_text") + QString::fromStdU16String(entry.macroNameText()));
+        // A copy from a store older than the bound plays only its beginning: said on the button.
+        const bool tooLong = CheckMacro(entry).kind == MacroProblem::Kind::TooLong;
+        button->setText(context_.text("assign_macro_text") + QString::fromStdU16String(entry.macroNameText()) +
+                        (tooLong ? u' ' + context_.text("macro_too_long_mark_text") : QString()));
     } else {
         const ButtonFunctionRow* row = FindButtonFunction(entry.function);
         button->setTextKeyMode(true);
@@ -107,8 +110,8 @@ void ButtonSection::showAssignment(int n, const MouseProfile& profile) {
 PageEdit ButtonSection::handle(const kit::Notification& n, MouseProfile& profile) {
     if (n.type != kit::notify::kClick) return {};
     if (n.sender == macroEditor_) return openMacroEditor(profile);
-    for (int b = 0; b < kAssignableButtons; ++b)
-        if (keys_[static_cast<std::size_t>(b)] && n.sender == keys_[static_cast<std::size_t>(b)]) openAssignMenu(b);
+    for (std::size_t b = 0; b < kAssignableButtons; ++b)
+        if (keys_[b] && n.sender == keys_[b]) openAssignMenu(static_cast<int>(b));
     return {};
 }
 
@@ -133,10 +136,10 @@ void ButtonSection::openAssignMenu(int n) {
 }
 
 PageEdit ButtonSection::onMenuItem(const QString& item, MouseProfile& profile) {
-    if (assigningButton_ < 0 || assigningButton_ >= kAssignableButtons) return {};
+    if (assigningButton_ < 0 || assigningButton_ >= static_cast<int>(kAssignableButtons)) return {};
     ButtonAssignment& entry = profile.buttons[assigningButton_];
     const std::uint8_t code = CodeOfMenuItem(item);
-    if (!LeavesALeftClick(profile, assigningButton_, code)) {
+    if (!LeavesALeftClick(profile, static_cast<std::size_t>(assigningButton_), code)) {
         context_.askUser("one_click_text");
         return {};
     }

@@ -50,6 +50,8 @@ public:
 
 private:
     void showAssignment(int n, const MouseProfile& profile);
+    void showFunction(kit::Button* button, const ButtonAssignment& entry);
+    void nameKeyButton(kit::Button* button, int n);
     void openAssignMenu(int n);
     PageEdit openMacroEditor(const MouseProfile& profile);
     // The dialogs behind the "key" and "macro" items; false when the entry stays as it was.

@@ -60,12 +60,30 @@ void DpiSection::bind(SectionBinder& controls) {
         level.option = controls.find<kit::Option>(SectionBinder::Numbered(Setting(SettingId::DpiActive).controlName, n));
         level.color = controls.find<kit::Button>(SectionBinder::Numbered(Setting(SettingId::DpiColor).controlName, n));
         level.edit = controls.find<kit::RichEdit>(SectionBinder::Numbered("ms_1_edit_dpi_%d", n));
+        // Screen readers read the DPI, as the label beside the slider shows it: 0 for a
+        // level without a value, whose slider rests at its first position.
+        if (level.slider)
+            level.slider->setShownValue([this, i](int position) {
+                return levels_[i].unset && position == levels_[i].slider->value() ? 0.0 : DpiFromValue(position);
+            });
     }
     apply_ = controls.find<kit::Button>(u"ms_1_btn_apply_dpi"_qs);
     reset_ = controls.find<kit::Button>(u"ms_1_btn_reset_dpi"_qs);
 }
 
+void DpiSection::nameControls() {
+    for (std::size_t i = 0; i < kDpiLevels; ++i) {
+        const QString n = QString::number(i + 1);
+        const Level& level = levels_[i];
+        if (level.option) level.option->setSpokenName(context_.text("dpi_level_name_text").arg(n));
+        if (level.slider) level.slider->setSpokenName(context_.text("dpi_level_slider_name_text").arg(n));
+        if (level.edit) level.edit->setSpokenName(context_.text("dpi_level_edit_name_text").arg(n));
+        if (level.color) level.color->setSpokenName(context_.text("dpi_level_color_name_text").arg(n));
+    }
+}
+
 void DpiSection::refresh(const MouseProfile& p) {
+    nameControls();
     selectLevel(p.dpiStep + 1);
     for (std::size_t i = 0; i < kDpiLevels; ++i) {
         showValue(static_cast<int>(i), p.dpiValue[i]);
@@ -79,7 +97,8 @@ void DpiSection::selectLevel(int level) {
 }
 
 void DpiSection::showValue(int i, std::int32_t value, const kit::Control* except) {
-    const Level& level = levels_[static_cast<std::size_t>(i)];
+    Level& level = levels_[static_cast<std::size_t>(i)];
+    level.unset = value == 0;
     if (level.slider && level.slider != except) level.slider->setValue(value, kit::Notify::No);
     if (level.label) level.label->setText(DpiText(value));
     if (level.edit && level.edit != except) level.edit->setText(DpiText(value), kit::Notify::No);

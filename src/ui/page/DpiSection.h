@@ -47,8 +47,11 @@ private:
         kit::Option* option = nullptr;
         kit::Button* color = nullptr;
         kit::RichEdit* edit = nullptr;
+        bool unset = false;  // the level has no value (0): the mouse skips it
     };
 
+    // "DPI level 3" and the like, in the language shown.
+    void nameControls();
     // The level whose control sent `n`, or -1.
     int levelOf(const kit::Control* sender) const;
     PageEdit handleLevel(const kit::Notification& n, int level, MouseProfile& profile);

@@ -6,6 +6,7 @@
 
 #include "storage/SettingsFile.h"
 #include "ui/kit/Button.h"
+#include "ui/kit/Skin.h"
 
 Q_DECLARE_LOGGING_CATEGORY(lcPage)
 
@@ -14,6 +15,12 @@ namespace halvern {
 void MousePicture::bind(SectionBinder& controls) {
     controls.findNumbered(options_, "ms_1_option_mouse_pic_%d");
     picture_ = controls.find<kit::Control>(u"ms_1_container_mouse_pic"_qs);
+}
+
+void MousePicture::refresh(const MouseProfile&) {
+    for (std::size_t i = 0; i < options_.size(); ++i)
+        if (kit::Option* option = options_[i]; option && option->skin())
+            option->setSpokenName(option->skin()->text(u"mouse_pic_name_text"_qs).arg(i + 1));
 }
 
 void MousePicture::showStored() {

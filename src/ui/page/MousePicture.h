@@ -19,7 +19,9 @@ public:
     explicit MousePicture(std::filesystem::path dataFolder) : dataFolder_(std::move(dataFolder)) {}
 
     void bind(SectionBinder& controls) override;
-    void refresh(const MouseProfile&) override {}
+    // Names the options for screen readers ("Mouse picture 2"); the picture itself is
+    // not the profile's.
+    void refresh(const MouseProfile&) override;
     PageEdit handle(const kit::Notification& n, MouseProfile& profile) override;
 
     // Shows the picture CONFIG.ini names; a number it does not hold is written back

@@ -23,9 +23,14 @@ QString PageContext::text(const char* key) const {
     return window_ ? window_->skin().text(QString::fromLatin1(key)) : QString::fromLatin1(key);
 }
 
-int PageContext::askUser(const char* messageKey) const {
+QString PageContext::number(double value, int decimals) const {
+    const QLocale locale = window_ ? window_->skin().locale() : QLocale::c();
+    return locale.toString(value, 'f', decimals);
+}
+
+int PageContext::askUser(const char* messageKey, const QStringList& args) const {
     if (!window_) return 0;
-    return CMsgWnd::Ask(window_->skin(), window_, u"warning_title_text"_qs, QString::fromLatin1(messageKey));
+    return CMsgWnd::Ask(window_->skin(), window_, u"warning_title_text"_qs, QString::fromLatin1(messageKey), args);
 }
 
 std::optional<std::uint32_t> PageContext::pickColorUnder(kit::Button* button, std::uint32_t argb) const {

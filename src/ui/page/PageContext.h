@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -34,8 +35,11 @@ public:
 
     // The text of a language key in the language shown.
     QString text(const char* key) const;
-    // The message box with the warning title; its result (1: OK), 0 without a window.
-    int askUser(const char* messageKey) const;
+    // A number as the language shown writes it, with `decimals` places.
+    QString number(double value, int decimals = 0) const;
+    // The message box with the warning title, `args` filling the message's %1 and %2;
+    // its result (1: OK), 0 without a window.
+    int askUser(const char* messageKey, const QStringList& args = {}) const;
     // The colour picker under `button` (its top-left corner 200 pixels to the left of
     // the button's, just below it), started from `argb`; nullopt when cancelled.
     std::optional<std::uint32_t> pickColorUnder(kit::Button* button, std::uint32_t argb) const;

@@ -202,15 +202,25 @@ PageEdit ProfileSection::importProfile() {
     ProfileImport imported = ImportProfile(LocalPath(path), context_.profiles(), context_.macros());
     if (!imported.ok()) {
         qCWarning(lcPage).noquote() << "profile file refused:" << QString::fromStdString(imported.error);
-        context_.askUser("profile_file_refused_text");
+        // A macro the mouse could not hold as it is refuses the whole file: said with its name.
+        if (const ProfileMacroProblem& bad = imported.refusedMacro; !bad.ok()) {
+            const std::string key(MacroProblemTextKey(bad.problem));
+            context_.askUser(key.c_str(), {QString::fromStdU16String(bad.name),
+                                           QString::number(MacroProblemNumber(bad.problem))});
+        } else {
+            context_.askUser("profile_file_refused_text");
+        }
         return {};
     }
     if (imported.macroSaveError)
         qCWarning(lcPage).noquote() << "macro store not saved:" << QString::fromStdString(*imported.macroSaveError);
     MouseProfile& added = context_.profiles().at(imported.profilePosition);
-    if (BringIntoRange(added))
+    if (!imported.repaired.empty()) {
+        QStringList what;
+        for (const std::string& w : imported.repaired) what << QString::fromStdString(w);
         qCInfo(lcPage).noquote() << "imported profile" << ProfileName(added)
-                                 << "had values out of range; shown and sent within range";
+                                 << "was repaired; shown and sent as repaired:" << what.join(u", "_qs);
+    }
     if (list_) list_->addLabelRow(ProfileName(added), kProfileRowHeight);
     PageEdit edit = makeCurrent(static_cast<int>(imported.profilePosition));
     edit.keep = PageEdit::Keep::Now;

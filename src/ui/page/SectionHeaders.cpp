@@ -47,6 +47,7 @@ static_assert(InIdOrder());
 void SectionHeaders::bind(SectionBinder& controls) {
     for (std::size_t i = 0; i < kHeaders.size(); ++i) {
         bound_[i].check = controls.find<kit::CheckBox>(kHeaders[i].check);
+        if (bound_[i].check) bound_[i].check->setExpander(true);
         bound_[i].panel = controls.find<kit::Control>(kHeaders[i].panel);
     }
 }

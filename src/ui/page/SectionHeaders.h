@@ -1,7 +1,8 @@
 // The twelve headers of the page's sections: each a check box whose state is whether its
-// panel shows. The lower five bring the settings column's end into view when opened
-// (timer 514), so the opened panel is seen. Polling rate and key debounce cannot be
-// changed over Bluetooth LE: while that is the only link their headers go, closed.
+// panel shows, which screen readers meet as a button that expands its panel. The lower
+// five bring the settings column's end into view when opened (timer 514), so the opened
+// panel is seen. Polling rate and key debounce cannot be changed over Bluetooth LE:
+// while that is the only link their headers go, closed.
 #pragma once
 
 #include <array>

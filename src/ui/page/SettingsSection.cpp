@@ -16,12 +16,34 @@ namespace {
 // The options of a group, one per value of the row's range.
 int OptionCount(const SettingRow& row) { return row.range.max - row.range.min + 1; }
 
+// What a slider's position reads as beside it, in the row's unit.
+double ShownValue(const SettingRow& row, int position) {
+    switch (row.unit) {
+        case SettingUnit::Dpi: return position == 0 ? 0 : DpiFromValue(position);
+        case SettingUnit::HalfMinutes: return position * 0.5;
+        case SettingUnit::TwoMs: return position * 2.0;
+        default: return position;
+    }
+}
+
+// Controls whose setting's text alone would not say what they set, or in what unit.
+const char* SpokenNameKey(SettingId id) {
+    switch (id) {
+        case SettingId::BreathSpeed: return "breath_speed_name_text";
+        case SettingId::SleepTimer: return "sleep_timer_name_text";
+        case SettingId::LightOffTimer: return "light_off_name_text";
+        case SettingId::KeyDebounce: return "debounce_name_text";
+        case SettingId::LightColor: return "light_color_name_text";
+        default: return nullptr;
+    }
+}
+
 QString Name(std::string_view name) { return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())); }
 
 }  // namespace
 
 SettingsSection::SettingsSection(PageContext& context, std::initializer_list<SettingId> rows) : context_(context) {
-    for (SettingId id : rows) bound_.push_back({&Setting(id)});
+    for (SettingId id : rows) bound_.push_back(Bound{.row = &Setting(id), .options = {}});
 }
 
 void SettingsSection::bind(SectionBinder& controls) {
@@ -32,7 +54,10 @@ void SettingsSection::bind(SectionBinder& controls) {
         kit::Control* routed = nullptr;
         switch (row.control) {
             case SettingControl::None: break;
-            case SettingControl::Slider: routed = b.slider = controls.find<kit::Slider>(name); break;
+            case SettingControl::Slider:
+                routed = b.slider = controls.find<kit::Slider>(name);
+                if (b.slider) b.slider->setShownValue([&row](int position) { return ShownValue(row, position); });
+                break;
             case SettingControl::Check: routed = b.check = controls.find<kit::CheckBox>(name); break;
             case SettingControl::Combo: routed = b.combo = controls.find<kit::Combo>(name); break;
             case SettingControl::Color: routed = b.color = controls.find<kit::Button>(name); break;
@@ -53,7 +78,30 @@ void SettingsSection::bind(SectionBinder& controls) {
 }
 
 void SettingsSection::refresh(const MouseProfile& profile) {
-    for (const Bound& b : bound_) show(b, profile);
+    for (const Bound& b : bound_) {
+        nameControls(b);
+        show(b, profile);
+    }
+}
+
+void SettingsSection::nameControls(const Bound& b) {
+    const SettingRow& row = *b.row;
+    const std::string key(row.textKey);
+    const QString setting = context_.text(key.c_str()).trimmed();
+    const char* nameKey = SpokenNameKey(row.id);
+    const QString name = nameKey ? context_.text(nameKey) : setting;
+    if (b.slider) b.slider->setSpokenName(name);
+    if (b.color) b.color->setSpokenName(name);
+    for (std::size_t o = 0; o < b.options.size(); ++o) {
+        kit::Option* option = b.options[o];
+        if (!option) continue;
+        const auto value = row.range.min + static_cast<std::int32_t>(o);
+        // A polling option shows the number; its label the unit as well.
+        const QString choice = row.unit == SettingUnit::PollingHz
+                                   ? context_.text(ValueText(row, value, context_).toLatin1().constData())
+                                   : option->shownText();
+        option->setSpokenName(context_.text("setting_choice_name_text").arg(setting, choice));
+    }
 }
 
 void SettingsSection::showSetting(SettingId id, std::int32_t value) {
@@ -95,10 +143,10 @@ QString SettingsSection::ValueText(const SettingRow& row, std::int32_t v, const 
     const std::string key(row.textKey);
     switch (row.unit) {
         case SettingUnit::PollingHz: return row.range.contains(v) ? u"prate_%1_text"_qs.arg(v + 1) : QString();
-        case SettingUnit::Minutes: return u"%1%2 %3"_qs.arg(context.text(key.c_str())).arg(v).arg(unit);
+        case SettingUnit::Minutes: return u"%1%2 %3"_qs.arg(context.text(key.c_str()), context.number(v), unit);
         case SettingUnit::HalfMinutes:
-            return u"%1%2 %3"_qs.arg(context.text(key.c_str())).arg(v * 0.5, 0, 'f', 1).arg(unit);
-        case SettingUnit::TwoMs: return u"%1 MS"_qs.arg(static_cast<long long>(v) * 2);
+            return u"%1%2 %3"_qs.arg(context.text(key.c_str()), context.number(v * 0.5, 1), unit);
+        case SettingUnit::TwoMs: return u"%1 MS"_qs.arg(context.number(static_cast<double>(v) * 2));
         default: return {};
     }
 }

@@ -65,6 +65,9 @@ private:
         int option;  // the option's index in its group, or -1
     };
 
+    // What screen readers call the row's controls, in the language shown: the setting
+    // and, for an option, the choice ("Polling rate: 125 Hz").
+    void nameControls(const Bound& b);
     void show(const Bound& b, const MouseProfile& profile);
     void showInt(const Bound& b, std::int32_t value);
     void showValueText(const Bound& b, std::int32_t value);

@@ -3,6 +3,7 @@
 // and macro files. The hook library is a table of recording stand-ins.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QTest>
 
@@ -147,6 +148,22 @@ TEST_F(MacroEditor, OpensWithEveryStoredMacroListedAndNoneSelected) {
     EXPECT_EQ(control<kit::List>("ms_1_macro_list")->selectedRow(), -1);
     EXPECT_EQ(control<kit::List>("ms_1_macro_action_list")->rowCount(), 0);
     EXPECT_EQ(editor->currentMacroIndex(), -1);
+}
+
+// A screen reader reads each step as the row shows it, and again after an edit.
+TEST_F(MacroEditor, EachStepReadsAsItsRowShows) {
+    addStored(MakeMacro(u"One", 2, 30));
+    open();
+    selectMacro(0);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(control<kit::List>("ms_1_macro_action_list"));
+    ASSERT_TRUE(list);
+    ASSERT_GE(list->childCount(), 2);
+    EXPECT_EQ(list->child(0)->text(QAccessible::Name), u"Macro step 1: A, press, 30 ms"_qs);
+    EXPECT_EQ(list->child(1)->text(QAccessible::Name), u"Macro step 2: B, release, 30 ms"_qs);
+    selectAction(0);
+    click("ms_1_macro_action_edit_check");
+    type("ms_1_macro_delay_edit", u"120"_qs);
+    EXPECT_EQ(list->child(0)->text(QAccessible::Name), u"Macro step 1: A, press, 120 ms"_qs);
 }
 
 TEST_F(MacroEditor, SelectingAMacroShowsItsNameAndOneRowPerActionWithTheLastSelected) {
@@ -313,6 +330,18 @@ TEST_F(MacroEditor, AMacroThatWouldOutgrowOneButtonsBlocksIsUndoneAndTheEditorSa
     EXPECT_TRUE(control<kit::Label>("ms_1_macro_limit_note")->isVisibleTo(editor.get()));
 }
 
+TEST_F(MacroEditor, AStoredMacroLongerThanOneButtonsBlocksIsShownAsTooLong) {
+    addStored(MakeMacro(u"Fits", 96, 128));
+    addStored(MakeMacro(u"Long", 97, 128));
+    open();
+    auto* note = control<kit::Label>("ms_1_macro_limit_note");
+    selectMacro(1);
+    EXPECT_TRUE(note->isVisibleTo(editor.get()));
+    EXPECT_EQ(note->text(), u"macro_stored_too_long_text"_qs);
+    selectMacro(0);
+    EXPECT_FALSE(note->isVisibleTo(editor.get()));
+}
+
 TEST_F(MacroEditor, TheEditPanelEditsDelaysWithinBoundsButNotTheLastActions) {
     addStored(MakeMacro(u"One", 3));
     open();
@@ -358,16 +387,75 @@ TEST_F(MacroEditor, KeyCaptureSetsOnlyTheSelectedActionsKey) {
     selectMacro(0);
     selectAction(1);
     click("ms_1_macro_action_edit_check");
-    raise(kit::notify::kSetFocus, "ms_1_macro_action_edit");
+    auto* box = control<kit::Edit>("ms_1_macro_action_edit");
+    // Reaching the box captures nothing: a click on it starts the capture.
+    box->setFocus(Qt::TabFocusReason);
+    EXPECT_TRUE(HookCalls().empty());
+    QTest::mouseClick(box, Qt::LeftButton);
     EXPECT_EQ(HookCalls(), (std::vector<std::string>{"installhook", "enablehook 1"}));
+    HookCalls().clear();
     hook(0x5A, 0, now);  // Z
     EXPECT_EQ(reread()->at(0).actions[1], (MacroAction{0x1D, 2, 20}));
-    EXPECT_EQ(control<kit::Edit>("ms_1_macro_action_edit")->QLineEdit::text(), u"Z"_qs);
-    HookCalls().clear();
-    raise(kit::notify::kKillFocus, "ms_1_macro_action_edit");
+    EXPECT_EQ(box->QLineEdit::text(), u"Z"_qs);
+    // One key: the hook goes with it, and later keys change nothing.
     EXPECT_EQ(HookCalls(), (std::vector<std::string>{"removehook", "enablehook 0"}));
+    hook(0x5A, 1, now);
     hook(0x41, 0, now);
     EXPECT_EQ(reread()->at(0).actions[1].key, 0x1D);
+}
+
+// What a keyboard user's keys do to the step whose key box they meet: only a started
+// capture takes a key, and Escape ends the capture, then the editor.
+TEST_F(MacroEditor, KeysReachTheKeyBoxOnlyOnceACaptureIsStarted) {
+    constexpr quint32 kXkbTab = 15 + 8, kXkbEsc = 1 + 8, kXkbEnter = 28 + 8, kXkbSpace = 57 + 8, kXkbC = 46 + 8;
+    struct Press {
+        Qt::Key key;
+        quint32 xkb;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Press> presses;
+        std::uint8_t key;  // the step's key afterwards
+        bool boxHasFocus;
+        bool editorOpen;
+    };
+    const Press tab{Qt::Key_Tab, kXkbTab}, esc{Qt::Key_Escape, kXkbEsc}, enter{Qt::Key_Return, kXkbEnter},
+        space{Qt::Key_Space, kXkbSpace}, c{Qt::Key_C, kXkbC};
+    const Case cases[] = {
+        {"Tab passes through", {tab}, 0x05, false, true},
+        {"Enter starts, C is taken", {enter, c}, 0x06, true, true},
+        {"Space starts, Tab is taken", {space, tab}, 0x2B, true, true},
+        {"Enter starts, Enter is taken", {enter, enter}, 0x28, true, true},
+        {"Escape cancels the capture", {enter, esc}, 0x05, true, true},
+        {"then Tab leaves", {enter, c, tab}, 0x06, false, true},
+        {"Escape without a capture closes the editor", {esc}, 0x05, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        addStored(MakeMacro(u"One", 2));
+        gInstallResult = 0;  // the box's own keys
+        open();
+        selectMacro(0);
+        selectAction(1);  // B, released
+        click("ms_1_macro_action_edit_check");
+        auto* box = control<kit::Edit>("ms_1_macro_action_edit");
+        editor->activateWindow();
+        box->setFocus(Qt::TabFocusReason);
+        for (const Press& p : c.presses) {
+            QWidget* focused = QApplication::focusWidget() ? QApplication::focusWidget() : box;
+            for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                QKeyEvent event(type, p.key, Qt::NoModifier, p.xkb, 0, 0);
+                QApplication::sendEvent(focused, &event);
+            }
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(editor->workingCopy().actions[1].key, c.key);
+        EXPECT_EQ(box->hasFocus(), c.boxHasFocus);
+        EXPECT_EQ(editor->isVisible(), c.editorOpen);
+        editor.reset();
+        store.remove(0);
+        ASSERT_FALSE(store.save());
+    }
 }
 
 TEST_F(MacroEditor, CancelDropsPanelEditsThatWereNotCommitted) {
@@ -549,11 +637,19 @@ TEST_F(MacroEditor, AFileThatIsNotAMacroIsRefusedAndNothingIsAdded) {
     MacroRecord tooMany = MakeMacro(u"Many", 3);
     tooMany.actionCount = 161;
     ASSERT_FALSE(ExportMacro(tooMany, dir.path() / "many.macro"));
-    for (const char* name : {"short.macro", "many.macro"}) {
+    // Room for its steps, but not in one button's blocks: refused at this door too.
+    MacroRecord tooLong = MakeMacro(u"Long", 120);
+    for (MacroAction& a : tooLong.actions) a.delay = 200;
+    ASSERT_FALSE(ExportMacro(tooLong, dir.path() / "long.macro"));
+    MacroRecord noKey = MakeMacro(u"NoKey", 3);
+    noKey.actions[1].key = 0;
+    ASSERT_FALSE(ExportMacro(noKey, dir.path() / "nokey.macro"));
+    for (const char* name : {"short.macro", "many.macro", "long.macro", "nokey.macro"}) {
         kit::AnswerNextFileDialog(QString::fromStdString((dir.path() / name).string()));
         click("ms_1_macro_import_btn");
     }
-    EXPECT_EQ(asked, (std::vector<std::string>{"macro_file_not_read_text", "macro_file_not_read_text"}));
+    EXPECT_EQ(asked, (std::vector<std::string>{"macro_file_not_read_text", "macro_refused_count_text",
+                                               "macro_refused_too_long_text", "macro_refused_step_text"}));
     EXPECT_EQ(macroRows(), (std::vector<std::string>{"Burst"}));
     EXPECT_EQ(reread()->size(), 1u);
 }

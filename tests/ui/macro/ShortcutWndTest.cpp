@@ -1,6 +1,6 @@
-// The shortcut capture dialog: modifiers from its boxes, the key from the hook library
-// while the key box has the focus, or from the box's own keys where the library cannot
-// watch the desktop, and the hook calls around both.
+// The shortcut capture dialog: modifiers from its boxes, the first key pressed once a
+// capture of the key box is started, from the hook library or from the box's own keys
+// where the library cannot watch the desktop, and the hook calls around both.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -25,6 +25,7 @@ namespace {
 // the desktop's input is watched.
 std::vector<std::string> hookCalls;
 int watchesDesktop = 1;
+bool hookPosts = false;  // between enablehook(1) and the next removehook or enablehook(0)
 
 int FakeInstallHook(const HalvernHostWindow* window) {
     hookCalls.push_back(window ? "installhook" : "installhook(null)");
@@ -32,10 +33,12 @@ int FakeInstallHook(const HalvernHostWindow* window) {
 }
 int FakeRemoveHook() {
     hookCalls.push_back("removehook");
+    hookPosts = false;
     return 0;
 }
 int FakeEnableHook(int on) {
     hookCalls.push_back("enablehook(" + std::to_string(on) + ")");
+    hookPosts = on != 0;
     return 0;
 }
 
@@ -44,6 +47,9 @@ constexpr std::uintptr_t kVkDelete = 0x2E;
 constexpr std::uintptr_t kVkLeftCtrl = 0xA2;
 constexpr std::uintptr_t kVkWithoutRow = 0x07;
 constexpr quint32 kXkbEscape = 1 + 8;  // Linux KEY_ESC on X
+constexpr quint32 kXkbTab = 15 + 8;
+constexpr quint32 kXkbEnter = 28 + 8;
+constexpr quint32 kXkbSpace = 57 + 8;
 constexpr quint32 kXkbA = 30 + 8;
 
 class ShortcutDialog : public ::testing::Test {
@@ -52,6 +58,7 @@ protected:
         ASSERT_FALSE(skin.loadLanguage(QStringLiteral("lan.xml")));
         hookCalls.clear();
         watchesDesktop = 1;
+        hookPosts = false;
     }
 
     static CShortcutWnd::Parts WithHooks() {
@@ -75,9 +82,20 @@ protected:
 
     static kit::Edit* keyBox(CShortcutWnd& d) { return d.find<kit::Edit>(u"edit_key"_qs); }
     static QString keyText(CShortcutWnd& d) { return keyBox(d)->QLineEdit::text(); }
+    // A click on the key box: the capture starts.
     static void focusKeyBox(CShortcutWnd& d) {
         d.activateWindow();
         keyBox(d)->setFocus(Qt::OtherFocusReason);
+        QTest::mouseClick(keyBox(d), Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
+    // A key as the keyboard sends it to whatever has the focus, Qt's key and scan code.
+    static void press(CShortcutWnd& d, Qt::Key key, quint32 xkbCode, Qt::KeyboardModifiers modifiers = {}) {
+        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &d;
+            QKeyEvent event(type, key, modifiers, xkbCode, 0, 0);
+            QApplication::sendEvent(target, &event);
+        }
         QCoreApplication::processEvents();
     }
     // What the hook library posts for a key.
@@ -123,7 +141,7 @@ TEST_F(ShortcutDialog, TickedModifiersAndAHookedKeyMakeTheCombination) {
     EXPECT_NE(std::find(hookCalls.begin(), hookCalls.end(), "removehook"), hookCalls.end());
 }
 
-TEST_F(ShortcutDialog, TheLastEventsKeyIsKeptReleasesIncluded) {
+TEST_F(ShortcutDialog, TheFirstKeyPressedIsTakenAndTheCaptureEndsWithIt) {
     auto chosen = run({}, WithHooks(), [&](CShortcutWnd& d) {
         focusKeyBox(d);
         hookKey(d, kVkLeftCtrl);
@@ -133,22 +151,83 @@ TEST_F(ShortcutDialog, TheLastEventsKeyIsKeptReleasesIncluded) {
         click(d, "btn_ok");
     });
     EXPECT_EQ(chosen, (Shortcut{0, 0xE0}));
+    EXPECT_EQ(hookCalls, (std::vector<std::string>{"installhook", "enablehook(1)", "removehook", "enablehook(0)"}));
 }
 
-TEST_F(ShortcutDialog, WithoutTheDesktopWatchedTheBoxTakesItsOwnKeysEscapeIncluded) {
+TEST_F(ShortcutDialog, WithoutTheDesktopWatchedTheBoxTakesItsOwnKeyEnterIncluded) {
     watchesDesktop = 0;
     QString shown;
     bool stillOpen = false;
     auto chosen = run({}, WithHooks(), [&](CShortcutWnd& d) {
         focusKeyBox(d);
-        ownKey(d, kXkbEscape);
+        press(d, Qt::Key_Return, kXkbEnter);
         stillOpen = d.isVisible();
         shown = keyText(d);
         click(d, "btn_ok");
     });
-    EXPECT_TRUE(stillOpen) << "Escape in the key box is a key, not Cancel";
-    EXPECT_EQ(shown, skin.text(u"key_Esc"_qs));
-    EXPECT_EQ(chosen, (Shortcut{0, 0x29}));
+    EXPECT_TRUE(stillOpen) << "Enter in a capture is a key, not OK";
+    EXPECT_EQ(shown, skin.text(u"key_Enter"_qs));
+    EXPECT_EQ(chosen, (Shortcut{0, 0x28}));
+}
+
+// A keyboard user's keys on the key box, with and without the hook library watching the
+// desktop: only a started capture takes a key, it takes one, Escape ends it without
+// one, and outside a capture Tab and Shift+Tab leave the box and Escape is Cancel.
+TEST_F(ShortcutDialog, KeysTakeNothingUntilACaptureIsStartedFromTheKeyboard) {
+    struct Key {
+        Qt::Key key;
+        quint32 xkb;
+        Qt::KeyboardModifiers modifiers;
+        std::uintptr_t vk;  // what the hook library posts for it; 0: nothing
+    };
+    const Key tab{Qt::Key_Tab, kXkbTab, {}, 0x09}, backtab{Qt::Key_Backtab, kXkbTab, Qt::ShiftModifier, 0},
+        enter{Qt::Key_Return, kXkbEnter, {}, 0x0D}, space{Qt::Key_Space, kXkbSpace, {}, 0x20},
+        esc{Qt::Key_Escape, kXkbEscape, {}, 0x1B}, a{Qt::Key_A, kXkbA, {}, 0x41};
+    struct Case {
+        const char* what;
+        std::vector<Key> keys;
+        std::uint8_t usage;  // the key after OK
+        bool boxHasFocus;
+        bool open;  // the dialog, after the keys
+    };
+    const Case cases[] = {
+        {"Tab leaves the box", {tab}, 0x04, false, true},
+        {"Shift+Tab leaves the box", {backtab}, 0x04, false, true},
+        {"Enter starts, A is taken", {enter, a}, 0x04, true, true},
+        {"Space starts, Tab is taken", {space, tab}, 0x2B, true, true},
+        {"Enter starts, Escape cancels", {enter, esc}, 0x04, true, true},
+        {"one key only, then Tab leaves", {enter, tab, tab}, 0x2B, false, true},
+        {"Escape outside a capture is Cancel", {esc}, 0x04, false, false},
+    };
+    for (int watched : {1, 0}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (watched ? ", hook library" : ", own keys"));
+            watchesDesktop = watched;
+            bool focus = false, open = false;
+            auto chosen = run({0, 0x04}, WithHooks(), [&](CShortcutWnd& d) {
+                d.activateWindow();
+                keyBox(d)->setFocus(Qt::TabFocusReason);
+                QCoreApplication::processEvents();
+                for (std::size_t i = 0; i < c.keys.size(); ++i) {
+                    const Key& k = c.keys[i];
+                    // The library sees a key pressed while it was on, and posts its copy
+                    // before or after the box gets the key: both orders happen.
+                    const bool seen = watched && k.vk && hookPosts;
+                    if (seen && i % 2 == 1) hookKey(d, k.vk);
+                    press(d, k.key, k.xkb, k.modifiers);
+                    if (seen && i % 2 == 0) hookKey(d, k.vk);
+                    if (watched && k.vk && hookPosts) hookKey(d, k.vk, true);
+                }
+                focus = keyBox(d)->hasFocus();
+                open = d.isVisible();
+                if (open) click(d, "btn_ok");
+            });
+            EXPECT_EQ(focus, c.boxHasFocus);
+            EXPECT_EQ(open, c.open);
+            if (c.open) EXPECT_EQ(chosen, (Shortcut{0, c.usage}));
+            else EXPECT_FALSE(chosen);
+        }
+    }
 }
 
 TEST_F(ShortcutDialog, WithoutAnyHookLibraryTheBoxStillTakesItsOwnKeys) {

@@ -256,8 +256,8 @@ TEST_F(ButtonSection, ALeftClickOnButtonsThirteenToSixteenCountsAndBeyondDoesNot
 
 // ---- Key combinations ----
 
-// In the shortcut dialog: ticks the boxes `modifiers` (1..4), presses the key of Linux
-// key code `evdev` in the key box (0: none), then OK.
+// In the shortcut dialog: ticks the boxes `modifiers` (1..4), clicks the key box and
+// presses the key of Linux key code `evdev` (0: none), then OK.
 std::function<void(kit::SkinWindow&)> Combination(std::vector<int> modifiers, quint32 evdev) {
     return [modifiers, evdev](kit::SkinWindow& w) {
         for (int m : modifiers) QTest::mouseClick(w.find<kit::Button>(u"check_flag_%1"_qs.arg(m)), Qt::LeftButton);
@@ -265,6 +265,7 @@ std::function<void(kit::SkinWindow&)> Combination(std::vector<int> modifiers, qu
             auto* box = w.find<kit::Edit>(u"edit_key"_qs);
             w.activateWindow();
             box->setFocus(Qt::OtherFocusReason);
+            QTest::mouseClick(box, Qt::LeftButton);  // starts the capture
             QCoreApplication::processEvents();
             for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
                 QKeyEvent event(type, 0, Qt::NoModifier, evdev + 8, 0, 0);

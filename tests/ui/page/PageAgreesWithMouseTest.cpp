@@ -100,7 +100,9 @@ protected:
         QObject::connect(hotplugWatch.get(), &QSocketNotifier::activated, [this] { stack->link().dispatchHotplug(); });
         window->show();
         window->completeLayout();
-        if (world->plugged(receiver)) ASSERT_TRUE(runUntil([&] { return links->applyLinkUp(); }));
+        if (world->plugged(receiver)) {
+            ASSERT_TRUE(runUntil([&] { return links->applyLinkUp(); }));
+        }
     }
 
     // The tray's Quit (what the page holds is kept first), or the end of the test.
@@ -275,9 +277,10 @@ protected:
         // Every control shows it.
         for (const SettingRow& row : kSettings)
             for (std::size_t level = 0; level < ValueCount(row); ++level)
-                if (const std::optional<std::int32_t> shown = test::ShownSettingValue(*window, row, level))
+                if (const std::optional<std::int32_t> shown = test::ShownSettingValue(*window, row, level)) {
                     EXPECT_EQ(*shown, Showable(row, test::ModelSettingValue(current, row, level)))
                         << row.cliName << " level " << level;
+                }
         // The mouse holds it.
         for (const std::string& d : emu::Differences(world->mouse().state(), emu::ExpectedState(current)))
             ADD_FAILURE() << "the mouse: " << d;

@@ -22,6 +22,8 @@
 #include "protocol/RecordingTransports.h"
 #include "storage/MacroStore.h"
 #include "storage/ProfileStore.h"
+#include "storage/RecordFiles.h"
+#include "support/Macros.h"
 #include "storage/SettingsFile.h"
 #include "support/SkinFolder.h"
 #include "support/TempDir.h"
@@ -425,6 +427,26 @@ TEST_F(ProfileFiles, CancelledFileDialogsChangeNothing) {
     EXPECT_EQ(rows(), QStringList{u"Game"_qs});
     EXPECT_TRUE(fs::is_empty(files.path()));
     EXPECT_FALSE(SettingsFile(data.path()).readProfileFolder());
+    settle();
+    EXPECT_TRUE(mouse.written().empty());
+}
+
+TEST_F(ProfileFiles, AProfileWithAMacroTooLongForItsButtonIsRefusedWithTheMacrosName) {
+    storeGameWithFire();
+    open();
+    MacroRecord spray = test::ShortStepMacro(120);  // 120 steps of 200 ms take five blocks
+    spray.setName(u"Spray");
+    for (MacroAction& a : spray.actions) a.delay = 200;
+    auto p = MouseProfile::Create(u"Long");
+    p->buttons[1].assignMacro(spray, 0, 1, -1);
+    ASSERT_FALSE(ExportProfile(*p, files / "long.pro"));
+    thenAnswer(1);
+    kit::AnswerNextFileDialog(file("long.pro"));
+    click("ms_1_profile_import_btn");
+    ASSERT_EQ(shownWindows.size(), 1u);
+    EXPECT_EQ(shownWindows[0].text, message("macro_refused_too_long_text").arg(u"Spray"_qs, u"5"_qs));
+    EXPECT_EQ(rows(), QStringList{u"Game"_qs});
+    EXPECT_EQ(page->macroStore().size(), 1u);
     settle();
     EXPECT_TRUE(mouse.written().empty());
 }

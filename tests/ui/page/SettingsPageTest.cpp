@@ -306,8 +306,12 @@ TEST_F(Page, TheSkinHasEveryControlTheTableNamesWithTheTablesRange) {
     open();
     for (const SettingRow& row : kSettings) {
         SCOPED_TRACE(std::string(row.cliName));
-        if (!row.textKey.empty()) EXPECT_NE(text(std::string(row.textKey).c_str()), QString::fromLatin1(row.textKey.data(), row.textKey.size()));
-        if (!row.valueLabel.empty()) EXPECT_TRUE(window->find<kit::Label>(SectionBinder::Numbered(row.valueLabel, 1)));
+        if (!row.textKey.empty()) {
+            EXPECT_NE(text(std::string(row.textKey).c_str()), QString::fromLatin1(row.textKey.data(), row.textKey.size()));
+        }
+        if (!row.valueLabel.empty()) {
+            EXPECT_TRUE(window->find<kit::Label>(SectionBinder::Numbered(row.valueLabel, 1)));
+        }
         const int controls = row.control == SettingControl::Options ? row.range.max - row.range.min + 1 : 1;
         for (int n = 1; n <= controls && row.control != SettingControl::None; ++n) {
             kit::Control* c = window->findControl(SectionBinder::Numbered(row.controlName, n));
@@ -371,8 +375,8 @@ TEST_F(Page, AReportedSettingTakesItsFieldOnlyAndPendingEditsStillGo) {
     find<kit::Button>("ms_1_btn_apply_dpi")->click();
     settle();
     ASSERT_EQ(sentIds(), std::vector<int>{kSensorReport});
-    const auto expected = BuildSensorReport(current()).bytes();
-    EXPECT_EQ(mouse.written()[0].bytes, std::vector<std::uint8_t>(expected.begin(), expected.end()));
+    const auto expected = BuildSensorReport(current());
+    EXPECT_EQ(mouse.written()[0].bytes, std::vector<std::uint8_t>(expected.bytes().begin(), expected.bytes().end()));
     EXPECT_EQ(page->lastApplied()->dpiValue[1], 40);
 }
 

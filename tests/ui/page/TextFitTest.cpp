@@ -5,6 +5,8 @@
 // own face. Menus are left out: a menu is as wide as its widest item.
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -23,6 +25,7 @@
 #include "ui/dialogs/CMS_1_ProfileName.h"
 #include "ui/dialogs/CMS_1_SelectMacro.h"
 #include "ui/dialogs/CMsgWnd.h"
+#include "ui/kit/Edit.h"
 #include "ui/kit/Languages.h"
 #include "ui/kit/List.h"
 #include "ui/kit/Slider.h"
@@ -188,7 +191,7 @@ TEST_F(TextFit, EveryControlLiesInsideItsWindowClearOfTheOthers) {
 // The texts the program fills in at their longest: every level at 18000 DPI, the
 // timers and the debounce at their ends, the battery full and charging, each notice,
 // the DPI display, the About lines, every key name in the macro editor and the
-// shortcut dialog, and names as long as a profile or macro may have (a list draws them
+// shortcut dialog and their key boxes waiting for a key, and names as long as a profile or macro may have (a list draws them
 // elided, whole on hover). What the key buttons show is not here yet: a long
 // assignment widens its button and pushes the button grid out of the column.
 TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
@@ -266,6 +269,8 @@ TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
             ASSERT_FALSE(shortcut.create(kit::WindowKind::Dialog));
             shortcut.show();
             check(shortcut, "shortcut capture, every modifier and the widest key" + in);
+            QTest::mouseClick(shortcut.find<kit::Edit>(u"edit_key"_qs), Qt::LeftButton);
+            check(shortcut, "shortcut capture, waiting for the key" + in);
         }
         {
             test::TempDir folder;
@@ -287,6 +292,8 @@ TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
             actions->selectRow(actions->rowCount() - 1, kit::Notify::Yes);
             editor.find<kit::CheckBox>(u"ms_1_macro_action_edit_check"_qs)->click();
             check(editor, "macro editor, every key and the widest edited" + in);
+            QTest::mouseClick(editor.find<kit::Edit>(u"ms_1_macro_action_edit"_qs), Qt::LeftButton);
+            check(editor, "macro editor, the key box waiting for the key" + in);
         }
     }
     EXPECT_TRUE(misfits.empty()) << Report(misfits);
