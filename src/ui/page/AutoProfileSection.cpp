@@ -33,6 +33,8 @@ QString FromUtf16(std::u16string_view text) {
 // A name as long as a profile's may be does not fit a drop-down list: it is cut with an
 // ellipsis to the room the list's field has, as the profile list does with its rows.
 QString Fitted(kit::Combo& combo, const QString& text) {
+    // The skin's font and frame come with polishing, which a hidden page has not had yet.
+    combo.ensurePolished();
     QStyleOptionComboBox option;
     option.initFrom(&combo);
     option.frame = combo.hasFrame();
@@ -93,6 +95,8 @@ void AutoProfileSection::startWatching() {
                            << FocusSourceName(watcher_->source());
     }
     showDesktop();
+    // Names were cut to the room the fields had before the window took its skin's style.
+    fillProfileChoices();
     if (!fileWatch_) {
         // The folder, not the file: the file is replaced whole, which a watch on the
         // file itself would not survive.
