@@ -27,6 +27,8 @@
 #include "platform/DesktopMouseSettings.h"
 #include "platform/DesktopNotification.h"
 #include "platform/DesktopOsd.h"
+#include "platform/FocusWatcher.h"
+#include "platform/FocusWatcher.h"
 #include "platform/StartWarmUp.h"
 #include "platform/WindowActivation.h"
 #include "platform/XkbKeyboardLayout.h"
@@ -142,6 +144,8 @@ struct Program {
     // The desktop's keyboard layout is compiled when a key is first shown, not before
     // the window maps.
     std::unique_ptr<XkbKeyboardLayout> keyboard;
+    // What tells the page which application is in front, for its automatic profiles.
+    std::unique_ptr<FocusWatcher> focus;
     std::unique_ptr<CMS_1_Page> page;
     std::unique_ptr<BatteryWatch> battery;
     std::unique_ptr<DeviceStack> device;
@@ -183,6 +187,12 @@ void BuildPage(Program& program, kit::Skin& skin, const std::filesystem::path& d
         return *keyboard;
     };
     pageParts.hooks = &program.hooks;
+    // One source for the session's desktop, chosen now and started once the window is up.
+    const FocusSource focusSource = ChooseFocusSource(DesktopSession::FromEnvironment());
+    program.focus = CreateFocusWatcher(focusSource);
+    qCInfo(lcShell) << "start: the window in front through" << FocusSourceName(focusSource);
+    pageParts.focus = program.focus.get();
+    pageParts.ownApplications = {"halvern", HALVERN_APP_ID};
     program.page = std::make_unique<CMS_1_Page>(std::move(pageParts));
     program.battery = std::make_unique<BatteryWatch>(
         *program.page, [&skin, dataFolder](BatteryWarnings::Warning warning, int level) {

@@ -11,8 +11,7 @@ namespace halvern {
 
 namespace {
 
-// A settings file is a few lines; anything larger is not ours to parse whole.
-constexpr std::uintmax_t kMaxSettingsBytes = 1024 * 1024;
+constexpr std::uintmax_t kMaxSettingsBytes = SettingsFile::kMaxBytes;
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -115,6 +114,38 @@ void IniDocument::setValue(std::string_view section, std::string_view key, std::
         lines_.push_back("[" + std::string(section) + "]");
         lines_.push_back(entry);
     }
+}
+
+std::vector<IniDocument::Entry> IniDocument::entries(std::string_view section) const {
+    std::vector<Entry> out;
+    bool inSection = false;
+    for (const std::string& line : lines_) {
+        if (auto name = SectionName(line)) inSection = SameName(*name, section);
+        else if (inSection)
+            if (auto kv = KeyValue(line)) out.emplace_back(kv->first, kv->second);
+    }
+    return out;
+}
+
+void IniDocument::replaceSection(std::string_view section, const std::vector<Entry>& entries) {
+    std::vector<std::string> kept;
+    std::optional<std::size_t> at;  // where the section's lines go in `kept`
+    bool inSection = false;
+    for (std::string& line : lines_) {
+        if (auto name = SectionName(line)) {
+            inSection = SameName(*name, section);
+            if (inSection) {
+                if (!at) at = kept.size();
+                continue;
+            }
+        }
+        if (!inSection) kept.push_back(std::move(line));
+    }
+    std::vector<std::string> own{"[" + std::string(section) + "]"};
+    for (const auto& [key, value] : entries) own.push_back(key + "=" + value);
+    const std::size_t position = at.value_or(kept.size());
+    kept.insert(kept.begin() + static_cast<std::ptrdiff_t>(position), own.begin(), own.end());
+    lines_ = std::move(kept);
 }
 
 SettingsFile::SettingsFile(std::filesystem::path dataFolder) : folder_(std::move(dataFolder)) {}

@@ -7,10 +7,12 @@
 // and keys found in the file are kept as they are when a key is written.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace halvern {
@@ -26,6 +28,15 @@ public:
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
     void setValue(std::string_view section, std::string_view key, std::string_view value);
 
+    using Entry = std::pair<std::string, std::string>;
+    // Every key and value of the section, in file order, read in one pass; a section
+    // given twice gives the entries of both.
+    std::vector<Entry> entries(std::string_view section) const;
+    // The section holds exactly `entries` afterwards, in that order, where its first
+    // header stood (at the end when it had none); its other lines, comments included,
+    // and any later header of the same name go. Other sections are left as they are.
+    void replaceSection(std::string_view section, const std::vector<Entry>& entries);
+
 private:
     std::vector<std::string> lines_;
 };
@@ -39,6 +50,8 @@ public:
     static constexpr const char* kLanguageKey = "Language";
     static constexpr const char* kThemeKey = "Theme";
     static constexpr const char* kBatteryWarningsKey = "BatteryWarnings";
+    // A settings file is a few lines; anything larger is not ours to parse whole.
+    static constexpr std::uintmax_t kMaxBytes = 1024 * 1024;
 
     explicit SettingsFile(std::filesystem::path dataFolder);
 

@@ -101,6 +101,8 @@ protected:
         timers = std::make_unique<WindowTimers>(*window);
         CMS_1_Page::Parts parts{data.path(), links, *timers, clock};
         parts.transports = mouse.transports();
+        parts.focus = focusWatcher;
+        parts.ownApplications = {"halvern"};
         parts.openMouseSettings = [this] { return ++mouseSettingsOpened, true; };
         parts.pickColor = [this](std::uint32_t argb, QPoint origin) {
             pickerAsked = {argb, origin};
@@ -193,6 +195,8 @@ protected:
     VirtualTimerSource* time = nullptr;
     std::vector<Shown> shownWindows;
     int mouseSettingsOpened = 0;
+    // The window in front, for the automatic profiles; set before open().
+    FocusWatcher* focusWatcher = nullptr;
     std::optional<std::uint32_t> pickerAnswer;
     std::optional<std::pair<std::uint32_t, QPoint>> pickerAsked;
 

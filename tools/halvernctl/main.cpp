@@ -8,6 +8,7 @@
 #include "ApplyCommand.h"
 #include "Cli.h"
 #include "DeviceCommands.h"
+#include "FocusCommands.h"
 #include "ProfileCommands.h"
 #include "ReportCommands.h"
 #include "SettingHelp.h"
@@ -97,6 +98,35 @@ const Command kCommands[] = {
      "    selected one marked with '* ', the others indented by two spaces. The list is\n"
      "    read where halvern keeps it (HALVERN_DATA_DIR overrides) and is never written.\n",
      Profiles},
+    {{"rules", "add"}, "rules add APP PROFILE", "switch to PROFILE when APP comes to the front",
+     "    Adds a rule at the end of the list, or gives the rule APP already has the new\n"
+     "    profile in its place. APP is what the desktop names the window in front (its\n"
+     "    app id on Wayland, its WM_CLASS on X11; 'halvernctl focused' prints it) and is\n"
+     "    matched without regard to case; PROFILE is a stored profile's name. The first\n"
+     "    rule that fits a window counts. CONFIG.ini is replaced at once, and a running\n"
+     "    halvern follows the change.\n",
+     RulesAdd},
+    {{"rules", "remove"}, "rules remove APP", "remove the rule for APP",
+     "    Removes the rule for APP (without regard to case); none there is a failure.\n",
+     RulesRemove},
+    {{"rules", "fallback"}, "rules fallback PROFILE|keep", "the profile for every other application",
+     "    The profile that applications without a rule switch to, or 'keep' to leave the\n"
+     "    profile as it is when they come to the front.\n",
+     RulesFallback},
+    {{"rules"}, "rules", "list the rules that switch profiles by the application in front",
+     "    Prints whether switching is on, the rules in the order they are tried, one a\n"
+     "    line as \"N. APP -> PROFILE\", and the profile for other applications ('keep'\n"
+     "    when they leave it as it is). A rule whose profile no longer exists is kept and\n"
+     "    marked \"(no such profile)\". Lines of CONFIG.ini that cannot be rules are left\n"
+     "    out and named on standard error.\n",
+     Rules},
+    {{"focused"}, "focused", "print the application in front, as rules name it",
+     "    Prints the desktop's way of telling the window in front (\"source: x11\",\n"
+     "    \"kwin\", \"wlroots\" or \"xwayland\") and each name a rule may use for it,\n"
+     "    one a line as \"application: NAME\"; none when no window is in front. A desktop\n"
+     "    that tells programs nothing of it (GNOME on Wayland without X11 windows) is a\n"
+     "    failure.\n",
+     Focused},
     {{"macro", "new"}, "macro new NAME OUT.macro STEP...", "write a macro file from steps",
      "    Writes a macro named NAME (at most 23 UTF-16 units) with the given steps:\n"
      "        KEY:down   press KEY           KEY:up      release KEY\n"

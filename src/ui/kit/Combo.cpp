@@ -32,6 +32,14 @@ void Combo::addItem(const QString& text, bool isKey) {
     last_ = currentIndex();
 }
 
+void Combo::removeAllItems() {
+    items_.clear();
+    programChange_ = true;
+    clear();
+    programChange_ = false;
+    last_ = -1;
+}
+
 bool Combo::selectItem(int index, Notify notify) {
     if (index < -1 || index >= count()) return false;
     const int old = currentIndex();

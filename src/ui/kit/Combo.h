@@ -27,6 +27,8 @@ public:
     }
 
     void addItem(const QString& text, bool isKey);
+    // Removes every item without a notification; nothing is chosen afterwards.
+    void removeAllItems();
     // False and nothing changed for an index outside the items (-1 clears the choice).
     bool selectItem(int index, Notify notify);
     int currentSelection() const { return currentIndex(); }

@@ -1,5 +1,6 @@
 #include "ui/page/CMS_1_Page.h"
 
+#include <QApplication>
 #include <QLoggingCategory>
 
 #include <utility>
@@ -10,10 +11,12 @@
 #include "platform/DataPaths.h"
 #include "ui/dialogs/CMsgWnd.h"
 #include "ui/kit/Button.h"
+#include "ui/kit/Edit.h"
 #include "ui/kit/Label.h"
 #include "ui/kit/Skin.h"
 #include "ui/kit/SkinWindow.h"
 #include "ui/kit/Slider.h"
+#include "ui/page/AutoProfileSection.h"
 #include "ui/page/ButtonSection.h"
 #include "ui/page/DpiSection.h"
 #include "ui/page/MousePicture.h"
@@ -29,6 +32,8 @@ namespace {
 
 constexpr std::chrono::milliseconds kEffectPause{200};
 constexpr std::chrono::milliseconds kSliderPause{500};
+// How soon a switch held back by an edit is tried again.
+constexpr std::chrono::milliseconds kFollowRetry{1000};
 
 void LogStoreLoad(const char* store, const StoreLoadResult& result) {
     for (const std::string& problem : result.problems)
@@ -77,8 +82,14 @@ void CMS_1_Page::bindSections() {
         context_, std::initializer_list<SettingId>{SettingId::KeyDebounce, SettingId::LiftOff, SettingId::Ripple,
                                                    SettingId::AngleSnap, SettingId::MoveMode});
     picture_ = std::make_unique<MousePicture>(parts_.dataFolder);
-    sections_ = {headers_.get(), profileSection_.get(), dpi_.get(),    light_.get(),
-                 polling_.get(), power_.get(),          sensor_.get(), buttons_.get(), picture_.get()};
+    autoProfiles_ = std::make_unique<AutoProfileSection>(context_, parts_.focus, parts_.ownApplications,
+                                                         [this] { followFocus(); });
+    profileSection_->onRenamed([this](std::u16string_view from, std::u16string_view to) {
+        autoProfiles_->profileRenamed(from, to);
+    });
+    sections_ = {headers_.get(), profileSection_.get(), dpi_.get(),     light_.get(),
+                 polling_.get(), power_.get(),          sensor_.get(),  buttons_.get(),
+                 picture_.get(), autoProfiles_.get()};
     for (PageSection* section : sections_) {
         SectionBinder binder(*window_, [this, section](kit::Control* c) { routes_[c] = section; });
         section->bind(binder);
@@ -110,6 +121,7 @@ void CMS_1_Page::loadProfiles() {
                                      << "had values out of range; shown and sent within range";
 
     profileSection_->fillList();
+    autoProfiles_->loadRules();
     current_ = profiles_.currentProfile();
     if (current_) {
         lastApplied_ = std::make_unique<MouseProfile>(*current_);
@@ -126,6 +138,7 @@ void CMS_1_Page::layoutComplete() {
     layoutComplete_ = true;
     if (std::exchange(storeToWrite_, false)) keeper_.saveNow();
     picture_->keepFirstChoice();
+    autoProfiles_->startWatching();
 }
 
 // ---- Refresh ----
@@ -192,9 +205,11 @@ void CMS_1_Page::applyNow() {
 void CMS_1_Page::applyAfter(std::chrono::milliseconds pause) {
     // Re-arming restarts the wait, so a drag ends in one request after its last value.
     parts_.timers.arm(TimerId::ApplyDebounce, pause);
+    editsWaitForPause_ = true;
 }
 
 void CMS_1_Page::onApplyRequest() {
+    editsWaitForPause_ = false;
     if (!worker_ || !current_) return;
     ++appliesRequested_;
     worker_->requestApply(*current_);
@@ -203,6 +218,7 @@ void CMS_1_Page::onApplyRequest() {
 void CMS_1_Page::applyDropped() {
     ++appliesDropped_;
     applyWaitsForLink_ = true;
+    if (followHeld_) followFocus();
 }
 
 void CMS_1_Page::stopLinkWatchdog() { parts_.timers.kill(TimerId::WirelessTimeout); }
@@ -223,6 +239,36 @@ void CMS_1_Page::applyFinished(ApplyOutcome outcome) {
     showState();
     // What did not reach a mouse that went away goes out when a link is back.
     if (outcome == ApplyOutcome::Incomplete) applyWaitsForLink_ = true;
+    // The last window in front wins once the apply is over.
+    if (followHeld_) followFocus();
+}
+
+// ---- The application in front ----
+
+bool CMS_1_Page::userEditing() const {
+    if (editsWaitForPause_ || QApplication::activeModalWidget() || QApplication::activePopupWidget()) return true;
+    if (!window_) return false;
+    if (window_->isActiveWindow() && QApplication::mouseButtons() != Qt::NoButton) return true;
+    const QList<kit::Edit*> boxes = window_->findChildren<kit::Edit*>();
+    return std::any_of(boxes.begin(), boxes.end(), [](const kit::Edit* box) { return box->hasUncommittedTyping(); });
+}
+
+void CMS_1_Page::followFocus() {
+    if (!current_ || !autoProfiles_) return;
+    const std::optional<int> row = autoProfiles_->wantedRow();
+    if (!row || *row == profiles_.selectedProfile()) {
+        followHeld_ = false;
+        return;
+    }
+    if (applyBusy() || userEditing()) {
+        // An apply's end comes by itself; an edit's end is looked for again shortly.
+        followHeld_ = true;
+        if (!applyBusy()) parts_.timers.arm(TimerId::FollowFocus, kFollowRetry);
+        return;
+    }
+    followHeld_ = false;
+    qCInfo(lcPage) << "automatic profiles: profile" << *row << "for the window in front";
+    take(profileSection_->followRule(*row));
 }
 
 void CMS_1_Page::showState() {
@@ -255,6 +301,11 @@ void CMS_1_Page::applyProgress(std::size_t sent, std::size_t planned) {
 
 bool CMS_1_Page::onTimer(int id) {
     if (keeper_.onTimer(id)) return true;
+    if (id == TimerId::FollowFocus) {
+        parts_.timers.kill(TimerId::FollowFocus);
+        if (followHeld_) followFocus();
+        return true;
+    }
     if (id != TimerId::ChargingAnimation) return false;
     battery_->tick();
     return true;

@@ -49,6 +49,7 @@ class Progress;
 class SkinWindow;
 }  // namespace kit
 
+class AutoProfileSection;
 class ButtonSection;
 class DpiSection;
 class LightSection;
@@ -134,6 +135,11 @@ public:
     // the light effect.
     void updateLinkSectionsNow();
 
+    // The window in front may ask for another profile: made current now, or once
+    // nothing holds it back (an apply running, the user editing).
+    void followFocus();
+    AutoProfileSection* autoProfiles() const { return autoProfiles_.get(); }
+
     // The assignment menu opened last (it may be closed by now), or nullptr.
     kit::MenuWindow* assignMenu() const;
     // After the macro list changed (the editor closed): every profile's macro copies
@@ -147,6 +153,9 @@ private:
     void take(const PageEdit& edit);
     void applyNow();
     void applyAfter(std::chrono::milliseconds pause);
+    // A dialog, a menu, a drag, typing not yet committed, or edits waiting for their
+    // pause: a switch now would pull the profile from under the user's hands.
+    bool userEditing() const;
     // The line in the side column: a store that could not be written comes first, then
     // an apply the mouse did not wholly get.
     void showState();
@@ -171,10 +180,13 @@ private:
     std::unique_ptr<SettingsSection> power_;
     std::unique_ptr<SettingsSection> sensor_;
     std::unique_ptr<MousePicture> picture_;
+    std::unique_ptr<AutoProfileSection> autoProfiles_;
     std::vector<PageSection*> sections_;  // in refresh order
     std::unordered_map<const kit::Control*, PageSection*> routes_;
 
     bool applyWaitsForLink_ = false;
+    bool editsWaitForPause_ = false;  // an apply is armed to follow a burst of edits
+    bool followHeld_ = false;         // a switch waits for an apply or an edit to end
     std::optional<ApplyOutcome> lastOutcome_;
     int appliesRequested_ = 0;
     int appliesDone_ = 0;

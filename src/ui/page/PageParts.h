@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "device/TimerService.h"
 #include "protocol/Clock.h"
@@ -18,6 +20,7 @@
 namespace halvern {
 
 class DeviceLink;
+class FocusWatcher;
 class HookLibrary;
 class KeyboardLayout;
 
@@ -39,6 +42,11 @@ struct PageParts {
     std::function<const KeyboardLayout&()> keyboard{};
     // The hook library the main window loaded; its table goes to the macro editor.
     const HookLibrary* hooks = nullptr;
+    // The window in front, for the profiles that follow it (started once the window is
+    // up); null: profiles never switch by themselves. The names of the program's own
+    // windows, which leave the profile as it is.
+    FocusWatcher* focus = nullptr;
+    std::vector<std::string> ownApplications{};
 };
 
 }  // namespace halvern

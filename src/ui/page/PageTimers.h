@@ -13,8 +13,9 @@ inline constexpr int ApplyDebounce = 513;      // a burst of edits settled
 inline constexpr int ScrollSettings = 514;     // the column scrolls to its end
 inline constexpr int ChargingAnimation = 515;  // battery display: one animation step
 inline constexpr int SaveProfiles = 518;       // the profile store is written
+inline constexpr int FollowFocus = 519;        // a profile switch held back by an edit is tried again
 
-inline constexpr int kPageTimers[] = {ApplyDebounce, ScrollSettings, ChargingAnimation, SaveProfiles};
+inline constexpr int kPageTimers[] = {ApplyDebounce, ScrollSettings, ChargingAnimation, SaveProfiles, FollowFocus};
 inline constexpr int kWindowTimers[] = {OsdHide, Reenumerate, WirelessTimeout, BleSubscribe, CableSettle};
 consteval bool PageTimersAreApart() {
     for (int page : kPageTimers)

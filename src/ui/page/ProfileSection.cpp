@@ -92,6 +92,13 @@ PageEdit ProfileSection::makeCurrent(int row) {
     return Switched();
 }
 
+PageEdit ProfileSection::followRule(int row) {
+    if (row == context_.profiles().selectedProfile()) return {};
+    PageEdit edit = makeCurrent(row);
+    edit.whole = false;
+    return edit;
+}
+
 std::optional<QString> ProfileSection::askProfileName(const char* titleKey) {
     kit::SkinWindow* window = context_.window();
     if (!window) return std::nullopt;
@@ -132,7 +139,9 @@ PageEdit ProfileSection::deleteProfile() {
 PageEdit ProfileSection::renameProfile(MouseProfile& profile) {
     std::optional<QString> name = askProfileName("profile_name_2_text");
     if (!name) return {};
+    const std::u16string before = profile.nameText();
     profile.setName(name->toStdU16String());
+    if (renamed_) renamed_(before, profile.nameText());
     if (list_) list_->setRowText(context_.profiles().selectedProfile(), ProfileName(profile));
     // The name never goes to the mouse.
     PageEdit edit;

@@ -6,7 +6,9 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
+#include <string_view>
 
 #include "ui/page/PageContext.h"
 #include "ui/page/PageSection.h"
@@ -29,6 +31,13 @@ public:
 
     // One row per stored profile, the selected one selected.
     void fillList();
+    // The row made current for the application in front: as choosing it, but the mouse
+    // gets only what differs from what it holds.
+    PageEdit followRule(int row);
+    // Told of every rename, after it (the rules that name profiles follow it).
+    void onRenamed(std::function<void(std::u16string_view from, std::u16string_view to)> listener) {
+        renamed_ = std::move(listener);
+    }
 
 private:
     PageEdit chooseRow(int row);
@@ -54,6 +63,7 @@ private:
     kit::Button* export_ = nullptr;
     kit::Button* reset_ = nullptr;
     kit::Button* resetAll_ = nullptr;  // "ms_1_btn_reset" beside "Apply"
+    std::function<void(std::u16string_view, std::u16string_view)> renamed_;
 };
 
 }  // namespace halvern
