@@ -38,7 +38,7 @@ struct Reply {
 xcb_atom_t InternAtom(xcb_connection_t* connection, const char* name) {
     Reply reply(xcb_intern_atom_reply(
         connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
-    return reply ? reply->atom : XCB_ATOM_NONE;
+    return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
 }
 
 std::string Latin1ToUtf8(std::string_view text) {

@@ -75,10 +75,15 @@ TEST_F(FocusRulesCtl, EachCommandEditsTheFileAsThePageDoesAndARefusalChangesNoth
         const ProcessResult r = ctl(c.args);
         const std::string what = c.args.size() > 1 ? c.args[1] + " " + (c.args.size() > 2 ? c.args[2] : "") : c.args[0];
         EXPECT_EQ(r.exitCode, c.exitCode) << what << ": " << r.err;
-        if (c.says.empty()) EXPECT_EQ(r.err, "") << what;
-        else EXPECT_NE(r.err.find(c.says), std::string::npos) << what << ": " << r.err;
+        if (c.says.empty()) {
+            EXPECT_EQ(r.err, "") << what;
+        } else {
+            EXPECT_NE(r.err.find(c.says), std::string::npos) << what << ": " << r.err;
+        }
         EXPECT_LE(std::count(r.err.begin(), r.err.end(), '\n'), 1) << what << ": one line";
-        if (c.exitCode != 0) EXPECT_EQ(config(), before) << what << ": a refusal writes nothing";
+        if (c.exitCode != 0) {
+            EXPECT_EQ(config(), before) << what << ": a refusal writes nothing";
+        }
         if (!c.listing.empty()) listing = c.listing;
         EXPECT_EQ(ctl({"rules"}).out, listing) << what;
     }

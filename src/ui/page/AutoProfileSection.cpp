@@ -1,4 +1,5 @@
 #include "ui/page/AutoProfileSection.h"
+#include "ui/page/PageTimers.h"
 
 #include <QFileSystemWatcher>
 #include <QStyle>
