@@ -144,15 +144,9 @@ Report BuildLightPowerReport(const MouseProfile& p) {
 
 Report BuildPollingReport(const MouseProfile& p) {
     Report r = Framed(ReportId::Polling, kPollingReportSize);
-    // The report carries the interval in milliseconds, not the rate.
-    std::uint8_t interval = 2;
-    switch (p.pollingRate) {
-        case 0: interval = 8; break;
-        case 1: interval = 4; break;
-        case 2: interval = 2; break;
-        case 3: interval = 1; break;
-        default: break;
-    }
+    // The report carries the interval in milliseconds, not the rate; a rate out of
+    // range is sent as 500 Hz.
+    const std::uint8_t interval = PollingIntervalMs(p.pollingRate).value_or(2);
     r[3] = interval;
     r[4] = static_cast<std::uint8_t>(~interval);
     return r;

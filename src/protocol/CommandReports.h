@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -135,6 +136,13 @@ Report BuildPreamble();
 Report BuildSensorReport(const MouseProfile& profile);
 Report BuildLightPowerReport(const MouseProfile& profile);
 Report BuildPollingReport(const MouseProfile& profile);
+// The report interval in milliseconds of a polling rate index 0..3 (125, 250, 500,
+// 1000 Hz): 8, 4, 2, 1; nullopt out of range.
+constexpr std::optional<std::uint8_t> PollingIntervalMs(int pollingRate) {
+    constexpr std::uint8_t kInterval[] = {8, 4, 2, 1};
+    if (pollingRate < 0 || pollingRate > 3) return std::nullopt;
+    return kInterval[pollingRate];
+}
 Report BuildButtonReport(const MouseProfile& profile);
 
 // One macro step in the chunk's data area: 2 bytes, or 4 with a long delay (above
