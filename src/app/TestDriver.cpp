@@ -13,11 +13,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <span>
 
-#include "VirtualDevices.h"
 #include "app/CMainWnd.h"
 #include "halvern_abi.h"
-#include "host/DeviceStack.h"
+#include "host/VirtualMouseControl.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Combo.h"
 #include "ui/kit/Edit.h"
@@ -39,6 +39,17 @@ void Print(const QString& line) {
 }
 
 }  // namespace
+
+QString TestDriver::EscapedValue(const QString& value) {
+    QString escaped;
+    escaped.reserve(value.size());
+    for (QChar c : value) {
+        if (c == u'\\' || c == u'=') escaped += u'\\';
+        if (c == u'\n') escaped += u"\\n"_qs;
+        else escaped += c;
+    }
+    return escaped;
+}
 
 bool TestDriver::Enabled() { return qEnvironmentVariable("HALVERN_TEST_DRIVER") == u"1"; }
 
@@ -75,148 +86,204 @@ void TestDriver::readLine() {
     }
 }
 
+// One command: its verb, what follows the verb, and what it does with the rest of the line.
+struct TestDriver::Verb {
+    const char* name;
+    const char* usage;
+    QString (*act)(TestDriver& driver, const QString& arg);
+};
+
+namespace {
+
+// The word `n` (from 0) of `arg`, and what follows word `n`.
+QString Word(const QString& arg, int n) { return arg.section(u' ', n, n); }
+QString Rest(const QString& arg, int n) { return arg.section(u' ', n + 1); }
+
+}  // namespace
+
+std::span<const TestDriver::Verb> TestDriver::verbs() {
+    static const Verb kVerbs[] = {
+        {"click", "NAME", [](TestDriver& d, const QString& a) { return d.click(a); }},
+        {"slide", "NAME VALUE", [](TestDriver& d, const QString& a) { return d.slide(Word(a, 0), Word(a, 1)); }},
+        {"type", "NAME TEXT", [](TestDriver& d, const QString& a) { return d.type(Word(a, 0), Rest(a, 0)); }},
+        {"key", "NAME Return|Tab|Escape", [](TestDriver& d, const QString& a) { return d.key(Word(a, 0), Word(a, 1)); }},
+        {"pick", "NAME INDEX", [](TestDriver& d, const QString& a) { return d.pick(Word(a, 0), Word(a, 1)); }},
+        {"get", "NAME", [](TestDriver& d, const QString& a) { return d.get(a); }},
+        {"focus", "NAME", [](TestDriver& d, const QString& a) { return d.focus(a); }},
+        {"rows", "NAME", [](TestDriver& d, const QString& a) { return d.rows(a); }},
+        {"modal", "",
+         [](TestDriver& d, const QString&) {
+             kit::SkinWindow* modal = d.topModal();
+             return u"ok "_qs + (modal ? modal->skinFile() : u"none"_qs);
+         }},
+        {"close-modal", "N", [](TestDriver& d, const QString& a) { return d.closeModal(a); }},
+        {"answer-file", "PATH|cancel",
+         [](TestDriver&, const QString& a) {
+             // The answer waits for the next file dialog; "cancel" answers as the user's Cancel.
+             if (a.isEmpty()) return u"error answer-file takes a path or cancel"_qs;
+             kit::AnswerNextFileDialog(a == u"cancel" ? QString() : a);
+             return u"ok"_qs;
+         }},
+        {"mouse", "dpi N|polling N|light N|battery STATUS LEVEL|plug LINK|unplug LINK",
+         [](TestDriver& d, const QString& a) {
+             return QString::fromStdString(ActOnVirtualMouse(d.device_, a.toStdString()));
+         }},
+        {"applies", "",
+         [](TestDriver& d, const QString&) {
+             if (!d.page_) return u"error no settings page"_qs;
+             return u"ok done=%1 busy=%2"_qs.arg(d.page_->appliesDone()).arg(d.page_->applyBusy() ? 1 : 0);
+         }},
+        // Real pointer input (xdotool under Xvfb) needs to know where a control is, and
+        // a modal window is seen only in its own picture.
+        {"where", "NAME",
+         [](TestDriver& d, const QString& a) {
+             kit::Control* c = d.control(a);
+             if (!c) return u"error no control "_qs + a;
+             const QPoint centre = c->widget()->mapToGlobal(c->widget()->rect().center());
+             return u"ok %1 %2"_qs.arg(centre.x()).arg(centre.y());
+         }},
+        {"grab-modal", "FILE",
+         [](TestDriver& d, const QString& a) {
+             kit::SkinWindow* modal = d.topModal();
+             if (!modal) return u"error no modal window"_qs;
+             if (a.isEmpty()) return u"error grab-modal takes a file"_qs;
+             return modal->grab().save(a, "PNG") ? u"ok"_qs : u"error cannot write "_qs + a;
+         }},
+        {"grab", "FILE",
+         [](TestDriver& d, const QString& a) {
+             if (a.isEmpty()) return u"error grab takes a file"_qs;
+             return d.window_.grab().save(a, "PNG") ? u"ok"_qs : u"error cannot write "_qs + a;
+         }},
+        {"tray", "left|right",
+         [](TestDriver& d, const QString& a) {
+             const long click = a == u"right" ? kit::kTrayRightButtonUp : kit::kTrayLeftButtonUp;
+             d.window_.send(UM_TRAY_NOTIFY, 0, click);
+             return u"ok"_qs;
+         }},
+        {"menu", "NAME",
+         [](TestDriver& d, const QString& a) {
+             kit::MenuWindow* menu = d.window_.trayMenu();
+             QAction* item = menu ? menu->findItem(a) : nullptr;
+             if (!item) return u"error no menu item "_qs + a;
+             item->trigger();
+             return u"ok"_qs;
+         }},
+        {"assume-tray", "",
+         [](TestDriver& d, const QString&) {
+             d.window_.setTrayAvailable([] { return true; });
+             return u"ok"_qs;
+         }},
+        // ---- The title bar's menu, language and look ----
+        {"main-menu", "", [](TestDriver& d, const QString&) { return d.openMainMenu(); }},
+        {"main-menu-item", "NAME [VALUE]", [](TestDriver& d, const QString& a) { return d.chooseMainMenuItem(a); }},
+        {"look", "",
+         [](TestDriver& d, const QString&) {
+             return u"ok language=%1 theme=%2 follow=%3"_qs.arg(d.window_.skin().languageCode())
+                 .arg(kit::Skin::ThemeName(d.window_.skin().theme()))
+                 .arg(d.window_.followsDesktopTheme() ? 1 : 0);
+         }},
+        {"desktop-prefers", "dark|light",
+         [](TestDriver& d, const QString& a) {
+             const std::optional<kit::Skin::Theme> theme = kit::Skin::ThemeNamed(a);
+             if (!theme) return u"error desktop-prefers takes dark or light"_qs;
+             d.window_.desktopPrefersTheme(*theme);
+             return u"ok"_qs;
+         }},
+        // ---- The key buttons' assignment menu and the shortcut dialog's key box ----
+        {"press", "NAME CODE", [](TestDriver& d, const QString& a) { return d.press(Word(a, 0), Word(a, 1)); }},
+        {"grab-menu", "FILE", [](TestDriver& d, const QString& a) { return d.grabWithMenu(a); }},
+        {"menu-at", "",
+         [](TestDriver& d, const QString&) {
+             kit::MenuWindow* menu = d.page_ ? d.page_->assignMenu() : nullptr;
+             if (!menu || !menu->isVisible()) return u"ok none"_qs;
+             const QRect at = menu->geometry();
+             return u"ok %1 %2 %3 %4"_qs.arg(at.x()).arg(at.y()).arg(at.width()).arg(at.height());
+         }},
+        // ---- The desktop: which window system, which windows, how the DPI was shown ----
+        {"platform", "", [](TestDriver&, const QString&) { return u"ok "_qs + QGuiApplication::platformName(); }},
+        {"windows", "",
+         [](TestDriver&, const QString&) {
+             int shown = 0;
+             for (QWindow* w : QGuiApplication::topLevelWindows())
+                 if (w->isVisible()) ++shown;
+             return u"ok %1"_qs.arg(shown);
+         }},
+        {"dpi-route", "",
+         [](TestDriver& d, const QString&) { return u"ok "_qs + QString::fromLatin1(d.window_.dpiRoute()); }},
+        {"state", "",
+         [](TestDriver& d, const QString&) {
+             return u"state visible=%1 minimized=%2 title=%3"_qs.arg(d.window_.isVisible() ? 1 : 0)
+                 .arg(d.window_.isMinimized() ? 1 : 0)
+                 .arg(EscapedValue(d.window_.windowTitle()));
+         }},
+        {"help", "",
+         [](TestDriver&, const QString&) {
+             QStringList answer{u"ok %1"_qs.arg(verbs().size())};
+             for (const Verb& verb : verbs())
+                 answer << (QString::fromLatin1(verb.name) + u' ' + QString::fromLatin1(verb.usage)).trimmed();
+             return answer.join(u'\t');
+         }},
+    };
+    return kVerbs;
+}
+
 QString TestDriver::run(const QString& line) {
     window_.completeLayout();
     const QString verb = line.section(u' ', 0, 0);
     const QString arg = line.section(u' ', 1);
-    if (verb == u"click") return click(arg);
-    if (verb == u"slide") return slide(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1));
-    if (verb == u"type") return type(arg.section(u' ', 0, 0), arg.section(u' ', 1));
-    if (verb == u"key") return key(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1));
-    if (verb == u"pick") return pick(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1));
-    if (verb == u"get") return get(arg);
-    if (verb == u"focus") return focus(arg);
-    if (verb == u"rows") {
-        auto* list = dynamic_cast<kit::List*>(control(arg));
-        if (!list) return u"error no list "_qs + arg;
-        QStringList answer{u"ok %1"_qs.arg(list->rowCount())};
-        for (int i = 0; i < list->rowCount(); ++i) {
-            // A row built from a layout reads as its labels' texts, left to right.
-            if (kit::ListRow* row = list->layoutRow(i)) {
-                QStringList texts;
-                for (kit::Label* label : row->findChildren<kit::Label*>()) texts << label->shownText();
-                answer << texts.join(u' ');
-            } else {
-                answer << list->rowText(i);
-            }
-        }
-        return answer.join(u'\t');
-    }
-    if (verb == u"modal") {
-        kit::SkinWindow* modal = topModal();
-        return u"ok "_qs + (modal ? modal->skinFile() : u"none"_qs);
-    }
-    if (verb == u"close-modal") {
-        kit::SkinWindow* modal = topModal();
-        bool ok = false;
-        const int result = arg.toInt(&ok);
-        if (!modal) return u"error no modal window"_qs;
-        if (!ok) return u"error close-modal takes a number"_qs;
-        Print(u"ok"_qs);
-        modal->closeWindow(result);
-        return {};
-    }
-    if (verb == u"answer-file") {
-        // The answer waits for the next file dialog; "cancel" answers as the user's Cancel.
-        if (arg.isEmpty()) return u"error answer-file takes a path or cancel"_qs;
-        kit::AnswerNextFileDialog(arg == u"cancel" ? QString() : arg);
-        return u"ok"_qs;
-    }
-    if (verb == u"mouse") return mouse(arg);
-    if (verb == u"applies") {
-        if (!page_) return u"error no settings page"_qs;
-        return u"ok done=%1 busy=%2"_qs.arg(page_->appliesDone()).arg(page_->applyBusy() ? 1 : 0);
-    }
-    // Real pointer input (xdotool under Xvfb) needs to know where a control is, and
-    // a modal window is seen only in its own picture.
-    if (verb == u"where") {
-        kit::Control* c = control(arg);
-        if (!c) return u"error no control "_qs + arg;
-        const QPoint centre = c->widget()->mapToGlobal(c->widget()->rect().center());
-        return u"ok %1 %2"_qs.arg(centre.x()).arg(centre.y());
-    }
-    if (verb == u"grab-modal") {
-        kit::SkinWindow* modal = topModal();
-        if (!modal) return u"error no modal window"_qs;
-        if (arg.isEmpty()) return u"error grab-modal takes a file"_qs;
-        return modal->grab().save(arg, "PNG") ? u"ok"_qs : u"error cannot write "_qs + arg;
-    }
-    if (verb == u"grab") {
-        if (arg.isEmpty()) return u"error grab takes a file"_qs;
-        return window_.grab().save(arg, "PNG") ? u"ok"_qs : u"error cannot write "_qs + arg;
-    }
-    if (verb == u"tray") {
-        const long click = arg == u"right" ? kit::kTrayRightButtonUp : kit::kTrayLeftButtonUp;
-        window_.send(UM_TRAY_NOTIFY, 0, click);
-        return u"ok"_qs;
-    }
-    if (verb == u"menu") {
-        kit::MenuWindow* menu = window_.trayMenu();
-        QAction* item = menu ? menu->findItem(arg) : nullptr;
-        if (!item) return u"error no menu item "_qs + arg;
-        item->trigger();
-        return u"ok"_qs;
-    }
-    if (verb == u"assume-tray") {
-        window_.setTrayAvailable([] { return true; });
-        return u"ok"_qs;
-    }
-    // ---- The title bar's menu, language and look ----
-    if (verb == u"main-menu") {
-        auto* button = window_.find<kit::Button>(u"main_menu_btn"_qs);
-        if (!button) return u"error no button main_menu_btn"_qs;
-        button->click();
-        kit::MenuWindow* menu = window_.mainMenu();
-        if (!menu) return u"error no main menu"_qs;
-        return u"ok "_qs + menu->describeItems().join(u' ');
-    }
-    if (verb == u"main-menu-item") {
-        kit::MenuWindow* menu = window_.mainMenu();
-        QAction* item = menu ? menu->findItem(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1)) : nullptr;
-        if (!item) return u"error no main menu item "_qs + arg;
-        // Answered first: About opens a modal window that runs until later commands close it.
-        Print(u"ok"_qs);
-        item->trigger();
-        // The choice reaches the window as a posted message; taken now, so that the next
-        // command sees its effect.
-        QCoreApplication::sendPostedEvents(&window_);
-        return {};
-    }
-    if (verb == u"look") {
-        return u"ok language=%1 theme=%2 follow=%3"_qs.arg(window_.skin().languageCode())
-            .arg(kit::Skin::ThemeName(window_.skin().theme()))
-            .arg(window_.followsDesktopTheme() ? 1 : 0);
-    }
-    if (verb == u"desktop-prefers") {
-        const std::optional<kit::Skin::Theme> theme = kit::Skin::ThemeNamed(arg);
-        if (!theme) return u"error desktop-prefers takes dark or light"_qs;
-        window_.desktopPrefersTheme(*theme);
-        return u"ok"_qs;
-    }
-    // The key buttons' assignment menu and the shortcut dialog's key box.
-    if (verb == u"press") return press(arg.section(u' ', 0, 0), arg.section(u' ', 1, 1));
-    if (verb == u"grab-menu") return grabWithMenu(arg);
-    if (verb == u"menu-at") {
-        kit::MenuWindow* menu = page_ ? page_->assignMenu() : nullptr;
-        if (!menu || !menu->isVisible()) return u"ok none"_qs;
-        const QRect at = menu->geometry();
-        return u"ok %1 %2 %3 %4"_qs.arg(at.x()).arg(at.y()).arg(at.width()).arg(at.height());
-    }
-    // ---- The desktop: which window system, which windows, how the DPI was shown ----
-    if (verb == u"platform") return u"ok "_qs + QGuiApplication::platformName();
-    if (verb == u"windows") {
-        int shown = 0;
-        for (QWindow* w : QGuiApplication::topLevelWindows())
-            if (w->isVisible()) ++shown;
-        return u"ok %1"_qs.arg(shown);
-    }
-    if (verb == u"dpi-route") return u"ok "_qs + QString::fromLatin1(window_.dpiRoute());
-    if (verb == u"state") {
-        return u"state visible=%1 minimized=%2 title=%3"_qs.arg(window_.isVisible() ? 1 : 0)
-            .arg(window_.isMinimized() ? 1 : 0)
-            .arg(window_.windowTitle());
-    }
+    for (const Verb& v : verbs())
+        if (verb == QLatin1StringView(v.name)) return v.act(*this, arg);
     return u"error unknown command"_qs;
+}
+
+QString TestDriver::rows(const QString& name) {
+    auto* list = dynamic_cast<kit::List*>(control(name));
+    if (!list) return u"error no list "_qs + name;
+    QStringList answer{u"ok %1"_qs.arg(list->rowCount())};
+    for (int i = 0; i < list->rowCount(); ++i) {
+        // A row built from a layout reads as its labels' texts, left to right.
+        if (kit::ListRow* row = list->layoutRow(i)) {
+            QStringList texts;
+            for (kit::Label* label : row->findChildren<kit::Label*>()) texts << label->shownText();
+            answer << texts.join(u' ');
+        } else {
+            answer << list->rowText(i);
+        }
+    }
+    return answer.join(u'\t');
+}
+
+QString TestDriver::closeModal(const QString& arg) {
+    kit::SkinWindow* modal = topModal();
+    bool ok = false;
+    const int result = arg.toInt(&ok);
+    if (!modal) return u"error no modal window"_qs;
+    if (!ok) return u"error close-modal takes a number"_qs;
+    Print(u"ok"_qs);
+    modal->closeWindow(result);
+    return {};
+}
+
+QString TestDriver::openMainMenu() {
+    auto* button = window_.find<kit::Button>(u"main_menu_btn"_qs);
+    if (!button) return u"error no button main_menu_btn"_qs;
+    button->click();
+    kit::MenuWindow* menu = window_.mainMenu();
+    if (!menu) return u"error no main menu"_qs;
+    return u"ok "_qs + menu->describeItems().join(u' ');
+}
+
+QString TestDriver::chooseMainMenuItem(const QString& arg) {
+    kit::MenuWindow* menu = window_.mainMenu();
+    QAction* item = menu ? menu->findItem(Word(arg, 0), Word(arg, 1)) : nullptr;
+    if (!item) return u"error no main menu item "_qs + arg;
+    // Answered first: About opens a modal window that runs until later commands close it.
+    Print(u"ok"_qs);
+    item->trigger();
+    // The choice reaches the window as a posted message; taken now, so that the next
+    // command sees its effect.
+    QCoreApplication::sendPostedEvents(&window_);
+    return {};
 }
 
 kit::SkinWindow* TestDriver::topModal() const {
@@ -319,20 +386,22 @@ QString TestDriver::get(const QString& name) const {
     if (!c) {
         kit::MenuWindow* menu = page_ ? page_->assignMenu() : nullptr;
         if (QAction* item = menu && menu->isVisible() ? menu->findItem(name) : nullptr) {
-            QString answer = u"ok text=%1 enabled=%2"_qs.arg(item->text()).arg(item->isEnabled() ? 1 : 0);
+            QString answer =
+                u"ok text=%1 enabled=%2"_qs.arg(EscapedValue(item->text())).arg(item->isEnabled() ? 1 : 0);
             // The item's own hover text only: QAction falls back to its text.
-            if (item->toolTip() != item->text()) answer += u" tip="_qs + item->toolTip();
+            if (item->toolTip() != item->text()) answer += u" tip="_qs + EscapedValue(item->toolTip());
             return answer;
         }
         return u"error no control "_qs + name;
     }
     QStringList fields;
     const QWidget* w = c->widget();
-    if (auto* edit = dynamic_cast<kit::Edit*>(c)) fields << u"text="_qs + edit->QLineEdit::text();
-    else if (auto* combo = dynamic_cast<kit::Combo*>(c)) fields << u"text="_qs + combo->currentText();
-    // A text of several lines is given on one, its breaks as "\n": one answer is one line.
+    // Texts are escaped (EscapedValue): a text of several lines is given on one, and a
+    // text holding " value=" cannot pass for a field.
+    if (auto* edit = dynamic_cast<kit::Edit*>(c)) fields << u"text="_qs + EscapedValue(edit->QLineEdit::text());
+    else if (auto* combo = dynamic_cast<kit::Combo*>(c)) fields << u"text="_qs + EscapedValue(combo->currentText());
     else if (!c->shownText().isNull() || c->kind() == u"Label" || c->kind() == u"Button")
-        fields << u"text="_qs + QString(c->shownText()).replace(u'\n', u"\\n"_qs);
+        fields << u"text="_qs + EscapedValue(c->shownText());
     if (auto* slider = dynamic_cast<kit::Slider*>(c)) fields << u"value=%1"_qs.arg(slider->value());
     else if (auto* bar = dynamic_cast<kit::Progress*>(c)) fields << u"value=%1"_qs.arg(bar->value());
     else if (auto* combo = dynamic_cast<kit::Combo*>(c)) fields << u"value=%1"_qs.arg(combo->currentIndex());
@@ -394,70 +463,6 @@ QString TestDriver::grabWithMenu(const QString& file) {
     painter.drawPixmap(menu->geometry().topLeft() - area.topLeft(), menu->grab());
     painter.end();
     return picture.save(file, "PNG") ? u"ok"_qs : u"error cannot write "_qs + file;
-}
-
-QString TestDriver::mouse(const QString& action) {
-    emu::VirtualDevices* world = device_ ? device_->virtualDevices() : nullptr;
-    if (!world) return u"error no virtual mouse (HALVERN_EMULATOR)"_qs;
-    const QStringList words = action.split(u' ', Qt::SkipEmptyParts);
-    if (words.isEmpty()) return u"error mouse takes an action"_qs;
-    auto linkNamed = [](const QString& word) -> std::optional<Link> {
-        if (word == u"receiver") return Link::Receiver;
-        if (word == u"cable") return Link::Cable;
-        if (word == u"ble") return Link::Ble;
-        return std::nullopt;
-    };
-    // The mouse speaks on the first of its links that is plugged in.
-    std::optional<Link> speaking;
-    for (Link link : {Link::Cable, Link::Receiver, Link::Ble}) {
-        const int device = world->deviceOf(link);
-        if (device >= 0 && world->plugged(device)) {
-            speaking = link;
-            break;
-        }
-    }
-    auto number = [&](int i, int min, int max) -> std::optional<int> {
-        bool ok = false;
-        const int v = i < words.size() ? words[i].toInt(&ok) : 0;
-        return ok && v >= min && v <= max ? std::optional<int>(v) : std::nullopt;
-    };
-    const QString& verb = words[0];
-    if (verb == u"plug" || verb == u"unplug") {
-        std::optional<Link> link = words.size() > 1 ? linkNamed(words[1]) : std::nullopt;
-        const int device = link ? world->deviceOf(*link) : -1;
-        if (device < 0) return u"error the virtual mouse has no such link"_qs;
-        const bool done = verb == u"plug" ? world->plug(device) : world->unplug(device);
-        return done ? u"ok"_qs : u"error already "_qs + (verb == u"plug" ? u"plugged"_qs : u"unplugged"_qs);
-    }
-    if (!speaking) return u"error no link of the virtual mouse is plugged in"_qs;
-    emu::VirtualMouse& m = world->mouse(0);
-    if (verb == u"dpi") {
-        std::optional<int> level = number(1, 1, 8);
-        if (!level) return u"error dpi takes 1..8"_qs;
-        m.raise(*speaking, DeviceEvent{0x10EE, static_cast<std::uint16_t>(*level)});
-        return u"ok"_qs;
-    }
-    if (verb == u"polling") {
-        static constexpr int kInterval[] = {8, 4, 2, 1};
-        std::optional<int> rate = number(1, 0, 3);
-        if (!rate) return u"error polling takes 0..3"_qs;
-        m.setPollingInterval(*speaking, kInterval[*rate]);
-        return u"ok"_qs;
-    }
-    if (verb == u"light") {
-        std::optional<int> effect = number(1, 0, 15);
-        if (!effect) return u"error light takes 0..15"_qs;
-        m.setLightEffect(*speaking, *effect);
-        return u"ok"_qs;
-    }
-    if (verb == u"battery") {
-        std::optional<int> status = number(1, 0, 255);
-        std::optional<int> level = number(2, 0, 255);
-        if (!status || !level) return u"error battery takes STATUS LEVEL"_qs;
-        m.setBattery(*speaking, *level, *status);
-        return u"ok"_qs;
-    }
-    return u"error unknown mouse action "_qs + verb;
 }
 
 }  // namespace halvern

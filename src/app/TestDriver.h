@@ -43,7 +43,11 @@
 //                      plasma-osd, notification, nothing (none before the first)
 //   focus NAME         gives the control the keyboard focus as Tab would, its window
 //                      made the active one (real keys then reach it under a display)
+//   help               -> "ok N" and the N commands with what follows each, tab-separated
 //
+// In "key=value" answers a value is escaped: a backslash and "=" are preceded by a
+// backslash and a line break is "\n", so a field starts only at " key=" with an "="
+// that has no backslash before it, whatever a text holds.
 // It prints "ready" once the main window is up.
 #pragma once
 
@@ -51,6 +55,7 @@
 #include <QSocketNotifier>
 
 #include <memory>
+#include <span>
 
 namespace halvern {
 
@@ -69,7 +74,12 @@ public:
     TestDriver(CMainWnd& window, CMS_1_Page* page, DeviceStack* device);
     ~TestDriver();
 
+    // A value of a "key=value" answer, escaped as above.
+    static QString EscapedValue(const QString& value);
+
 private:
+    struct Verb;
+    static std::span<const Verb> verbs();
     void readLine();
     QString run(const QString& line);
     // The control NAME of the topmost modal window, else of the main window.
@@ -82,7 +92,10 @@ private:
     QString pick(const QString& name, const QString& index);
     QString get(const QString& name) const;
     QString focus(const QString& name);
-    QString mouse(const QString& action);
+    QString rows(const QString& name);
+    QString closeModal(const QString& arg);
+    QString openMainMenu();
+    QString chooseMainMenuItem(const QString& arg);
     // The key buttons' assignment menu.
     QString clickMenuItem(const QString& name);
     QString press(const QString& name, const QString& code);

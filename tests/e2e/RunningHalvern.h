@@ -24,23 +24,38 @@ namespace halvern::test {
 
 using namespace std::chrono_literals;
 
-// One field of a driver answer such as "ok text=Polling rate selected=1 visible=1":
-// a text runs up to the next known field, a hover text ("tip", always last) to the end,
-// the others up to the next space.
+// One field of a driver answer such as "ok text=Polling rate selected=1 visible=1": a
+// field starts at " key=" whose "=" has no backslash before it and runs to the next
+// such start; its value comes back unescaped, but for a line break, which stays "\n"
+// as the tests spell it.
 inline std::optional<std::string> AnswerField(const std::string& answer, const std::string& key) {
-    const std::string tag = " " + key + "=";
-    const std::size_t at = answer.find(tag);
-    if (at == std::string::npos) return std::nullopt;
-    const std::size_t from = at + tag.size();
-    std::size_t to = answer.size();
-    if (key == "tip") return answer.substr(from);
-    if (key == "text") {
-        for (const char* next : {" value=", " selected=", " visible=", " enabled=", " color=", " tip="})
-            to = std::min(to, answer.find(next, from));
-    } else {
-        to = std::min(to, answer.find(' ', from));
+    struct Field {
+        std::size_t start;  // the space before the key
+        std::size_t value;
+        std::string key;
+    };
+    std::vector<Field> fields;
+    for (std::size_t i = 0; i < answer.size(); ++i) {
+        if (answer[i] == '\\') {
+            ++i;
+            continue;
+        }
+        if (answer[i] != '=') continue;
+        std::size_t k = i;
+        while (k > 0 && answer[k - 1] != ' ') --k;
+        if (k > 0 && k < i) fields.push_back({k - 1, i + 1, answer.substr(k, i - k)});
     }
-    return answer.substr(from, to - from);
+    for (std::size_t f = 0; f < fields.size(); ++f) {
+        if (fields[f].key != key) continue;
+        const std::size_t end = f + 1 < fields.size() ? fields[f + 1].start : answer.size();
+        std::string value;
+        for (std::size_t i = fields[f].value; i < end; ++i) {
+            if (answer[i] == '\\' && i + 1 < end && answer[i + 1] != 'n') ++i;
+            value += answer[i];
+        }
+        return value;
+    }
+    return std::nullopt;
 }
 
 // Polls `done` every 20 ms; false when it did not hold within `timeout`.

@@ -185,6 +185,26 @@ TEST(SettingsPageEndToEnd, EditsMadeWithoutAMouseSurviveTheEndAndAStart) {
     }
 }
 
+// ---- The test driver's answers ----
+
+// A text that looks like fields, holds backslashes or ends in "=" reads back whole, the
+// fields after it read as they are, and help names every command once.
+TEST(SettingsPageEndToEnd, DriverAnswersKeepTheirFieldsApartWhateverATextHolds) {
+    RunningHalvern halvern("receiver");
+    ASSERT_TRUE(halvern.ready()) << halvern.err();
+    for (const std::string text : {"Game value=3 visible=0", "C:\\Games\\x=", "a = b", "plain"}) {
+        SCOPED_TRACE(text);
+        ASSERT_EQ(halvern.ask("type ms_1_edit_auto_app " + text), "ok");
+        const std::string answer = halvern.ask("get ms_1_edit_auto_app");
+        EXPECT_EQ(AnswerField(answer, "text"), text) << answer;
+        EXPECT_EQ(AnswerField(answer, "enabled"), "1") << answer;
+        EXPECT_FALSE(AnswerField(answer, "value")) << answer;
+    }
+    const std::string help = halvern.ask("help");
+    for (const char* verb : {"click NAME", "get NAME", "mouse dpi N", "state", "help", "focus NAME"})
+        EXPECT_NE(help.find(std::string("\t") + verb), std::string::npos) << verb << " in " << help;
+}
+
 // ---- Links ----
 
 TEST(SettingsPageEndToEnd, IndicatorsFollowTheReceiverAndTheCable) {
