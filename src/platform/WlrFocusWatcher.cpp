@@ -151,11 +151,12 @@ void WlrFocusWatcher::readEvents() {
 
 std::vector<std::string> WlrFocusWatcher::applications() {
     std::vector<std::string> names;
-    for (const auto& [handle, toplevel] : toplevels_) {
-        if (CheckApplicationName(toplevel.appId)) continue;
+    for (const auto& entry : toplevels_) {
+        const std::string& appId = entry.second.appId;
+        if (CheckApplicationName(appId)) continue;
         if (std::none_of(names.begin(), names.end(),
-                         [&](const std::string& known) { return SameApplication(known, toplevel.appId); }))
-            names.push_back(toplevel.appId);
+                         [&](const std::string& known) { return SameApplication(known, appId); }))
+            names.push_back(appId);
     }
     return names;
 }
