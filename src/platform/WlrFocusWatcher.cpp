@@ -51,7 +51,6 @@ const wl_message kHandleEvents[] = {
 };
 
 constexpr std::uint32_t kVersion = 3;
-constexpr std::uint32_t kStopRequest = 0;
 constexpr std::uint32_t kDestroyRequest = 7;
 constexpr std::uint32_t kActivatedState = 2;
 // More windows than a desktop shows; a flood of toplevels is not followed past this.
