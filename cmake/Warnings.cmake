@@ -12,7 +12,7 @@ if(HALVERN_WERROR)
   target_compile_options(halvern_warnings INTERFACE -Werror)
   # GCC's flow analysis under the sanitizers' instrumentation and at -O1 reports
   # "maybe uninitialized" in the standard library's own templates: still shown, not fatal.
-  if(HALVERN_SANITIZE OR HALVERN_FUZZ)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND (HALVERN_SANITIZE OR HALVERN_FUZZ))
     target_compile_options(halvern_warnings INTERFACE -Wno-error=maybe-uninitialized)
   endif()
 endif()
