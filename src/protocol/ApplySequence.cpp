@@ -82,8 +82,9 @@ ApplyReach SummarizeDeliveries(const ApplyPlan& plan, std::span<const Delivery> 
     }
     // A cut macro is not due again: sending it again would cut it the same way.
     reach.cutMacros = plan.cutMacros;
-    if (!plan.cutMacros.empty()) unwritten = true;
-    reach.outcome = unwritten ? ApplyOutcome::Incomplete : unconfirmed ? ApplyOutcome::Unconfirmed : ApplyOutcome::Applied;
+    if (unwritten) reach.outcome = ApplyOutcome::Incomplete;
+    else if (!plan.cutMacros.empty()) reach.outcome = ApplyOutcome::MacroCut;
+    else if (unconfirmed) reach.outcome = ApplyOutcome::Unconfirmed;
     return reach;
 }
 

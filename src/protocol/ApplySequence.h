@@ -67,8 +67,9 @@ SendOutcome SendPlannedReports(std::span<const Report> plan, SendPath& sendPath,
 enum class ApplyOutcome {
     Applied,      // every report reached the mouse (acknowledged where the link acknowledges)
     Unconfirmed,  // every report went out, but the mouse did not acknowledge some
-    Incomplete,   // some reports were not written: the link went away or a write failed,
-                  // or a macro was too long for its button's blocks and was cut
+    Incomplete,   // some reports were not written: the link went away or a write failed
+    MacroCut,     // every report went out, but a macro was too long for its button's
+                  // blocks and the mouse holds only its start: sending again cuts it again
 };
 
 // What reached the mouse, by group. A group reached it when every report of it did. A

@@ -224,8 +224,9 @@ TEST(ApplyReach, TheOutcomeIsTheWorstOfWhatHappenedAndARefusalCostsNothing) {
 }
 
 // The last guard: whatever a record holds, a macro never leaves its button's blocks,
-// and a cut one makes the apply incomplete even when every report got through.
-TEST(ApplyPlan, AMacroLongerThanItsBlocksIsCutThereAndTheApplyIsIncomplete) {
+// and a cut one is said as such even when every report got through; a link lost on
+// the way still says the mouse went away.
+TEST(ApplyPlan, AMacroLongerThanItsBlocksIsCutThereAndTheApplySaysSo) {
     auto p = MouseProfile::Create(u"P");
     MacroRecord tooLong = test::ShortStepMacro(120);
     for (std::size_t i = 0; i < 120; ++i) tooLong.actions[i].delay = 200;  // five blocks' worth
@@ -241,9 +242,10 @@ TEST(ApplyPlan, AMacroLongerThanItsBlocksIsCutThereAndTheApplyIsIncomplete) {
     EXPECT_NE(fourth[29 + 2 * fourth[28] - 1], 0xFE);
 
     const ApplyReach reach = SummarizeDeliveries(plan, std::vector<Delivery>(plan.reports.size(), Delivery::Confirmed));
-    EXPECT_EQ(reach.outcome, ApplyOutcome::Incomplete);
+    EXPECT_EQ(reach.outcome, ApplyOutcome::MacroCut);
     EXPECT_EQ(reach.cutMacros, std::vector<std::uint8_t>{1});
     EXPECT_EQ(reach.undelivered, ChangeFlags{}) << "sent again it would be cut the same way";
+    EXPECT_EQ(SummarizeDeliveries(plan, std::vector<Delivery>{Delivery::NoLink}).outcome, ApplyOutcome::Incomplete);
 }
 
 }  // namespace

@@ -181,6 +181,9 @@ int Apply(const Invocation& call) {
         case ApplyOutcome::Applied: return kExitOk;
         case ApplyOutcome::Unconfirmed:
             return call.fail(kExitFailure, "the mouse did not confirm every report; it may hold part of the profile");
+        case ApplyOutcome::MacroCut:
+            return call.fail(kExitFailure,
+                             "a macro is too long for its button's blocks; the mouse holds only its start");
         case ApplyOutcome::Incomplete: break;
     }
     if (!links.applyLinkUp()) return call.fail(kExitFailure, "the mouse went away during the apply; it may hold part of the profile");

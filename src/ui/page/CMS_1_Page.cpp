@@ -280,6 +280,7 @@ void CMS_1_Page::showState() {
     if (keeper_.failure()) key = "store_not_saved_text";
     else if (lastOutcome_ == ApplyOutcome::Unconfirmed) key = "apply_unconfirmed_text";
     else if (lastOutcome_ == ApplyOutcome::Incomplete) key = "apply_incomplete_text";
+    else if (lastOutcome_ == ApplyOutcome::MacroCut) key = "apply_macro_cut_text";
     if (key) applyState_->setText(QString::fromLatin1(key));
     kit::SetVisible(applyState_, key != nullptr);
 }

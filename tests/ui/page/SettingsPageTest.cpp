@@ -5,6 +5,7 @@
 
 #include "storage/MacroStore.h"
 #include "storage/SettingsFile.h"
+#include "support/Macros.h"
 #include "support/PageHarness.h"
 #include "ui/kit/Button.h"
 #include "ui/kit/Combo.h"
@@ -596,6 +597,21 @@ TEST_F(Page, AnApplyTheMouseDidNotConfirmIsSaidInThePageAndSentAgain) {
     EXPECT_NE(std::find(ids.begin(), ids.end(), kSensorReport), ids.end());
     EXPECT_NE(std::find(ids.begin(), ids.end(), kPollingReport), ids.end());
     EXPECT_FALSE(visible("ms_1_label_apply_state"));
+}
+
+// A macro kept from before that is too long for its button is cut on the mouse: the
+// page says so, not that the mouse went away, and a later edit does not send it again.
+TEST_F(Page, AnApplyThatCutAMacroSaysSoInThePage) {
+    MacroRecord tooLong = test::ShortStepMacro(120);
+    for (std::size_t i = 0; i < 120; ++i) tooLong.actions[i].delay = 200;  // five blocks' worth
+    store({[&](MouseProfile& p) { p.buttons[1].assignMacro(tooLong, 0, 1, 0); }});
+    open();
+    applyAndForget();
+    EXPECT_TRUE(visible("ms_1_label_apply_state"));
+    EXPECT_EQ(shown("ms_1_label_apply_state"), skin.text(u"apply_macro_cut_text"_qs));
+    find<kit::Option>("ms_1_option_dpi_step_5")->click();
+    settle();
+    EXPECT_EQ(sentIds(), std::vector<int>{kSensorReport});
 }
 
 // ---- The macro editor ----

@@ -49,7 +49,7 @@ constexpr const char* kMessages[] = {
 };
 
 // The notices under the link panel.
-constexpr const char* kApplyNotices[] = {"apply_unconfirmed_text", "apply_incomplete_text"};
+constexpr const char* kApplyNotices[] = {"apply_unconfirmed_text", "apply_incomplete_text", "apply_macro_cut_text"};
 
 std::vector<QString> LanguageCodes() {
     std::vector<QString> codes;
