@@ -208,7 +208,9 @@ class Census:
             self.checked += 1
             if self.reachable(acc) and not acc.name.strip():
                 self.fault(where, "a %s without a name" % acc.getRoleName())
-            if role in BUTTONS:
+            # A dimmed button offers no action (Qt's own buttons drop theirs), which
+            # a screen reader says as "dimmed"; an enabled one must offer one.
+            if role in BUTTONS and acc.getState().contains(pyatspi.STATE_SENSITIVE):
                 try:
                     actions = acc.queryAction().nActions
                 except NotImplementedError:
