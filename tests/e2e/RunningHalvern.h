@@ -78,7 +78,8 @@ public:
                             const std::map<std::string, std::string>& extraEnv = {})
         : data_(dataFolder.empty() ? dir_.path() / "data" : std::move(dataFolder)),
           process_(HALVERN_PATH, {}, Environment(links, extraEnv)) {
-        ready_ = process_.started() && process_.readLine() == "ready";
+        // A start under AddressSanitizer on a loaded two-core machine has taken over 20 s.
+        ready_ = process_.started() && process_.readLine(std::chrono::seconds(60)) == "ready";
     }
 
     ~RunningHalvern() {
