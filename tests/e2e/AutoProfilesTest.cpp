@@ -18,14 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) lines.push_back(line);
-    return lines;
-}
-
 class FollowingTheFront : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -55,7 +47,7 @@ protected:
                                                        "--transport", "receiver", "--against",
                                                        (files / ("p" + std::to_string(from) + ".pro")).string()});
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        return Lines(r.out);
+        return NonEmptyLines(r.out);
     }
     // An xmessage window of that WM_CLASS instance, mapped; its window id.
     std::string window(const std::string& name) {
@@ -64,7 +56,7 @@ protected:
         ProcessResult found =
             RunProcess("/usr/bin/xdotool", {"search", "--sync", "--onlyvisible", "--classname", name}, {{"DISPLAY", x.display()}});
         EXPECT_EQ(found.exitCode, 0) << found.err;
-        const std::vector<std::string> ids = Lines(found.out);
+        const std::vector<std::string> ids = NonEmptyLines(found.out);
         return ids.empty() ? std::string() : ids.front();
     }
     bool activate(const std::string& id) { return x.xdotool({"windowactivate", "--sync", id}); }

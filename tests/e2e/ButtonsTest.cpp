@@ -28,16 +28,27 @@ namespace fs = std::filesystem;
 const std::map<std::string, std::string> kNoDesktop = {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
 constexpr int kKeyK = 37;  // Linux key code
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) lines.push_back(line);
-    return lines;
-}
-
 class ButtonsEndToEnd : public ::testing::Test {
 protected:
+    // `macro` in the macro store of `data`, and profiles named `names` (the first
+    // selected) once `edit` has had them.
+    static void StoreMacroAndProfiles(const fs::path& data, const MacroRecord& macro,
+                                      std::initializer_list<const char16_t*> names,
+                                      const std::function<void(ProfileStore&)>& edit) {
+        fs::create_directories(data / "ms_1");
+        MacroStore macros(data / "ms_1");
+        macros.load();
+        macros.append(std::make_unique<MacroRecord>(macro));
+        ASSERT_FALSE(macros.save());
+        ProfileStore profiles(data / "ms_1");
+        profiles.load(u"Profile ");
+        profiles.profiles().clear();
+        for (const char16_t* name : names) profiles.append(MouseProfile::Create(name));
+        edit(profiles);
+        profiles.setSelectedProfile(0);
+        ASSERT_FALSE(profiles.save());
+    }
+
     // The program on the receiver over `data` (empty: a fresh folder), the first full
     // apply done.
     void start(const fs::path& data = {}) {
@@ -60,7 +71,7 @@ protected:
         ProcessResult r = RunProcess(HALVERNCTL_PATH, {"reports", after.string(), "--transport", "receiver", "--against",
                                                        before.string()});
         EXPECT_EQ(r.exitCode, 0) << r.err;
-        return Lines(r.out);
+        return NonEmptyLines(r.out);
     }
 
     bool modalIs(const std::string& layout) {
@@ -110,19 +121,8 @@ TEST_F(ButtonsEndToEnd, AMacroOnAButtonWithoutBlocksIsKeptLabelledAndNeverSent) 
     fire.actionCount = 2;
     fire.actions[0] = {0x04, MacroAction::Press, 30};
     fire.actions[1] = {0x04, MacroAction::Release, 10};
-    {
-        fs::create_directories(data / "ms_1");
-        MacroStore macros(data / "ms_1");
-        macros.load();
-        macros.append(std::make_unique<MacroRecord>(fire));
-        ASSERT_FALSE(macros.save());
-        ProfileStore profiles(data / "ms_1");
-        profiles.load(u"Profile ");
-        profiles.profiles().clear();
-        profiles.append(MouseProfile::Create(u"Main"));
-        profiles.at(0).buttons[5].assignMacro(fire, 0, 3, 0);
-        ASSERT_FALSE(profiles.save());
-    }
+    StoreMacroAndProfiles(data.path(), fire, {u"Main"},
+                          [&](ProfileStore& profiles) { profiles.at(0).buttons[5].assignMacro(fire, 0, 3, 0); });
     // Entry `n` of the stored profile, as another reader of the store sees it.
     const auto storedEntry = [&](int n) {
         TempDir copy;
@@ -170,21 +170,8 @@ TEST_F(ButtonsEndToEnd, AMacroOnButtonFiveFollowsTheEditorsRenameAndDeleteInEver
     burst.actions[1] = {0x04, MacroAction::Release, 143};
     burst.actions[2] = {0x2C, MacroAction::Press, 64};
     burst.actions[3] = {0x2C, MacroAction::Release, 10};
-    {
-        fs::create_directories(data / "ms_1");
-        MacroStore macros(data / "ms_1");
-        macros.load();
-        macros.append(std::make_unique<MacroRecord>(burst));
-        ASSERT_FALSE(macros.save());
-        ProfileStore profiles(data / "ms_1");
-        profiles.load(u"Profile ");
-        profiles.profiles().clear();
-        profiles.append(MouseProfile::Create(u"Main"));
-        profiles.append(MouseProfile::Create(u"Other"));
-        profiles.at(1).buttons[6].assignMacro(burst, 0, 1, 0);
-        profiles.setSelectedProfile(0);
-        ASSERT_FALSE(profiles.save());
-    }
+    StoreMacroAndProfiles(data.path(), burst, {u"Main", u"Other"},
+                          [&](ProfileStore& profiles) { profiles.at(1).buttons[6].assignMacro(burst, 0, 1, 0); });
     start(data.path());
     const fs::path before = exported("before");
     std::size_t seen = halvern->received().size();
@@ -254,35 +241,16 @@ TEST_F(ButtonsEndToEnd, AMacroOnButtonFiveFollowsTheEditorsRenameAndDeleteInEver
 // mouse's log shows no macro block outside them, a macro too long for them is cut there
 // and said to be, and a file with one is refused with its name and nothing added.
 TEST_F(ButtonsEndToEnd, NoStoreOrImportedFileWritesAMacroOutsideItsButtonsBlocks) {
-    const auto longPauses = [](std::u16string_view name) {
-        MacroRecord m = ShortStepMacro(120);  // 120 steps of 200 ms take five blocks
-        m.setName(name);
-        for (MacroAction& a : m.actions) a.delay = 200;
-        return m;
-    };
+    const auto longPauses = [](std::u16string_view name) { return LongPauseMacro(120, name); };
     MacroRecord full = ShortStepMacro(160);  // exactly four blocks
     full.setName(u"Full");
-    MacroRecord noise;
-    std::mt19937 random(22);
-    for (std::byte& b : noise.bytes()) b = static_cast<std::byte>(random());
-    noise.actionCount = 90;
-    noise.setName(u"Noise");
+    const MacroRecord noise = NoiseMacro(22, 90, u"Noise");
 
     // A store from before every door checked the bound.
     TempDir data;
-    {
-        fs::create_directories(data / "ms_1");
-        MacroStore macros(data / "ms_1");
-        macros.load();
-        macros.append(std::make_unique<MacroRecord>(longPauses(u"Spray")));
-        ASSERT_FALSE(macros.save());
-        ProfileStore profiles(data / "ms_1");
-        profiles.load(u"Profile ");
-        profiles.profiles().clear();
-        profiles.append(MouseProfile::Create(u"Main"));
+    StoreMacroAndProfiles(data.path(), longPauses(u"Spray"), {u"Main"}, [&](ProfileStore& profiles) {
         profiles.at(0).buttons[1].assignMacro(longPauses(u"Spray"), 0, 1, 0);
-        ASSERT_FALSE(profiles.save());
-    }
+    });
     auto withMacro = [](std::size_t entry, const MacroRecord& m) {
         auto p = MouseProfile::Create(u"Imported");
         p->buttons[entry].assignMacro(m, 0, 1, -1);

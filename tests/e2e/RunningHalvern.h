@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,6 +57,15 @@ inline std::optional<std::string> AnswerField(const std::string& answer, const s
         return value;
     }
     return std::nullopt;
+}
+
+// The lines of a program's output, empty ones left out.
+inline std::vector<std::string> NonEmptyLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) lines.push_back(line);
+    return lines;
 }
 
 // Polls `done` every 20 ms; false when it did not hold within `timeout`.

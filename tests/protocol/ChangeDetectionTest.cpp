@@ -228,8 +228,7 @@ TEST(ApplyReach, TheOutcomeIsTheWorstOfWhatHappenedAndARefusalCostsNothing) {
 // the way still says the mouse went away.
 TEST(ApplyPlan, AMacroLongerThanItsBlocksIsCutThereAndTheApplySaysSo) {
     auto p = MouseProfile::Create(u"P");
-    MacroRecord tooLong = test::ShortStepMacro(120);
-    for (std::size_t i = 0; i < 120; ++i) tooLong.actions[i].delay = 200;  // five blocks' worth
+    const MacroRecord tooLong = test::LongPauseMacro(120, u"Burst");
     p->buttons[1].assignMacro(tooLong, 0, 1, 0);
     p->buttons[2].assignMacro(test::ShortStepMacro(3), 0, 1, 1);
     const ApplyPlan plan = PlanGroups(*p, ChangeFlags::All(), true);

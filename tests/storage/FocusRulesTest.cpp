@@ -8,14 +8,8 @@
 namespace halvern {
 namespace {
 
-std::string Text(const std::filesystem::path& p) {
-    auto b = test::ReadAll(p);
-    return std::string(b.begin(), b.end());
-}
-
-void Put(const std::filesystem::path& p, const std::string& s) {
-    test::WriteAll(p, std::vector<unsigned char>(s.begin(), s.end()));
-}
+using test::ReadText;
+using test::WriteText;
 
 FocusRulesRead Parse(const std::string& section) { return ParseFocusRules(IniDocument::Parse(section)); }
 
@@ -27,14 +21,14 @@ std::vector<std::string> Apps(const FocusRules& rules) {
 
 TEST(FocusRules, WrittenRulesReadBackWithTheRestOfTheFileKept) {
     test::TempDir dir;
-    Put(dir / "CONFIG.ini", "[SETTING]\r\nModelId=1\r\n[AutoProfiles]\r\n; old comment\r\nApp7=x\r\nProfile7=y\r\n[Other]\r\nKey=v\r\n");
+    WriteText(dir / "CONFIG.ini", "[SETTING]\r\nModelId=1\r\n[AutoProfiles]\r\n; old comment\r\nApp7=x\r\nProfile7=y\r\n[Other]\r\nKey=v\r\n");
     FocusRules rules;
     rules.enabled = false;
     rules.fallback = u" Desk top ";  // blanks at the ends survive the quotes
     ASSERT_EQ(rules.set("steam_app_730", u"Shooter"), std::nullopt);
     ASSERT_EQ(rules.set("game.exe", u"Sp\u00e4\u00df"), std::nullopt);
     ASSERT_EQ(SaveFocusRules(dir.path(), rules), std::nullopt);
-    EXPECT_EQ(Text(dir / "CONFIG.ini"),
+    EXPECT_EQ(ReadText(dir / "CONFIG.ini"),
               "[SETTING]\r\nModelId=1\r\n[AutoProfiles]\r\nEnabled=0\r\nFallback=\" Desk top \"\r\n"
               "App1=\"steam_app_730\"\r\nProfile1=\"Shooter\"\r\nApp2=\"game.exe\"\r\nProfile2=\"Sp\xc3\xa4\xc3\x9f\"\r\n"
               "[Other]\r\nKey=v\r\n");
@@ -50,7 +44,7 @@ TEST(FocusRules, NoFileOrSectionMeansNoRulesAndSwitchingOn) {
     EXPECT_TRUE(read.rules.enabled);
     EXPECT_TRUE(read.rules.rules.empty());
     EXPECT_EQ(read.rules.fallback, std::nullopt);
-    Put(dir / "CONFIG.ini", "[SETTING]\nModelId=0\n");
+    WriteText(dir / "CONFIG.ini", "[SETTING]\nModelId=0\n");
     read = ReadFocusRules(dir.path());
     EXPECT_TRUE(read.rules.enabled && read.rules.rules.empty() && read.problems.empty());
 }
@@ -97,7 +91,7 @@ TEST(FocusRules, ManyRulesStopAtTheLimitAndAHugeFileIsReadOnlyInPart) {
     EXPECT_EQ(read.rules.rules.back().application, "app100");
 
     test::TempDir dir;
-    Put(dir / "CONFIG.ini", section + std::string(2 * SettingsFile::kMaxBytes, ';'));
+    WriteText(dir / "CONFIG.ini", section + std::string(2 * SettingsFile::kMaxBytes, ';'));
     EXPECT_EQ(ReadFocusRules(dir.path()).rules.rules.size(), FocusRules::kMaxRules);
     FocusRules rules;
     EXPECT_NE(SaveFocusRules(dir.path(), rules), std::nullopt) << "a file not read whole is not rewritten";

@@ -44,10 +44,7 @@ TEST(MacroRules, EachRuleRefusesWhatBreaksItAndNamesTheStep) {
              m.actions[3].key = 0;
          },
          MK::Key, 4},
-        {"120 steps of 200 ms", [](MacroRecord& m) {
-             m = test::ShortStepMacro(120);
-             for (MacroAction& a : m.actions) a.delay = 200;
-         }, MK::TooLong, 0},
+        {"120 steps of 200 ms", [](MacroRecord& m) { m = test::LongPauseMacro(120, u"Burst"); }, MK::TooLong, 0},
         {"160 steps of 128 ms", [](MacroRecord& m) {
              m = test::ShortStepMacro(160);
              for (MacroAction& a : m.actions) a.delay = 128;
@@ -72,8 +69,7 @@ TEST(MacroRules, EachRuleRefusesWhatBreaksItAndNamesTheStep) {
 }
 
 TEST(MacroRules, ATooLongMacroSaysHowFarItReaches) {
-    MacroRecord m = test::ShortStepMacro(120);
-    for (MacroAction& a : m.actions) a.delay = 200;
+    const MacroRecord m = test::LongPauseMacro(120, u"Burst");
     const MacroProblem p = CheckMacro(m);
     ASSERT_EQ(p.kind, MK::TooLong);
     EXPECT_EQ(p.fit.blocks, 5u);

@@ -7,32 +7,26 @@
 namespace halvern {
 namespace {
 
-std::string Text(const std::filesystem::path& p) {
-    auto b = test::ReadAll(p);
-    return std::string(b.begin(), b.end());
-}
-
-void Put(const std::filesystem::path& p, const std::string& s) {
-    test::WriteAll(p, std::vector<unsigned char>(s.begin(), s.end()));
-}
+using test::ReadText;
+using test::WriteText;
 
 TEST(SettingsFile, FirstRunWritesModelIdZero) {
     test::TempDir dir;
     SettingsFile settings(dir.path());
     EXPECT_EQ(settings.readModelId(), -1);
     EXPECT_EQ(settings.loadModelIdForStartup(), 0);
-    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\r\nModelId=0\r\n");
+    EXPECT_EQ(ReadText(dir / "CONFIG.ini"), "[SETTING]\r\nModelId=0\r\n");
     EXPECT_EQ(settings.readModelId(), 0);
 }
 
 TEST(SettingsFile, ValidValuesAreKeptAndOthersBecomeZero) {
     test::TempDir dir;
     SettingsFile settings(dir.path());
-    Put(dir / "CONFIG.ini", "[SETTING]\nModelId=2\n");
+    WriteText(dir / "CONFIG.ini", "[SETTING]\nModelId=2\n");
     EXPECT_EQ(settings.loadModelIdForStartup(), 2);
-    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\nModelId=2\n");  // untouched
+    EXPECT_EQ(ReadText(dir / "CONFIG.ini"), "[SETTING]\nModelId=2\n");  // untouched
     for (const char* bad : {"7", "-3", "99999999999999"}) {
-        Put(dir / "CONFIG.ini", std::string("[SETTING]\nModelId=") + bad + "\n");
+        WriteText(dir / "CONFIG.ini", std::string("[SETTING]\nModelId=") + bad + "\n");
         EXPECT_EQ(settings.loadModelIdForStartup(), 0) << bad;
         EXPECT_EQ(settings.readModelId(), 0) << bad;
     }
@@ -41,27 +35,27 @@ TEST(SettingsFile, ValidValuesAreKeptAndOthersBecomeZero) {
 TEST(SettingsFile, ReadsLikeAWindowsIniFile) {
     test::TempDir dir;
     SettingsFile settings(dir.path());
-    Put(dir / "CONFIG.ini", "; comment\r\n[setting]\r\n  modelid = 1  \r\n");
+    WriteText(dir / "CONFIG.ini", "; comment\r\n[setting]\r\n  modelid = 1  \r\n");
     EXPECT_EQ(settings.readModelId(), 1);
-    Put(dir / "CONFIG.ini", "[SETTING]\nModelId=2abc\n");
+    WriteText(dir / "CONFIG.ini", "[SETTING]\nModelId=2abc\n");
     EXPECT_EQ(settings.readModelId(), 2);
-    Put(dir / "CONFIG.ini", "[SETTING]\nModelId=abc\n");
+    WriteText(dir / "CONFIG.ini", "[SETTING]\nModelId=abc\n");
     EXPECT_EQ(settings.readModelId(), 0);
-    Put(dir / "CONFIG.ini", "[OTHER]\nModelId=2\n");
+    WriteText(dir / "CONFIG.ini", "[OTHER]\nModelId=2\n");
     EXPECT_EQ(settings.readModelId(), -1);
 }
 
 TEST(SettingsFile, WritingKeepsEveryOtherSectionAndKey) {
     test::TempDir dir;
     SettingsFile settings(dir.path());
-    Put(dir / "CONFIG.ini", "[Window]\nX=10\n\n[SETTING]\nTheme=dark\nModelId=1\n\n[Extra]\nY=2\n");
+    WriteText(dir / "CONFIG.ini", "[Window]\nX=10\n\n[SETTING]\nTheme=dark\nModelId=1\n\n[Extra]\nY=2\n");
     ASSERT_FALSE(settings.saveModelId(2));
-    EXPECT_EQ(Text(dir / "CONFIG.ini"),
+    EXPECT_EQ(ReadText(dir / "CONFIG.ini"),
               "[Window]\r\nX=10\r\n\r\n[SETTING]\r\nTheme=dark\r\nModelId=2\r\n\r\n[Extra]\r\nY=2\r\n");
 
-    Put(dir / "CONFIG.ini", "[SETTING]\nTheme=dark\n\n[Extra]\nY=2");
+    WriteText(dir / "CONFIG.ini", "[SETTING]\nTheme=dark\n\n[Extra]\nY=2");
     ASSERT_FALSE(settings.saveModelId(1));
-    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\r\nTheme=dark\r\nModelId=1\r\n\r\n[Extra]\r\nY=2\r\n");
+    EXPECT_EQ(ReadText(dir / "CONFIG.ini"), "[SETTING]\r\nTheme=dark\r\nModelId=1\r\n\r\n[Extra]\r\nY=2\r\n");
 }
 
 TEST(SettingsFile, AMissingDataFolderFailsQuietly) {
@@ -82,9 +76,9 @@ TEST(SettingsFile, TheProfileFolderIsKeptBesideTheModelIdAndReadBackAsWritten) {
     EXPECT_EQ(settings.readProfileFolder(), "/home/ana/Perfis de jogo/ü=x");
     EXPECT_EQ(settings.readModelId(), 2);
     ASSERT_FALSE(settings.saveProfileFolder("/tmp"));
-    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\r\nModelId=2\r\nProfileFolder=/tmp\r\n");
+    EXPECT_EQ(ReadText(dir / "CONFIG.ini"), "[SETTING]\r\nModelId=2\r\nProfileFolder=/tmp\r\n");
 
-    Put(dir / "CONFIG.ini", "[SETTING]\nProfileFolder=   \n");
+    WriteText(dir / "CONFIG.ini", "[SETTING]\nProfileFolder=   \n");
     EXPECT_EQ(settings.readProfileFolder(), std::nullopt);
 }
 
@@ -110,7 +104,7 @@ TEST(SettingsFile, TheChosenLanguageAndThemeAreKeptBesideTheOtherKeys) {
     ASSERT_FALSE(settings.saveLanguage("pt_BR"));
     EXPECT_EQ(settings.readLanguage(), "pt_BR");
     EXPECT_EQ(settings.readTheme(), "light");
-    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\r\nModelId=1\r\nLanguage=pt_BR\r\nTheme=light\r\n");
+    EXPECT_EQ(ReadText(dir / "CONFIG.ini"), "[SETTING]\r\nModelId=1\r\nLanguage=pt_BR\r\nTheme=light\r\n");
 }
 
 TEST(SettingsFile, ALanguageOrThemeThatIsNotAPlainNameIsNeitherReadNorWritten) {
@@ -123,7 +117,7 @@ TEST(SettingsFile, ALanguageOrThemeThatIsNotAPlainNameIsNeitherReadNorWritten) {
         EXPECT_EQ(settings.readLanguage(), "de") << bad;
     }
     EXPECT_EQ(settings.readTheme(), std::nullopt);
-    Put(dir / "CONFIG.ini", "[SETTING]\nLanguage=../lan\nTheme=  \n");
+    WriteText(dir / "CONFIG.ini", "[SETTING]\nLanguage=../lan\nTheme=  \n");
     EXPECT_EQ(settings.readLanguage(), std::nullopt);
     EXPECT_EQ(settings.readTheme(), std::nullopt);
 }
@@ -135,11 +129,11 @@ TEST(SettingsFile, BatteryWarningsAreOnUnlessTheFileSaysZero) {
     ASSERT_FALSE(settings.saveLanguage("de"));
     ASSERT_FALSE(settings.saveBatteryWarnings(false));
     EXPECT_FALSE(settings.readBatteryWarnings());
-    EXPECT_EQ(Text(dir / "CONFIG.ini"), "[SETTING]\r\nLanguage=de\r\nBatteryWarnings=0\r\n");
+    EXPECT_EQ(ReadText(dir / "CONFIG.ini"), "[SETTING]\r\nLanguage=de\r\nBatteryWarnings=0\r\n");
     ASSERT_FALSE(settings.saveBatteryWarnings(true));
     EXPECT_TRUE(settings.readBatteryWarnings());
     for (const char* edited : {"", "off", "no", "00"}) {
-        Put(dir / "CONFIG.ini", std::string("[SETTING]\nBatteryWarnings=") + edited + "\n");
+        WriteText(dir / "CONFIG.ini", std::string("[SETTING]\nBatteryWarnings=") + edited + "\n");
         EXPECT_TRUE(settings.readBatteryWarnings()) << edited;
     }
 }
@@ -150,16 +144,16 @@ TEST(SettingsFile, AFileLargerThanTheBoundIsNotRewrittenAndNamesHoldThirtyTwoLet
     test::TempDir dir;
     SettingsFile settings(dir.path());
     const std::string big = "[SETTING]\r\nModelId=1\r\n" + std::string(1024 * 1024, ';');
-    Put(dir / "CONFIG.ini", big);
+    WriteText(dir / "CONFIG.ini", big);
     EXPECT_TRUE(settings.saveModelId(2));
-    EXPECT_EQ(Text(dir / "CONFIG.ini"), big);
+    EXPECT_EQ(ReadText(dir / "CONFIG.ini"), big);
 
-    Put(dir / "CONFIG.ini", "[SETTING]\r\n");
+    WriteText(dir / "CONFIG.ini", "[SETTING]\r\n");
     const std::string longest(32, 'x');
     EXPECT_FALSE(settings.saveLanguage(longest));
     EXPECT_EQ(settings.readLanguage(), longest);
     EXPECT_TRUE(settings.saveLanguage(longest + "y"));
-    Put(dir / "CONFIG.ini", "[SETTING]\r\nLanguage=" + longest + "y\r\n");
+    WriteText(dir / "CONFIG.ini", "[SETTING]\r\nLanguage=" + longest + "y\r\n");
     EXPECT_EQ(settings.readLanguage(), std::nullopt);
 }
 

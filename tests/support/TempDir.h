@@ -40,6 +40,15 @@ inline void WriteAll(const std::filesystem::path& p, const std::vector<unsigned 
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+inline std::string ReadText(const std::filesystem::path& p) {
+    const std::vector<unsigned char> bytes = ReadAll(p);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+inline void WriteText(const std::filesystem::path& p, const std::string& text) {
+    WriteAll(p, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
 template <typename Record>
 std::vector<unsigned char> BytesOf(const Record& r) {
     auto b = r.bytes();

@@ -33,26 +33,13 @@ test::ProcessResult Ctl(const std::vector<std::string>& args, const std::map<std
 
 std::size_t Lines(const std::string& s) { return static_cast<std::size_t>(std::count(s.begin(), s.end(), '\n')); }
 
-void WriteText(const fs::path& p, const std::string& text) {
-    test::WriteAll(p, std::vector<unsigned char>(text.begin(), text.end()));
-}
+using test::WriteText;
 
 MacroRecord LongPauses(std::size_t steps, std::u16string_view name = u"Spray") {
-    MacroRecord m = test::ShortStepMacro(steps);
-    m.setName(name);
-    for (MacroAction& a : m.actions) a.delay = 200;
-    return m;
+    return test::LongPauseMacro(steps, name);
 }
 
-// 696 random bytes: what a file that is no macro at all reads as.
-MacroRecord RandomMacro() {
-    MacroRecord m;
-    std::mt19937 random(28);
-    for (std::byte& b : m.bytes()) b = static_cast<std::byte>(random());
-    m.actionCount = 100;
-    m.setName(u"Noise");
-    return m;
-}
+MacroRecord RandomMacro() { return test::NoiseMacro(28, 100, u"Noise"); }
 
 class Rules : public ::testing::Test {
 protected:

@@ -452,9 +452,7 @@ TEST_F(ProfileFiles, CancelledFileDialogsChangeNothing) {
 TEST_F(ProfileFiles, AProfileWithAMacroTooLongForItsButtonIsRefusedWithTheMacrosName) {
     storeGameWithFire();
     open();
-    MacroRecord spray = test::ShortStepMacro(120);  // 120 steps of 200 ms take five blocks
-    spray.setName(u"Spray");
-    for (MacroAction& a : spray.actions) a.delay = 200;
+    const MacroRecord spray = test::LongPauseMacro(120, u"Spray");
     auto p = MouseProfile::Create(u"Long");
     p->buttons[1].assignMacro(spray, 0, 1, -1);
     ASSERT_FALSE(ExportProfile(*p, files / "long.pro"));

@@ -602,8 +602,7 @@ TEST_F(Page, AnApplyTheMouseDidNotConfirmIsSaidInThePageAndSentAgain) {
 // A macro kept from before that is too long for its button is cut on the mouse: the
 // page says so, not that the mouse went away, and a later edit does not send it again.
 TEST_F(Page, AnApplyThatCutAMacroSaysSoInThePage) {
-    MacroRecord tooLong = test::ShortStepMacro(120);
-    for (std::size_t i = 0; i < 120; ++i) tooLong.actions[i].delay = 200;  // five blocks' worth
+    const MacroRecord tooLong = test::LongPauseMacro(120, u"Burst");
     store({[&](MouseProfile& p) { p.buttons[1].assignMacro(tooLong, 0, 1, 0); }});
     open();
     applyAndForget();
