@@ -4,48 +4,13 @@
 # the Bluetooth stack as a desktop has it, pairs the mouse, then prints one
 # "PASS n what" or "FAIL n what" line per scenario (a failure is followed by what was
 # seen, indented) and "N passed, N failed" last.
-BIN=${BIN:-/opt/halvern}
-W=/tmp/work
-mkdir -p "$W" /tmp/home /run/dbus
-export HOME=/tmp/home HALVERN_DATA_DIR=/tmp/home/data PATH="$BIN:/usr/libexec/bluetooth:$PATH"
-unset HALVERN_EMULATOR
-cd "$W" || exit 1
+mkdir -p /run/dbus
+EXTRA_PATH=/usr/libexec/bluetooth WAIT_SECONDS=10
+. /scenario-lib.sh
 
-passed=0
-failed=0
-detail=""
-note() { detail="$detail
-$*"; }
-result() {
-    if [ "$2" = ok ]; then
-        echo "PASS $1"
-        passed=$((passed + 1))
-    else
-        echo "FAIL $1"
-        printf '%s\n' "$detail" | sed '/^$/d; s/^/    /'
-        failed=$((failed + 1))
-    fi
-    detail=""
-}
 # Seconds since the guest started, for the timings printed at the end.
 now() { cut -d. -f1 /proc/uptime; }
 
-# Waits until `test` holds: up to $2 seconds (10 unless told).
-wait_for() {
-    i=0
-    limit=$((${2:-10} * 10))
-    while ! eval "$1"; do
-        i=$((i + 1))
-        [ $i -ge $limit ] && { note "timed out waiting for: $1"; return 1; }
-        usleep 100000
-    done
-}
-count() { grep -c -- "$1" "$2"; }
-start_monitor() {
-    : >monitor.out
-    halvernctl monitor >>monitor.out 2>&1 &
-    mon=$!
-}
 # The hidraw nodes bluetoothd made for the mouse (its HID service, through uhid).
 ble_nodes() { ls -d /sys/bus/hid/devices/0005:045E:00EE.*/hidraw/hidraw* 2>/dev/null | wc -l; }
 objects() { dbus-send --system --print-reply --dest=org.bluez / org.freedesktop.DBus.ObjectManager.GetManagedObjects 2>/dev/null; }

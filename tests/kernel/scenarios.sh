@@ -2,29 +2,7 @@
 # Run inside the test guest by its /init, as root, with halvernctl, hiddriver_2.so and
 # halvern-uhid in $BIN. Prints one "PASS n what" or "FAIL n what" line per scenario
 # (a failure is followed by what was seen, indented) and "N passed, N failed" last.
-BIN=${BIN:-/opt/halvern}
-W=/tmp/work
-mkdir -p "$W" /tmp/home
-export HOME=/tmp/home HALVERN_DATA_DIR=/tmp/home/data PATH="$BIN:$PATH"
-unset HALVERN_EMULATOR
-cd "$W" || exit 1
-
-passed=0
-failed=0
-detail=""
-note() { detail="$detail
-$*"; }
-result() {
-    if [ "$2" = ok ]; then
-        echo "PASS $1"
-        passed=$((passed + 1))
-    else
-        echo "FAIL $1"
-        printf '%s\n' "$detail" | sed '/^$/d; s/^/    /'
-        failed=$((failed + 1))
-    fi
-    detail=""
-}
+. /scenario-lib.sh
 
 # ---- The virtual mouse behind /dev/uhid ----
 mkfifo uhid.in uhid.out
@@ -37,23 +15,7 @@ uhid() {
     [ "$answer" = ok ] || { note "halvern-uhid $*: $answer"; return 1; }
 }
 
-# Waits (up to 5 s) until `test` holds.
-wait_for() {
-    i=0
-    while ! eval "$1"; do
-        i=$((i + 1))
-        [ $i -ge 100 ] && { note "timed out waiting for: $1"; return 1; }
-        usleep 50000
-    done
-}
 nodes() { ls /dev/hidraw* 2>/dev/null | wc -l; }
-count() { grep -c -- "$1" "$2"; }
-# `halvernctl monitor` in the background into a fresh monitor.out; its pid in $mon.
-start_monitor() {
-    : >monitor.out
-    halvernctl monitor >>monitor.out 2>&1 &
-    mon=$!
-}
 
 # A profile that needs every kind of report, macro chunks included.
 halvernctl macro new copy copy.macro ctrl:down c:click wait:20 ctrl:up >/dev/null
