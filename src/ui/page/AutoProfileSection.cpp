@@ -76,6 +76,9 @@ void AutoProfileSection::bind(SectionBinder& controls) {
     fallback_ = controls.find<kit::Combo>(u"ms_1_combo_auto_fallback"_qs);
     if (desktop_) desktop_->setTextKeyMode(true);
     showDesktop();
+    // The section opens with the page: the list of open windows shows its prompt from
+    // the start, and asks the desktop only when the user comes to it.
+    fillOpenApplications();
 }
 
 void AutoProfileSection::loadRules() {

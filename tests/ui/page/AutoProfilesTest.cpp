@@ -201,6 +201,7 @@ TEST_F(AutoProfiles, TheSectionAndTheFileEditTheSameRules) {
     EXPECT_FALSE(visible("ms_1_label_auto_desktop")) << "X11 needs no word of warning";
     // Added from the list of open windows, to the second profile.
     auto* windows = find<kit::Combo>("ms_1_combo_auto_windows");
+    EXPECT_EQ(windows->currentText(), text("auto_windows_text")) << "its prompt before the list is asked for";
     windows->setFocus();
     QCoreApplication::processEvents();
     EXPECT_EQ(windows->count(), 6) << "the first item and the test's windows, the program's own left out";
