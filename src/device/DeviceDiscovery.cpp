@@ -9,7 +9,7 @@ namespace halvern {
 
 DeviceDiscovery::DeviceDiscovery(Parts parts) : parts_(parts) { readerPairing_.fill(-1); }
 
-DeviceDiscovery::~DeviceDiscovery() { StopReaders(); }
+DeviceDiscovery::~DeviceDiscovery() { stopReaders(); }
 
 int DeviceDiscovery::readerCount() const {
     int n = 0;
@@ -17,20 +17,20 @@ int DeviceDiscovery::readerCount() const {
     return n;
 }
 
-void DeviceDiscovery::StopReaders() {
+void DeviceDiscovery::stopReaders() {
     for (auto& r : readers_)
         if (r) r->requestStop();
     for (auto& r : readers_) r.reset();
     readerPairing_.fill(-1);
 }
 
-void DeviceDiscovery::StopReader(int index) {
+void DeviceDiscovery::stopReader(int index) {
     auto& reader = readers_[static_cast<std::size_t>(index)];
     reader.reset();
     readerPairing_[static_cast<std::size_t>(index)] = -1;
 }
 
-int DeviceDiscovery::PairedFeatureSlot(int inputIndex) const {
+int DeviceDiscovery::pairedFeatureSlot(int inputIndex) const {
     const std::string& key = inputSlots_[static_cast<std::size_t>(inputIndex)].instanceKey;
     for (int f = 0; f < featureCount_; ++f)
         if (EqualsNoCase(featureSlots_[static_cast<std::size_t>(f)].instanceKey, key)) return f;
@@ -38,7 +38,7 @@ int DeviceDiscovery::PairedFeatureSlot(int inputIndex) const {
 }
 
 void DeviceDiscovery::EnumerateDevices() {
-    StopReaders();
+    stopReaders();
     featureCount_ = 0;
     inputCount_ = 0;
     featureSlots_.fill(DeviceSlot{});
@@ -69,7 +69,7 @@ void DeviceDiscovery::EnumerateDevices() {
     DeviceTrace("m_iDeviceNo_Wireless_OSD = %d\r\n", inputCount_);
 
     for (int i = 0; i < inputCount_; ++i) {
-        int paired = PairedFeatureSlot(i);
+        int paired = pairedFeatureSlot(i);
         ReaderThread::Setup setup;
         setup.index = i;
         setup.input = inputSlots_[static_cast<std::size_t>(i)].inputHandle;
@@ -119,14 +119,14 @@ void DeviceDiscovery::OnInterfaceRemoved(const std::string& upperCasedName) {
         if (!InterfaceNameMatchesPath(upperCasedName, slot.devicePath)) continue;
         // The slot's own reader goes first, so that its handle is closed once nobody
         // reads it.
-        StopReader(i);
+        stopReader(i);
         DeviceTrace("%s\n", slot.devicePath.c_str());
         slot = DeviceSlot{};
     }
     if (InterfaceNameMatchesPath(upperCasedName, activeSlot_.devicePath)) {
         activeSlot_ = DeviceSlot{};
         active_.clear();
-        parts_.controller.ClearWirelessLink();
+        parts_.controller.clearWirelessLink();
     }
     // The command collections stay listed until the next enumeration, but closed.
     for (DeviceSlot& slot : featureSlots_) {
@@ -136,7 +136,7 @@ void DeviceDiscovery::OnInterfaceRemoved(const std::string& upperCasedName) {
     }
 }
 
-void DeviceDiscovery::MakeActive(int readerIndex) {
+void DeviceDiscovery::makeActive(int readerIndex) {
     int paired = readerPairing_[static_cast<std::size_t>(readerIndex)];
     const DeviceSlot& input = inputSlots_[static_cast<std::size_t>(readerIndex)];
     if (paired < 0 || !readers_[static_cast<std::size_t>(readerIndex)] || !input.inputHandle) return;
@@ -150,12 +150,12 @@ bool DeviceDiscovery::handleMessage(std::uint32_t message, std::uintptr_t wParam
     if (message == kUmReaderActive) {
         int index = static_cast<int>(wParam);
         // A reader of an earlier enumeration speaks of tables that are gone.
-        if (static_cast<std::uint32_t>(lParam) == generation_ && index >= 0 && index < kMaxSlots) MakeActive(index);
+        if (static_cast<std::uint32_t>(lParam) == generation_ && index >= 0 && index < kMaxSlots) makeActive(index);
         return true;
     }
     if (message == kUmReaderEvent) {
         DeviceTrace("iNum = %d\r\n", static_cast<int>(wParam >> 16));
-        parts_.controller.OnReceiverEvent({static_cast<std::uint16_t>(wParam & 0xFFFF), static_cast<std::uint16_t>(lParam)});
+        parts_.controller.onReceiverEvent({static_cast<std::uint16_t>(wParam & 0xFFFF), static_cast<std::uint16_t>(lParam)});
         return true;
     }
     return false;

@@ -83,7 +83,7 @@ public:
     ActiveReceiver& activeReceiver() { return active_; }
 
     // Stops every reader at once and waits for all of them.
-    void StopReaders();
+    void stopReaders();
 
     int featureCount() const { return featureCount_; }
     int inputCount() const { return inputCount_; }
@@ -95,9 +95,9 @@ public:
     const std::vector<OpenFailure>& openFailures() const { return openFailures_; }
 
 private:
-    void StopReader(int index);
-    void MakeActive(int readerIndex);
-    int PairedFeatureSlot(int inputIndex) const;
+    void stopReader(int index);
+    void makeActive(int readerIndex);
+    int pairedFeatureSlot(int inputIndex) const;
 
     Parts parts_;
     std::array<DeviceSlot, kMaxSlots> featureSlots_{};

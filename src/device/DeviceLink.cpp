@@ -15,7 +15,7 @@ DeviceLink::~DeviceLink() { stop(); }
 
 void DeviceLink::stop() {
     stopped_ = true;
-    discovery_.StopReaders();
+    discovery_.stopReaders();
     if (monitorOpen_) {
         parts_.driver->closeFeatureDevice();
         parts_.driver->closeDevMonitor();
@@ -32,7 +32,7 @@ void DeviceLink::start() {
         driver->openDevMonitor(&parts_.host, UM_DRIVER_EVENT, UM_DRIVER_PLUG);
         monitorOpen_ = true;
     }
-    controller_.StartUp();
+    controller_.startUp();
     // Without a device-change monitor the links found now are all there is until the
     // next start; the enumeration below still runs.
     if (parts_.hotplug)
@@ -45,10 +45,10 @@ bool DeviceLink::handleMessage(std::uint32_t message, std::uintptr_t wParam, std
     if (stopped_) return false;
     switch (message) {
         case UM_DRIVER_PLUG:
-            controller_.OnDriverPlug(wParam);
+            controller_.onDriverPlug(wParam);
             return true;
         case UM_DRIVER_EVENT:
-            controller_.OnDriverMessage(wParam, lParam);
+            controller_.onDriverMessage(wParam, lParam);
             return true;
         case kUmBleEvent:
             controller_.DispatchBleEvent({static_cast<std::uint16_t>(wParam), static_cast<std::uint16_t>(lParam)});

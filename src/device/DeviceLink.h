@@ -57,8 +57,8 @@ public:
     // Bluetooth LE presence, the device-change registration, then the first
     // enumeration of the receivers.
     void start();
-    // Once the profiles are loaded (see LinkController::ApplyInitialBleLink).
-    void applyInitialBleLink() { controller_.ApplyInitialBleLink(); }
+    // Once the profiles are loaded (see LinkController::applyInitialBleLink).
+    void applyInitialBleLink() { controller_.applyInitialBleLink(); }
 
     bool handleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
     bool onTimer(int id);

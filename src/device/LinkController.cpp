@@ -35,7 +35,7 @@ void LinkController::post(std::uint32_t message, std::uintptr_t wParam, std::int
     parts_.host.post(parts_.host.context, message, wParam, lParam);
 }
 
-void LinkController::StartUp() {
+void LinkController::startUp() {
     LinkState& links = parts_.links;
     if (parts_.driver && parts_.driver->openFeatureDevice() != 0) {
         links.wiredLink = 1;
@@ -49,25 +49,25 @@ void LinkController::StartUp() {
     postLinkChanged();
 }
 
-void LinkController::RefreshLinks() {
+void LinkController::refreshLinks() {
     LinkState& links = parts_.links;
     links.anyLink = (links.bleLink != 0 || links.wiredLink == 1 || links.wirelessLink != 0) ? 1 : 0;
     postLinkChanged();
 }
 
-void LinkController::ClearWirelessLink() {
+void LinkController::clearWirelessLink() {
     if (parts_.links.wirelessLink == 0) return;
     parts_.links.wirelessLink = 0;
     parts_.observer.showIndicator(Indicator::Wireless, false);
     parts_.observer.updateLinkSections();
-    RefreshLinks();
+    refreshLinks();
 }
 
 void LinkController::setWirelessLive() {
     parts_.links.wirelessLink = 1;
     parts_.observer.showIndicator(Indicator::Wireless, true);
     parts_.observer.updateLinkSections();
-    RefreshLinks();
+    refreshLinks();
 }
 
 // ---- Bluetooth LE presence ----
@@ -82,7 +82,7 @@ void LinkController::SetBleLink(bool on) {
         parts_.observer.updateLinkSections();
         parts_.timers.kill(TimerId::WirelessTimeout);
         parts_.observer.showFullBattery();
-        ClearWirelessLink();
+        clearWirelessLink();
         parts_.observer.showIndicator(Indicator::Wireless, false);
         if (links.wirelessLink == 0 && links.wiredLink != 1) {
             links.anyLink = 1;
@@ -140,12 +140,12 @@ int LinkController::writeCommand(std::span<const std::uint8_t> report) {
 
 // ---- Cable ----
 
-void LinkController::OnDriverPlug(std::uintptr_t wParam) {
+void LinkController::onDriverPlug(std::uintptr_t wParam) {
     std::uint32_t low = wParam == 1 ? 1 : wParam == 0 ? 2 : 0;
     OnDriverEvent(kCablePlugHead << 16 | low);
 }
 
-void LinkController::OnDriverMessage(std::uintptr_t wParam, std::intptr_t lParam) {
+void LinkController::onDriverMessage(std::uintptr_t wParam, std::intptr_t lParam) {
     OnDriverEvent(static_cast<std::uint32_t>(wParam << 16) | (static_cast<std::uint32_t>(lParam) & 0xFFFF));
 }
 
@@ -157,8 +157,8 @@ void LinkController::OnDriverEvent(std::uint32_t value) {
     std::uint32_t high = value >> 16;
     std::uint32_t low = value & 0xFFFF;
     if (high == kCablePlugHead) {
-        if (low == 1) CableAttached();
-        else if (low == 2) CableDetached();
+        if (low == 1) cableAttached();
+        else if (low == 2) cableDetached();
         return;
     }
     if (high >= 0x1000 && high <= 0x9000) {
@@ -168,7 +168,7 @@ void LinkController::OnDriverEvent(std::uint32_t value) {
     }
 }
 
-void LinkController::CableAttached() {
+void LinkController::cableAttached() {
     if (parts_.links.wiredLink == 1) return;
     // The device needs a moment before its feature collection answers. The main thread
     // goes on meanwhile; the library's messages wait for the end of it.
@@ -176,7 +176,7 @@ void LinkController::CableAttached() {
     parts_.timers.arm(TimerId::CableSettle, kCableSettleDelay);
 }
 
-void LinkController::CableSettled() {
+void LinkController::cableSettled() {
     cableSettling_ = false;
     LinkState& links = parts_.links;
     links.wiredLink = 1;
@@ -193,7 +193,7 @@ void LinkController::CableSettled() {
     for (std::uint32_t value : held) OnDriverEvent(value);
 }
 
-void LinkController::CableDetached() {
+void LinkController::cableDetached() {
     LinkState& links = parts_.links;
     if (links.wiredLink == 2) return;
     links.wiredLink = 2;
@@ -209,7 +209,7 @@ void LinkController::CableDetached() {
 
 // ---- Events ----
 
-void LinkController::OnReceiverEvent(DeviceEvent event) {
+void LinkController::onReceiverEvent(DeviceEvent event) {
     if (event.isMouseEvent()) {
         parts_.timers.kill(TimerId::WirelessTimeout);
         parts_.timers.arm(TimerId::WirelessTimeout, kWirelessTimeout);
@@ -225,18 +225,18 @@ void LinkController::RecordAcknowledgement(LinkState& links, DeviceEvent event) 
 void LinkController::DispatchDeviceEvent(DeviceEvent event, Link source) {
     if (!event.isMouseEvent()) return;
     parts_.observer.eventDispatched(source, event);
-    if (event.code() == EventCode::Battery) ReceiverBatteryEvent(event);
-    else DispatchCommon(event, source);
+    if (event.code() == EventCode::Battery) receiverBatteryEvent(event);
+    else dispatchCommon(event, source);
 }
 
 void LinkController::DispatchBleEvent(DeviceEvent event) {
     if (!event.isMouseEvent()) return;
     parts_.observer.eventDispatched(Link::Ble, event);
-    if (event.code() == EventCode::Battery) BleBatteryEvent(event);
-    else DispatchCommon(event, Link::Ble);
+    if (event.code() == EventCode::Battery) bleBatteryEvent(event);
+    else dispatchCommon(event, Link::Ble);
 }
 
-void LinkController::DispatchCommon(DeviceEvent event, Link source) {
+void LinkController::dispatchCommon(DeviceEvent event, Link source) {
     MouseProfile* profile = parts_.profiles.currentProfile();
     const int value = event.value;
     switch (event.code()) {
@@ -270,13 +270,13 @@ void LinkController::DispatchCommon(DeviceEvent event, Link source) {
     }
 }
 
-void LinkController::ReceiverBatteryEvent(DeviceEvent event) {
+void LinkController::receiverBatteryEvent(DeviceEvent event) {
     const int status = event.valueLow();
     const int level = event.valueHigh();
     parts_.timers.kill(TimerId::WirelessTimeout);
     parts_.timers.arm(TimerId::WirelessTimeout, kWirelessTimeout);
     if (parts_.links.wiredLink == 1) {
-        ClearWirelessLink();
+        clearWirelessLink();
         if (status == BatteryStatus::Charged) parts_.observer.showCharged();
         else parts_.observer.showCharging(false);
         return;
@@ -293,7 +293,7 @@ void LinkController::ReceiverBatteryEvent(DeviceEvent event) {
     }
 }
 
-void LinkController::BleBatteryEvent(DeviceEvent event) {
+void LinkController::bleBatteryEvent(DeviceEvent event) {
     const int status = event.valueLow();
     const int level = event.valueHigh();
     if (status == BatteryStatus::Charged) {
@@ -313,7 +313,7 @@ bool LinkController::onTimer(int id) {
     switch (id) {
         case TimerId::WirelessTimeout:
             parts_.timers.kill(id);
-            ClearWirelessLink();
+            clearWirelessLink();
             return true;
         case TimerId::BleSubscribe:
             parts_.timers.kill(id);
@@ -321,7 +321,7 @@ bool LinkController::onTimer(int id) {
             return true;
         case TimerId::CableSettle:
             parts_.timers.kill(id);
-            CableSettled();
+            cableSettled();
             return true;
         default:
             return false;

@@ -54,22 +54,22 @@ public:
 
     // The page's start-up: opens the cable device (wiredLink), looks for the Bluetooth
     // LE mouse (bleLink), sets anyLink and posts UM_LINK_CHANGED.
-    void StartUp();
+    void startUp();
     // When the profiles are loaded: a Bluetooth LE mouse found at start is treated as
     // one that just arrived, a missing one as a removal.
-    void ApplyInitialBleLink() { SetBleLink(parts_.links.bleLink.load() != 0); }
+    void applyInitialBleLink() { SetBleLink(parts_.links.bleLink.load() != 0); }
 
     void SetBleLink(bool on);
     void OnBleDeviceChange(DeviceChange change, std::string_view interfaceName);
 
     // UM_DRIVER_PLUG and UM_DRIVER_EVENT, turned into OnDriverEvent's value.
-    void OnDriverPlug(std::uintptr_t wParam);
-    void OnDriverMessage(std::uintptr_t wParam, std::intptr_t lParam);
+    void onDriverPlug(std::uintptr_t wParam);
+    void onDriverMessage(std::uintptr_t wParam, std::intptr_t lParam);
     void OnDriverEvent(std::uint32_t value);
 
     // An event a receiver's reader accepted: keeps the 2.4 GHz link alive, then
     // dispatches it.
-    void OnReceiverEvent(DeviceEvent event);
+    void onReceiverEvent(DeviceEvent event);
 
     void DispatchDeviceEvent(DeviceEvent event, Link source);
     void DispatchBleEvent(DeviceEvent event);
@@ -77,10 +77,10 @@ public:
     // The 2.4 GHz link is gone (watchdog, removal of the active receiver, a battery
     // event on cable): clear it, hide its indicator and refresh the links. Nothing
     // when it was not set.
-    void ClearWirelessLink();
+    void clearWirelessLink();
 
     // anyLink from the three links, then UM_LINK_CHANGED.
-    void RefreshLinks();
+    void refreshLinks();
 
     // Timers 512 (2.4 GHz watchdog), 516 (Bluetooth LE subscription) and 517 (cable
     // settled), each killed first. Returns false for other ids.
@@ -109,13 +109,13 @@ private:
     void post(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
     void postLinkChanged() { post(UM_LINK_CHANGED, 0, 0); }
     void setWirelessLive();
-    void CableAttached();
-    void CableSettled();
-    void CableDetached();
+    void cableAttached();
+    void cableSettled();
+    void cableDetached();
     // The event table's rows shared by both dispatchers; battery events are not here.
-    void DispatchCommon(DeviceEvent event, Link source);
-    void ReceiverBatteryEvent(DeviceEvent event);
-    void BleBatteryEvent(DeviceEvent event);
+    void dispatchCommon(DeviceEvent event, Link source);
+    void receiverBatteryEvent(DeviceEvent event);
+    void bleBatteryEvent(DeviceEvent event);
 
     Parts parts_;
     int batteryLevel_ = 0;

@@ -359,7 +359,7 @@ void InputReportsInput(const std::uint8_t* data, std::size_t size) {
         if (outcome.event) {
             CHECK_PROMISE(outcome.event->isMouseEvent() && buffer[0] == kEventReportId && reader.accepted);
             LinkController::RecordAcknowledgement(rig.links, *outcome.event);
-            rig.controller.OnReceiverEvent(*outcome.event);
+            rig.controller.onReceiverEvent(*outcome.event);
         }
         rig.checkState();
     }
@@ -383,8 +383,8 @@ void DriverMessagesInput(const std::uint8_t* data, std::size_t size) {
                    static_cast<std::uint32_t>(data[at + o + 2]) << 16 | static_cast<std::uint32_t>(data[at + o + 3]) << 24;
         };
         switch (data[at] % 4) {
-            case 0: rig.controller.OnDriverPlug(word(1)); break;
-            case 1: rig.controller.OnDriverMessage(word(1), static_cast<std::int32_t>(word(5))); break;
+            case 0: rig.controller.onDriverPlug(word(1)); break;
+            case 1: rig.controller.onDriverMessage(word(1), static_cast<std::int32_t>(word(5))); break;
             case 2: rig.controller.onTimer(TimerId::CableSettle); break;
             default: rig.controller.onTimer(TimerId::WirelessTimeout); break;
         }
