@@ -2,20 +2,18 @@
 
 namespace halvern {
 
-void BatteryWatch::showCharging(bool restartAnimation) {
-    warnings_.charging();
-    page_.showCharging(restartAnimation);
-}
-
-void BatteryWatch::showBatteryLevel(int level) {
-    page_.showBatteryLevel(level);
-    const BatteryWarnings::Warning due = warnings_.discharging(level);
-    if (due != BatteryWarnings::Warning::None && warn_) warn_(due, level);
+void BatteryWatch::batteryChanged(BatteryState state) {
+    using Kind = BatteryState::Kind;
+    if (state.kind == Kind::Plugged || state.kind == Kind::Charging) warnings_.charging();
+    page_.batteryChanged(state);
+    if (state.kind != Kind::Level) return;
+    const BatteryWarnings::Warning due = warnings_.discharging(state.level);
+    if (due != BatteryWarnings::Warning::None && warn_) warn_(due, state.level);
 }
 
 void BatteryWatch::eventDispatched(Link source, DeviceEvent event) {
-    // A full battery is shown as "charged" on every link, but on the receiver the same
-    // call comes before each level too; the event itself tells them apart.
+    // A receiver reports its level with the "charged" status off the cable; only the
+    // event itself tells a full battery from a level.
     if (event.code() == EventCode::Battery && event.valueLow() == BatteryStatus::Charged) warnings_.charging();
     page_.eventDispatched(source, event);
 }

@@ -22,13 +22,7 @@ public:
     void selectDpiLevel(int level) override { page_.selectDpiLevel(level); }
     void selectPollingRate(int pollingRate) override { page_.selectPollingRate(pollingRate); }
     void selectLightEffect(int effect) override { page_.selectLightEffect(effect); }
-    // Also called on the way to a level on the receiver: not a charge by itself.
-    void showCharged() override { page_.showCharged(); }
-    void showCharging(bool restartAnimation) override;
-    void showBatteryLevel(int level) override;
-    void clearBatteryDisplay() override { page_.clearBatteryDisplay(); }
-    void stopChargingAnimation() override { page_.stopChargingAnimation(); }
-    void showFullBattery() override { page_.showFullBattery(); }
+    void batteryChanged(BatteryState state) override;
     void eventDispatched(Link source, DeviceEvent event) override;
 
 private:

@@ -7,6 +7,24 @@
 
 namespace halvern {
 
+// The mouse's power as its links report it.
+struct BatteryState {
+    enum class Kind {
+        Plugged,     // a cable was just attached: charging from the start
+        Charging,    // reported charging
+        Charged,     // reported full
+        Level,       // on its battery at `level` percent, 0..100
+        OnBattery,   // not charging, no level to show (a Bluetooth LE link went; a level above 100)
+        Unreported,  // a Bluetooth LE mouse arrived and has said nothing yet: taken as full
+        Unknown,     // the cable went: nothing to say until the mouse reports
+    };
+    Kind kind = Kind::Unknown;
+    int level = 0;  // Level only
+
+    static BatteryState Of(Kind kind) { return {kind, 0}; }
+    static BatteryState AtLevel(int level) { return {Kind::Level, level}; }
+};
+
 class DeviceObserver {
 public:
     enum class Indicator {
@@ -30,20 +48,10 @@ public:
     virtual void selectPollingRate(int pollingRate) = 0;
     virtual void selectLightEffect(int effect) = 0;
 
-    // The battery display ("ms_1_progress_power", "ms_1_label_power"):
-    // - showCharged: animation stopped, bar 100, label "100%";
-    // - showCharging: label "charging_text", the charging animation running (from 0
-    //   when restartAnimation is set, else from where it stands);
-    // - showBatteryLevel: bar = level, label "%d%%"; only called with 0..100;
-    // - clearBatteryDisplay: label empty, animation stopped, the bar where it was;
-    // - stopChargingAnimation: the animation stopped, nothing else;
-    // - showFullBattery: bar 100, label "100%", the animation left as it is.
-    virtual void showCharged() = 0;
-    virtual void showCharging(bool restartAnimation) = 0;
-    virtual void showBatteryLevel(int level) = 0;
-    virtual void clearBatteryDisplay() = 0;
-    virtual void stopChargingAnimation() = 0;
-    virtual void showFullBattery() = 0;
+    // What the device layer knows of the mouse's power, after every change; the page
+    // decides how to show it ("ms_1_progress_power", "ms_1_label_power") and whether its
+    // charging animation runs.
+    virtual void batteryChanged(BatteryState state) = 0;
 
     // Every event of the mouse that reached a dispatcher, before its effects; for
     // tools that print them. Ignored events (no marker) are not reported.
@@ -59,12 +67,7 @@ public:
     void selectDpiLevel(int) override {}
     void selectPollingRate(int) override {}
     void selectLightEffect(int) override {}
-    void showCharged() override {}
-    void showCharging(bool) override {}
-    void showBatteryLevel(int) override {}
-    void clearBatteryDisplay() override {}
-    void stopChargingAnimation() override {}
-    void showFullBattery() override {}
+    void batteryChanged(BatteryState) override {}
 };
 
 }  // namespace halvern

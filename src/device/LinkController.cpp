@@ -39,7 +39,7 @@ void LinkController::startUp() {
     LinkState& links = parts_.links;
     if (parts_.driver && parts_.driver->openFeatureDevice() != 0) {
         links.wiredLink = 1;
-        parts_.observer.showCharging(true);
+        parts_.observer.batteryChanged(BatteryState::Of(BatteryState::Kind::Plugged));
     } else {
         links.wiredLink = 0;
     }
@@ -81,7 +81,7 @@ void LinkController::SetBleLink(bool on) {
         parts_.observer.showIndicator(Indicator::Ble, true);
         parts_.observer.updateLinkSections();
         parts_.timers.kill(TimerId::WirelessTimeout);
-        parts_.observer.showFullBattery();
+        parts_.observer.batteryChanged(BatteryState::Of(BatteryState::Kind::Unreported));
         clearWirelessLink();
         parts_.observer.showIndicator(Indicator::Wireless, false);
         if (links.wirelessLink == 0 && links.wiredLink != 1) {
@@ -91,7 +91,7 @@ void LinkController::SetBleLink(bool on) {
         return;
     }
     parts_.timers.kill(TimerId::BleSubscribe);
-    parts_.observer.stopChargingAnimation();
+    parts_.observer.batteryChanged(BatteryState::Of(BatteryState::Kind::OnBattery));
     bleConnected_ = false;
     if (bleSubscribed_) {
         if (parts_.ble) parts_.ble->unsubscribe();
@@ -183,7 +183,7 @@ void LinkController::cableSettled() {
     if (parts_.driver) parts_.driver->openFeatureDevice();
     parts_.observer.showIndicator(Indicator::Wired, true);
     parts_.observer.updateLinkSections();
-    parts_.observer.showCharging(true);
+    parts_.observer.batteryChanged(BatteryState::Of(BatteryState::Kind::Plugged));
     if (links.bleLink == 0) {
         links.anyLink = 1;
         postLinkChanged();
@@ -200,7 +200,7 @@ void LinkController::cableDetached() {
     if (parts_.driver) parts_.driver->closeFeatureDevice();
     parts_.observer.showIndicator(Indicator::Wired, false);
     parts_.observer.updateLinkSections();
-    parts_.observer.clearBatteryDisplay();
+    parts_.observer.batteryChanged(BatteryState::Of(BatteryState::Kind::Unknown));
     if (links.bleLink == 0) {
         links.anyLink = 0;
         postLinkChanged();
@@ -271,41 +271,44 @@ void LinkController::dispatchCommon(DeviceEvent event, Link source) {
 }
 
 void LinkController::receiverBatteryEvent(DeviceEvent event) {
+    using Kind = BatteryState::Kind;
     const int status = event.valueLow();
     const int level = event.valueHigh();
     parts_.timers.kill(TimerId::WirelessTimeout);
     parts_.timers.arm(TimerId::WirelessTimeout, kWirelessTimeout);
     if (parts_.links.wiredLink == 1) {
         clearWirelessLink();
-        if (status == BatteryStatus::Charged) parts_.observer.showCharged();
-        else parts_.observer.showCharging(false);
+        parts_.observer.batteryChanged(BatteryState::Of(status == BatteryStatus::Charged ? Kind::Charged : Kind::Charging));
         return;
     }
     if (parts_.links.wirelessLink == 0) setWirelessLive();
     if (status == BatteryStatus::Charging) {
-        parts_.observer.showCharging(false);
+        parts_.observer.batteryChanged(BatteryState::Of(Kind::Charging));
         return;
     }
-    parts_.observer.showCharged();
-    if (level <= 100) {
-        batteryLevel_ = level;
-        parts_.observer.showBatteryLevel(level);
+    // Off the cable the receiver's level counts whatever the status says; a level the
+    // byte cannot mean shows as full.
+    if (level > 100) {
+        parts_.observer.batteryChanged(BatteryState::Of(Kind::Charged));
+        return;
     }
+    batteryLevel_ = level;
+    parts_.observer.batteryChanged(BatteryState::AtLevel(level));
 }
 
 void LinkController::bleBatteryEvent(DeviceEvent event) {
+    using Kind = BatteryState::Kind;
     const int status = event.valueLow();
     const int level = event.valueHigh();
     if (status == BatteryStatus::Charged) {
-        parts_.observer.showCharged();
+        parts_.observer.batteryChanged(BatteryState::Of(Kind::Charged));
     } else if (status == BatteryStatus::Charging) {
-        parts_.observer.showCharging(false);
+        parts_.observer.batteryChanged(BatteryState::Of(Kind::Charging));
+    } else if (level <= 100) {
+        batteryLevel_ = level;
+        parts_.observer.batteryChanged(BatteryState::AtLevel(level));
     } else {
-        parts_.observer.stopChargingAnimation();
-        if (level <= 100) {
-            batteryLevel_ = level;
-            parts_.observer.showBatteryLevel(level);
-        }
+        parts_.observer.batteryChanged(BatteryState::Of(Kind::OnBattery));
     }
 }
 

@@ -15,9 +15,7 @@ using Warning = BatteryWarnings::Warning;
 
 class CountingPage final : public QuietDeviceObserver {
 public:
-    void showCharged() override { calls.push_back("charged"); }
-    void showCharging(bool) override { calls.push_back("charging"); }
-    void showBatteryLevel(int level) override { calls.push_back("battery " + std::to_string(level)); }
+    void batteryChanged(BatteryState state) override { calls.push_back("battery " + std::to_string(state.level)); }
     void eventDispatched(Link, DeviceEvent) override { calls.push_back("event"); }
     std::vector<std::string> calls;
 };
@@ -31,23 +29,22 @@ TEST(BatteryWatch, WarnsOncePerMarkInADischargeAndAgainAfterACharge) {
     // What the device link calls for one battery report of each kind.
     auto onReceiver = [&](int level) {
         watch.eventDispatched(Link::Receiver, DeviceEvent::Make(EventCode::Battery, static_cast<std::uint16_t>(level << 8 | 1)));
-        watch.showCharged();
-        watch.showBatteryLevel(level);
+        watch.batteryChanged(BatteryState::AtLevel(level));
     };
     auto fullOnBle = [&] {
         watch.eventDispatched(Link::Ble, DeviceEvent::Make(EventCode::Battery, 100 << 8 | BatteryStatus::Charged));
-        watch.showCharged();
+        watch.batteryChanged(BatteryState::Of(BatteryState::Kind::Charged));
     };
     for (int level : {40, 16, 15, 14, 15, 9, 5, 4, 5}) onReceiver(level);
     EXPECT_EQ(warned, (std::vector<std::string>{"low 15", "critical 5"}));
-    watch.showCharging(true);  // the cable
+    watch.batteryChanged(BatteryState::Of(BatteryState::Kind::Plugged));  // the cable
     for (int level : {30, 15, 15}) onReceiver(level);
     fullOnBle();
     for (int level : {14, 14}) onReceiver(level);
     EXPECT_EQ(warned, (std::vector<std::string>{"low 15", "critical 5", "low 15", "low 14"}));
     // 14 reports, a charge and a full battery: all of it reached the page.
-    EXPECT_EQ(page.calls.size(), 14u * 3 + 1 + 2);
-    EXPECT_EQ(page.calls[2], "battery 40");
+    EXPECT_EQ(page.calls.size(), 14u * 2 + 1 + 2);
+    EXPECT_EQ(page.calls[1], "battery 40");
 }
 
 }  // namespace

@@ -290,7 +290,7 @@ TEST(BleLink, ARemovalDisconnectsAndUnsubscribes) {
     EXPECT_EQ(h.links.anyLink, 0);
     EXPECT_FALSE(h.link().controller().bleSubscribed());
     EXPECT_FALSE(h.link().controller().bleConnected());
-    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"animation stopped", "hide ble"}));
+    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"on battery", "hide ble"}));
     EXPECT_EQ(h.loop.count(UM_LINK_CHANGED), 1);
 }
 

@@ -107,7 +107,7 @@ TEST_F(OnReceiver, TheAcknowledgementIsThereBeforeTheMainThreadRuns) {
 
 TEST_F(OnReceiver, BatteryOffCableShowsTheLevelAndKeepsTheLinkAlive) {
     raise(EventCode::Battery, 0x5A01);  // status 1, level 90
-    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"charged", "battery 90"}));
+    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"battery 90"}));
     EXPECT_EQ(h.link().controller().batteryLevel(), 90);
     EXPECT_TRUE(h.loop.armed(TimerId::WirelessTimeout));
     EXPECT_EQ(h.loop.dueIn(TimerId::WirelessTimeout), 6000ms);
@@ -122,7 +122,7 @@ TEST_F(OnReceiver, BatteryOffCableShowsTheLevelAndKeepsTheLinkAlive) {
     EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"charging"}));
     h.observer.clear();
     raise(EventCode::Battery, 0x6402);  // charged, off cable: shows its level
-    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"charged", "battery 100"}));
+    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"battery 100"}));
 }
 
 TEST_F(OnReceiver, BatteryOnCableShowsChargingAndDropsTheReceiverLink) {
@@ -191,13 +191,13 @@ TEST_F(OnBle, BatteryNotificationsShowTheirStateWithoutTouchingTheLinks) {
     EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"charging"}));
     h.observer.clear();
     notify(EventCode::Battery, 0x3C01);
-    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"animation stopped", "battery 60"}));
+    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"battery 60"}));
     h.observer.clear();
     notify(EventCode::Battery, 0x0002);
     EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"charged"}));
     h.observer.clear();
-    notify(EventCode::Battery, 0x6501);  // 101%: nothing but the stopped animation
-    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"animation stopped"}));
+    notify(EventCode::Battery, 0x6501);  // 101%: on battery, no level to show
+    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"on battery"}));
     EXPECT_EQ(h.links.wirelessLink, 0);
     EXPECT_FALSE(h.loop.armed(TimerId::WirelessTimeout));
 }

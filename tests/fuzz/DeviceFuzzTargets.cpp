@@ -59,12 +59,9 @@ public:
     void selectDpiLevel(int level) override { CHECK_PROMISE(level >= 1 && level <= 8); }
     void selectPollingRate(int rate) override { CHECK_PROMISE(rate >= 0 && rate <= 3); }
     void selectLightEffect(int effect) override { CHECK_PROMISE(effect >= 0 && effect <= 15); }
-    void showCharged() override {}
-    void showCharging(bool) override {}
-    void showBatteryLevel(int level) override { CHECK_PROMISE(level >= 0 && level <= 100); }
-    void clearBatteryDisplay() override {}
-    void stopChargingAnimation() override {}
-    void showFullBattery() override {}
+    void batteryChanged(BatteryState state) override {
+        CHECK_PROMISE(state.kind != BatteryState::Kind::Level || (state.level >= 0 && state.level <= 100));
+    }
     MouseProfile* currentProfile() override { return profile.get(); }
     void settingReported(SettingId setting, std::int32_t value) override { SetValue(*profile, setting, value); }
     void mouseSaved() override {}

@@ -38,12 +38,12 @@ public:
     void selectDpiLevel(int level) override { add("select dpi " + std::to_string(level)); }
     void selectPollingRate(int rate) override { add("select polling " + std::to_string(rate)); }
     void selectLightEffect(int effect) override { add("select light " + std::to_string(effect)); }
-    void showCharged() override { add("charged"); }
-    void showCharging(bool restart) override { add(restart ? "charging from 0" : "charging"); }
-    void showBatteryLevel(int level) override { add("battery " + std::to_string(level)); }
-    void clearBatteryDisplay() override { add("battery cleared"); }
-    void stopChargingAnimation() override { add("animation stopped"); }
-    void showFullBattery() override { add("battery full"); }
+    void batteryChanged(BatteryState state) override {
+        static const char* names[] = {"charging from 0", "charging",     "charged",        "battery ",
+                                      "on battery",      "battery full", "battery cleared"};
+        const auto kind = static_cast<std::size_t>(state.kind);
+        add(state.kind == BatteryState::Kind::Level ? names[kind] + std::to_string(state.level) : names[kind]);
+    }
     void eventDispatched(Link source, DeviceEvent e) override {
         char text[48];
         std::snprintf(text, sizeof text, "event %s %04x %04x", std::string(LinkName(source)).c_str(), e.head, e.value);

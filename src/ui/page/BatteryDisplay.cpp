@@ -14,6 +14,28 @@ constexpr int kAnimationStride = 2;
 BatteryDisplay::BatteryDisplay(TimerService& timers, kit::Progress* bar, kit::Label* label, QString chargingTextKey)
     : timers_(timers), bar_(bar), label_(label), chargingTextKey_(std::move(chargingTextKey)) {}
 
+void BatteryDisplay::show(BatteryState state) {
+    using Kind = BatteryState::Kind;
+    switch (state.kind) {
+        case Kind::Plugged:
+            return showCharging(true);
+        case Kind::Charging:
+            return showCharging(false);
+        case Kind::Charged:
+            return showCharged();
+        case Kind::Level:
+            stopAnimation();
+            return showBatteryLevel(state.level);
+        case Kind::OnBattery:
+            return stopAnimation();
+        case Kind::Unreported:
+            // A charge the cable started may still be under way.
+            return showFullBattery();
+        case Kind::Unknown:
+            return clearBatteryDisplay();
+    }
+}
+
 void BatteryDisplay::showCharged() {
     stopAnimation();
     setBar(kFull);

@@ -1,7 +1,7 @@
 // The mouse's power state on the page: the bar "ms_1_progress_power" (0..100) and the
-// label "ms_1_label_power". The device link decides which state an event leads to;
-// this class keeps the states and the charging animation, so that at most one
-// animation runs and every change of state goes through the operations below.
+// label "ms_1_label_power". The device link reports which state an event leads to;
+// this class decides how each shows and keeps the charging animation, so that at most
+// one animation runs and every change of state goes through the operations below.
 //
 // The animation runs on timer 515 (every 30 ms, repeating) through the TimerService;
 // the owner hands each firing to tick(). While the window cannot be seen the timer is
@@ -13,6 +13,7 @@
 
 #include <QString>
 
+#include "device/DeviceObserver.h"
 #include "device/TimerService.h"
 
 namespace halvern {
@@ -27,6 +28,9 @@ public:
     // `chargingTextKey` is a language key ("charging_text"): the label shows its text in
     // the language loaded at the time, the percentages as they stand.
     BatteryDisplay(TimerService& timers, kit::Progress* bar, kit::Label* label, QString chargingTextKey);
+
+    // A state the device link reported, through the operations below.
+    void show(BatteryState state);
 
     // Animation stopped, bar 100, label "100%".
     void showCharged();

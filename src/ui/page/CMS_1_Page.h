@@ -96,12 +96,7 @@ public:
     void selectDpiLevel(int level) override;
     void selectPollingRate(int pollingRate) override;
     void selectLightEffect(int effect) override;
-    void showCharged() override { battery_->showCharged(); }
-    void showCharging(bool restartAnimation) override { battery_->showCharging(restartAnimation); }
-    void showBatteryLevel(int level) override { battery_->showBatteryLevel(level); }
-    void clearBatteryDisplay() override { battery_->clearBatteryDisplay(); }
-    void stopChargingAnimation() override { battery_->stopChargingAnimation(); }
-    void showFullBattery() override { battery_->showFullBattery(); }
+    void batteryChanged(BatteryState state) override { battery_->show(state); }
 
     // ProfileHolder
     MouseProfile* currentProfile() override { return current_; }

@@ -55,15 +55,43 @@ TEST_F(Battery, LevelsShowAsPercentAndTooLargeALevelChangesNothing) {
     EXPECT_EQ(label(), QStringLiteral("57%"));
     EXPECT_EQ(display.batteryLevel(), 57);
 
-    // The receiver path shows "charged" first, so 101 ends as 100% there.
-    display.showCharged();
-    display.showBatteryLevel(101);
-    EXPECT_EQ(bar.value(), 100);
-    EXPECT_EQ(label(), QStringLiteral("100%"));
-
     display.storeLevel(7);  // a level event is kept, not shown
     EXPECT_EQ(display.batteryLevel(), 7);
-    EXPECT_EQ(label(), QStringLiteral("100%"));
+    EXPECT_EQ(label(), QStringLiteral("57%"));
+}
+
+// Each state the device link reports, met while charging with the bar at 18: what the
+// display shows and whether the animation goes on.
+TEST_F(Battery, EachReportedStateDecidesTheLabelTheBarAndTheAnimation) {
+    using Kind = BatteryState::Kind;
+    const struct {
+        BatteryState state;
+        const char* label;
+        int bar;
+        bool animating;
+    } cases[] = {
+        {BatteryState::Of(Kind::Plugged), "Charging", 18, true},
+        {BatteryState::Of(Kind::Charging), "Charging", 18, true},
+        {BatteryState::Of(Kind::Charged), "100%", 100, false},
+        {BatteryState::AtLevel(35), "35%", 35, false},
+        {BatteryState::Of(Kind::OnBattery), "Charging", 18, false},
+        {BatteryState::Of(Kind::Unreported), "100%", 100, true},
+        {BatteryState::Of(Kind::Unknown), "", 18, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.state.kind));
+        display.showCharging(true);
+        ticks(10);
+        display.show(c.state);
+        EXPECT_EQ(label(), QString::fromUtf8(c.label));
+        EXPECT_EQ(bar.value(), c.bar);
+        EXPECT_EQ(timers.running(), c.animating);
+    }
+    // Plugged starts the sweep over; Charging goes on where it stands.
+    display.show(BatteryState::Of(Kind::Plugged));
+    EXPECT_EQ(ticks(1), std::vector<int>{0});
+    display.show(BatteryState::Of(Kind::Charging));
+    EXPECT_EQ(ticks(1), std::vector<int>{2});
 }
 
 TEST_F(Battery, ChargingSweepsTheBarInStepsOfTwoAndWrapsAfterAHundred) {

@@ -150,8 +150,8 @@ TEST_F(Page, ASkinWithoutMostControlsLeavesThemInertAndEverythingElseWorking) {
     page->selectDpiLevel(5);
     page->selectLightEffect(3);
     page->showIndicator(DeviceObserver::Indicator::Ble, true);
-    page->showCharging(true);
-    page->showBatteryLevel(40);
+    page->batteryChanged(BatteryState::Of(BatteryState::Kind::Plugged));
+    page->batteryChanged(BatteryState::AtLevel(40));
     links.bleLink = 1;
     page->updateLinkSections();
     find<kit::Option>("ms_1_option_dpi_step_3")->click();
@@ -551,10 +551,10 @@ TEST_F(Page, SettingsTheMouseReportsAreSelectedWithoutAnApply) {
     EXPECT_TRUE(mouse.written().empty());
 
     // The charging text is the language's, though the page was bound before it loaded.
-    page->showCharging(true);
+    page->batteryChanged(BatteryState::Of(BatteryState::Kind::Plugged));
     EXPECT_EQ(shown("ms_1_label_power"), skin.text(u"charging_text"_qs));
     EXPECT_NE(shown("ms_1_label_power"), u"charging_text"_qs);
-    page->showBatteryLevel(57);
+    page->batteryChanged(BatteryState::AtLevel(57));
     EXPECT_EQ(shown("ms_1_label_power"), u"57%"_qs);
 
     page->showIndicator(DeviceObserver::Indicator::Wireless, true);

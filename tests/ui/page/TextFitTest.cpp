@@ -213,9 +213,9 @@ TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
         open(true, true);
         for (kit::Control* c : window->controls())
             if (auto* slider = dynamic_cast<kit::Slider*>(c)) slider->setValue(slider->maximum(), kit::Notify::Yes);
-        page->showCharged();
+        page->batteryChanged(BatteryState::Of(BatteryState::Kind::Charged));
         check(*window, "page at the sliders' ends, battery full" + in);
-        page->showCharging(true);
+        page->batteryChanged(BatteryState::Of(BatteryState::Kind::Plugged));
         check(*window, "page, charging" + in);
         auto* notice = window->find<kit::Label>(u"ms_1_label_apply_state"_qs);
         ASSERT_TRUE(notice);
