@@ -13,16 +13,28 @@ using namespace std::chrono_literals;
 
 int ReceiverDevice(DeviceHarness& h, int nth = 0) { return h.world->deviceOf(Link::Receiver, nth); }
 
-TEST(ReceiverLink, AReceiverWhoseMouseSpeaksBecomesTheActiveLink) {
-    DeviceHarness h("receiver");
-    h.start();
+// One receiver found: one feature slot, one input slot and one reader on it.
+void ExpectOneReceiver(DeviceHarness& h) {
     EXPECT_EQ(h.link().discovery().featureCount(), 1);
     EXPECT_EQ(h.link().discovery().inputCount(), 1);
     EXPECT_EQ(h.link().discovery().readerCount(), 1);
+}
+
+// Runs until the mouse behind the receiver has spoken, then lets what it started settle.
+::testing::AssertionResult MouseSpoke(DeviceHarness& h) {
+    if (!h.runUntil([&] { return h.links.wirelessLink == 1; }))
+        return ::testing::AssertionFailure() << "the mouse behind the receiver never spoke";
+    h.settle();
+    return ::testing::AssertionSuccess();
+}
+
+TEST(ReceiverLink, AReceiverWhoseMouseSpeaksBecomesTheActiveLink) {
+    DeviceHarness h("receiver");
+    h.start();
+    ExpectOneReceiver(h);
 
     // The mouse reports its battery as the receiver opens: a live mouse.
-    ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
-    h.settle();
+    ASSERT_TRUE(MouseSpoke(h));
     EXPECT_EQ(h.links.anyLink, 1);
     EXPECT_TRUE(h.observer.saw("show wireless"));
     EXPECT_TRUE(h.observer.saw("battery 85"));
@@ -35,11 +47,8 @@ TEST(ReceiverLink, AReceiverWhoseMouseSpeaksBecomesTheActiveLink) {
 TEST(ReceiverLink, CollectionsOfAnotherUsageArePassedOver) {
     DeviceHarness h("receiver with extra collections");
     h.start();
-    EXPECT_EQ(h.link().discovery().featureCount(), 1);
-    EXPECT_EQ(h.link().discovery().inputCount(), 1);
-    EXPECT_EQ(h.link().discovery().readerCount(), 1);
-    ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
-    h.settle();
+    ExpectOneReceiver(h);
+    ASSERT_TRUE(MouseSpoke(h));
     EXPECT_EQ(h.link().discovery().activeSlot().devicePath, h.world->commandPathOf(ReceiverDevice(h)));
 }
 
@@ -60,8 +69,7 @@ TEST(ReceiverLink, AReaderOfAnEarlierEnumerationCannotMakeItsSlotActive) {
 TEST(ReceiverLink, WithoutEventsForSixSecondsTheLinkIsTakenAsLost) {
     DeviceHarness h("receiver");
     h.start();
-    ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
-    h.settle();
+    ASSERT_TRUE(MouseSpoke(h));
     h.loop.advance(5999ms);
     EXPECT_EQ(h.links.wirelessLink, 1);
     h.mouse().setBattery(Link::Receiver, 80, 1);  // an event re-arms the watchdog
@@ -116,8 +124,7 @@ TEST(ReceiverLink, ArrivalsOfOtherDevicesChangeNothing) {
 TEST(ReceiverLink, UnpluggingTheActiveReceiverClearsTheLinkAndClosesItsCollections) {
     DeviceHarness h("receiver");
     h.start();
-    ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
-    h.settle();
+    ASSERT_TRUE(MouseSpoke(h));
     h.observer.clear();
     h.loop.clearHistory();
 
@@ -224,8 +231,7 @@ TEST(ReceiverLink, AFirstReportWithoutTheMarkerLeavesTheReaderIgnoredUntilTheNex
 TEST(ReceiverLink, ReportsWithAnotherIdOrWithoutTheMarkerAreDropped) {
     DeviceHarness h("receiver");
     h.start();
-    ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
-    h.settle();
+    ASSERT_TRUE(MouseSpoke(h));
     h.observer.clear();
     const int receiver = ReceiverDevice(h);
     h.world->sendRaw(receiver, {0x04, 0xEE, 0x10, 0x05, 0x00});   // another report id
@@ -241,8 +247,7 @@ TEST(ReceiverLink, ReportsWithAnotherIdOrWithoutTheMarkerAreDropped) {
 TEST(ReceiverLink, AReceiverPulledInTheMiddleOfATransferFailsTheRestAndIsDropped) {
     DeviceHarness h("receiver");
     h.start();
-    ASSERT_TRUE(h.runUntil([&] { return h.links.wirelessLink == 1; }));
-    h.settle();
+    ASSERT_TRUE(MouseSpoke(h));
     const std::uint8_t polling[9] = {0x06, 0x09, 0x01, 0x01, 0xFE, 0, 0, 0, 0};
     ActiveReceiver& active = h.link().discovery().activeReceiver();
     h.world->unplugAfter(ReceiverDevice(h), 2);

@@ -191,15 +191,20 @@ TEST(HalvernctlApplyFailures, WithoutAgainstEverythingGoesEvenAPollingRateOfZero
     EXPECT_NE(log.find("\n06090108f700000000\n"), std::string::npos) << "the 125 Hz polling report is missing:\n" << log;
 }
 
-TEST(HalvernctlApplyFailures, AgainstTheLastProfileOnlyTheChangedGroupsGo) {
-    TempDir dir;
+// `halvernctl apply` of a profile against the last one, which differs only in its
+// debounce, on the virtual mouse of `emulator`; what the mouse received is in dir/f.
+ProcessResult ApplyDebounceChange(const TempDir& dir, const char* emulator) {
     auto last = MouseProfile::Create(u"x");
     auto next = MouseProfile::Create(u"x");
     next->keyDebounce = 3;
-    ASSERT_FALSE(ExportProfile(*last, dir / "last.pro"));
-    ASSERT_FALSE(ExportProfile(*next, dir / "next.pro"));
-    ProcessResult r = RunProcess(HALVERNCTL_PATH, {"apply", (dir / "next.pro").string(), "--against", (dir / "last.pro").string()},
-                                 {{"HALVERN_EMULATOR", "ble"}, {"HALVERN_EMULATOR_LOG", (dir / "f").string()}});
+    if (ExportProfile(*last, dir / "last.pro") || ExportProfile(*next, dir / "next.pro")) return {-1, {}, "export failed"};
+    return RunProcess(HALVERNCTL_PATH, {"apply", (dir / "next.pro").string(), "--against", (dir / "last.pro").string()},
+                      {{"HALVERN_EMULATOR", emulator}, {"HALVERN_EMULATOR_LOG", (dir / "f").string()}});
+}
+
+TEST(HalvernctlApplyFailures, AgainstTheLastProfileOnlyTheChangedGroupsGo) {
+    TempDir dir;
+    ProcessResult r = ApplyDebounceChange(dir, "ble");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::string log = ReadText(dir / "f");
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
@@ -208,13 +213,7 @@ TEST(HalvernctlApplyFailures, AgainstTheLastProfileOnlyTheChangedGroupsGo) {
 
 TEST(HalvernctlApplyFailures, AMouseThatNeverAcknowledgesFailsTheApplyInOneLine) {
     TempDir dir;
-    auto last = MouseProfile::Create(u"x");
-    auto next = MouseProfile::Create(u"x");
-    next->keyDebounce = 3;
-    ASSERT_FALSE(ExportProfile(*last, dir / "last.pro"));
-    ASSERT_FALSE(ExportProfile(*next, dir / "next.pro"));
-    ProcessResult r = RunProcess(HALVERNCTL_PATH, {"apply", (dir / "next.pro").string(), "--against", (dir / "last.pro").string()},
-                                 {{"HALVERN_EMULATOR", "receiver:silent"}, {"HALVERN_EMULATOR_LOG", (dir / "f").string()}});
+    ProcessResult r = ApplyDebounceChange(dir, "receiver:silent");
     EXPECT_EQ(r.exitCode, 1);
     const std::string lastLine = "halvernctl: the mouse did not confirm every report; it may hold part of the profile\n";
     ASSERT_GE(r.err.size(), lastLine.size()) << r.err;
