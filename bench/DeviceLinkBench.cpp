@@ -52,8 +52,9 @@ struct Usage {
 Usage Now() {
     rusage r{};
     getrusage(RUSAGE_SELF, &r);
-    return {static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6,
-            r.ru_nvcsw + r.ru_nivcsw};
+    return {
+        static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6,
+        r.ru_nvcsw + r.ru_nivcsw};
 }
 
 void RunFor(std::chrono::milliseconds d) {
@@ -81,7 +82,8 @@ int main(int argc, char** argv) {
     options.loadDriver = false;
     std::string error;
     auto stack = DeviceStack::Create(options, {loop, loop.window(), observer, profile, links}, error);
-    loop.setMessageHandler([&](std::uint32_t m, std::uintptr_t w, std::intptr_t l) { stack->link().handleMessage(m, w, l); });
+    loop.setMessageHandler(
+        [&](std::uint32_t m, std::uintptr_t w, std::intptr_t l) { stack->link().handleMessage(m, w, l); });
     loop.setTimerHandler([&](int id) { stack->link().onTimer(id); });
     stack->link().start();
     RunFor(std::chrono::milliseconds(300));
@@ -108,7 +110,8 @@ int main(int argc, char** argv) {
     std::thread mouse([&] {
         for (int i = 0; i < events; ++i) {
             sent[static_cast<std::size_t>(i)] = WallClock::now();
-            world.mouse().raise(Link::Receiver, DeviceEvent::Make(EventCode::BatteryLevel, static_cast<std::uint16_t>(i)));
+            world.mouse().raise(Link::Receiver,
+                                DeviceEvent::Make(EventCode::BatteryLevel, static_cast<std::uint16_t>(i)));
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         done = true;
@@ -125,11 +128,14 @@ int main(int argc, char** argv) {
     std::vector<double> latencies;
     for (auto& [index, arrived] : observer.arrivals)
         if (index >= 0 && index < events)
-            latencies.push_back(std::chrono::duration<double, std::milli>(arrived - sent[static_cast<std::size_t>(index)]).count());
+            latencies.push_back(
+                std::chrono::duration<double, std::milli>(arrived - sent[static_cast<std::size_t>(index)]).count());
     std::sort(latencies.begin(), latencies.end());
-    auto pct = [&](double p) { return latencies.empty() ? 0.0 : latencies[static_cast<std::size_t>(p * (latencies.size() - 1))]; };
-    std::printf("input report to main thread, %zu of %d events: p50 %.3f ms, p99 %.3f ms, max %.3f ms\n", latencies.size(),
-                events, pct(0.50), pct(0.99), latencies.empty() ? 0.0 : latencies.back());
+    auto pct = [&](double p) {
+        return latencies.empty() ? 0.0 : latencies[static_cast<std::size_t>(p * (latencies.size() - 1))];
+    };
+    std::printf("input report to main thread, %zu of %d events: p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
+                latencies.size(), events, pct(0.50), pct(0.99), latencies.empty() ? 0.0 : latencies.back());
     stack.reset();
     return 0;
 }

@@ -168,8 +168,9 @@ std::optional<Child> Spawn(const std::vector<std::string>& argv, const std::vect
 
     Child child;
     child.spawned = Clock::now();
-    const int rc = searchPath ? posix_spawnp(&child.pid, argv[0].c_str(), &actions, nullptr, argvPtrs.data(), envPtrs.data())
-                              : posix_spawn(&child.pid, argv[0].c_str(), &actions, nullptr, argvPtrs.data(), envPtrs.data());
+    const int rc = searchPath
+                       ? posix_spawnp(&child.pid, argv[0].c_str(), &actions, nullptr, argvPtrs.data(), envPtrs.data())
+                       : posix_spawn(&child.pid, argv[0].c_str(), &actions, nullptr, argvPtrs.data(), envPtrs.data());
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
     close(out[1]);
@@ -223,7 +224,8 @@ ProcessSample Sample(pid_t pid) {
         ThreadCounters c;
         const auto status = ReadFile(entry.path() / "status");
         if (!status) continue;  // the thread ended meanwhile
-        c.switches = StatusField(*status, "voluntary_ctxt_switches") + StatusField(*status, "nonvoluntary_ctxt_switches");
+        c.switches =
+            StatusField(*status, "voluntary_ctxt_switches") + StatusField(*status, "nonvoluntary_ctxt_switches");
         if (const auto schedstat = ReadFile(entry.path() / "schedstat"); schedstat && !schedstat->empty()) {
             c.cpuSeconds = std::strtod(schedstat->c_str(), nullptr) / 1e9;
         } else if (const auto stat = ReadFile(entry.path() / "stat")) {
@@ -381,7 +383,8 @@ private:
 
     Mapped size(xcb_window_t window, Clock::time_point at) {
         Mapped m{at};
-        xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr);
+        xcb_get_geometry_reply_t* g =
+            xcb_get_geometry_reply(connection_, xcb_get_geometry(connection_, window), nullptr);
         if (g) {
             m.width = g->width;
             m.height = g->height;
@@ -402,7 +405,7 @@ private:
 struct Run {
     double mapMs = 0;
     double mapCpuMs = 0;  // CPU time of all threads until the map was seen
-    double readyMs = 0;  // halvern: exec to the test driver's "ready"
+    double readyMs = 0;   // halvern: exec to the test driver's "ready"
     double peakRssMb = 0;
     Idle shown, hidden;
 };
@@ -441,7 +444,8 @@ public:
         if (run && !other && options_.idleSeconds > 0) {
             run->shown = MeasureIdle(child->pid, options_.idleSeconds);
             if (!hide(*child, out)) {
-                std::fprintf(stderr, "gui_bench: halvern did not hide in the tray; see %s\n", (folder / "stderr.log").c_str());
+                std::fprintf(stderr, "gui_bench: halvern did not hide in the tray; see %s\n",
+                             (folder / "stderr.log").c_str());
                 run.reset();
             } else {
                 std::this_thread::sleep_for(std::chrono::milliseconds(options_.settleMs));
@@ -494,7 +498,8 @@ private:
             return std::nullopt;
         }
         if (mapped->width != 800 || mapped->height != 572)
-            std::fprintf(stderr, "gui_bench: the first window mapped is %dx%d, not 800x572\n", mapped->width, mapped->height);
+            std::fprintf(stderr, "gui_bench: the first window mapped is %dx%d, not 800x572\n", mapped->width,
+                         mapped->height);
         Run run;
         run.mapMs = Ms(mapped->at - child.spawned).count();
         run.mapCpuMs = 1000 * TotalCpuSeconds(Sample(child.pid));
@@ -561,12 +566,15 @@ void PrintReport(const Options& options, const std::vector<Run>& floors, const s
     rows.push_back({"exec to mapped window (ms)", floorMap, map, buf, map < 2 * floorMap && map < 100});
     rows.push_back({"CPU time to mapped window (ms)", median(floors, [](const Run& r) { return r.mapCpuMs; }),
                     median(halverns, [](const Run& r) { return r.mapCpuMs; }), "", true});
-    rows.push_back({"exec to test driver ready (ms)", -1, median(halverns, [](const Run& r) { return r.readyMs; }), "", true});
+    rows.push_back(
+        {"exec to test driver ready (ms)", -1, median(halverns, [](const Run& r) { return r.readyMs; }), "", true});
     std::snprintf(buf, sizeof buf, "< %.1f (floor + 12)", floorRss + 12);
     rows.push_back({"peak RSS (MB)", floorRss, rss, buf, rss < floorRss + 12});
     if (options.idleSeconds > 0) {
-        rows.push_back({"idle shown, CPU (% of a core)", -1, median(halverns, [](const Run& r) { return r.shown.cpuPercent; }), "", true});
-        rows.push_back({"idle shown, wake-ups/s", -1, median(halverns, [](const Run& r) { return r.shown.wakeupsPerSecond; }), "", true});
+        rows.push_back({"idle shown, CPU (% of a core)", -1,
+                        median(halverns, [](const Run& r) { return r.shown.cpuPercent; }), "", true});
+        rows.push_back({"idle shown, wake-ups/s", -1,
+                        median(halverns, [](const Run& r) { return r.shown.wakeupsPerSecond; }), "", true});
         const double cpu = median(halverns, [](const Run& r) { return r.hidden.cpuPercent; });
         const double wake = median(halverns, [](const Run& r) { return r.hidden.wakeupsPerSecond; });
         rows.push_back({"idle in tray, CPU (% of a core)", -1, cpu, "<= 0.05", cpu <= 0.05});
@@ -602,8 +610,8 @@ void PrintComparison(const fs::path& binary, const std::vector<Run>& runs) {
         return Median(v);
     };
     std::printf("compared build %s: exec to mapped window %.1f ms, CPU time to it %.1f ms, peak RSS %.1f MB\n",
-                binary.c_str(), median([](const Run& r) { return r.mapMs; }), median([](const Run& r) { return r.mapCpuMs; }),
-                median([](const Run& r) { return r.peakRssMb; }));
+                binary.c_str(), median([](const Run& r) { return r.mapMs; }),
+                median([](const Run& r) { return r.mapCpuMs; }), median([](const Run& r) { return r.peakRssMb; }));
 }
 
 std::optional<Options> Parse(int argc, char** argv) {
@@ -651,9 +659,10 @@ int main(int argc, char** argv) {
         }
         double load[1] = {0};
         getloadavg(load, 1);
-        std::printf("gui_bench: %d runs of each, interleaved, after %d warm-up; idle windows %.0f s; Xvfb %s; "
-                    "load average %.2f\n",
-                    options->runs, options->warmups, options->idleSeconds, display.name().c_str(), load[0]);
+        std::printf(
+            "gui_bench: %d runs of each, interleaved, after %d warm-up; idle windows %.0f s; Xvfb %s; "
+            "load average %.2f\n",
+            options->runs, options->warmups, options->idleSeconds, display.name().c_str(), load[0]);
         std::fflush(stdout);
         Bench bench(*options, display, work);
         std::vector<Run> floors, halverns, compares;

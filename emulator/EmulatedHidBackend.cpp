@@ -98,7 +98,8 @@ public:
                 processing_ = true;
                 return static_cast<int>(n);
             }
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left <= std::chrono::milliseconds{0}) return 0;
             lock.unlock();
             pollfd p{fd_, POLLIN, 0};
@@ -254,7 +255,8 @@ HidOpenResult EmulatedHidBackend::open(const std::string& path) {
     OpenHook hook;
     {
         std::lock_guard lock(core_->mutex);
-        if (auto denied = core_->openErrors.find(path); denied != core_->openErrors.end()) return {nullptr, denied->second};
+        if (auto denied = core_->openErrors.find(path); denied != core_->openErrors.end())
+            return {nullptr, denied->second};
         for (std::size_t i = 0; i < core_->nodes.size(); ++i) {
             if (core_->nodes[i].plugged && core_->nodes[i].path == path) {
                 node = static_cast<int>(i);
@@ -270,7 +272,9 @@ HidOpenResult EmulatedHidBackend::open(const std::string& path) {
     return {std::move(handle), HidOpenError::None};
 }
 
-int EmulatedHidBackend::openChangeFd() { return core_->changeFd >= 0 ? ::fcntl(core_->changeFd, F_DUPFD_CLOEXEC, 0) : -1; }
+int EmulatedHidBackend::openChangeFd() {
+    return core_->changeFd >= 0 ? ::fcntl(core_->changeFd, F_DUPFD_CLOEXEC, 0) : -1;
+}
 
 bool EmulatedHidBackend::waitIdle(std::chrono::milliseconds timeout) {
     std::unique_lock lock(core_->mutex);

@@ -79,7 +79,8 @@ std::array<std::uint8_t, 3> DeviceBytes(const ButtonAssignment& button, std::siz
         break;
     }
     if (button.function == 16) bytes = {bytes[0], button.keyModifiers, button.keyUsage};
-    if (button.function == 17) bytes = {bytes[0], 0, entry < kMacroFirstBlock.size() ? kMacroFirstBlock[entry] : std::uint8_t{0}};
+    if (button.function == 17)
+        bytes = {bytes[0], 0, entry < kMacroFirstBlock.size() ? kMacroFirstBlock[entry] : std::uint8_t{0}};
     return bytes;
 }
 
@@ -122,7 +123,8 @@ FirmwareState ExpectedState(const MouseProfile& p) {
         for (std::size_t a = 0; a < b.validActionCount(); ++a) {
             const MacroAction& action = b.macroActions[a];
             if (action.kind == 0) continue;
-            m.steps.push_back({action.key, static_cast<std::uint8_t>(action.kind == 1 ? 1 : 2), ExpectedDelay(action.delay)});
+            m.steps.push_back(
+                {action.key, static_cast<std::uint8_t>(action.kind == 1 ? 1 : 2), ExpectedDelay(action.delay)});
         }
         s.macros[static_cast<int>(i)] = std::move(m);
     }
@@ -152,11 +154,12 @@ std::vector<std::string> Differences(const FirmwareState& a, const FirmwareState
         Compare(out, "button[" + std::to_string(i) + "]", BytesText(a.buttons[i]), BytesText(e.buttons[i]));
     for (const auto& [entry, macro] : e.macros) {
         auto found = a.macros.find(entry);
-        Compare(out, "macro[" + std::to_string(entry) + "]", found == a.macros.end() ? std::string("none") : MacroText(found->second),
-                MacroText(macro));
+        Compare(out, "macro[" + std::to_string(entry) + "]",
+                found == a.macros.end() ? std::string("none") : MacroText(found->second), MacroText(macro));
     }
     for (const auto& [entry, macro] : a.macros)
-        if (!e.macros.count(entry)) Compare(out, "macro[" + std::to_string(entry) + "]", MacroText(macro), std::string("none"));
+        if (!e.macros.count(entry))
+            Compare(out, "macro[" + std::to_string(entry) + "]", MacroText(macro), std::string("none"));
     return out;
 }
 

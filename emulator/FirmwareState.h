@@ -37,20 +37,20 @@ struct FirmwareMacro {
 struct FirmwareState {
     int angleSnap = 0;
     int rippleControl = 0;
-    std::array<int, 8> dpiValue{};     // level values; above 300 only even ones are told apart
+    std::array<int, 8> dpiValue{};  // level values; above 300 only even ones are told apart
     std::array<bool, 8> dpiEnabled{};
-    int dpiLevel = 1;                  // 1..8
+    int dpiLevel = 1;  // 1..8
     std::array<RgbColor, 8> dpiColor{};
 
     int lightEffect = 0;
     int breathSpeed = 0;
-    int sleepTimer = 0;                // the low byte
-    int brightness = 0;                // the low four bits
+    int sleepTimer = 0;  // the low byte
+    int brightness = 0;  // the low four bits
     RgbColor lightColor;
     int lightOffTimer = 0;
     int keyDebounce = 0;
 
-    int pollingInterval = 1;           // ms: 1, 2, 4 or 8
+    int pollingInterval = 1;  // ms: 1, 2, 4 or 8
 
     std::array<std::array<std::uint8_t, 3>, kButtonPositions> buttons{};
     // Button entry -> its macro, for the entries whose device bytes name a block.

@@ -23,7 +23,8 @@ inline constexpr std::array<std::uint8_t, 221> kSensorRegister = {
     164, 165, 167, 168, 169, 170, 171, 172, 174, 175, 176, 177, 178, 179, 181, 182, 183, 184, 185, 187,  // 140..159
     188, 189, 190, 191, 192, 194, 195, 196, 197, 198, 199, 201, 202, 203, 204, 205, 207, 208, 209, 210,  // 160..179
     211, 212, 214, 215, 216, 217, 218, 219, 221, 222, 223, 224, 225, 227, 228, 229, 230, 231, 232, 234,  // 180..199
-    235, 118, 119, 121, 122, 123, 124, 125, 127, 128, 129, 130, 131, 132, 134, 135, 136, 137, 138, 139, 141,  // 200..220
+    235, 118, 119, 121, 122, 123, 124, 125, 127, 128, 129, 130, 131, 132, 134, 135, 136, 137, 138, 139,
+    141,  // 200..220
 };
 
 struct DeviceCode {
@@ -34,6 +35,7 @@ struct DeviceCode {
 // Assignment code to device bytes; a code not listed is sent as 00 00 00. For code 16
 // the last two bytes are the modifiers and the key, for code 17 zero and the macro's
 // first block.
+// clang-format off
 inline constexpr DeviceCode kDeviceCodes[] = {
     {0, {0x01, 0x00, 0x00}},   {1, {0x02, 0x00, 0x00}},   {2, {0x03, 0x00, 0x00}},
     {3, {0x04, 0x00, 0x00}},   {4, {0x06, 0x00, 0x00}},   {5, {0x05, 0x00, 0x00}},
@@ -58,10 +60,11 @@ inline constexpr DeviceCode kDeviceCodes[] = {
     {89, {0x23, 0x00, 0x00}},  {112, {0x28, 0x00, 0x00}}, {115, {0x14, 0x00, 0x00}},
     {121, {0x3C, 0x00, 0x00}},
 };
+// clang-format on
 
 // First macro block of button entries 0..17; 0 = the button has no macro blocks.
-inline constexpr std::array<std::uint8_t, 18> kMacroFirstBlock = {1, 5, 9, 13, 17, 0, 0, 0, 21, 25,
-                                                                  0, 0, 0, 0, 0, 0, 0, 0};
+inline constexpr std::array<std::uint8_t, 18> kMacroFirstBlock = {1,  5, 9, 13, 17, 0, 0, 0, 21,
+                                                                  25, 0, 0, 0,  0,  0, 0, 0, 0};
 inline constexpr int kBlocksPerMacro = 4;
 inline constexpr int kLastMacroBlock = 28;
 

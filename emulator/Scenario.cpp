@@ -54,7 +54,8 @@ std::optional<Scenario> ScenarioFromLinks(std::string_view links, std::string& e
     std::size_t start = 0;
     while (start <= links.size()) {
         std::size_t comma = links.find(',', start);
-        std::string_view word = links.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+        std::string_view word =
+            links.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
         while (!word.empty() && word.front() == ' ') word.remove_prefix(1);
         while (!word.empty() && word.back() == ' ') word.remove_suffix(1);
         const std::size_t colon = word.find(':');

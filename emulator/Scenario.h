@@ -16,10 +16,10 @@ namespace halvern::emu {
 
 struct ScenarioDevice {
     Link link = Link::Receiver;
-    int mouse = 0;          // which mouse of the scenario it carries
-    bool plugged = true;    // present from the start
-    bool announce = true;   // the mouse reports its battery whenever the device is opened
-    bool locked = false;    // its nodes refuse to open: permission denied
+    int mouse = 0;         // which mouse of the scenario it carries
+    bool plugged = true;   // present from the start
+    bool announce = true;  // the mouse reports its battery whenever the device is opened
+    bool locked = false;   // its nodes refuse to open: permission denied
     // A receiver or cable that also shows a collection of usage 1 on each of its two
     // pages, as some firmware does; they carry nothing and must be passed over.
     bool extraCollections = false;

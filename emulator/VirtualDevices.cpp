@@ -211,7 +211,8 @@ VirtualDevices::VirtualDevices(const Scenario& scenario, Clock& clock, Options o
                 d.nodes.push_back(backend_->addNode(NodeFor(link, device, kCommandUsagePage, 1), {}));
                 d.nodes.push_back(backend_->addNode(NodeFor(link, device, kInputUsagePage, 1), {}));
             }
-            d.nodes.push_back(backend_->addNode(NodeFor(link, device, kInputUsagePage, 0), {}, [this, device] { onOpen(device); }));
+            d.nodes.push_back(
+                backend_->addNode(NodeFor(link, device, kInputUsagePage, 0), {}, [this, device] { onOpen(device); }));
         }
         d.paths.resize(d.nodes.size());
         devices_.push_back(std::move(d));
@@ -232,7 +233,9 @@ VirtualDevices::~VirtualDevices() {
 
 BleGatt& VirtualDevices::ble() { return *gatt_; }
 
-std::unique_ptr<HotplugSource> VirtualDevices::makeHotplugSource() { return std::make_unique<EmulatedHotplugSource>(hub_); }
+std::unique_ptr<HotplugSource> VirtualDevices::makeHotplugSource() {
+    return std::make_unique<EmulatedHotplugSource>(hub_);
+}
 
 int VirtualDevices::deviceOf(Link link, int nth) const {
     for (std::size_t i = 0; i < devices_.size(); ++i)
@@ -240,7 +243,9 @@ int VirtualDevices::deviceOf(Link link, int nth) const {
     return -1;
 }
 
-bool VirtualDevices::plugged(int device) const { return backend_->plugged(devices_.at(static_cast<std::size_t>(device)).nodes.front()); }
+bool VirtualDevices::plugged(int device) const {
+    return backend_->plugged(devices_.at(static_cast<std::size_t>(device)).nodes.front());
+}
 
 std::vector<std::string> VirtualDevices::pathsOf(int device) const {
     std::lock_guard lock(mutex_);
@@ -254,7 +259,8 @@ std::string VirtualDevices::commandPathOf(int device) const { return pathsOf(dev
 std::vector<std::string> VirtualDevices::interfaceNamesOf(int device) const {
     Identity id = IdentityOf(linkOf(device));
     std::vector<std::string> names;
-    for (const std::string& path : pathsOf(device)) names.push_back(ComposeInterfaceName(id.bus, id.vendorId, id.productId, path));
+    for (const std::string& path : pathsOf(device))
+        names.push_back(ComposeInterfaceName(id.bus, id.vendorId, id.productId, path));
     return names;
 }
 
@@ -366,7 +372,8 @@ void VirtualDevices::scheduleHeartbeat(Scheduler& scheduler) {
     scheduler.after(options_.heartbeat, [this, &scheduler] {
         for (std::size_t i = 0; i < devices_.size(); ++i) {
             const Device& d = devices_[i];
-            if (d.spec.link != Link::Ble && backend_->plugged(d.nodes.back())) mice_[static_cast<std::size_t>(d.spec.mouse)]->announce(d.spec.link);
+            if (d.spec.link != Link::Ble && backend_->plugged(d.nodes.back()))
+                mice_[static_cast<std::size_t>(d.spec.mouse)]->announce(d.spec.link);
         }
         scheduleHeartbeat(scheduler);
     });

@@ -32,8 +32,8 @@ namespace halvern::emu {
 class VirtualDevices {
 public:
     struct Options {
-        bool realTime = false;      // late answers and the heartbeat run by themselves
-        std::string logPath;        // HALVERN_EMULATOR_LOG: one hex line per buffer received
+        bool realTime = false;  // late answers and the heartbeat run by themselves
+        std::string logPath;    // HALVERN_EMULATOR_LOG: one hex line per buffer received
         // Real time only: how often a plugged receiver's or cable's mouse reports its
         // battery, which keeps the 2.4 GHz link alive; zero for never.
         std::chrono::milliseconds heartbeat{0};

@@ -39,13 +39,15 @@ std::string ZerosFrom(std::span<const std::uint8_t> r, std::size_t from, std::si
 }
 
 std::string Frame(std::span<const std::uint8_t> r, std::size_t length, const std::string& name) {
-    if (r.size() != length) return name + Format(" of %d bytes, not %d", static_cast<int>(r.size()), static_cast<int>(length));
+    if (r.size() != length)
+        return name + Format(" of %d bytes, not %d", static_cast<int>(r.size()), static_cast<int>(length));
     if (r[1] != length) return name + Format(": length byte %d, sent %d", r[1], static_cast<int>(length));
     return {};
 }
 
 bool KnownFirstDeviceByte(std::uint8_t b) {
-    return std::any_of(std::begin(kDeviceCodes), std::end(kDeviceCodes), [b](const DeviceCode& c) { return c.bytes[0] == b; });
+    return std::any_of(std::begin(kDeviceCodes), std::end(kDeviceCodes),
+                       [b](const DeviceCode& c) { return c.bytes[0] == b; });
 }
 
 bool IsMacroFirstBlock(std::uint8_t block) {
@@ -102,15 +104,10 @@ void VirtualMouse::acknowledge(Link link, bool ok, std::vector<Emitted>& out) {
     std::uint16_t result = (ok && ackMode_ != AckMode::Negative) ? 0 : 1;
     DeviceEvent ack = DeviceEvent::Make(EventCode::Acknowledge, result);
     switch (ackMode_) {
-        case AckMode::Never:
-            return;
-        case AckMode::Late:
-            scheduler_.after(ackDelay_, [this, link, ack] { emitEvents({{link, ack}}); });
-            return;
+        case AckMode::Never: return;
+        case AckMode::Late: scheduler_.after(ackDelay_, [this, link, ack] { emitEvents({{link, ack}}); }); return;
         case AckMode::Immediate:
-        case AckMode::Negative:
-            out.push_back({link, ack});
-            return;
+        case AckMode::Negative: out.push_back({link, ack}); return;
     }
 }
 
@@ -130,7 +127,8 @@ std::string VirtualMouse::acceptReport(std::span<const std::uint8_t> r) {
     switch (r[0]) {
         case 0x0C: {
             static constexpr std::uint8_t kPreamble[10] = {0x0C, 0x0A, 0x01, 0xFE, 0x01, 0xFE, 0, 0, 0, 0};
-            if (r.size() != 10 || !std::equal(r.begin(), r.end(), kPreamble)) return "a preamble that is not 0c 0a 01 fe 01 fe 00 00 00 00";
+            if (r.size() != 10 || !std::equal(r.begin(), r.end(), kPreamble))
+                return "a preamble that is not 0c 0a 01 fe 01 fe 00 00 00 00";
             ++preambles_;
             return {};
         }
@@ -158,7 +156,8 @@ std::string VirtualMouse::acceptSensor(std::span<const std::uint8_t> r) {
         bool high = (r[6] >> k) & 1;
         values[static_cast<std::size_t>(k)] = DecodeDpiLevel(r[8 + static_cast<std::size_t>(k)], flag == 1, high);
         if (values[static_cast<std::size_t>(k)] < 0)
-            return Format("sensor report: level %d, register %d, encodes no DPI", k, r[8 + static_cast<std::size_t>(k)]);
+            return Format("sensor report: level %d, register %d, encodes no DPI", k,
+                          r[8 + static_cast<std::size_t>(k)]);
     }
     state_.angleSnap = r[3];
     state_.rippleControl = r[4];
@@ -190,7 +189,8 @@ std::string VirtualMouse::acceptLight(std::span<const std::uint8_t> r) {
 std::string VirtualMouse::acceptPolling(std::span<const std::uint8_t> r) {
     if (auto why = Frame(r, 9, "polling report"); !why.empty()) return why;
     if (r[2] != 1) return Format("polling report: byte 2 is %d", r[2]);
-    if (r[4] != static_cast<std::uint8_t>(~r[3])) return Format("polling report: %02x is not the complement of %02x", r[4], r[3]);
+    if (r[4] != static_cast<std::uint8_t>(~r[3]))
+        return Format("polling report: %02x is not the complement of %02x", r[4], r[3]);
     if (r[3] != 1 && r[3] != 2 && r[3] != 4 && r[3] != 8) return Format("polling report: interval %d ms", r[3]);
     if (auto why = ZerosFrom(r, 5, 9); !why.empty()) return "polling report: " + why;
     state_.pollingInterval = r[3];
@@ -204,7 +204,8 @@ std::string VirtualMouse::acceptButtons(std::span<const std::uint8_t> r) {
     for (int i = 0; i < 18; ++i) {
         const std::uint8_t* b = &r[3 + 3 * static_cast<std::size_t>(i)];
         bool none = b[0] == 0 && b[1] == 0 && b[2] == 0;
-        if (!none && !KnownFirstDeviceByte(b[0])) return Format("button report: button %d has device code %02x", i, b[0]);
+        if (!none && !KnownFirstDeviceByte(b[0]))
+            return Format("button report: button %d has device code %02x", i, b[0]);
         if (b[0] == 0x11 && b[1] > 0x0F) return Format("button report: button %d has modifiers %02x", i, b[1]);
         if (b[0] == 0x12 && (b[1] != 0 || (b[2] != 0 && !IsMacroFirstBlock(b[2]))))
             return Format("button report: button %d names macro block %d", i, b[2]);
@@ -219,7 +220,8 @@ std::string VirtualMouse::acceptChunk(std::span<const std::uint8_t> r) {
     if (block < 1 || block > kMaxBlock) return Format("macro chunk: block %d", block);
     if (auto why = CheckSum(r, 3, 129); !why.empty()) return "macro chunk: " + why;
     if (auto why = ZerosFrom(r, 8, 28); !why.empty()) return "macro chunk: " + why;
-    if (r[7] == 0 && (r[3] | r[4] | r[5] | r[6]) != 0) return Format("macro chunk %d: a header without a loop count", block);
+    if (r[7] == 0 && (r[3] | r[4] | r[5] | r[6]) != 0)
+        return Format("macro chunk %d: a header without a loop count", block);
     std::size_t units = r[28];
     if (units > kChunkDataBytes / 2) return Format("macro chunk %d: %d units", block, static_cast<int>(units));
     if (auto why = ZerosFrom(r, kChunkData + 2 * units, kChunkData + kChunkDataBytes); !why.empty())
@@ -277,7 +279,9 @@ FirmwareMacro VirtualMouse::reassemble(int firstBlock) const {
         if (found == chunks_.end()) return macro;
         const std::vector<std::uint8_t>& c = found->second;
         std::size_t units = c[28];
-        auto unit = [&](std::size_t i) { return std::pair<std::uint8_t, std::uint8_t>{c[kChunkData + 2 * i], c[kChunkData + 2 * i + 1]}; };
+        auto unit = [&](std::size_t i) {
+            return std::pair<std::uint8_t, std::uint8_t>{c[kChunkData + 2 * i], c[kChunkData + 2 * i + 1]};
+        };
         int next = 0;
         for (std::size_t i = 0; i < units;) {
             auto [b0, key] = unit(i);
@@ -312,7 +316,8 @@ FirmwareState VirtualMouse::state() const {
     FirmwareState s = state_;
     s.macros.clear();
     for (std::size_t i = 0; i < kButtonPositions; ++i)
-        if (s.buttons[i][0] == 0x12 && s.buttons[i][2] != 0) s.macros[static_cast<int>(i)] = reassemble(s.buttons[i][2]);
+        if (s.buttons[i][0] == 0x12 && s.buttons[i][2] != 0)
+            s.macros[static_cast<int>(i)] = reassemble(s.buttons[i][2]);
     return s;
 }
 
@@ -384,7 +389,8 @@ void VirtualMouse::setBattery(Link link, int level, int status) {
         battery_ = level;
         batteryStatus_ = status;
     }
-    raise(link, DeviceEvent::Make(EventCode::Battery, static_cast<std::uint16_t>((status & 0xFF) | (level & 0xFF) << 8)));
+    raise(link,
+          DeviceEvent::Make(EventCode::Battery, static_cast<std::uint16_t>((status & 0xFF) | (level & 0xFF) << 8)));
 }
 
 void VirtualMouse::reportBatteryLevel(Link link, int level) {
@@ -404,7 +410,8 @@ void VirtualMouse::announce(Link link) {
         status = batteryStatus_;
         if (onCable_) status = level >= 100 ? BatteryStatus::Charged : BatteryStatus::Charging;
     }
-    raise(link, DeviceEvent::Make(EventCode::Battery, static_cast<std::uint16_t>((status & 0xFF) | (level & 0xFF) << 8)));
+    raise(link,
+          DeviceEvent::Make(EventCode::Battery, static_cast<std::uint16_t>((status & 0xFF) | (level & 0xFF) << 8)));
 }
 
 }  // namespace halvern::emu

@@ -57,11 +57,11 @@ public:
     void setAckMode(AckMode mode, std::chrono::milliseconds delay = std::chrono::milliseconds{0});
 
     // ---- What a user does on the mouse; each raises its event on `link` ----
-    void pressDpiButton(Link link);                   // the next enabled level
+    void pressDpiButton(Link link);                      // the next enabled level
     void setPollingInterval(Link link, int intervalMs);  // 1, 2, 4 or 8
-    void setLightEffect(Link link, int effect);       // 0..15
-    void setBattery(Link link, int level, int status);  // status: 1 on battery, 2 charged, 3 charging
-    void reportBatteryLevel(Link link, int level);    // event 0x60
+    void setLightEffect(Link link, int effect);          // 0..15
+    void setBattery(Link link, int level, int status);   // status: 1 on battery, 2 charged, 3 charging
+    void reportBatteryLevel(Link link, int level);       // event 0x60
     // The battery event a mouse sends when it comes up on a link, and every few seconds
     // after. On its cable the mouse charges: the event says charging, or charged once
     // the battery is full, whatever it last said off the cable.
@@ -110,7 +110,7 @@ private:
         std::vector<std::uint8_t> bytes;
         int nextPart = 0;
     };
-    std::map<int, PartialChunk> partial_;               // block -> parts so far
+    std::map<int, PartialChunk> partial_;  // block -> parts so far
     int battery_ = 85;
     int batteryStatus_ = 1;
     bool onCable_ = false;

@@ -24,15 +24,15 @@ extern "C" {
 
 /* Message ids of the main window; the values are part of the contract. */
 #define HALVERN_WM_USER 0x0400
-#define UM_TRAY_NOTIFY (HALVERN_WM_USER + 1)      /* 0x0401 */
-#define UM_MENU_COMMAND (HALVERN_WM_USER + 3)     /* 0x0403 */
-#define UM_HOOK_EVENT (HALVERN_WM_USER + 10)      /* 0x040A */
-#define UM_ACTIVATE (HALVERN_WM_USER + 13)        /* 0x040D */
-#define UM_LINK_CHANGED (HALVERN_WM_USER + 104)   /* 0x0468 */
-#define UM_SHOW_DPI (HALVERN_WM_USER + 105)       /* 0x0469 */
-#define UM_DRIVER_EVENT (HALVERN_WM_USER + 515)   /* 0x0603 */
-#define UM_DRIVER_PLUG (HALVERN_WM_USER + 516)    /* 0x0604 */
-#define UM_APPLY_REQUEST (HALVERN_WM_USER + 517)  /* 0x0605 */
+#define UM_TRAY_NOTIFY (HALVERN_WM_USER + 1)     /* 0x0401 */
+#define UM_MENU_COMMAND (HALVERN_WM_USER + 3)    /* 0x0403 */
+#define UM_HOOK_EVENT (HALVERN_WM_USER + 10)     /* 0x040A */
+#define UM_ACTIVATE (HALVERN_WM_USER + 13)       /* 0x040D */
+#define UM_LINK_CHANGED (HALVERN_WM_USER + 104)  /* 0x0468 */
+#define UM_SHOW_DPI (HALVERN_WM_USER + 105)      /* 0x0469 */
+#define UM_DRIVER_EVENT (HALVERN_WM_USER + 515)  /* 0x0603 */
+#define UM_DRIVER_PLUG (HALVERN_WM_USER + 516)   /* 0x0604 */
+#define UM_APPLY_REQUEST (HALVERN_WM_USER + 517) /* 0x0605 */
 
 typedef struct HalvernHostWindow {
     void* context;
@@ -79,17 +79,17 @@ typedef int (*HalvernGetFeatureFn)(unsigned char* report, int length);
  * as read_timeout on one thread with send_feature_report or interrupt_read on
  * another. */
 typedef struct HalvernHidDeviceInfo {
-    char path[256];           /* NUL-terminated; open_path takes it */
+    char path[256]; /* NUL-terminated; open_path takes it */
     uint16_t vendor_id;
     uint16_t product_id;
     uint16_t usage_page;
     uint16_t usage;
-    int32_t bus_type;         /* hidapi's hid_bus_type values */
+    int32_t bus_type; /* hidapi's hid_bus_type values */
     int32_t interface_number;
 } HalvernHidDeviceInfo;
 
 typedef struct HalvernHidApi {
-    uint32_t size;    /* sizeof(HalvernHidApi) of the host's header */
+    uint32_t size; /* sizeof(HalvernHidApi) of the host's header */
     void* context;
     /* Writes up to `capacity` collections of vendor:product into `out`; returns how
      * many exist (which may exceed capacity), or -1 on error. */

@@ -101,7 +101,8 @@ bool CableDriver::findCollection(std::uint16_t usagePage, char (&path)[256]) {
     return false;
 }
 
-int CableDriver::openDevMonitor(const HalvernHostWindow* window, std::uint32_t eventMessage, std::uint32_t plugMessage) {
+int CableDriver::openDevMonitor(const HalvernHostWindow* window, std::uint32_t eventMessage,
+                                std::uint32_t plugMessage) {
     if (!window || monitor_.joinable()) return 0;
     window_ = *window;
     eventMessage_ = eventMessage;

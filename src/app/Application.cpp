@@ -113,10 +113,8 @@ std::optional<int> ExitForOtherCopy(SingleInstance::Outcome claimed) {
 bool ChooseLook(kit::Skin& skin, const SettingsFile& settings, DesktopColorScheme& desktopScheme) {
     std::optional<kit::Skin::Theme> keptTheme;
     if (auto kept = settings.readTheme()) keptTheme = kit::Skin::ThemeNamed(QString::fromStdString(*kept));
-    if (keptTheme)
-        skin.setTheme(*keptTheme);
-    else if (desktopScheme.current() == ColorScheme::Light)
-        skin.setTheme(kit::Skin::Theme::Light);
+    if (keptTheme) skin.setTheme(*keptTheme);
+    else if (desktopScheme.current() == ColorScheme::Light) skin.setTheme(kit::Skin::Theme::Light);
 
     // The skin's face is every text's default: layouts measure texts as they are built,
     // before the style sheet reaches a widget, and the desktop's default face would be
@@ -169,7 +167,8 @@ void BuildWindow(Program& program, kit::Skin& skin, const ProgramFolders& folder
     if (CurrentWindowSystem() == WindowSystem::Wayland) {
         program.desktopOsd = std::make_unique<DesktopOsd>(
             QDBusConnection::sessionBus(), WindowSystem::Wayland,
-            DesktopOsd::Look{u"halvern"_qs, QDir(skin.folder()).filePath(QString::fromLatin1(kNotificationIcon)), kOsdHideDelay});
+            DesktopOsd::Look{u"halvern"_qs, QDir(skin.folder()).filePath(QString::fromLatin1(kNotificationIcon)),
+                             kOsdHideDelay});
         options.desktopOsd = program.desktopOsd.get();
     }
     program.window = std::make_unique<CMainWnd>(skin, std::move(options));
@@ -194,8 +193,8 @@ void BuildPage(Program& program, kit::Skin& skin, const std::filesystem::path& d
     pageParts.focus = program.focus.get();
     pageParts.ownApplications = {"halvern", HALVERN_APP_ID};
     program.page = std::make_unique<CMS_1_Page>(std::move(pageParts));
-    program.battery = std::make_unique<BatteryWatch>(
-        *program.page, [&skin, dataFolder](BatteryWarnings::Warning warning, int level) {
+    program.battery =
+        std::make_unique<BatteryWatch>(*program.page, [&skin, dataFolder](BatteryWarnings::Warning warning, int level) {
             WarnOfBattery(skin, dataFolder, warning, level);
         });
 }
@@ -226,9 +225,8 @@ void WatchHotplug(Program& program) {
 }  // namespace
 
 int Application::Run(int argc, char** argv) {
-    const CommandLine commandLine =
-        ParseCommandLine(std::span<const char* const>(argv + 1, argc > 0 ? static_cast<std::size_t>(argc - 1) : 0),
-                         HALVERN_VERSION);
+    const CommandLine commandLine = ParseCommandLine(
+        std::span<const char* const>(argv + 1, argc > 0 ? static_cast<std::size_t>(argc - 1) : 0), HALVERN_VERSION);
     if (const auto* exit = std::get_if<CommandLineExit>(&commandLine)) {
         std::fputs(exit->out.c_str(), stdout);
         std::fputs(exit->err.c_str(), stderr);
@@ -285,7 +283,8 @@ int Application::Run(int argc, char** argv) {
     instance.setActivateHandler([window](const QByteArray& token) { window->activateForSecondStart(token); });
     desktopScheme.watch([window](ColorScheme scheme) {
         if (scheme != ColorScheme::Unknown)
-            window->desktopPrefersTheme(scheme == ColorScheme::Light ? kit::Skin::Theme::Light : kit::Skin::Theme::Dark);
+            window->desktopPrefersTheme(scheme == ColorScheme::Light ? kit::Skin::Theme::Light
+                                                                     : kit::Skin::Theme::Dark);
     });
     window->setDeferredBuilding(true);
     window->create(kit::WindowKind::Main);

@@ -43,8 +43,7 @@ constexpr const char* kIconFile = "skins/halvern_64.png";
 // Private messages that reach the main window and mean nothing to it; they are taken
 // so nothing else acts on them.
 constexpr std::uint32_t kIgnoredMessages[] = {
-    HALVERN_WM_USER + 106, HALVERN_WM_USER + 513, HALVERN_WM_USER + 514,
-    HALVERN_WM_USER + 518, HALVERN_WM_USER + 4097,
+    HALVERN_WM_USER + 106, HALVERN_WM_USER + 513, HALVERN_WM_USER + 514, HALVERN_WM_USER + 518, HALVERN_WM_USER + 4097,
 };
 
 }  // namespace
@@ -91,7 +90,8 @@ void CMainWnd::onInit() {
     // The shell may have set it before the controls were built, which then have their
     // texts already.
     if (skin().requestedLanguage() != options_.language) {
-        if (auto problem = skin().setLanguage(options_.language)) qCWarning(lcShell).noquote() << "language:" << *problem;
+        if (auto problem = skin().setLanguage(options_.language))
+            qCWarning(lcShell).noquote() << "language:" << *problem;
         retranslate();
     }
     const QString name = skin().text(u"mouse_name_text"_qs);
@@ -166,10 +166,8 @@ void CMainWnd::onClick(const kit::Notification& n) {
     if (!n.sender) return;
     if (n.sender == exitBtn_) {
         // Without a tray there would be no way back to a hidden window.
-        if (trayAvailable())
-            hide();
-        else
-            showMinimized();
+        if (trayAvailable()) hide();
+        else showMinimized();
     } else if (n.sender == minBtn_) {
         showMinimized();
     } else if (n.sender == mainMenuBtn_) {
@@ -299,7 +297,8 @@ void CMainWnd::toggleAutostart() {
                      enable ? u"autostart_write_failed_text"_qs : u"autostart_remove_failed_text"_qs);
         return;
     }
-    qCInfo(lcShell).noquote() << "autostart:" << (enable ? "on," : "off,") << QString::fromStdString(autostart.entryPath().string());
+    qCInfo(lcShell).noquote() << "autostart:" << (enable ? "on," : "off,")
+                              << QString::fromStdString(autostart.entryPath().string());
 }
 
 void CMainWnd::toggleBatteryWarnings() {
@@ -361,14 +360,10 @@ QString CMainWnd::aboutText() const {
     const QString folder = options_.dataFolder.empty() ? u"-"_qs : QString::fromStdString(options_.dataFolder.string());
     lines << skin().text(u"about_data_text"_qs).arg(folder);
     const DeviceAccess access = DeviceAccess::Probe();
-    if (access.rule.empty())
-        lines << skin().text(u"about_rule_missing_text"_qs);
-    else
-        lines << skin().text(u"about_rule_text"_qs).arg(QString::fromStdString(access.rule.string()));
-    if (access.nodes.empty())
-        lines << skin().text(u"about_nodes_none_text"_qs);
-    else
-        lines << skin().text(u"about_nodes_text"_qs).arg(access.openable.size()).arg(access.nodes.size());
+    if (access.rule.empty()) lines << skin().text(u"about_rule_missing_text"_qs);
+    else lines << skin().text(u"about_rule_text"_qs).arg(QString::fromStdString(access.rule.string()));
+    if (access.nodes.empty()) lines << skin().text(u"about_nodes_none_text"_qs);
+    else lines << skin().text(u"about_nodes_text"_qs).arg(access.openable.size()).arg(access.nodes.size());
     return lines.join(u'\n');
 }
 
@@ -451,7 +446,8 @@ void CMainWnd::onDestroy() {
         options_.hooks->free();
     }
     qCInfo(lcShell) << "shutdown: hooks removed, hook library freed";
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     qCInfo(lcShell) << "shutdown: quit posted";
 }
 

@@ -9,10 +9,12 @@ namespace {
 
 // QGuiApplication's and QApplication's generic options, each with a single dash or two.
 // Those that take a value take the next word, or "=value" where Qt accepts that form.
+// clang-format off
 constexpr std::string_view kQtOptionsWithValue[] = {
     "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowtitle",
     "qwindowicon", "geometry", "title", "icon", "display", "name", "session", "style", "stylesheet",
 };
+// clang-format on
 constexpr std::string_view kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 constexpr std::string_view kQtOptionsWithJoinedValue[] = {"style=", "stylesheet=", "qmljsdebugger="};
 
@@ -62,8 +64,9 @@ CommandLine ParseCommandLine(std::span<const char* const> args, const char* vers
         } else if (!name.empty() && OneOf(name, kQtOptionsWithValue)) {
             if (i + 1 == args.size()) return UsageError("option '" + std::string(arg) + "' needs a value");
             ++i;
-        } else if (!name.empty() && std::any_of(std::begin(kQtOptionsWithJoinedValue), std::end(kQtOptionsWithJoinedValue),
-                                                [name](std::string_view p) { return name.starts_with(p); })) {
+        } else if (!name.empty() &&
+                   std::any_of(std::begin(kQtOptionsWithJoinedValue), std::end(kQtOptionsWithJoinedValue),
+                               [name](std::string_view p) { return name.starts_with(p); })) {
             continue;
         } else if (!name.empty()) {
             return UsageError("unknown option '" + std::string(arg) + "'");

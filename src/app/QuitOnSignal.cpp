@@ -31,8 +31,7 @@ QuitOnSignal::QuitOnSignal(std::function<void()> quit) : quit_(std::move(quit)) 
     notifier_ = std::make_unique<QSocketNotifier>(gPipe[0], QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] {
         char drain[16];
-        while (::read(gPipe[0], drain, sizeof drain) > 0) {
-        }
+        while (::read(gPipe[0], drain, sizeof drain) > 0) {}
         // The first request ends the program; later ones change nothing.
         if (auto first = std::exchange(quit_, nullptr)) first();
     });

@@ -187,21 +187,19 @@ void SingleInstance::read(Peer* peer) {
     peer->received.append(chunk, n);
     const PeerMessage message = ReadPeerRequest(peer->received);
     switch (message.request) {
-    case PeerRequest::Incomplete:
-        return;
-    case PeerRequest::Refused:
-        drop(peer);
-        return;
-    case PeerRequest::Activate: {
-        const QByteArray& token = message.token;
-        qCInfo(lcShell).noquote() << "second start: activating"
-                                  << (token.isEmpty() ? u"without a token"_qs : u"with token "_qs + QString::fromLatin1(token));
-        if (onActivate_) onActivate_(token);
-        // Three bytes into an empty socket buffer; a peer gone meanwhile is no error.
-        (void)::send(peer->fd, kDone.data(), static_cast<std::size_t>(kDone.size()), MSG_NOSIGNAL);
-        drop(peer);
-        return;
-    }
+        case PeerRequest::Incomplete: return;
+        case PeerRequest::Refused: drop(peer); return;
+        case PeerRequest::Activate: {
+            const QByteArray& token = message.token;
+            qCInfo(lcShell).noquote() << "second start: activating"
+                                      << (token.isEmpty() ? u"without a token"_qs
+                                                          : u"with token "_qs + QString::fromLatin1(token));
+            if (onActivate_) onActivate_(token);
+            // Three bytes into an empty socket buffer; a peer gone meanwhile is no error.
+            (void)::send(peer->fd, kDone.data(), static_cast<std::size_t>(kDone.size()), MSG_NOSIGNAL);
+            drop(peer);
+            return;
+        }
     }
 }
 

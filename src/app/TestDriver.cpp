@@ -106,7 +106,8 @@ std::span<const TestDriver::Verb> TestDriver::verbs() {
         {"click", "NAME", [](TestDriver& d, const QString& a) { return d.click(a); }},
         {"slide", "NAME VALUE", [](TestDriver& d, const QString& a) { return d.slide(Word(a, 0), Word(a, 1)); }},
         {"type", "NAME TEXT", [](TestDriver& d, const QString& a) { return d.type(Word(a, 0), Rest(a, 0)); }},
-        {"key", "NAME Return|Tab|Escape", [](TestDriver& d, const QString& a) { return d.key(Word(a, 0), Word(a, 1)); }},
+        {"key", "NAME Return|Tab|Escape",
+         [](TestDriver& d, const QString& a) { return d.key(Word(a, 0), Word(a, 1)); }},
         {"pick", "NAME INDEX", [](TestDriver& d, const QString& a) { return d.pick(Word(a, 0), Word(a, 1)); }},
         {"get", "NAME", [](TestDriver& d, const QString& a) { return d.get(a); }},
         {"focus", "NAME", [](TestDriver& d, const QString& a) { return d.focus(a); }},
@@ -345,7 +346,10 @@ QString TestDriver::type(const QString& name, const QString& text) {
 QString TestDriver::key(const QString& name, const QString& key) {
     auto* edit = dynamic_cast<kit::Edit*>(control(name));
     if (!edit) return u"error no edit box "_qs + name;
-    const int code = key == u"Return" ? Qt::Key_Return : key == u"Tab" ? Qt::Key_Tab : key == u"Escape" ? Qt::Key_Escape : 0;
+    const int code = key == u"Return"   ? Qt::Key_Return
+                     : key == u"Tab"    ? Qt::Key_Tab
+                     : key == u"Escape" ? Qt::Key_Escape
+                                        : 0;
     if (!code) return u"error key takes Return, Tab or Escape"_qs;
     QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
     QApplication::sendEvent(edit, &press);
@@ -360,12 +364,14 @@ QString TestDriver::pick(const QString& name, const QString& index) {
     const int i = index.toInt(&ok);
     kit::Control* c = control(name);
     if (auto* combo = dynamic_cast<kit::Combo*>(c)) {
-        if (!ok || i < 0 || i >= combo->count()) return u"error %1 has items 0..%2"_qs.arg(name).arg(combo->count() - 1);
+        if (!ok || i < 0 || i >= combo->count())
+            return u"error %1 has items 0..%2"_qs.arg(name).arg(combo->count() - 1);
         combo->setCurrentIndex(i);
         return u"ok"_qs;
     }
     if (auto* list = dynamic_cast<kit::List*>(c)) {
-        if (!ok || i < 0 || i >= list->rowCount()) return u"error %1 has rows 0..%2"_qs.arg(name).arg(list->rowCount() - 1);
+        if (!ok || i < 0 || i >= list->rowCount())
+            return u"error %1 has rows 0..%2"_qs.arg(name).arg(list->rowCount() - 1);
         list->setCurrentRow(i);
         return u"ok"_qs;
     }
@@ -386,8 +392,7 @@ QString TestDriver::get(const QString& name) const {
     if (!c) {
         kit::MenuWindow* menu = page_ ? page_->assignMenu() : nullptr;
         if (QAction* item = menu && menu->isVisible() ? menu->findItem(name) : nullptr) {
-            QString answer =
-                u"ok text=%1 enabled=%2"_qs.arg(EscapedValue(item->text())).arg(item->isEnabled() ? 1 : 0);
+            QString answer = u"ok text=%1 enabled=%2"_qs.arg(EscapedValue(item->text())).arg(item->isEnabled() ? 1 : 0);
             // The item's own hover text only: QAction falls back to its text.
             if (item->toolTip() != item->text()) answer += u" tip="_qs + EscapedValue(item->toolTip());
             return answer;

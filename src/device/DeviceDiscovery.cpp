@@ -90,9 +90,7 @@ void DeviceDiscovery::EnumerateDevices() {
 void DeviceDiscovery::OnDeviceChange(DeviceChange change, std::string_view interfaceName) {
     parts_.controller.OnBleDeviceChange(change, interfaceName);
     switch (change) {
-        case DeviceChange::NodesChanged:
-            DeviceTrace("Succuss\r\n");
-            return;
+        case DeviceChange::NodesChanged: DeviceTrace("Succuss\r\n"); return;
         case DeviceChange::Arrival: {
             DeviceTrace("DBT_DEVICEARRIVAL.\n");
             std::string name = UpperCased(interfaceName);
@@ -104,9 +102,7 @@ void DeviceDiscovery::OnDeviceChange(DeviceChange change, std::string_view inter
             }
             return;
         }
-        case DeviceChange::RemoveComplete:
-            OnInterfaceRemoved(UpperCased(interfaceName));
-            return;
+        case DeviceChange::RemoveComplete: OnInterfaceRemoved(UpperCased(interfaceName)); return;
     }
 }
 
@@ -155,7 +151,8 @@ bool DeviceDiscovery::handleMessage(std::uint32_t message, std::uintptr_t wParam
     }
     if (message == kUmReaderEvent) {
         DeviceTrace("iNum = %d\r\n", static_cast<int>(wParam >> 16));
-        parts_.controller.onReceiverEvent({static_cast<std::uint16_t>(wParam & 0xFFFF), static_cast<std::uint16_t>(lParam)});
+        parts_.controller.onReceiverEvent(
+            {static_cast<std::uint16_t>(wParam & 0xFFFF), static_cast<std::uint16_t>(lParam)});
         return true;
     }
     return false;

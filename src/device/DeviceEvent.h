@@ -36,7 +36,7 @@ inline constexpr std::uint8_t Charging = 3;
 }  // namespace BatteryStatus
 
 struct DeviceEvent {
-    std::uint16_t head = 0;   // marker | code << 8
+    std::uint16_t head = 0;  // marker | code << 8
     std::uint16_t value = 0;
 
     constexpr std::uint8_t marker() const { return static_cast<std::uint8_t>(head & 0xFF); }
@@ -55,8 +55,12 @@ struct DeviceEvent {
 };
 
 // The receiver's input report: report id, then the event.
-inline DeviceEvent EventFromInputReport(std::span<const std::uint8_t> report) { return DeviceEvent::FromBytes(report, 1); }
+inline DeviceEvent EventFromInputReport(std::span<const std::uint8_t> report) {
+    return DeviceEvent::FromBytes(report, 1);
+}
 // A Bluetooth LE notification: the event alone.
-inline DeviceEvent EventFromNotification(std::span<const std::uint8_t> value) { return DeviceEvent::FromBytes(value, 0); }
+inline DeviceEvent EventFromNotification(std::span<const std::uint8_t> value) {
+    return DeviceEvent::FromBytes(value, 0);
+}
 
 }  // namespace halvern

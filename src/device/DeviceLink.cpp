@@ -44,17 +44,12 @@ void DeviceLink::start() {
 bool DeviceLink::handleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
     if (stopped_) return false;
     switch (message) {
-        case UM_DRIVER_PLUG:
-            controller_.onDriverPlug(wParam);
-            return true;
-        case UM_DRIVER_EVENT:
-            controller_.onDriverMessage(wParam, lParam);
-            return true;
+        case UM_DRIVER_PLUG: controller_.onDriverPlug(wParam); return true;
+        case UM_DRIVER_EVENT: controller_.onDriverMessage(wParam, lParam); return true;
         case kUmBleEvent:
             controller_.DispatchBleEvent({static_cast<std::uint16_t>(wParam), static_cast<std::uint16_t>(lParam)});
             return true;
-        default:
-            return discovery_.handleMessage(message, wParam, lParam);
+        default: return discovery_.handleMessage(message, wParam, lParam);
     }
 }
 
@@ -65,7 +60,6 @@ void DeviceLink::dispatchHotplug() {
 }
 
 int DeviceLink::hotplugFd() const { return parts_.hotplug ? parts_.hotplug->fd() : -1; }
-
 
 Transports DeviceLink::transports() {
     Transports t;

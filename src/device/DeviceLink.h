@@ -38,10 +38,10 @@ public:
         DeviceObserver& observer;
         ProfileHolder& profiles;
         LinkState& links;
-        HotplugSource* hotplug = nullptr;          // null: no device changes are seen
-        DriverLibrary* driver = nullptr;           // null or not loaded: no cable
+        HotplugSource* hotplug = nullptr;             // null: no device changes are seen
+        DriverLibrary* driver = nullptr;              // null or not loaded: no cable
         const HalvernHidApi* driverHidApi = nullptr;  // given to the driver library first
-        BleGatt* ble = nullptr;                    // null: no Bluetooth LE transport
+        BleGatt* ble = nullptr;                       // null: no Bluetooth LE transport
     };
 
     explicit DeviceLink(Parts parts);

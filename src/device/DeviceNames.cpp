@@ -53,9 +53,8 @@ std::string UpperCased(std::string_view text) {
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return UpperAscii(x) == UpperAscii(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return UpperAscii(x) == UpperAscii(y); });
 }
 
 std::string ExtractInstanceKey(std::string_view path) {
@@ -75,8 +74,7 @@ std::string ComposeInterfaceName(HidBus bus, std::uint16_t vendorId, std::uint16
     if (bus == HidBus::Bluetooth)
         std::snprintf(head, sizeof head, "\\\\?\\HID#{00001124-0000-1000-8000-00805F9B34FB}_VID&02%04X_PID&%04X#",
                       vendorId, productId);
-    else
-        std::snprintf(head, sizeof head, "\\\\?\\HID#VID_%04X&PID_%04X#", vendorId, productId);
+    else std::snprintf(head, sizeof head, "\\\\?\\HID#VID_%04X&PID_%04X#", vendorId, productId);
     return std::string(head) + std::string(node);
 }
 
@@ -96,7 +94,8 @@ HidrawIdentity HidrawIdentityFromDevpath(std::string_view devpath) {
     std::size_t start = 0;
     while (start <= devpath.size()) {
         std::size_t slash = devpath.find('/', start);
-        std::string_view part = devpath.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+        std::string_view part =
+            devpath.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
         HidrawIdentity candidate;
         if (ParseHidDeviceName(part, candidate)) id = candidate;  // the innermost wins
         if (slash == std::string_view::npos) break;

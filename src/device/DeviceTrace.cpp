@@ -21,7 +21,8 @@ void DeviceTrace(const char* format, ...) {
     int n = std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
     if (n < 0) return;
-    sink(std::string_view(line, static_cast<std::size_t>(n) < sizeof line ? static_cast<std::size_t>(n) : sizeof line - 1));
+    sink(std::string_view(line,
+                          static_cast<std::size_t>(n) < sizeof line ? static_cast<std::size_t>(n) : sizeof line - 1));
 }
 
 }  // namespace halvern

@@ -48,7 +48,7 @@ void Close(void*, void* device) { delete static_cast<ExportedDevice*>(device); }
 int ReadTimeout(void*, void* device, unsigned char* data, std::size_t length, int milliseconds) {
     if (!device || !data) return -1;
     return static_cast<ExportedDevice*>(device)->device->read(std::span<std::uint8_t>(data, length),
-                                                            std::chrono::milliseconds(std::max(milliseconds, 0)));
+                                                              std::chrono::milliseconds(std::max(milliseconds, 0)));
 }
 
 int SendFeatureReport(void*, void* device, const unsigned char* data, std::size_t length) {

@@ -265,8 +265,7 @@ void LinkController::dispatchCommon(DeviceEvent event, Link source) {
         case EventCode::Saved:
             if (value >= 1 && value <= 5 && profile) parts_.profiles.mouseSaved();
             return;
-        default:
-            return;
+        default: return;
     }
 }
 
@@ -278,7 +277,8 @@ void LinkController::receiverBatteryEvent(DeviceEvent event) {
     parts_.timers.arm(TimerId::WirelessTimeout, kWirelessTimeout);
     if (parts_.links.wiredLink == 1) {
         clearWirelessLink();
-        parts_.observer.batteryChanged(BatteryState::Of(status == BatteryStatus::Charged ? Kind::Charged : Kind::Charging));
+        parts_.observer.batteryChanged(
+            BatteryState::Of(status == BatteryStatus::Charged ? Kind::Charged : Kind::Charging));
         return;
     }
     if (parts_.links.wirelessLink == 0) setWirelessLive();
@@ -326,8 +326,7 @@ bool LinkController::onTimer(int id) {
             parts_.timers.kill(id);
             cableSettled();
             return true;
-        default:
-            return false;
+        default: return false;
     }
 }
 

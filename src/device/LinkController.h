@@ -42,7 +42,7 @@ public:
         const HalvernHostWindow& host;  // UM_LINK_CHANGED and UM_SHOW_DPI go here
         DeviceObserver& observer;
         ProfileHolder& profiles;
-        HidBackend& hid;                // Bluetooth LE presence at start
+        HidBackend& hid;                  // Bluetooth LE presence at start
         DriverLibrary* driver = nullptr;  // null: no cable support
         BleGatt* ble = nullptr;           // null: no Bluetooth LE transport
     };

@@ -26,9 +26,7 @@ ReaderThread::ReaderThread(Setup setup) : setup_(std::move(setup)) {
     try {
         thread_ = std::thread([this] { run(); });
         started_ = true;
-    } catch (const std::system_error&) {
-        started_ = false;
-    }
+    } catch (const std::system_error&) { started_ = false; }
 }
 
 ReaderThread::~ReaderThread() {
@@ -77,7 +75,8 @@ void ReaderThread::run() {
         if (outcome.becameActive) post(kUmReaderActive, static_cast<std::uintptr_t>(setup_.index), setup_.generation);
         if (!outcome.event) continue;
         if (setup_.links) LinkController::RecordAcknowledgement(*setup_.links, *outcome.event);
-        post(kUmReaderEvent, static_cast<std::uintptr_t>(setup_.index) << 16 | outcome.event->head, outcome.event->value);
+        post(kUmReaderEvent, static_cast<std::uintptr_t>(setup_.index) << 16 | outcome.event->head,
+             outcome.event->value);
     }
 }
 

@@ -39,15 +39,15 @@ inline constexpr std::chrono::milliseconds kReadErrorPause{10};
 
 // What a reader has made of the reports so far.
 struct ReaderState {
-    bool paired = false;           // a command collection shares its receiver
+    bool paired = false;  // a command collection shares its receiver
     bool firstReportSeen = false;
-    bool accepted = false;         // its first report carried the marker
+    bool accepted = false;  // its first report carried the marker
 };
 
 // What one report means for its reader.
 struct ReportOutcome {
-    bool becameActive = false;          // ask for this receiver to become the active one
-    std::optional<DeviceEvent> event;   // a marked event with report id 3, to hand over
+    bool becameActive = false;         // ask for this receiver to become the active one
+    std::optional<DeviceEvent> event;  // a marked event with report id 3, to hand over
 };
 
 // One report (the reader's zero-filled buffer) against the reader's state so far.
@@ -56,10 +56,10 @@ ReportOutcome ReadReport(ReaderState& state, std::span<const std::uint8_t, kInpu
 class ReaderThread {
 public:
     struct Setup {
-        int index = 0;                      // the reader's input slot
-        std::shared_ptr<HidDevice> input;   // the collection it reads
-        bool paired = false;                // a command collection shares its receiver
-        std::uint32_t generation = 0;       // the enumeration that started it
+        int index = 0;                     // the reader's input slot
+        std::shared_ptr<HidDevice> input;  // the collection it reads
+        bool paired = false;               // a command collection shares its receiver
+        std::uint32_t generation = 0;      // the enumeration that started it
         LinkState* links = nullptr;
         const HalvernHostWindow* host = nullptr;
     };

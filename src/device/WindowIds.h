@@ -22,10 +22,10 @@ inline constexpr unsigned kUmBleEvent = HALVERN_WM_USER + 532;
 
 // Timers of the main window, by owner; the settings page's are in ui/page/PageTimers.h.
 namespace TimerId {
-inline constexpr int OsdHide = 52;             // main window: the DPI display closes
-inline constexpr int Reenumerate = 54;         // device link: receivers enumerated again
-inline constexpr int WirelessTimeout = 512;    // device link: the receiver went quiet
-inline constexpr int BleSubscribe = 516;       // device link: subscribe to notifications
+inline constexpr int OsdHide = 52;           // main window: the DPI display closes
+inline constexpr int Reenumerate = 54;       // device link: receivers enumerated again
+inline constexpr int WirelessTimeout = 512;  // device link: the receiver went quiet
+inline constexpr int BleSubscribe = 516;     // device link: subscribe to notifications
 // The settling time between a cable attach and opening the cable device; a timer so
 // that the main thread is not blocked while the device settles.
 inline constexpr int CableSettle = 517;

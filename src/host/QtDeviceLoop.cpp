@@ -19,7 +19,8 @@ const QEvent::Type kPostedMessage = static_cast<QEvent::Type>(QEvent::registerEv
 
 class PostedMessage final : public QEvent {
 public:
-    PostedMessage(std::uint32_t m, std::uintptr_t w, std::intptr_t l) : QEvent(kPostedMessage), message(m), wParam(w), lParam(l) {}
+    PostedMessage(std::uint32_t m, std::uintptr_t w, std::intptr_t l)
+        : QEvent(kPostedMessage), message(m), wParam(w), lParam(l) {}
     std::uint32_t message;
     std::uintptr_t wParam;
     std::intptr_t lParam;

@@ -9,8 +9,6 @@
 
 namespace halvern {
 
-
-
 namespace {
 
 constexpr bool InTypingBlockOrFunctionRow(std::uint32_t usage) { return usage >= 0x04 && usage <= 0x45; }
@@ -21,6 +19,7 @@ struct NamedKey {
 };
 
 // Usages whose names do not depend on the layout.
+// clang-format off
 constexpr NamedKey kUsageNames[] = {
     {0x3A, "key_F1"}, {0x3B, "key_F2"}, {0x3C, "key_F3"}, {0x3D, "key_F4"}, {0x3E, "key_F5"},
     {0x3F, "key_F6"}, {0x40, "key_F7"}, {0x41, "key_F8"}, {0x42, "key_F9"}, {0x43, "key_F10"},
@@ -38,8 +37,10 @@ constexpr NamedKey kUsageNames[] = {
     {0xE4, "key_RCtrl"}, {0xE5, "key_RShift"}, {0xE6, "key_RAlt"}, {0xE7, "key_RWin"},
     {0xF1, "L_Button"}, {0xF2, "R_Button"}, {0xF3, "M_Button"}, {0xF4, "Backward_Button"}, {0xF5, "Forward_Button"},
 };
+// clang-format on
 
 // Virtual keys whose names do not depend on the layout.
+// clang-format off
 constexpr NamedKey kVirtualKeyNames[] = {
     {0x08, "key_BackSpace"}, {0x09, "key_Tab"}, {0x0D, "key_Enter"},
     {0x10, "key_LShift"}, {0xA0, "key_LShift"}, {0xA1, "key_RShift"},
@@ -58,6 +59,7 @@ constexpr NamedKey kVirtualKeyNames[] = {
     {0x76, "key_F7"}, {0x77, "key_F8"}, {0x78, "key_F9"}, {0x79, "key_F10"}, {0x7A, "key_F11"}, {0x7B, "key_F12"},
     {0x90, "key_Num Lock"}, {0x91, "key_Scroll Lock"},
 };
+// clang-format on
 
 template <std::size_t N>
 const char* FindTextKey(const NamedKey (&list)[N], std::uint32_t code) {
@@ -85,8 +87,9 @@ std::u16string UsageToKeyName(std::uint32_t usage, const KeyboardLayout& layout,
     if (NamedByLayout(usage)) {
         std::uint32_t vk = 0;
         if (const KeyCodeRow* row = FindByUsage(usage)) {
-            vk = InTypingBlockOrFunctionRow(usage) ? layout.scanCodeToVirtualKey(static_cast<std::uint32_t>(row->scanCode))
-                                                   : static_cast<std::uint32_t>(row->virtualKey);
+            vk = InTypingBlockOrFunctionRow(usage)
+                     ? layout.scanCodeToVirtualKey(static_cast<std::uint32_t>(row->scanCode))
+                     : static_cast<std::uint32_t>(row->virtualKey);
         }
         name = VirtualKeyToKeyName(vk, layout, texts);
     } else if (const char* key = FindTextKey(kUsageNames, usage)) {

@@ -195,5 +195,4 @@ std::u16string UsageToKeyName(std::uint32_t usage, const KeyboardLayout& layout,
 // character the layout types for it.
 std::u16string VirtualKeyToKeyName(std::uint32_t virtualKey, const KeyboardLayout& layout, const LanguageTexts& texts);
 
-
 }  // namespace halvern

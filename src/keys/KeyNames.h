@@ -16,6 +16,7 @@ struct KeyNameRow {
     std::string_view name;
 };
 
+// clang-format off
 inline constexpr std::array<KeyNameRow, 109> kKeyNames = {{
     {0x04, "a"},
     {0x05, "b"},
@@ -127,6 +128,7 @@ inline constexpr std::array<KeyNameRow, 109> kKeyNames = {{
     {0xF4, "back"},
     {0xF5, "forward"},
 }};
+// clang-format on
 
 // The name of a usage, or an empty view.
 constexpr std::string_view KeyNameOf(std::uint32_t usage) {

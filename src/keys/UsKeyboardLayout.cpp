@@ -11,7 +11,7 @@ constexpr struct {
     std::uint32_t virtualKey;
     char16_t character;
 } kUsPunctuation[] = {
-    {0xBA, u';'}, {0xBB, u'='}, {0xBC, u','}, {0xBD, u'-'}, {0xBE, u'.'}, {0xBF, u'/'},
+    {0xBA, u';'}, {0xBB, u'='}, {0xBC, u','},  {0xBD, u'-'}, {0xBE, u'.'},  {0xBF, u'/'},
     {0xC0, u'`'}, {0xDB, u'['}, {0xDC, u'\\'}, {0xDD, u']'}, {0xDE, u'\''},
 };
 

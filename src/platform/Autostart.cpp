@@ -38,8 +38,7 @@ AutostartEnvironment AutostartEnvironment::FromProcess() {
 
 Autostart::Autostart(AutostartEnvironment env) : executable_(std::move(env.executable)) {
     std::filesystem::path config;
-    if (env.xdgConfigHome && std::filesystem::path(*env.xdgConfigHome).is_absolute())
-        config = *env.xdgConfigHome;
+    if (env.xdgConfigHome && std::filesystem::path(*env.xdgConfigHome).is_absolute()) config = *env.xdgConfigHome;
     else if (env.home && std::filesystem::path(*env.home).is_absolute())
         config = std::filesystem::path(*env.home) / ".config";
     if (!config.empty()) path_ = config / "autostart" / (std::string(kAppId) + ".desktop");
@@ -50,8 +49,12 @@ std::string Autostart::EntryText(const std::filesystem::path& executable) {
            "Type=Application\n"
            "Name=Halvern\n"
            "Comment=Mouse settings in the tray\n"
-           "Exec=" + ExecArgument(executable.string()) + " --hidden\n"
-           "Icon=" + std::string(kAppId) + "\n"
+           "Exec=" +
+           ExecArgument(executable.string()) +
+           " --hidden\n"
+           "Icon=" +
+           std::string(kAppId) +
+           "\n"
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";
 }

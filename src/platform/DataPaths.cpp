@@ -47,7 +47,8 @@ DataFolderEnvironment DataFolderEnvironment::FromProcess() {
     // An installed program keeps no data beside itself even where it could, as under a
     // prefix in the user's home.
     const bool besideExe = !FindProgramFolders(exe).installed && IsWritableFolder(exe);
-    return {exe, besideExe, EnvironmentValue("HALVERN_DATA_DIR"), EnvironmentValue("XDG_DATA_HOME"), EnvironmentValue("HOME")};
+    return {exe, besideExe, EnvironmentValue("HALVERN_DATA_DIR"), EnvironmentValue("XDG_DATA_HOME"),
+            EnvironmentValue("HOME")};
 }
 
 std::filesystem::path GetDataFolder(const DataFolderEnvironment& env) {
@@ -58,8 +59,8 @@ std::filesystem::path GetDataFolder(const DataFolderEnvironment& env) {
         folder = env.exeFolder / "Data";
     } else {
         std::filesystem::path base = env.xdgDataHome ? std::filesystem::path(*env.xdgDataHome)
-                                     : env.home     ? std::filesystem::path(*env.home) / ".local/share"
-                                                    : std::filesystem::path("/tmp");
+                                     : env.home      ? std::filesystem::path(*env.home) / ".local/share"
+                                                     : std::filesystem::path("/tmp");
         folder = base / "halvern" / "Data";
     }
     EnsureDirectory(folder);

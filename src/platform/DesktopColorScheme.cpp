@@ -18,7 +18,8 @@ constexpr const char* kKey = "color-scheme";
 
 // Read() answers a variant holding a variant holding the number.
 ColorScheme FromVariant(QVariant value) {
-    for (int depth = 0; depth < 3 && value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>(); ++depth)
+    for (int depth = 0;
+         depth < 3 && value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>(); ++depth)
         value = value.value<QDBusVariant>().variant();
     bool ok = false;
     const uint number = value.toUInt(&ok);
@@ -51,8 +52,8 @@ ColorScheme DesktopColorScheme::current(int timeoutMs) {
     if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) {
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (bus.isConnected()) {
-            QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kService), QString::fromLatin1(kPath),
-                                                               QString::fromLatin1(kInterface), u"Read"_qs);
+            QDBusMessage call = QDBusMessage::createMethodCall(
+                QString::fromLatin1(kService), QString::fromLatin1(kPath), QString::fromLatin1(kInterface), u"Read"_qs);
             call << QString::fromLatin1(kGroup) << QString::fromLatin1(kKey);
             const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
             if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())

@@ -60,11 +60,13 @@ DesktopOsd::Route DesktopOsd::choose() const {
     // plasmashell owns its name on every Plasma desktop; the display service is one of
     // its objects, so its interface is looked for there.
     if (HasService(bus_, QString::fromLatin1(kPlasmaService), false)) {
-        QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kPlasmaService), QString::fromLatin1(kPlasmaPath),
-                                                           u"org.freedesktop.DBus.Introspectable"_qs, u"Introspect"_qs);
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(QString::fromLatin1(kPlasmaService), QString::fromLatin1(kPlasmaPath),
+                                           u"org.freedesktop.DBus.Introspectable"_qs, u"Introspect"_qs);
         const QDBusMessage reply = bus_.call(call, QDBus::Block, kAskTimeoutMs);
         if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
-            reply.arguments().first().toString().contains(u"<interface name=\"%1\""_qs.arg(QLatin1String(kPlasmaInterface))))
+            reply.arguments().first().toString().contains(
+                u"<interface name=\"%1\""_qs.arg(QLatin1String(kPlasmaInterface))))
             return Route::PlasmaOsd;
     }
     // A notification daemon may be started by the bus on the first call.
@@ -81,8 +83,9 @@ DesktopOsd::Route DesktopOsd::show(const QString& text) {
     }
     switch (route_) {
         case Route::PlasmaOsd: {
-            QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kPlasmaService), QString::fromLatin1(kPlasmaPath),
-                                                               QString::fromLatin1(kPlasmaInterface), u"showText"_qs);
+            QDBusMessage call =
+                QDBusMessage::createMethodCall(QString::fromLatin1(kPlasmaService), QString::fromLatin1(kPlasmaPath),
+                                               QString::fromLatin1(kPlasmaInterface), u"showText"_qs);
             call << QString::fromLatin1(kPlasmaIcon) << text;
             bus_.send(call);
             break;
@@ -113,12 +116,12 @@ void DesktopOsd::notify(const QString& text) {
         return;
     }
     const QString icon = look_.iconFile.isEmpty() ? QString() : QUrl::fromLocalFile(look_.iconFile).toString();
-    QVariantMap hints{{u"transient"_qs, true},
-                      {u"urgency"_qs, QVariant::fromValue<uchar>(0)},
-                      {u"category"_qs, u"device"_qs}};
+    QVariantMap hints{
+        {u"transient"_qs, true}, {u"urgency"_qs, QVariant::fromValue<uchar>(0)}, {u"category"_qs, u"device"_qs}};
     if (!icon.isEmpty()) hints.insert(u"image-path"_qs, icon);
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kNotifyService), QString::fromLatin1(kNotifyPath),
-                                                       QString::fromLatin1(kNotifyInterface), u"Notify"_qs);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(kNotifyService), QString::fromLatin1(kNotifyPath),
+                                       QString::fromLatin1(kNotifyInterface), u"Notify"_qs);
     call << look_.appName << notificationId_ << icon << text << QString() << QStringList() << hints
          << static_cast<int>(look_.shownFor.count());
     pending_ = new QDBusPendingCallWatcher(bus_.asyncCall(call, kAskTimeoutMs * 4), this);
@@ -129,10 +132,8 @@ void DesktopOsd::onNotified(QDBusPendingCallWatcher* call) {
     call->deleteLater();
     pending_ = nullptr;
     const QDBusPendingReply<uint> reply = *call;
-    if (reply.isError())
-        qCWarning(lcOsd).noquote() << "notification not shown:" << reply.error().message();
-    else
-        notificationId_ = reply.value();
+    if (reply.isError()) qCWarning(lcOsd).noquote() << "notification not shown:" << reply.error().message();
+    else notificationId_ = reply.value();
     if (closeWhenAnswered_) {
         closeWhenAnswered_ = false;
         closeNotification(notificationId_);
@@ -144,8 +145,9 @@ void DesktopOsd::onNotified(QDBusPendingCallWatcher* call) {
 
 void DesktopOsd::closeNotification(uint id) {
     if (id == 0) return;
-    QDBusMessage call = QDBusMessage::createMethodCall(QString::fromLatin1(kNotifyService), QString::fromLatin1(kNotifyPath),
-                                                       QString::fromLatin1(kNotifyInterface), u"CloseNotification"_qs);
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(kNotifyService), QString::fromLatin1(kNotifyPath),
+                                       QString::fromLatin1(kNotifyInterface), u"CloseNotification"_qs);
     call << id;
     bus_.send(call);
 }

@@ -24,7 +24,8 @@ std::filesystem::path FindRule(const std::filesystem::path& root) {
         std::vector<std::filesystem::path> found;
         for (const auto& entry : std::filesystem::directory_iterator(root / folder, ec)) {
             const std::string name = entry.path().filename().string();
-            if (name.find("halvern") != std::string::npos && entry.path().extension() == ".rules") found.push_back(entry.path());
+            if (name.find("halvern") != std::string::npos && entry.path().extension() == ".rules")
+                found.push_back(entry.path());
         }
         if (!found.empty()) return *std::min_element(found.begin(), found.end());
     }
@@ -47,7 +48,8 @@ DeviceAccess DeviceAccess::Probe(const std::filesystem::path& root) {
     access.rule = FindRule(root);
     std::error_code ec;
     std::vector<std::filesystem::path> entries;
-    for (const auto& entry : std::filesystem::directory_iterator(root / "sys/class/hidraw", ec)) entries.push_back(entry.path());
+    for (const auto& entry : std::filesystem::directory_iterator(root / "sys/class/hidraw", ec))
+        entries.push_back(entry.path());
     std::sort(entries.begin(), entries.end());
     for (const auto& entry : entries) {
         if (!IsMouseNode(entry)) continue;

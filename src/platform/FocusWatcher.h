@@ -60,11 +60,11 @@ public:
 
 // The desktop as the session's environment describes it.
 struct DesktopSession {
-    std::string sessionType;     // XDG_SESSION_TYPE: "x11", "wayland", ...
-    std::string currentDesktop;  // XDG_CURRENT_DESKTOP, e.g. "KDE", "ubuntu:GNOME", "sway"
-    bool hasX11Display = false;  // DISPLAY set
+    std::string sessionType;         // XDG_SESSION_TYPE: "x11", "wayland", ...
+    std::string currentDesktop;      // XDG_CURRENT_DESKTOP, e.g. "KDE", "ubuntu:GNOME", "sway"
+    bool hasX11Display = false;      // DISPLAY set
     bool hasWaylandDisplay = false;  // WAYLAND_DISPLAY set
-    std::string forced;          // HALVERN_FOCUS_SOURCE: x11, kwin, wlroots, none (tests)
+    std::string forced;              // HALVERN_FOCUS_SOURCE: x11, kwin, wlroots, none (tests)
 
     static DesktopSession FromEnvironment();
 };

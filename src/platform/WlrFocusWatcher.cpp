@@ -36,18 +36,21 @@ const wl_message kManagerEvents[] = {
     {"finished", "", kNoTypes},
 };
 const wl_message kHandleRequests[] = {
-    {"set_maximized", "", kNoTypes},  {"unset_maximized", "", kNoTypes},
-    {"set_minimized", "", kNoTypes},  {"unset_minimized", "", kNoTypes},
-    {"activate", "o", kSeatType},     {"close", "", kNoTypes},
+    {"set_maximized", "", kNoTypes},
+    {"unset_maximized", "", kNoTypes},
+    {"set_minimized", "", kNoTypes},
+    {"unset_minimized", "", kNoTypes},
+    {"activate", "o", kSeatType},
+    {"close", "", kNoTypes},
     {"set_rectangle", "oiiii", kRectangleTypes},
-    {"destroy", "", kNoTypes},        {"set_fullscreen", "2?o", kOutputType},
+    {"destroy", "", kNoTypes},
+    {"set_fullscreen", "2?o", kOutputType},
     {"unset_fullscreen", "2", kNoTypes},
 };
 const wl_message kHandleEvents[] = {
-    {"title", "s", kNoTypes},         {"app_id", "s", kNoTypes},
-    {"output_enter", "o", kOutputType}, {"output_leave", "o", kOutputType},
-    {"state", "a", kNoTypes},         {"done", "", kNoTypes},
-    {"closed", "", kNoTypes},         {"parent", "3?o", kHandleType},
+    {"title", "s", kNoTypes},           {"app_id", "s", kNoTypes},      {"output_enter", "o", kOutputType},
+    {"output_leave", "o", kOutputType}, {"state", "a", kNoTypes},       {"done", "", kNoTypes},
+    {"closed", "", kNoTypes},           {"parent", "3?o", kHandleType},
 };
 
 constexpr std::uint32_t kVersion = 3;

@@ -83,7 +83,8 @@ void ReadSystemKeyboard(std::string& layout, std::string& variant) {
     auto valueOf = [](const std::string& l, const std::string& key) -> std::optional<std::string> {
         if (l.rfind(key + "=", 0) != 0) return std::nullopt;
         std::string v = l.substr(key.size() + 1);
-        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) v = v.substr(1, v.size() - 2);
+        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+            v = v.substr(1, v.size() - 2);
         return v;
     };
     while (std::getline(in, line)) {
@@ -138,7 +139,8 @@ void XkbKeyboardLayout::buildVirtualKeyMap() {
     };
     for (const KeyCodeRow& row : KeyCodeTable) {
         auto scan = static_cast<std::uint32_t>(row.scanCode);
-        if (scan == 0 || vkOfScan_[scan] || std::find(characterKeys.begin(), characterKeys.end(), scan) != characterKeys.end())
+        if (scan == 0 || vkOfScan_[scan] ||
+            std::find(characterKeys.begin(), characterKeys.end(), scan) != characterKeys.end())
             continue;
         std::uint32_t usVk = us.scanCodeToVirtualKey(scan);
         if (!ok_ || !IsCharacterVirtualKey(usVk)) assign(scan, usVk);

@@ -43,8 +43,8 @@ struct ReportGroup {
 // sends it is incomplete however well the sends go.
 struct ApplyPlan {
     std::vector<Report> reports;
-    std::vector<ReportGroup> groups;         // groups[i] is what reports[i] carries
-    std::vector<std::uint8_t> cutMacros;     // button entries whose macro was cut
+    std::vector<ReportGroup> groups;      // groups[i] is what reports[i] carries
+    std::vector<std::uint8_t> cutMacros;  // button entries whose macro was cut
 };
 ApplyPlan PlanGroups(const MouseProfile& current, const ChangeFlags& changed, bool withPreamble);
 // The reports alone.
@@ -77,8 +77,8 @@ enum class ApplyOutcome {
 // undelivered without making the apply any less successful: that link never carries it.
 struct ApplyReach {
     ApplyOutcome outcome = ApplyOutcome::Applied;
-    ChangeFlags undelivered;        // groups of the plan the mouse may not hold
-    bool preambleDelivered = true;  // true as well when the plan has no preamble
+    ChangeFlags undelivered;              // groups of the plan the mouse may not hold
+    bool preambleDelivered = true;        // true as well when the plan has no preamble
     std::vector<std::uint8_t> cutMacros;  // the plan's: entries whose macro the mouse got only in part
 };
 // `deliveries` may be shorter than the plan; the reports past its end did not go.

@@ -85,14 +85,10 @@ void ApplyWorker::run() {
         // Nothing may leave this thread as an exception; a request that fails on the
         // way (out of memory) is dropped and lastApplied stays as it was.
         try {
-            if (message.kind == Message::Kind::Adopt)
-                lastApplied_ = std::move(message.profile);
-            else if (message.kind == Message::Kind::Reported)
-                takeReported(message);
-            else
-                apply(std::move(message.profile));
-        } catch (...) {
-        }
+            if (message.kind == Message::Kind::Adopt) lastApplied_ = std::move(message.profile);
+            else if (message.kind == Message::Kind::Reported) takeReported(message);
+            else apply(std::move(message.profile));
+        } catch (...) {}
     }
 }
 
@@ -115,9 +111,10 @@ void ApplyWorker::apply(std::shared_ptr<const MouseProfile> snapshot) {
     const ApplyPlan plan = PlanGroups(*snapshot, changed, full);
     const std::size_t planned = plan.reports.size();
     post([&host = host_, planned] { host.applyProgress(0, planned); });
-    const SendOutcome outcome = SendPlannedReports(
-        plan.reports, sendPath_, clock_, quit_.get_token(),
-        [this, planned](std::size_t sent) { post([&host = host_, sent, planned] { host.applyProgress(sent, planned); }); });
+    const SendOutcome outcome =
+        SendPlannedReports(plan.reports, sendPath_, clock_, quit_.get_token(), [this, planned](std::size_t sent) {
+            post([&host = host_, sent, planned] { host.applyProgress(sent, planned); });
+        });
     if (outcome.stopped) return;
 
     // Groups that were due but had no report in the plan (a macro on a button that no

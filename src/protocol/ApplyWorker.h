@@ -165,9 +165,9 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<Message> queue_;    // guarded by mutex_
-    bool fullPending_ = false;     // guarded by mutex_
-    std::stop_source quit_;        // requested once, by requestQuit()
+    std::deque<Message> queue_;  // guarded by mutex_
+    bool fullPending_ = false;   // guarded by mutex_
+    std::stop_source quit_;      // requested once, by requestQuit()
 
     std::shared_ptr<const MouseProfile> lastApplied_;  // worker thread only
     ChangeFlags dueGroups_;                            // worker thread only

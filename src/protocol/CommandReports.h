@@ -54,8 +54,8 @@ public:
     std::uint8_t operator[](std::size_t i) const { return bytes_[i]; }
 
     friend bool operator==(const Report& a, const Report& b) {
-        return a.size_ == b.size_ && std::equal(a.bytes_.begin(), a.bytes_.begin() + static_cast<std::ptrdiff_t>(a.size_),
-                                                b.bytes_.begin());
+        return a.size_ == b.size_ &&
+               std::equal(a.bytes_.begin(), a.bytes_.begin() + static_cast<std::ptrdiff_t>(a.size_), b.bytes_.begin());
     }
 
 private:
@@ -65,6 +65,7 @@ private:
 
 // Sensor register value of DPI level values 0..220 (a value v reads entry v, v - 100
 // or a halved offset from 200, see EncodeDpiLevel). Entries 201..220 repeat 101..120.
+// clang-format off
 inline constexpr std::array<std::uint8_t, 221> kDpiRegister = {
     /*   0.. 19 */   0,   1,   2,   3,   4,   5,   6,   8,   9,  10,  11,  12,  14,  15,  16,  17,  18,  19,  21,  22,
     /*  20.. 39 */  23,  24,  25,  27,  28,  29,  30,  31,  32,  34,  35,  36,  37,  38,  39,  41,  42,  43,  44,  45,
@@ -78,6 +79,7 @@ inline constexpr std::array<std::uint8_t, 221> kDpiRegister = {
     /* 180..199 */ 211, 212, 214, 215, 216, 217, 218, 219, 221, 222, 223, 224, 225, 227, 228, 229, 230, 231, 232, 234,
     /* 200..220 */ 235, 118, 119, 121, 122, 123, 124, 125, 127, 128, 129, 130, 131, 132, 134, 135, 136, 137, 138, 139, 141,
 };
+// clang-format on
 
 // The three bytes a button assignment code becomes in the button report. For code 16
 // the last two are replaced by `keyModifiers` and `keyUsage`, for code 17 by 0 and the
@@ -86,6 +88,7 @@ struct DeviceCodeRow {
     std::uint8_t code;
     std::array<std::uint8_t, 3> bytes;
 };
+// clang-format off
 inline constexpr DeviceCodeRow kDeviceCodes[] = {
     {  0, {0x01, 0x00, 0x00}}, {  1, {0x02, 0x00, 0x00}}, {  2, {0x03, 0x00, 0x00}},
     {  3, {0x04, 0x00, 0x00}}, {  4, {0x06, 0x00, 0x00}}, {  5, {0x05, 0x00, 0x00}},
@@ -110,12 +113,13 @@ inline constexpr DeviceCodeRow kDeviceCodes[] = {
     { 89, {0x23, 0x00, 0x00}}, {112, {0x28, 0x00, 0x00}}, {115, {0x14, 0x00, 0x00}},
     {121, {0x3C, 0x00, 0x00}},
 };
+// clang-format on
 
 // First macro block number of button entries 0..17; each macro button owns
 // kMacroBlocksPerButton consecutive blocks. 0 = the button has no block range of its own.
 inline constexpr std::size_t kMacroBlocksPerButton = 4;
-inline constexpr std::array<std::uint8_t, kButtonPositions> macroBlockBase = {
-    1, 5, 9, 13, 17, 0, 0, 0, 21, 25, 0, 0, 0, 0, 0, 0, 0, 0};
+inline constexpr std::array<std::uint8_t, kButtonPositions> macroBlockBase = {1,  5, 9, 13, 17, 0, 0, 0, 21,
+                                                                              25, 0, 0, 0,  0,  0, 0, 0, 0};
 
 // The button report's bytes for an assignment code, before the code 16/17 substitutions.
 std::array<std::uint8_t, 3> DeviceCodeBytes(std::uint8_t function);

@@ -43,8 +43,8 @@ public:
     void clear();
 
     // How the stand-in answers; may be changed at any time from any thread.
-    std::atomic<int> driverResult{1};      // what SetFeature returns
-    std::atomic<int> bleResult{1};         // what the Bluetooth LE write returns
+    std::atomic<int> driverResult{1};           // what SetFeature returns
+    std::atomic<int> bleResult{1};              // what the Bluetooth LE write returns
     std::atomic<bool> acknowledgeAtOnce{true};  // the receiver acknowledges each write
 
 private:

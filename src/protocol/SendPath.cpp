@@ -26,10 +26,8 @@ Delivery SendPath::sendOverDriver(std::span<const std::uint8_t> report, const st
     bool everyPartWritten = true;
     for (const Report& part : SplitMacroChunk(report, SplitLink::Driver)) {
         if (stop.stop_requested()) return Delivery::Stopped;
-        if (driver.setFeature(part.bytes()) != 0)
-            clock_.interruptibleSleepFor(kDriverPause, stop);
-        else
-            everyPartWritten = false;
+        if (driver.setFeature(part.bytes()) != 0) clock_.interruptibleSleepFor(kDriverPause, stop);
+        else everyPartWritten = false;
     }
     return everyPartWritten ? Delivery::Written : Delivery::Failed;
 }

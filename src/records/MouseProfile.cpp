@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::array<std::int32_t, kDpiLevels> kDefaultDpiValue = {16, 32, 48, 64, 100, 280, 0, 0};
 constexpr std::array<std::int32_t, kDpiLevels> kDefaultDpiEnabled = {1, 1, 1, 1, 1, 1, 0, 0};
+// clang-format off
 constexpr std::array<RgbColor, kDpiLevels> kDefaultDpiColor = {{
     {255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {255, 255, 0, 0},
     {0, 255, 255, 0}, {255, 0, 255, 0}, {255, 64, 0, 0}, {255, 255, 255, 0},
@@ -19,6 +20,7 @@ constexpr std::array<RgbColor, kDpiLevels> kDefaultSpareColor = {{
     {255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {255, 0, 255, 0},
     {255, 255, 0, 0}, {255, 255, 255, 0}, {255, 255, 255, 0}, {255, 128, 0, 0},
 }};
+// clang-format on
 constexpr std::uint16_t kDefaultSpareWord = 562;
 
 template <typename T>

@@ -60,8 +60,8 @@ inline constexpr std::size_t kDpiLevels = 8;
 inline constexpr std::size_t kProfileNameUnits = 100;  // 99 characters and the terminator
 
 // Initial `function` of button entries 0..17.
-inline constexpr std::array<std::uint8_t, kButtonPositions> kInitialButtonFunction = {
-    1, 2, 3, 4, 5, 0, 0, 0, 121, 6, 0, 0, 0, 0, 0, 0, 12, 11};
+inline constexpr std::array<std::uint8_t, kButtonPositions> kInitialButtonFunction = {1, 2, 3, 4, 5, 0, 0, 0,  121,
+                                                                                      6, 0, 0, 0, 0, 0, 0, 12, 11};
 
 // Modifier bits of `keyModifiers`.
 inline constexpr std::uint8_t kModCtrl = 0x01;
@@ -98,8 +98,7 @@ struct ButtonAssignment {
     std::size_t validActionCount() const;
 
     // Copies the macro into this entry and makes it a macro button (code 17).
-    void assignMacro(const MacroRecord& macro, std::int32_t mode, std::int32_t loopCount,
-                     std::int32_t listPosition);
+    void assignMacro(const MacroRecord& macro, std::int32_t mode, std::int32_t loopCount, std::int32_t listPosition);
 
     // Makes this entry a key combination (code 16). Coming from another code, the key
     // and the three bytes after it are cleared first.

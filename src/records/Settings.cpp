@@ -52,9 +52,7 @@ std::string ColorText(const RgbColor& c) {
 }
 
 // Half minutes as "0.5min", "1min", "1.5min".
-std::string HalfMinutesText(std::int32_t halves) {
-    return Text(halves / 2) + (halves % 2 ? ".5" : "") + "min";
-}
+std::string HalfMinutesText(std::int32_t halves) { return Text(halves / 2) + (halves % 2 ? ".5" : "") + "min"; }
 
 std::optional<std::int32_t> ParseHalfMinutes(std::string_view text) {
     if (CutSuffix(text, "s")) {
@@ -199,7 +197,8 @@ std::string SettingText(const SettingRow& row, const MouseProfile& p, std::size_
         case SettingUnit::Minutes: return Text(v) + "min";
         case SettingUnit::HalfMinutes: return HalfMinutesText(v);
         case SettingUnit::TwoMs: return Text(v * 2) + "ms";
-        case SettingUnit::Switch: return v == 0 || v == 1 ? std::string(row.words[static_cast<std::size_t>(v)]) : Text(v);
+        case SettingUnit::Switch:
+            return v == 0 || v == 1 ? std::string(row.words[static_cast<std::size_t>(v)]) : Text(v);
         case SettingUnit::LightEffect: {
             const LightEffectRow* effect = FindLightEffect(v);
             return effect ? std::string(effect->name) : Text(v);
@@ -218,9 +217,7 @@ SettingInput ParseSettingText(const SettingRow& row, std::string_view text) {
             return InRange(row, n ? std::optional<std::int32_t>(*n - 1) : std::nullopt);
         }
         case SettingUnit::PollingHz: return ParsePolling(text);
-        case SettingUnit::Minutes:
-            CutSuffix(text, "min");
-            return InRange(row, ParseInt(text));
+        case SettingUnit::Minutes: CutSuffix(text, "min"); return InRange(row, ParseInt(text));
         case SettingUnit::HalfMinutes: return InRange(row, ParseHalfMinutes(text));
         case SettingUnit::TwoMs: return ParseTwoMs(row, text);
         case SettingUnit::Switch: return ParseSwitch(row, text);

@@ -48,9 +48,9 @@ enum class SettingId : std::uint8_t {
 
 // How a stored value reads as people speak of it.
 enum class SettingUnit : std::uint8_t {
-    Count,        // the number as stored ("light.brightness=7")
-    Dpi,          // a level value v, spoken of as DPI: v x 50 up to 200, (v - 100) x 100 above; 0 is a level without a value
-    Level,        // an index from 0, spoken of from 1 ("dpi.active=3")
+    Count,  // the number as stored ("light.brightness=7")
+    Dpi,    // a level value v, spoken of as DPI: v x 50 up to 200, (v - 100) x 100 above; 0 is a level without a value
+    Level,  // an index from 0, spoken of from 1 ("dpi.active=3")
     PollingHz,    // an index of 125, 250, 500, 1000 Hz
     Minutes,      // "10min"
     HalfMinutes,  // half minutes: 3 is "1.5min"
@@ -104,13 +104,14 @@ namespace detail {
 using P = MouseProfile;
 inline constexpr std::array<std::string_view, 2> kNoWords{};
 constexpr SettingRow Scalar(SettingId id, std::string_view cli, SettingRange range, SettingUnit unit,
-                            std::string_view key, SettingControl control, std::string_view name,
-                            std::string_view label, ApplyTiming timing, std::int32_t P::*field,
+                            std::string_view key, SettingControl control, std::string_view name, std::string_view label,
+                            ApplyTiming timing, std::int32_t P::*field,
                             std::array<std::string_view, 2> words = kNoWords) {
     return {id, cli, false, range, unit, words, key, control, name, label, timing, field, nullptr, nullptr, nullptr};
 }
 }  // namespace detail
 
+// clang-format off
 inline constexpr std::array<SettingRow, 17> kSettings = {{
     // Per DPI level, in the order halvernctl prints them for each level.
     {SettingId::DpiValue, "dpi.N", true, {0, 280}, SettingUnit::Dpi, detail::kNoWords, "section_dpi_text",
@@ -162,6 +163,7 @@ inline constexpr std::array<SettingRow, 17> kSettings = {{
                    SettingControl::Check, "ms_1_check_movemode", "", ApplyTiming::AtOnce, &MouseProfile::moveMode,
                    {"off", "on"}),
 }};
+// clang-format on
 
 // The row of an id (every id has one), or of a name as halvernctl takes it ("dpi.N"
 // for per-level rows); nullptr for an unknown name.

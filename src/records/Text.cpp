@@ -88,11 +88,13 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view s) {
         unsigned char c = static_cast<unsigned char>(s[i]);
         char32_t cp;
         int extra;
+        // clang-format off
         if (c < 0x80) { cp = c; extra = 0; }
         else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
         else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
         else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
         else return std::nullopt;
+        // clang-format on
         if (i + static_cast<std::size_t>(extra) >= s.size()) return std::nullopt;
         for (int k = 1; k <= extra; ++k) {
             unsigned char cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
@@ -184,11 +186,13 @@ std::size_t Utf8At(std::string_view s, std::size_t i, char32_t& cp) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = byte(i);
     std::size_t extra;
+    // clang-format off
     if (c < 0x80) { cp = c; return 1; }
     if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
     else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
     else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
     else return 0;
+    // clang-format on
     if (i + extra >= s.size()) return 0;
     for (std::size_t k = 1; k <= extra; ++k) {
         if ((byte(i + k) & 0xC0) != 0x80) return 0;

@@ -13,10 +13,10 @@
 namespace halvern {
 
 struct FileContents {
-    bool exists = false;      // false: the file is not there (nothing to keep)
-    std::string error;        // set when the file exists but could not be read
+    bool exists = false;  // false: the file is not there (nothing to keep)
+    std::string error;    // set when the file exists but could not be read
     std::vector<std::byte> data;
-    bool truncated = false;   // the file is larger than the caller's limit; data holds the limit
+    bool truncated = false;  // the file is larger than the caller's limit; data holds the limit
 
     bool ok() const { return exists && error.empty(); }
 };

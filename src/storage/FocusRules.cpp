@@ -206,9 +206,7 @@ namespace {
 
 struct SettingsText {
     FileContents file;
-    std::string_view text() const {
-        return {reinterpret_cast<const char*>(file.data.data()), file.data.size()};
-    }
+    std::string_view text() const { return {reinterpret_cast<const char*>(file.data.data()), file.data.size()}; }
 };
 
 }  // namespace

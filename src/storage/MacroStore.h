@@ -17,8 +17,8 @@ namespace halvern {
 struct ButtonAssignment;
 
 struct MacroMatch {
-    int position = -1;          // first macro of that name (without regard to case), or -1
-    bool sameActions = false;   // its count and steps equal the button entry's copy
+    int position = -1;         // first macro of that name (without regard to case), or -1
+    bool sameActions = false;  // its count and steps equal the button entry's copy
 };
 
 struct CreatedMacro {

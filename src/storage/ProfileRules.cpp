@@ -13,7 +13,9 @@ namespace halvern {
 namespace {
 
 template <typename Int>
-std::string Text(Int v) { return std::to_string(v); }
+std::string Text(Int v) {
+    return std::to_string(v);
+}
 
 MacroProblem Problem(MacroProblem::Kind kind, std::size_t step, std::int64_t value) {
     MacroProblem p;
@@ -23,9 +25,7 @@ MacroProblem Problem(MacroProblem::Kind kind, std::size_t step, std::int64_t val
     return p;
 }
 
-bool SameButton(const ButtonAssignment& a, const ButtonAssignment& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
+bool SameButton(const ButtonAssignment& a, const ButtonAssignment& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 std::string ButtonName(std::size_t entry) { return "button." + Text(entry + 1); }
 
@@ -61,7 +61,8 @@ MacroProblem CheckMacroSteps(std::int64_t count, std::span<const MacroAction, kM
     const std::span<const MacroAction> steps = actions.first(static_cast<std::size_t>(count));
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const MacroAction& a = steps[i];
-        if (a.kind != MacroAction::Press && a.kind != MacroAction::Release) return Problem(Kind::StepKind, i + 1, a.kind);
+        if (a.kind != MacroAction::Press && a.kind != MacroAction::Release)
+            return Problem(Kind::StepKind, i + 1, a.kind);
         if (!IsMacroKey(a.key)) return Problem(Kind::Key, i + 1, a.key);
         if (a.delay > kMaxPause) return Problem(Kind::Pause, i + 1, a.delay);
     }
@@ -86,7 +87,8 @@ std::string MacroProblemText(const MacroProblem& p) {
             return "holds " + Text(p.value) + " steps; a macro holds 0 to " + Text(kMaxMacroActions);
         case MacroProblem::Kind::StepKind:
             return step + " is neither a press nor a release (kind " + Text(p.value) + ")";
-        case MacroProblem::Kind::Key: return step + " holds code " + Text(p.value) + ", which is neither a key nor a mouse button";
+        case MacroProblem::Kind::Key:
+            return step + " holds code " + Text(p.value) + ", which is neither a key nor a mouse button";
         case MacroProblem::Kind::Pause:
             return step + " pauses " + Text(p.value) + " ms; a pause is at most " + Text(kMaxPause) + " ms";
         case MacroProblem::Kind::TooLong:
@@ -196,7 +198,8 @@ std::vector<std::string> RepairProfile(MouseProfile& profile) {
         for (std::size_t level = 0; level < ValueCount(row); ++level) {
             const std::int32_t* was = IntField(*before, row, level);
             const RgbColor* wasColor = ColorField(*before, row, level);
-            if ((was && *was != *IntField(profile, row, level)) || (wasColor && !(*wasColor == *ColorField(profile, row, level))))
+            if ((was && *was != *IntField(profile, row, level)) ||
+                (wasColor && !(*wasColor == *ColorField(profile, row, level))))
                 Note(what, SettingName(row, level));
         }
     }

@@ -96,9 +96,9 @@ struct ButtonProblem {
     };
     Kind kind = Kind::None;
     std::size_t entry = 0;
-    std::int64_t value = 0;     // NoKey: the key code
-    MacroProblem macro;         // Macro: what is wrong with it
-    std::u16string macroName;   // Macro: its name
+    std::int64_t value = 0;    // NoKey: the key code
+    MacroProblem macro;        // Macro: what is wrong with it
+    std::u16string macroName;  // Macro: its name
     bool ok() const { return kind == Kind::None; }
 };
 

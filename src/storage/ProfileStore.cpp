@@ -11,8 +11,7 @@
 
 namespace halvern {
 
-ProfileStore::ProfileStore(std::filesystem::path modelFolder)
-    : folder_(std::move(modelFolder)) {}
+ProfileStore::ProfileStore(std::filesystem::path modelFolder) : folder_(std::move(modelFolder)) {}
 
 void ProfileStore::resetHeader() {
     selected_ = 0;
@@ -52,10 +51,9 @@ StoreLoadResult ProfileStore::loadAs(StoreAccess access, std::u16string_view add
                                   " bytes, shorter than the store's header");
     } else {
         readHeader(std::span(file.data).first(kHeaderSize));
-        ParsedRecords<MouseProfile> parsed =
-            ParseRecords<MouseProfile>(std::span(file.data).subspan(kHeaderSize), file.truncated, "profile",
-                                       "the file holds more than " + std::to_string(kMaxProfiles) +
-                                           " profiles; the rest was not read");
+        ParsedRecords<MouseProfile> parsed = ParseRecords<MouseProfile>(
+            std::span(file.data).subspan(kHeaderSize), file.truncated, "profile",
+            "the file holds more than " + std::to_string(kMaxProfiles) + " profiles; the rest was not read");
         profiles_ = std::move(parsed.records);
         result.problems = std::move(parsed.problems);
     }
@@ -66,7 +64,8 @@ StoreLoadResult ProfileStore::loadAs(StoreAccess access, std::u16string_view add
     }
     if (selectedProfile() < 0 || static_cast<std::size_t>(selectedProfile()) >= profiles_.size()) {
         if (hasHeader)
-            result.problems.push_back("the selected profile " + std::to_string(selectedProfile()) + " is not in the list");
+            result.problems.push_back("the selected profile " + std::to_string(selectedProfile()) +
+                                      " is not in the list");
         setSelectedProfile(0);
     }
     if (result.problems.empty()) return result;
@@ -176,12 +175,9 @@ std::vector<std::size_t> ResynchroniseProfiles(ProfileStore::List& profiles, con
             if (entry.function != ButtonFunction::Macro && entry.macroName[0] == u'\0') continue;
             any = true;
             MacroMatch match = macros.findByName(NameAfterRenames(entry.macroNameText(), renames));
-            if (match.position >= 0)
-                entry.copyMacroContent(macros.at(static_cast<std::size_t>(match.position)));
-            else if (entry.function == ButtonFunction::Macro)
-                entry.resetToInitial(i);
-            else
-                ForgetMacroCopy(entry);
+            if (match.position >= 0) entry.copyMacroContent(macros.at(static_cast<std::size_t>(match.position)));
+            else if (entry.function == ButtonFunction::Macro) entry.resetToInitial(i);
+            else ForgetMacroCopy(entry);
         }
         if (any) touched.push_back(p);
     }

@@ -21,8 +21,7 @@ RecordRead<Record> ReadRecordFile(const std::filesystem::path& path, const char*
         out.error = file.error;
     } else if (file.data.size() != Record::kSize) {
         out.error = path.string() + ": not a " + what + " file (" +
-                    (file.truncated ? "more than " + std::to_string(Record::kSize)
-                                    : std::to_string(file.data.size())) +
+                    (file.truncated ? "more than " + std::to_string(Record::kSize) : std::to_string(file.data.size())) +
                     " bytes, expected " + std::to_string(Record::kSize) + ")";
     } else {
         out.record = std::make_unique<Record>();

@@ -36,11 +36,11 @@ std::optional<std::string> ExportProfile(const MouseProfile& profile, const std:
 std::optional<std::string> ExportMacro(const MacroRecord& macro, const std::filesystem::path& path);
 
 struct ProfileImport {
-    std::string error;                 // the file was refused; nothing changed
-    ProfileMacroProblem refusedMacro;  // the macro that refused it, when one did
-    std::size_t profilePosition = 0;   // where the new profile stands in the list
-    std::size_t macrosCreated = 0;     // macros recreated from its macro buttons
-    std::vector<std::string> repaired; // what RepairProfile changed
+    std::string error;                  // the file was refused; nothing changed
+    ProfileMacroProblem refusedMacro;   // the macro that refused it, when one did
+    std::size_t profilePosition = 0;    // where the new profile stands in the list
+    std::size_t macrosCreated = 0;      // macros recreated from its macro buttons
+    std::vector<std::string> repaired;  // what RepairProfile changed
     std::optional<std::string> macroSaveError;
     bool ok() const { return error.empty(); }
 };
@@ -56,8 +56,8 @@ ProfileImport ImportProfile(const std::filesystem::path& path, ProfileStore& pro
 
 struct MacroImport {
     std::string error;
-    MacroProblem problem;          // why the macro was refused, when it was
-    std::u16string macroName;      // the file's macro, as it names itself
+    MacroProblem problem;      // why the macro was refused, when it was
+    std::u16string macroName;  // the file's macro, as it names itself
     std::size_t macroPosition = 0;
     std::optional<std::string> saveError;
     bool ok() const { return error.empty(); }

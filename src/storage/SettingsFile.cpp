@@ -188,7 +188,8 @@ std::optional<std::string> SettingsFile::readProfileFolder() const {
 std::optional<std::string> SettingsFile::saveProfileFolder(std::string_view folder) const {
     if (folder.find_first_of("\r\n") != std::string_view::npos)
         return "a folder whose name holds a line break is not kept in " + filePath().string();
-    if (folder != Trim(folder)) return "a folder whose name starts or ends with a blank is not kept in " + filePath().string();
+    if (folder != Trim(folder))
+        return "a folder whose name starts or ends with a blank is not kept in " + filePath().string();
     return saveValue(kProfileFolderKey, folder);
 }
 
@@ -209,7 +210,8 @@ std::optional<std::string> SettingsFile::readName(std::string_view key) const {
 }
 
 std::optional<std::string> SettingsFile::saveName(std::string_view key, std::string_view name) const {
-    if (!IsShortName(name)) return "'" + std::string(name) + "' is not a name that can be kept in " + filePath().string();
+    if (!IsShortName(name))
+        return "'" + std::string(name) + "' is not a name that can be kept in " + filePath().string();
     return saveValue(key, name);
 }
 

@@ -91,7 +91,9 @@ public:
     // On unless the file says "0": a missing key or one edited into anything else
     // leaves them on, the safer side for a battery.
     bool readBatteryWarnings() const { return readValue(kBatteryWarningsKey) != "0"; }
-    std::optional<std::string> saveBatteryWarnings(bool on) const { return saveValue(kBatteryWarningsKey, on ? "1" : "0"); }
+    std::optional<std::string> saveBatteryWarnings(bool on) const {
+        return saveValue(kBatteryWarningsKey, on ? "1" : "0");
+    }
 
     std::filesystem::path filePath() const { return folder_ / kFileName; }
 

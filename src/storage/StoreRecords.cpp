@@ -11,7 +11,8 @@ void KeepOriginalAndSave(const std::filesystem::path& file, StoreLoadResult& res
     result.keptAs = KeepCopy(file);
     if (result.keptAs) result.saveError = save();
     else
-        result.problems.push_back("no copy of the original could be kept, so the repair was not saved: " + file.string());
+        result.problems.push_back("no copy of the original could be kept, so the repair was not saved: " +
+                                  file.string());
 }
 
 }  // namespace halvern

@@ -40,11 +40,10 @@ ParsedRecords<Record> ParseRecords(std::span<const std::byte> bytes, bool trunca
                                       " had an unterminated name or a step count outside 0..160");
         parsed.records.push_back(std::move(record));
     }
-    if (truncated)
-        parsed.problems.push_back(std::string(tooLarge));
+    if (truncated) parsed.problems.push_back(std::string(tooLarge));
     else if (bytes.size() % Record::kSize != 0)
-        parsed.problems.push_back("the file ends in a partial record of " + std::to_string(bytes.size() % Record::kSize) +
-                                  " bytes");
+        parsed.problems.push_back("the file ends in a partial record of " +
+                                  std::to_string(bytes.size() % Record::kSize) + " bytes");
     return parsed;
 }
 

@@ -15,9 +15,9 @@ struct StoreLoadResult {
         Repaired,  // the file was unusable as it stood; the original is kept at `keptAs`
     };
     Outcome outcome = Outcome::Loaded;
-    std::vector<std::string> problems;          // one line each: what was wrong
-    std::optional<std::filesystem::path> keptAs;  // where the original file now lies
-    std::optional<std::string> saveError;       // when a save made during the load failed
+    std::vector<std::string> problems;                    // one line each: what was wrong
+    std::optional<std::filesystem::path> keptAs;          // where the original file now lies
+    std::optional<std::string> saveError;                 // when a save made during the load failed
     std::vector<std::filesystem::path> leftoversRemoved;  // temporary files of saves that died
 };
 

@@ -28,7 +28,8 @@ TEST(BatteryWatch, WarnsOncePerMarkInADischargeAndAgainAfterACharge) {
     });
     // What the device link calls for one battery report of each kind.
     auto onReceiver = [&](int level) {
-        watch.eventDispatched(Link::Receiver, DeviceEvent::Make(EventCode::Battery, static_cast<std::uint16_t>(level << 8 | 1)));
+        watch.eventDispatched(Link::Receiver,
+                              DeviceEvent::Make(EventCode::Battery, static_cast<std::uint16_t>(level << 8 | 1)));
         watch.batteryChanged(BatteryState::AtLevel(level));
     };
     auto fullOnBle = [&] {

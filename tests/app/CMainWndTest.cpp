@@ -55,9 +55,10 @@ public:
     void windowShown(bool shown) override { calls_.push_back(shown ? "shown" : "not shown"); }
     void languageChanged() override { calls_.push_back("languageChanged"); }
     void destroy() override {
-        calls_.push_back(std::string("destroy") +
-                         (window && window->hasVirtualWindow(QStringLiteral("MS_1_Page")) ? " (still registered)" : "") +
-                         (readersAtDestroy ? " readers " + std::to_string(readersAtDestroy()) : ""));
+        calls_.push_back(
+            std::string("destroy") +
+            (window && window->hasVirtualWindow(QStringLiteral("MS_1_Page")) ? " (still registered)" : "") +
+            (readersAtDestroy ? " readers " + std::to_string(readersAtDestroy()) : ""));
     }
 
     test::RecordingPump pump;

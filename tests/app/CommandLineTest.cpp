@@ -75,8 +75,8 @@ TEST(CommandLine, TheFirstWordThatEndsTheProgramDecides) {
 }
 
 TEST(CommandLine, QtsGenericOptionsAndTheirValuesAreLeftForQt) {
-    const std::optional<StartOptions> start =
-        Starts({"-platform", "offscreen", "--hidden", "--display", ":1", "-style=fusion", "-reverse", "-session", "1a2b"});
+    const std::optional<StartOptions> start = Starts(
+        {"-platform", "offscreen", "--hidden", "--display", ":1", "-style=fusion", "-reverse", "-session", "1a2b"});
     ASSERT_TRUE(start);
     EXPECT_TRUE(start->hidden);
     // The value is taken as the option's, even when it looks like one of ours.

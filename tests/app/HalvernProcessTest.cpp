@@ -103,7 +103,8 @@ TEST_F(Halvern, TrayMenuExitEndsWithZeroAfterTheShutdownOrder) {
 namespace {
 
 // Qt on the X server with no display to reach: the program aborts if it gets that far.
-const std::map<std::string, std::string> kNoDisplay = {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+const std::map<std::string, std::string> kNoDisplay = {
+    {"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
 
 }  // namespace
 

@@ -94,7 +94,8 @@ TEST(SingleInstance, TheSecondStartsTokenReachesTheFirstOnlyWhenItIsOne) {
     // What launchers hand out: a KWin UUID, a GNOME startup id with its time, and the
     // longest token the line takes.
     const QByteArray longest(SingleInstance::kMaxTokenBytes, 't');
-    const QByteArray given[] = {"4f1c2a9e-0d3b-4e57-9c1a-7be2a5d0c6f1", "gnome-shell/halvern/2202-5-host_TIME91830", longest,
+    const QByteArray given[] = {"4f1c2a9e-0d3b-4e57-9c1a-7be2a5d0c6f1", "gnome-shell/halvern/2202-5-host_TIME91830",
+                                longest,
                                 // Not tokens: the start still activates, without one.
                                 longest + "t", "two words", "line\nbreak", QByteArray("nul\0", 4), ""};
     const QByteArray arrived[] = {given[0], given[1], longest, "", "", "", "", ""};
@@ -125,8 +126,8 @@ TEST(SingleInstance, ACopyFromBeforeTokensIsAskedAgainWithTheBareLine) {
     });
     for (const QByteArray& token : {QByteArray("short-token"), QByteArray(200, 'k')})
         EXPECT_EQ(StartAgain(folder, token), SingleInstance::Outcome::ActivatedRunning);
-    EXPECT_EQ(lines, QList<QByteArray>({"activate short-token\n", "activate\n", QByteArray("activate ") + QByteArray(56, 'k'),
-                                        "activate\n"}));
+    EXPECT_EQ(lines, QList<QByteArray>({"activate short-token\n", "activate\n",
+                                        QByteArray("activate ") + QByteArray(56, 'k'), "activate\n"}));
 }
 
 TEST(SingleInstance, TheNamesComeFromTheGivenNameAndTheUser) {
@@ -203,8 +204,9 @@ TEST(SingleInstance, StrangersOnTheSocketActivateNothing) {
     Running first(folder);
     ASSERT_EQ(first.claimed, SingleInstance::Outcome::First);
 
-    for (const QByteArray& message : {QByteArray("hello\n"), QByteArray(4096, 'a'), QByteArray("activate"),
-                                      QByteArray("activate\nactivate\n") + QByteArray(SingleInstance::kMaxRequestBytes, 'x')}) {
+    for (const QByteArray& message :
+         {QByteArray("hello\n"), QByteArray(4096, 'a'), QByteArray("activate"),
+          QByteArray("activate\nactivate\n") + QByteArray(SingleInstance::kMaxRequestBytes, 'x')}) {
         QByteArray answer;
         WhileServing([&] {
             QLocalSocket s;

@@ -31,7 +31,9 @@ using ManagedObjects = QMap<QDBusObjectPath, InterfaceProperties>;
 
 const QString kMousePath = QStringLiteral("/org/bluez/hci0/dev_11_22_33_44_55_66");
 
-QString Uuid(int shortUuid) { return QStringLiteral("0000%1-0000-1000-8000-00805f9b34fb").arg(shortUuid, 4, 16, QLatin1Char('0')); }
+QString Uuid(int shortUuid) {
+    return QStringLiteral("0000%1-0000-1000-8000-00805f9b34fb").arg(shortUuid, 4, 16, QLatin1Char('0'));
+}
 
 // BlueZ as far as the mouse's characteristics go: its object tree, WriteValue,
 // StartNotify and StopNotify. Runs on a thread of its own, so that blocking calls
@@ -89,10 +91,12 @@ public:
 
     void addMouse(const QString& modalias) {
         std::lock_guard lock(mutex_);
-        objects_[QDBusObjectPath(kMousePath)][QStringLiteral("org.bluez.Device1")] = {{QStringLiteral("Modalias"), modalias}};
+        objects_[QDBusObjectPath(kMousePath)][QStringLiteral("org.bluez.Device1")] = {
+            {QStringLiteral("Modalias"), modalias}};
         // The HID service first, then the vendor service with the two characteristics.
         addService(QStringLiteral("/service000a"), 0x1812);
-        addCharacteristic(QStringLiteral("/service000a/char000b"), QStringLiteral("/service000a"), 0x2a4d, {"read", "notify"});
+        addCharacteristic(QStringLiteral("/service000a/char000b"), QStringLiteral("/service000a"), 0x2a4d,
+                          {"read", "notify"});
         addService(QStringLiteral("/service0020"), 0xfee0);
         addCharacteristic(QStringLiteral("/service0020/char0021"), QStringLiteral("/service0020"), 0xfee3, {"write"});
         addCharacteristic(QStringLiteral("/service0020/char0023"), QStringLiteral("/service0020"), 0xfee4, {"notify"});
@@ -101,7 +105,8 @@ public:
 private:
     void addService(const QString& suffix, int uuid) {
         objects_[QDBusObjectPath(kMousePath + suffix)][QStringLiteral("org.bluez.GattService1")] = {
-            {QStringLiteral("UUID"), Uuid(uuid)}, {QStringLiteral("Device"), QVariant::fromValue(QDBusObjectPath(kMousePath))}};
+            {QStringLiteral("UUID"), Uuid(uuid)},
+            {QStringLiteral("Device"), QVariant::fromValue(QDBusObjectPath(kMousePath))}};
     }
     void addCharacteristic(const QString& suffix, const QString& service, int uuid, QStringList flags) {
         objects_[QDBusObjectPath(kMousePath + suffix)][QStringLiteral("org.bluez.GattCharacteristic1")] = {
@@ -164,8 +169,10 @@ protected:
         if (!bus_.up()) GTEST_SKIP() << "no dbus-daemon to run a private bus";
         qDBusRegisterMetaType<InterfaceProperties>();
         qDBusRegisterMetaType<ManagedObjects>();
-        serviceBus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus_.address(), QStringLiteral("bluez")));
-        clientBus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus_.address(), QStringLiteral("client")));
+        serviceBus_ =
+            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus_.address(), QStringLiteral("bluez")));
+        clientBus_ =
+            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus_.address(), QStringLiteral("client")));
         ASSERT_TRUE(serviceBus_->isConnected());
         ASSERT_TRUE(serviceBus_->registerVirtualObject(QStringLiteral("/"), &fake_, QDBusConnection::SubPath));
         fakeThread_.start();
@@ -184,7 +191,8 @@ protected:
     void notify(const QString& path, const QByteArray& value) {
         QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                          QStringLiteral("PropertiesChanged"));
-        signal << QStringLiteral("org.bluez.GattCharacteristic1") << QVariantMap{{QStringLiteral("Value"), value}} << QStringList();
+        signal << QStringLiteral("org.bluez.GattCharacteristic1") << QVariantMap{{QStringLiteral("Value"), value}}
+               << QStringList();
         serviceBus_->send(signal);
     }
     // Lets the event loop deliver signals until `done` or `limitMs` passed.
@@ -238,8 +246,12 @@ TEST_F(BluezGattTest, NotificationsReachTheHandlerUntilUnsubscribed) {
     BluezGatt gatt(*clientBus_);
     std::vector<std::vector<std::uint8_t>> values;
     ASSERT_TRUE(gatt.subscribe([&](std::span<const std::uint8_t> v) { values.emplace_back(v.begin(), v.end()); }));
-    pump([&] { return fake_.calls().contains(QStringLiteral("StartNotify ") + kMousePath + QStringLiteral("/service0020/char0023")); });
-    EXPECT_TRUE(fake_.calls().contains(QStringLiteral("StartNotify ") + kMousePath + QStringLiteral("/service0020/char0023")));
+    pump([&] {
+        return fake_.calls().contains(QStringLiteral("StartNotify ") + kMousePath +
+                                      QStringLiteral("/service0020/char0023"));
+    });
+    EXPECT_TRUE(
+        fake_.calls().contains(QStringLiteral("StartNotify ") + kMousePath + QStringLiteral("/service0020/char0023")));
     notify(kMousePath + QStringLiteral("/service0020/char0023"), QByteArray("\xEE\x10\x02\x00", 4));
     notify(kMousePath + QStringLiteral("/service000a/char000b"), QByteArray("\x01\x02", 2));  // another characteristic
     pump([&] { return !values.empty(); });

@@ -58,7 +58,8 @@ TEST_F(OnCable, EventsOfTheCableDeviceArriveThroughTheLibrary) {
     ASSERT_TRUE(h.runUntil([&] { return h.profiles.stores == 1; }));
     EXPECT_EQ(h.profiles.current->dpiStep, 2);
     EXPECT_TRUE(h.observer.saw("select dpi 3"));
-    EXPECT_NE(std::find(h.observer.events.begin(), h.observer.events.end(), "event cable 10ee 0003"), h.observer.events.end());
+    EXPECT_NE(std::find(h.observer.events.begin(), h.observer.events.end(), "event cable 10ee 0003"),
+              h.observer.events.end());
 }
 
 TEST_F(OnCable, UnpluggingDetachesAndReplugAttachesAfterTheDeviceSettled) {
@@ -73,7 +74,8 @@ TEST_F(OnCable, UnpluggingDetachesAndReplugAttachesAfterTheDeviceSettled) {
     h.observer.clear();
     const int eventsBefore = h.loop.count(UM_DRIVER_EVENT);
     ASSERT_TRUE(h.world->plug(cable()));
-    ASSERT_TRUE(h.runUntil([&] { return h.loop.armed(TimerId::CableSettle) && h.loop.count(UM_DRIVER_EVENT) > eventsBefore; }));
+    ASSERT_TRUE(
+        h.runUntil([&] { return h.loop.armed(TimerId::CableSettle) && h.loop.count(UM_DRIVER_EVENT) > eventsBefore; }));
     EXPECT_EQ(h.links.wiredLink, 2);
     h.loop.advance(999ms);
     EXPECT_EQ(h.links.wiredLink, 2);
@@ -82,7 +84,8 @@ TEST_F(OnCable, UnpluggingDetachesAndReplugAttachesAfterTheDeviceSettled) {
     EXPECT_EQ(h.links.anyLink, 1);
     // The mouse's battery report, sent as the library opened the device, counts once
     // the cable is linked: charging, not a 2.4 GHz link.
-    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"show wired", "update sections", "charging from 0", "charging"}));
+    EXPECT_EQ(h.observer.calls,
+              (std::vector<std::string>{"show wired", "update sections", "charging from 0", "charging"}));
     EXPECT_EQ(h.links.wirelessLink, 0);
     EXPECT_GT(h.link().transports().driver->setFeature(polling), 0);
 }
@@ -137,8 +140,9 @@ TEST_F(OnCable, MessagesOfTheLibraryWaitWhileTheCableSettles) {
     h.loop.advance(600ms);
     EXPECT_EQ(h.links.wiredLink, 2);
     EXPECT_EQ(h.links.wirelessLink, 0);
-    EXPECT_EQ(h.observer.calls, (std::vector<std::string>{"show wired", "update sections", "charging from 0", "charging",
-                                                          "hide wired", "update sections", "battery cleared"}));
+    EXPECT_EQ(h.observer.calls,
+              (std::vector<std::string>{"show wired", "update sections", "charging from 0", "charging", "hide wired",
+                                        "update sections", "battery cleared"}));
     EXPECT_FALSE(h.loop.armed(TimerId::CableSettle));
 }
 

@@ -16,8 +16,10 @@ namespace halvern {
 namespace {
 
 TEST(InstanceKey, IsTheFifthAmpersandFieldSoCollectionsOfOneReceiverShareIt) {
-    const char* command = R"(\\?\hid#vid_1d57&pid_fa60&mi_01&col01#8&2b9f3c1&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
-    const char* input = R"(\\?\hid#vid_1d57&pid_fa60&mi_01&col02#8&2b9f3c1&0&0001#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+    const char* command =
+        R"(\\?\hid#vid_1d57&pid_fa60&mi_01&col01#8&2b9f3c1&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+    const char* input =
+        R"(\\?\hid#vid_1d57&pid_fa60&mi_01&col02#8&2b9f3c1&0&0001#{4d1e55b2-f16f-11cf-88cb-001111000030})";
     EXPECT_EQ(ExtractInstanceKey(command), "2b9f3c1");
     EXPECT_EQ(ExtractInstanceKey(input), "2b9f3c1");
     EXPECT_EQ(ExtractInstanceKey("a&b&c&d"), "");

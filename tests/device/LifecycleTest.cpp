@@ -102,7 +102,8 @@ TEST(Lifecycle, StoppingTheLinkEndsItsThreadsAndClosesEverything) {
         withDriver.driver = true;
         DeviceHarness h("receiver and cable", withDriver);
         h.start();
-        ASSERT_TRUE(h.runUntil([&] { return h.link().discovery().activeSlot().filled() && h.loop.count(UM_DRIVER_PLUG) == 1; }));
+        ASSERT_TRUE(h.runUntil(
+            [&] { return h.link().discovery().activeSlot().filled() && h.loop.count(UM_DRIVER_PLUG) == 1; }));
         EXPECT_GT(ThreadCount(), threads);
         h.stack.reset();
         EXPECT_EQ(h.world->hid().openHandles(), 0);

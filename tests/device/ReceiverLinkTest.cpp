@@ -111,7 +111,8 @@ TEST(ReceiverLink, ABurstOfArrivalsGivesOneEnumerationASecondAfterTheLast) {
 TEST(ReceiverLink, ArrivalsOfOtherDevicesChangeNothing) {
     DeviceHarness h("receiver");
     h.start();
-    h.link().discovery().OnDeviceChange(DeviceChange::Arrival, ComposeInterfaceName(HidBus::Usb, 0x046D, 0xC52B, "/dev/hidraw9"));
+    h.link().discovery().OnDeviceChange(DeviceChange::Arrival,
+                                        ComposeInterfaceName(HidBus::Usb, 0x046D, 0xC52B, "/dev/hidraw9"));
     h.link().discovery().OnDeviceChange(DeviceChange::NodesChanged, "");
     EXPECT_FALSE(h.loop.armed(TimerId::Reenumerate));
     const std::uint32_t before = h.link().discovery().enumerations();
@@ -234,9 +235,9 @@ TEST(ReceiverLink, ReportsWithAnotherIdOrWithoutTheMarkerAreDropped) {
     ASSERT_TRUE(MouseSpoke(h));
     h.observer.clear();
     const int receiver = ReceiverDevice(h);
-    h.world->sendRaw(receiver, {0x04, 0xEE, 0x10, 0x05, 0x00});   // another report id
-    h.world->sendRaw(receiver, {0x03, 0xEF, 0x10, 0x05, 0x00});   // another marker
-    h.world->sendRaw(receiver, {0x03});                           // short
+    h.world->sendRaw(receiver, {0x04, 0xEE, 0x10, 0x05, 0x00});        // another report id
+    h.world->sendRaw(receiver, {0x03, 0xEF, 0x10, 0x05, 0x00});        // another marker
+    h.world->sendRaw(receiver, {0x03});                                // short
     h.world->sendRaw(receiver, std::vector<std::uint8_t>(300, 0xEE));  // longer than any report
     h.settle();
     EXPECT_TRUE(h.observer.events.empty());

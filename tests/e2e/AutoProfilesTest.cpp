@@ -43,18 +43,19 @@ protected:
     }
     // What halvernctl says the mouse gets when it holds profile `from` and `to` is applied.
     std::vector<std::string> diff(int from, int to) {
-        ProcessResult r = RunProcess(HALVERNCTL_PATH, {"reports", (files / ("p" + std::to_string(to) + ".pro")).string(),
-                                                       "--transport", "receiver", "--against",
-                                                       (files / ("p" + std::to_string(from) + ".pro")).string()});
+        ProcessResult r = RunProcess(
+            HALVERNCTL_PATH, {"reports", (files / ("p" + std::to_string(to) + ".pro")).string(), "--transport",
+                              "receiver", "--against", (files / ("p" + std::to_string(from) + ".pro")).string()});
         EXPECT_EQ(r.exitCode, 0) << r.err;
         return NonEmptyLines(r.out);
     }
     // An xmessage window of that WM_CLASS instance, mapped; its window id.
     std::string window(const std::string& name) {
-        windows.push_back(std::make_unique<BackgroundProcess>(
-            "/usr/bin/xmessage", std::vector<std::string>{"-name", name, name}, std::map<std::string, std::string>{{"DISPLAY", x.display()}}));
-        ProcessResult found =
-            RunProcess("/usr/bin/xdotool", {"search", "--sync", "--onlyvisible", "--classname", name}, {{"DISPLAY", x.display()}});
+        windows.push_back(
+            std::make_unique<BackgroundProcess>("/usr/bin/xmessage", std::vector<std::string>{"-name", name, name},
+                                                std::map<std::string, std::string>{{"DISPLAY", x.display()}}));
+        ProcessResult found = RunProcess("/usr/bin/xdotool", {"search", "--sync", "--onlyvisible", "--classname", name},
+                                         {{"DISPLAY", x.display()}});
         EXPECT_EQ(found.exitCode, 0) << found.err;
         const std::vector<std::string> ids = NonEmptyLines(found.out);
         return ids.empty() ? std::string() : ids.front();
@@ -76,7 +77,9 @@ TEST_F(FollowingTheFront, EachSwitchSendsTheDifferenceAndTheSameApplicationAgain
     ASSERT_TRUE(activate(other));
 
     RunningHalvern halvern("receiver", data.path(),
-                           {{"DISPLAY", x.display()}, {"XDG_SESSION_TYPE", "x11"}, {"WAYLAND_DISPLAY", ""},
+                           {{"DISPLAY", x.display()},
+                            {"XDG_SESSION_TYPE", "x11"},
+                            {"WAYLAND_DISPLAY", ""},
                             {"HALVERN_FOCUS_SOURCE", "x11"}});
     ASSERT_TRUE(halvern.ready()) << halvern.err();
     // The mouse's state is known once the first (full) apply went through.

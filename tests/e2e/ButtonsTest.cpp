@@ -68,8 +68,8 @@ protected:
 
     // What halvernctl says an apply of `after` writes to a mouse that holds `before`.
     std::vector<std::string> ctlReports(const fs::path& after, const fs::path& before) {
-        ProcessResult r = RunProcess(HALVERNCTL_PATH, {"reports", after.string(), "--transport", "receiver", "--against",
-                                                       before.string()});
+        ProcessResult r = RunProcess(
+            HALVERNCTL_PATH, {"reports", after.string(), "--transport", "receiver", "--against", before.string()});
         EXPECT_EQ(r.exitCode, 0) << r.err;
         return NonEmptyLines(r.out);
     }
@@ -155,7 +155,8 @@ TEST_F(ButtonsEndToEnd, AMacroOnAButtonWithoutBlocksIsKeptLabelledAndNeverSent) 
     const int applied = halvern->applies().first;
     choose(3, "ms_1_forward");
     ASSERT_TRUE(halvern->waitForAppliesAfter(applied));
-    ASSERT_TRUE(WaitFor([&] { return storedEntry(2).function == ButtonFunction::Forward; })) << "the store is written again";
+    ASSERT_TRUE(WaitFor([&] { return storedEntry(2).function == ButtonFunction::Forward; }))
+        << "the store is written again";
     const ButtonAssignment after = storedEntry(5);
     EXPECT_EQ(std::memcmp(&after, &kept, sizeof kept), 0);
 }

@@ -17,7 +17,9 @@ std::string Text(const std::filesystem::path& p) {
 }
 
 // "ok main_autostart=0 main_languages main_language:en=1 ..." -> whether `item` is there.
-bool Lists(const std::string& menu, const std::string& item) { return (menu + " ").find(" " + item + " ") != std::string::npos; }
+bool Lists(const std::string& menu, const std::string& item) {
+    return (menu + " ").find(" " + item + " ") != std::string::npos;
+}
 
 TEST(Desktop, StartAtLoginWritesAnEntryThatStartsThisProgramHiddenAndRemovesIt) {
     TempDir config;
@@ -28,7 +30,8 @@ TEST(Desktop, StartAtLoginWritesAnEntryThatStartsThisProgramHiddenAndRemovesIt) 
     // The answer comes before the item acts; the file follows.
     ASSERT_EQ(halvern.ask("main-menu-item main_autostart"), "ok");
     ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(entry); }));
-    EXPECT_NE(Text(entry).find("\nExec=" + std::filesystem::path(HALVERN_PATH).string() + " --hidden\n"), std::string::npos)
+    EXPECT_NE(Text(entry).find("\nExec=" + std::filesystem::path(HALVERN_PATH).string() + " --hidden\n"),
+              std::string::npos)
         << Text(entry);
     EXPECT_TRUE(Lists(halvern.ask("main-menu"), "main_autostart=1"));
     ASSERT_EQ(halvern.ask("main-menu-item main_autostart"), "ok");

@@ -26,9 +26,7 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return h_->ask("modal") == "ok MS/MS_1/ms_1_macropage.xml"; }));
     }
     void TearDown() override {
-        if (h_.problem().empty()) {
-            EXPECT_EQ(h_->ask("close-modal 1"), "ok");
-        }
+        if (h_.problem().empty()) { EXPECT_EQ(h_->ask("close-modal 1"), "ok"); }
     }
 
     // One recording into a new macro, by the pointer and the keyboard alone.
@@ -39,13 +37,16 @@ protected:
         ASSERT_TRUE(h_.x().xdotool({"mousemove", recordX, recordY, "sleep", "0.3", "click", "1", "sleep", "0.3"}));
         ASSERT_TRUE(h_->fieldBecomes("ms_1_macro_record_btn", "text", "Stop"));
         ASSERT_TRUE(h_.x().xdotool({"mousemove", listX, listY, "sleep", "0.4"}));
-        ASSERT_TRUE(h_.x().xdotool({"keydown", "--delay", "0", "a", "sleep", hold, "keyup", "--delay", "0", "a",
-                                    "sleep", pause, "keydown", "--delay", "0", "space", "sleep", hold, "keyup", "--delay", "0",
-                                    "space", "sleep", pause, "keydown", "--delay", "0", "b", "sleep", hold, "keyup", "--delay",
-                                    "0", "b", "sleep", pause, "mousedown", "2", "sleep", hold, "mouseup", "2", "sleep", "0.3"}));
+        ASSERT_TRUE(
+            h_.x().xdotool({"keydown",   "--delay", "0",     "a",       "sleep",   hold,  "keyup",   "--delay", "0",
+                            "a",         "sleep",   pause,   "keydown", "--delay", "0",   "space",   "sleep",   hold,
+                            "keyup",     "--delay", "0",     "space",   "sleep",   pause, "keydown", "--delay", "0",
+                            "b",         "sleep",   hold,    "keyup",   "--delay", "0",   "b",       "sleep",   pause,
+                            "mousedown", "2",       "sleep", hold,      "mouseup", "2",   "sleep",   "0.3"}));
         ASSERT_TRUE(h_.x().xdotool({"mousemove", recordX, recordY, "sleep", "0.4", "click", "1", "sleep", "0.3"}));
         // Stopped, and so committed.
-        ASSERT_TRUE(h_->fieldBecomes("ms_1_macro_record_btn", "text", "Record")) << h_->field("ms_1_macro_record_btn", "text");
+        ASSERT_TRUE(h_->fieldBecomes("ms_1_macro_record_btn", "text", "Record"))
+            << h_->field("ms_1_macro_record_btn", "text");
     }
 
     std::vector<MacroRecord> storedMacros() const { return StoredMacros(h_->dataFolder()); }
@@ -121,9 +122,9 @@ TEST_F(MacroRecording, StartedBySpaceAfterAnActionClicksCountAndThePausesThatWer
 
     const std::vector<MacroRecord> macros = storedMacros();
     ASSERT_EQ(macros.size(), 1u);
-    const MacroAction want[] = {{kMouseLeft, MacroAction::Press, 40},     {kMouseRight, MacroAction::Press, 1},
-                                {kMouseRight, MacroAction::Release, 1},   {0x04, MacroAction::Press, 1},
-                                {0x04, MacroAction::Release, 10},         {kMouseLeft, MacroAction::Release, 40}};
+    const MacroAction want[] = {{kMouseLeft, MacroAction::Press, 40},   {kMouseRight, MacroAction::Press, 1},
+                                {kMouseRight, MacroAction::Release, 1}, {0x04, MacroAction::Press, 1},
+                                {0x04, MacroAction::Release, 10},       {kMouseLeft, MacroAction::Release, 40}};
     ASSERT_EQ(macros[0].actionCount, 6) << h_->ask("rows ms_1_macro_action_list");
     for (int i = 0; i < 6; ++i) EXPECT_EQ(macros[0].actions[i], want[i]) << i;
 }

@@ -116,15 +116,14 @@ TEST(PointerAndWheel, AWheelFlickScrollsTheSettingsColumnPastItsControls) {
     ASSERT_EQ(h->ask("click ms_1_check_light"), "ok");
     ASSERT_TRUE(h->fieldBecomes("ms_1_combo_light", "visible", "1"));
     std::this_thread::sleep_for(300ms);  // the column settles
-    const std::vector<std::string> passing = {"ms_1_slider_dpi_5",      "ms_1_slider_dpi_8",
-                                              "ms_1_combo_light",       "ms_1_slider_brightness",
-                                              "ms_1_btn_prate_4",       "ms_1_slider_sleep_timer",
-                                              "ms_1_slider_light_off",  "ms_1_slider_key_debounce"};
+    const std::vector<std::string> passing = {
+        "ms_1_slider_dpi_5", "ms_1_slider_dpi_8",       "ms_1_combo_light",      "ms_1_slider_brightness",
+        "ms_1_btn_prate_4",  "ms_1_slider_sleep_timer", "ms_1_slider_light_off", "ms_1_slider_key_debounce"};
     std::vector<std::string> watched = passing;
-    for (const char* more : {"ms_1_slider_dpi_4", "ms_1_slider_dpi_6", "ms_1_slider_dpi_7", "ms_1_btn_prate_1",
-                             "ms_1_btn_prate_2", "ms_1_btn_prate_3", "ms_1_slider_breathspeed", "ms_1_combo_light_ble",
-                             "ms_1_option_ripple_control_1", "ms_1_option_ripple_control_2",
-                             "ms_1_option_angle_snap_1", "ms_1_option_angle_snap_2"})
+    for (const char* more :
+         {"ms_1_slider_dpi_4", "ms_1_slider_dpi_6", "ms_1_slider_dpi_7", "ms_1_btn_prate_1", "ms_1_btn_prate_2",
+          "ms_1_btn_prate_3", "ms_1_slider_breathspeed", "ms_1_combo_light_ble", "ms_1_option_ripple_control_1",
+          "ms_1_option_ripple_control_2", "ms_1_option_angle_snap_1", "ms_1_option_angle_snap_2"})
         watched.emplace_back(more);
     std::map<std::string, std::string> shown;
     std::map<std::string, int> yBefore;

@@ -113,8 +113,9 @@ TEST(ProfilesEndToEnd, ExportThenImportGivesASuffixedCopyWithItsOwnMacros) {
         auto game = MouseProfile::Create(u"Game");
         game->buttons[1].assignMacro(fire, 1, 2, 0);
         const auto bytes = game->bytes();
-        WriteAll(files / "game.pro", std::vector<unsigned char>(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                                                reinterpret_cast<const unsigned char*>(bytes.data()) + bytes.size()));
+        WriteAll(files / "game.pro",
+                 std::vector<unsigned char>(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                            reinterpret_cast<const unsigned char*>(bytes.data()) + bytes.size()));
     }
     ASSERT_EQ(halvern.ask("answer-file " + (files / "game.pro").string()), "ok");
     ASSERT_EQ(halvern.ask("click ms_1_profile_import_btn"), "ok");

@@ -17,8 +17,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kSensorActiveLevel = 24;  // sensor report: the active level, 1..8
-constexpr std::size_t kLightEffect = 3;          // light report: effect * 16
-constexpr std::size_t kLightBrightness = 5;      // light report: sleep * 16 | brightness
+constexpr std::size_t kLightEffect = 3;         // light report: effect * 16
+constexpr std::size_t kLightBrightness = 5;     // light report: sleep * 16 | brightness
 
 std::string Joined(const std::vector<std::string>& lines) {
     std::string out;
@@ -28,7 +28,8 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 // Waits until a report arrives after the first `seen`, then a little longer, so that a
 // second report a faulty page might send is caught too.
-std::vector<std::string> AwaitReports(RunningHalvern& halvern, std::size_t seen, Clock::time_point* firstSeen = nullptr) {
+std::vector<std::string> AwaitReports(RunningHalvern& halvern, std::size_t seen,
+                                      Clock::time_point* firstSeen = nullptr) {
     EXPECT_TRUE(WaitFor([&] { return halvern.received().size() > seen; }));
     if (firstSeen) *firstSeen = Clock::now();
     std::this_thread::sleep_for(800ms);
@@ -277,7 +278,7 @@ TEST(SettingsPageEndToEnd, TypedDpiValuesCommitOnLeavingTheBoxOrReturnWithinTheM
         int value;
     };
     const Typed cases[] = {
-        {1, "0", "Tab", "50", 1},          {2, "75", "Return", "50", 1},    {3, "10050", "", "10000", 200},
+        {1, "0", "Tab", "50", 1},          {2, "75", "Return", "50", 1},         {3, "10050", "", "10000", 200},
         {4, "10150", "Tab", "10100", 201}, {5, "17999", "Return", "17900", 279}, {6, "99999", "Tab", "18000", 280},
     };
     for (const Typed& t : cases) {

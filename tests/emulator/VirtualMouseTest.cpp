@@ -31,17 +31,21 @@ Bytes DefaultSensorReport() {
     const std::uint8_t regs[8] = {18, 37, 56, 75, 117, 211, 0, 0};
     for (int k = 0; k < 8; ++k) r[8 + static_cast<std::size_t>(k)] = regs[k];
     r[24] = 2;
-    const std::uint8_t colors[24] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0, 0, 255, 255, 255, 0, 255, 255, 64, 0, 255, 255, 255};
+    const std::uint8_t colors[24] = {255, 0,   0,   0,   255, 0,   0,   0,  255, 255, 255, 0,
+                                     0,   255, 255, 255, 0,   255, 255, 64, 0,   255, 255, 255};
     std::copy(std::begin(colors), std::end(colors), r.begin() + 25);
     r[49] = 1;
     return WithSum(r, 50);
 }
 
-Bytes Polling(std::uint8_t interval) { return {0x06, 0x09, 0x01, interval, static_cast<std::uint8_t>(~interval), 0, 0, 0, 0}; }
+Bytes Polling(std::uint8_t interval) {
+    return {0x06, 0x09, 0x01, interval, static_cast<std::uint8_t>(~interval), 0, 0, 0, 0};
+}
 
 // A chunk whose data area holds `units` (pairs of bytes), first of a macro when
 // `loopCount` is not 0.
-Bytes Chunk(std::uint8_t block, const std::vector<std::pair<std::uint8_t, std::uint8_t>>& units, std::uint8_t loopCount) {
+Bytes Chunk(std::uint8_t block, const std::vector<std::pair<std::uint8_t, std::uint8_t>>& units,
+            std::uint8_t loopCount) {
     Bytes c(131, 0);
     c[0] = 0x09, c[1] = 0x83, c[2] = block;
     c[7] = loopCount;
@@ -101,8 +105,8 @@ TEST_F(Firmware, DpiLevelsDecodeAcrossTheRanges) {
     EXPECT_EQ(DecodeDpiLevel(235, false, true), 300);
     EXPECT_EQ(DecodeDpiLevel(235, true, true), 300);
     EXPECT_EQ(DecodeDpiLevel(118, true, true), 302);
-    EXPECT_EQ(DecodeDpiLevel(7, false, false), -1);    // no value has register 7
-    EXPECT_EQ(DecodeDpiLevel(2, false, true), -1);     // nor a high-range register 2
+    EXPECT_EQ(DecodeDpiLevel(7, false, false), -1);  // no value has register 7
+    EXPECT_EQ(DecodeDpiLevel(2, false, true), -1);   // nor a high-range register 2
 }
 
 TEST_F(Firmware, EveryMalformedReportIsRefusedAndAnsweredNegatively) {
@@ -121,8 +125,9 @@ TEST_F(Firmware, EveryMalformedReportIsRefusedAndAnsweredNegatively) {
     badStep = WithSum(badStep, 50);
     Bytes tail = Polling(1);
     tail[8] = 1;
-    const Bytes cases[] = {badSum, badLength, badComplement, badInterval, badRegister, badStep, tail,
-                           Bytes{0x07, 0x03, 0x01}, Bytes{0x04}, Bytes{}, Bytes(56, 0xFF)};
+    const Bytes cases[] = {badSum,      badLength, badComplement,  badInterval,
+                           badRegister, badStep,   tail,           Bytes{0x07, 0x03, 0x01},
+                           Bytes{0x04}, Bytes{},   Bytes(56, 0xFF)};
     for (const Bytes& r : cases) {
         events.clear();
         EXPECT_FALSE(mouse.receive(Link::Receiver, r));
@@ -137,9 +142,9 @@ TEST_F(Firmware, EveryMalformedReportIsRefusedAndAnsweredNegatively) {
 TEST_F(Firmware, TheLightReportUnpacksItsFields) {
     Bytes r(15, 0);
     r[0] = 0x05, r[1] = 0x0F, r[2] = 0x01;
-    r[3] = 0x90;           // effect 9
-    r[4] = 0x10 | (9 - 6); // sleep timer 0x1A's high nibble, breath speed 6
-    r[5] = 0xA0 | 5;       // sleep timer's low nibble, brightness 5
+    r[3] = 0x90;            // effect 9
+    r[4] = 0x10 | (9 - 6);  // sleep timer 0x1A's high nibble, breath speed 6
+    r[5] = 0xA0 | 5;        // sleep timer's low nibble, brightness 5
     r[6] = 1, r[7] = 2, r[8] = 3, r[9] = 4, r[10] = 5;
     ASSERT_TRUE(mouse.receive(Link::Cable, WithSum(r, 11)));
     FirmwareState s = mouse.state();
@@ -299,9 +304,11 @@ TEST_F(Firmware, OnItsCableTheMouseReportsChargingUntilFullThenCharged) {
     mouse.announce(Link::Receiver);
     ASSERT_EQ(events.size(), 5u);
     EXPECT_EQ(events[0].second, DeviceEvent::Make(EventCode::Battery, 0x5503));
-    EXPECT_EQ(events[1].second, DeviceEvent::Make(EventCode::Battery, 0x5503)) << "the receiver passes on the same state";
+    EXPECT_EQ(events[1].second, DeviceEvent::Make(EventCode::Battery, 0x5503))
+        << "the receiver passes on the same state";
     EXPECT_EQ(events[3].second, DeviceEvent::Make(EventCode::Battery, 0x6402));
-    EXPECT_EQ(events[4].second, DeviceEvent::Make(EventCode::Battery, 0x6401)) << "off the cable it runs on its battery again";
+    EXPECT_EQ(events[4].second, DeviceEvent::Make(EventCode::Battery, 0x6401))
+        << "off the cable it runs on its battery again";
 }
 
 TEST_F(Firmware, DifferencesNameEachFieldThatDiffers) {

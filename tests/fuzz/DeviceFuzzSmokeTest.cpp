@@ -16,19 +16,19 @@ void RunMutations(Target target, std::vector<Bytes> seeds, int rounds) {
     std::mt19937 rng(4242);
     seeds.push_back({});
     for (const Bytes& seed : seeds) target(seed.data(), seed.size());
-    const std::uint8_t boundary[] = {0x00, 0x01, 0x02, 0x03, 0x08, 0x09, 0x0A, 0x10, 0x40, 0x50, 0x64, 0x7F, 0x80, 0xC8, 0xEE, 0xFE, 0xFF};
+    const std::uint8_t boundary[] = {0x00, 0x01, 0x02, 0x03, 0x08, 0x09, 0x0A, 0x10, 0x40,
+                                     0x50, 0x64, 0x7F, 0x80, 0xC8, 0xEE, 0xFE, 0xFF};
     for (int round = 0; round < rounds; ++round) {
         Bytes input = seeds[rng() % seeds.size()];
         switch (rng() % 4) {
             case 0:
                 if (!input.empty()) input.resize(rng() % input.size());
                 break;
-            case 1:
-                input.insert(input.end(), rng() % 200, static_cast<std::uint8_t>(rng()));
-                break;
+            case 1: input.insert(input.end(), rng() % 200, static_cast<std::uint8_t>(rng())); break;
             default:
                 for (int e = 0, edits = 1 + static_cast<int>(rng() % 8); e < edits && !input.empty(); ++e)
-                    input[rng() % input.size()] = rng() % 2 ? boundary[rng() % std::size(boundary)] : static_cast<std::uint8_t>(rng());
+                    input[rng() % input.size()] =
+                        rng() % 2 ? boundary[rng() % std::size(boundary)] : static_cast<std::uint8_t>(rng());
         }
         target(input.data(), input.size());
     }

@@ -71,7 +71,8 @@ public:
         while (!posted.empty()) {
             auto [m, w, l] = posted.front();
             posted.pop_front();
-            if (m == kUmBleEvent) controller.DispatchBleEvent({static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(l)});
+            if (m == kUmBleEvent)
+                controller.DispatchBleEvent({static_cast<std::uint16_t>(w), static_cast<std::uint16_t>(l)});
         }
     }
 
@@ -100,7 +101,8 @@ public:
 };
 
 // Splits `data` into records that each start with a length byte.
-std::vector<std::span<const std::uint8_t>> LengthPrefixed(const std::uint8_t* data, std::size_t size, std::size_t header = 1) {
+std::vector<std::span<const std::uint8_t>> LengthPrefixed(const std::uint8_t* data, std::size_t size,
+                                                          std::size_t header = 1) {
     std::vector<std::span<const std::uint8_t>> out;
     std::size_t at = 0;
     while (at + header <= size) {
@@ -227,7 +229,8 @@ public:
             info.usage_page = page % 4 == 0 ? kEventPage : page % 4 == 1 ? kCommandPage : page;
             // A length of 255 fills the whole field, leaving it unterminated.
             std::size_t length = next();
-            for (std::size_t p = 0; p < length && p < sizeof info.path && at < size; ++p) info.path[p] = static_cast<char>(next());
+            for (std::size_t p = 0; p < length && p < sizeof info.path && at < size; ++p)
+                info.path[p] = static_cast<char>(next());
             if (length == 255) std::fill(std::begin(info.path) + 255, std::end(info.path), 'x');
             collections.push_back(info);
         }
@@ -284,7 +287,9 @@ public:
             std::copy_n(r.bytes.begin(), std::min(r.bytes.size(), length), out);
             return std::min(r.result, static_cast<int>(length));
         };
-        table.send_feature_report = [](void*, void*, const unsigned char*, std::size_t length) { return static_cast<int>(length); };
+        table.send_feature_report = [](void*, void*, const unsigned char*, std::size_t length) {
+            return static_cast<int>(length);
+        };
         table.open_change_fd = [](void* c) {
             // Always readable: a missing device is looked for again at once.
             int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE);
@@ -377,7 +382,8 @@ void DriverMessagesInput(const std::uint8_t* data, std::size_t size) {
     for (std::size_t at = 0; at + 9 <= size; at += 9) {
         auto word = [&](std::size_t o) {
             return static_cast<std::uint32_t>(data[at + o]) | static_cast<std::uint32_t>(data[at + o + 1]) << 8 |
-                   static_cast<std::uint32_t>(data[at + o + 2]) << 16 | static_cast<std::uint32_t>(data[at + o + 3]) << 24;
+                   static_cast<std::uint32_t>(data[at + o + 2]) << 16 |
+                   static_cast<std::uint32_t>(data[at + o + 3]) << 24;
         };
         switch (data[at] % 4) {
             case 0: rig.controller.onDriverPlug(word(1)); break;
@@ -426,7 +432,8 @@ void FirmwareInput(const std::uint8_t* data, std::size_t size) {
         if (!accepted) CHECK_PROMISE(!mouse.rejections().empty() && !mouse.rejections().back().reason.empty());
         emu::FirmwareState s = mouse.state();
         CHECK_PROMISE(s.dpiLevel >= 1 && s.dpiLevel <= 8);
-        CHECK_PROMISE(s.pollingInterval == 1 || s.pollingInterval == 2 || s.pollingInterval == 4 || s.pollingInterval == 8);
+        CHECK_PROMISE(s.pollingInterval == 1 || s.pollingInterval == 2 || s.pollingInterval == 4 ||
+                      s.pollingInterval == 8);
         CHECK_PROMISE(s.lightEffect >= 0 && s.lightEffect <= 15);
         for (int v : s.dpiValue) CHECK_PROMISE(v >= 0 && v <= 340);
     }
@@ -447,7 +454,8 @@ void BluezObjectsInput(const std::uint8_t* data, std::size_t size) {
     CHECK_PROMISE(IsShortUuid(command->value(QStringLiteral("UUID")).toString(), 0xFEE3));
     CHECK_PROMISE(IsShortUuid(event->value(QStringLiteral("UUID")).toString(), 0xFEE4));
     const QStringList commandFlags = command->value(QStringLiteral("Flags")).toStringList();
-    CHECK_PROMISE(commandFlags.contains(QStringLiteral("write")) || commandFlags.contains(QStringLiteral("write-without-response")));
+    CHECK_PROMISE(commandFlags.contains(QStringLiteral("write")) ||
+                  commandFlags.contains(QStringLiteral("write-without-response")));
     CHECK_PROMISE(event->value(QStringLiteral("Flags")).toStringList().contains(QStringLiteral("notify")));
     const QString service = qvariant_cast<QDBusObjectPath>(command->value(QStringLiteral("Service"))).path();
     CHECK_PROMISE(qvariant_cast<QDBusObjectPath>(event->value(QStringLiteral("Service"))).path() == service);
@@ -464,10 +472,12 @@ void BluezPropertiesChangedInput(const std::uint8_t* data, std::size_t size) {
     const QVariantMap changed = reader.map();
     std::optional<QByteArray> value = NotifiedValue(interface, changed);
     if (!value) return;
-    CHECK_PROMISE(interface == QStringLiteral("org.bluez.GattCharacteristic1") && changed.contains(QStringLiteral("Value")));
+    CHECK_PROMISE(interface == QStringLiteral("org.bluez.GattCharacteristic1") &&
+                  changed.contains(QStringLiteral("Value")));
     Rig rig;
     rig.controller.SetBleLink(true);
-    rig.controller.onBleNotification(std::span(reinterpret_cast<const std::uint8_t*>(value->constData()), static_cast<std::size_t>(value->size())));
+    rig.controller.onBleNotification(
+        std::span(reinterpret_cast<const std::uint8_t*>(value->constData()), static_cast<std::size_t>(value->size())));
     rig.deliver();
     rig.checkState();
 }
@@ -510,7 +520,8 @@ void CableReportsInput(const std::uint8_t* data, std::size_t size) {
     // The feature device opens when the command collection is there, and takes any report.
     int opened = Open_FeatureDevice();
     CHECK_PROMISE(opened == (device.hasCollection(CableDevice::kCommandPage) ? 1 : 0));
-    CHECK_PROMISE(SetFeature(data, static_cast<int>(std::min<std::size_t>(size, 4096))) == (opened && size > 0 ? static_cast<int>(std::min<std::size_t>(size, 4096)) : 0));
+    CHECK_PROMISE(SetFeature(data, static_cast<int>(std::min<std::size_t>(size, 4096))) ==
+                  (opened && size > 0 ? static_cast<int>(std::min<std::size_t>(size, 4096)) : 0));
     Close_FeatureDevice();
     CHECK_PROMISE(device.open == 0);
     std::lock_guard lock(posted.mutex);

@@ -98,8 +98,8 @@ Bytes BluezTree(bool withMouse) {
     Bytes out = {root, 1, Word("org.bluez.Adapter1"), map(0)};
     if (!withMouse) return out;
     Append(out, {device, 1, Word("org.bluez.Device1"), map(1), Word("Modalias"), str, Word("usb:v045Ep00EEd0001")});
-    Append(out, {service0a, 1, Word("org.bluez.GattService1"), map(2), Word("UUID"), str, Word("00002a4d-0000-1000-8000-00805f9b34fb"),
-                 Word("Device"), path, device});
+    Append(out, {service0a, 1, Word("org.bluez.GattService1"), map(2), Word("UUID"), str,
+                 Word("00002a4d-0000-1000-8000-00805f9b34fb"), Word("Device"), path, device});
     Append(out, {service20, 1, Word("org.bluez.GattService1"), map(1), Word("Device"), path, device});
     Append(out, {command, 1, Word("org.bluez.GattCharacteristic1"), map(3), Word("UUID"), str,
                  Word("0000fee3-0000-1000-8000-00805f9b34fb"), Word("Service"), path, service20, Word("Flags"), list, 1,
@@ -171,21 +171,25 @@ std::map<std::string, SeedFiles> MakeSeeds(const std::filesystem::path& res) {
     // A store as a user's grows it: five reserved blocks, then three full profiles.
     seeds["ProfileStoreInput"]["pro.data"] = ProfileStoreFile(3, 1);
     Bytes macros;
-    for (int i = 0; i < 5; ++i) Append(macros, RecordBytes(Macro(u"Macro" + std::u16string(1, static_cast<char16_t>(u'1' + i)), 20 * i + 2)));
+    for (int i = 0; i < 5; ++i)
+        Append(macros, RecordBytes(Macro(u"Macro" + std::u16string(1, static_cast<char16_t>(u'1' + i)), 20 * i + 2)));
     seeds["MacroStoreInput"]["macro.data"] = macros;
     seeds["RecordFileInput"]["profile.pro"] = RecordBytes(*BusyProfile(u"Imported", 1));
     seeds["RecordFileInput"]["macro.macro"] = RecordBytes(Macro(u"Imported", 40));
     // Too long for a button's blocks: refused, the whole profile with it.
     seeds["RecordFileInput"]["long.macro"] = RecordBytes(Macro(u"Long", 160));
-    seeds["SettingsFileInput"]["CONFIG.ini"] = Text("[Window]\r\nX=120\r\nY=80\r\n[SETTING]\r\nModelId=2\r\nLanguage=lan.xml\r\n");
+    seeds["SettingsFileInput"]["CONFIG.ini"] =
+        Text("[Window]\r\nX=120\r\nY=80\r\n[SETTING]\r\nModelId=2\r\nLanguage=lan.xml\r\n");
 
     // The profile to apply and the one the mouse last got: a full and a changes-only apply.
     Bytes applied = RecordBytes(*BusyProfile(u"Now", 2));
     Append(applied, RecordBytes(*BusyProfile(u"Before", 0)));
     seeds["ProfileReportsInput"]["changed.bin"] = applied;
 
-    for (const char* layout : {"main.xml", "msg.xml", "DPImsg.xml", "traymenu.xml"}) seeds["LayoutInput"][layout] = FileBytes(res / layout);
-    seeds["LayoutInput"]["controls.xml"] = Text(R"(<Window size="300,200" caption="t"><Tab selected="1"><Tab/><Fill/></Tab>
+    for (const char* layout : {"main.xml", "msg.xml", "DPImsg.xml", "traymenu.xml"})
+        seeds["LayoutInput"][layout] = FileBytes(res / layout);
+    seeds["LayoutInput"]["controls.xml"] =
+        Text(R"(<Window size="300,200" caption="t"><Tab selected="1"><Tab/><Fill/></Tab>
 <Horizontal vscroll="true"><Slider min="0" max="100" value="30"/><Progress min="0" max="5" value="2"/>
 <Combo selected="0"><Item text="a"/></Combo><List rowheight="20"><Item/></List>
 <Edit maxchar="8"/><ColorPalette width="40" height="40"/><Button name="b" text="Go"/><Label text="x"/></Horizontal></Window>
@@ -202,14 +206,17 @@ std::map<std::string, SeedFiles> MakeSeeds(const std::filesystem::path& res) {
     seeds["InputReportsInput"]["events.bin"] =
         LengthPrefixed({EventReport(0x40, 0x5A01), EventReport(0x10, 3), EventReport(0x20, 1), EventReport(0x50, 0),
                         EventReport(0x60, 7), EventReport(0x70, 0x50), EventReport(0x80, 1)});
-    seeds["InputReportsInput"]["dpi.bin"] = LengthPrefixed({EventReport(0x10, 9), EventReport(0x40, 0xC801), EventReport(0x40, 0x0003)});
-    seeds["BleNotificationsInput"]["notifications.bin"] = {4, 0xEE, 0x10, 2, 0, 4, 0xEE, 0x40, 0x01, 0x3C, 4, 0xEE, 0x50, 0, 0, 2, 0xEE, 0x20};
-    seeds["DriverMessagesInput"]["messages.bin"] = {0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0,    0, 0, 0, 0, 0, 0,
-                                                    1, 0xEE, 0x10, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    seeds["InputReportsInput"]["dpi.bin"] =
+        LengthPrefixed({EventReport(0x10, 9), EventReport(0x40, 0xC801), EventReport(0x40, 0x0003)});
+    seeds["BleNotificationsInput"]["notifications.bin"] = {4,    0xEE, 0x10, 2,    0, 4, 0xEE, 0x40, 0x01,
+                                                           0x3C, 4,    0xEE, 0x50, 0, 0, 2,    0xEE, 0x20};
+    seeds["DriverMessagesInput"]["messages.bin"] = {0,    1,    0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 1,
+                                                    0xEE, 0x10, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     const std::string hotplug = std::string("add") + '\0' + "/devices/x/0003:1D57:FA60.0004/hidraw/hidraw3" + '\0' +
                                 "\\\\?\\HID#{00001124-0000-1000-8000-00805F9B34FB}_VID&02045E_PID&00EE#/dev/hidraw7";
     seeds["HotplugNamesInput"]["names.bin"] = Text(hotplug);
-    Bytes firmware = {9, 0, 0x06, 0x09, 0x01, 0x01, 0xFE, 0, 0, 0, 0, 10, 1, 0x0C, 0x0A, 0x01, 0xFE, 0x01, 0xFE, 0, 0, 0, 0};
+    Bytes firmware = {9, 0,    0x06, 0x09, 0x01, 0x01, 0xFE, 0, 0, 0, 0, 10,
+                      1, 0x0C, 0x0A, 0x01, 0xFE, 0x01, 0xFE, 0, 0, 0, 0};
     Bytes part = {64, 0, 0x09, 0x40, 0x01, 0x00};
     part.resize(66, 0);
     Append(firmware, part);
@@ -219,8 +226,8 @@ std::map<std::string, SeedFiles> MakeSeeds(const std::filesystem::path& res) {
     seeds["BluezObjectsInput"]["adapter.bin"] = BluezTree(false);
     seeds["BluezPropertiesChangedInput"]["battery.bin"] = BluezNotification({0xEE, 0x40, 0x01, 0x3C});
     seeds["BluezPropertiesChangedInput"]["dpi.bin"] = BluezNotification({0xEE, 0x10, 2, 0});
-    seeds["CableReportsInput"]["session.bin"] =
-        CableSession({EventReport(0x10, 3), {0xFE}, EventReport(0x40, 0x5A01), {0x01, 0x02}, {0xFF}, EventReport(0x20, 1)});
+    seeds["CableReportsInput"]["session.bin"] = CableSession(
+        {EventReport(0x10, 3), {0xFE}, EventReport(0x40, 0x5A01), {0x01, 0x02}, {0xFF}, EventReport(0x20, 1)});
 
     seeds["SingleInstanceLineInput"]["activate.txt"] = Text("activate\n");
     seeds["SingleInstanceLineInput"]["other.txt"] = Text("show\nactivate\n");

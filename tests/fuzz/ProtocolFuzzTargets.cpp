@@ -29,9 +29,9 @@ std::size_t ExpectedSize(std::uint8_t id) {
 void CheckFrame(const Report& r) {
     Require(r.size() == ExpectedSize(r.id()), "every report has its id's length");
     Require(r[1] == static_cast<std::uint8_t>(r.size()), "byte 1 is the length");
-    std::size_t checksumAt = r.id() == ReportId::Sensor ? 50
+    std::size_t checksumAt = r.id() == ReportId::Sensor       ? 50
                              : r.id() == ReportId::LightPower ? 11
-                             : r.id() == ReportId::Buttons ? 57
+                             : r.id() == ReportId::Buttons    ? 57
                              : r.id() == ReportId::MacroChunk ? 129
                                                               : 0;
     if (checksumAt) {
@@ -46,11 +46,13 @@ void CheckFrame(const Report& r) {
 void ProfileReportsInput(const std::uint8_t* data, std::size_t size) {
     MouseProfile current, lastApplied;
     std::memcpy(&current, data, std::min(size, sizeof current));
-    if (size > sizeof current) std::memcpy(&lastApplied, data + sizeof current, std::min(size - sizeof current, sizeof lastApplied));
+    if (size > sizeof current)
+        std::memcpy(&lastApplied, data + sizeof current, std::min(size - sizeof current, sizeof lastApplied));
 
     for (bool full : {true, false}) {
         // Whatever the record holds, a macro stays within its button's blocks.
-        const ApplyPlan planned = PlanGroups(current, full ? ChangeFlags::All() : DetectChanges(current, lastApplied), full);
+        const ApplyPlan planned =
+            PlanGroups(current, full ? ChangeFlags::All() : DetectChanges(current, lastApplied), full);
         for (std::size_t i = 0; i < planned.reports.size(); ++i) {
             if (planned.groups[i].kind != ReportGroup::Kind::Macro) continue;
             const std::uint8_t base = macroBlockBase[planned.groups[i].entry];
@@ -58,7 +60,8 @@ void ProfileReportsInput(const std::uint8_t* data, std::size_t size) {
                     "a macro stays within its button's blocks");
         }
         std::vector<Report> plan = PlanApply(current, lastApplied, full);
-        Require(!full || (plan.size() >= 5 && plan[0].id() == ReportId::Preamble), "a full apply starts with the preamble");
+        Require(!full || (plan.size() >= 5 && plan[0].id() == ReportId::Preamble),
+                "a full apply starts with the preamble");
         for (const Report& r : plan) CheckFrame(r);
         for (TransportLink link : {TransportLink::Cable, TransportLink::Receiver, TransportLink::Ble}) {
             LinkState links;

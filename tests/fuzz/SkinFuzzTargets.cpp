@@ -103,7 +103,8 @@ void MenuInput(const std::uint8_t* data, std::size_t size) {
     auto owner = std::make_unique<MenuOwner>(skin);
     owner->create(kit::WindowKind::Dialog);
     QString error;
-    std::unique_ptr<kit::MenuWindow> menu = kit::MenuWindow::Create(skin, QStringLiteral("menu.xml"), owner.get(), &error);
+    std::unique_ptr<kit::MenuWindow> menu =
+        kit::MenuWindow::Create(skin, QStringLiteral("menu.xml"), owner.get(), &error);
     if (!menu) {
         Require(!error.isEmpty(), "a menu that cannot be built says why");
         return;
@@ -125,7 +126,8 @@ void MenuInput(const std::uint8_t* data, std::size_t size) {
     QCoreApplication::processEvents();
     Require(owner->commands.size() == static_cast<std::size_t>(items.size()), "one command per choice");
     for (qsizetype i = 0; i < items.size(); ++i)
-        Require(owner->commands[static_cast<std::size_t>(i)]->name == items[i]->objectName(), "the chosen item's command");
+        Require(owner->commands[static_cast<std::size_t>(i)]->name == items[i]->objectName(),
+                "the chosen item's command");
 
     owner.reset();
     for (QAction* item : items) item->trigger();

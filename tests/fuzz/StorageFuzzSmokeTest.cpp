@@ -30,9 +30,7 @@ void RunMutations(Target target, std::vector<std::vector<std::uint8_t>> seeds, i
             case 0:
                 if (!input.empty()) input.resize(rng() % input.size());
                 break;
-            case 1:
-                input.insert(input.end(), rng() % 800, static_cast<std::uint8_t>(rng()));
-                break;
+            case 1: input.insert(input.end(), rng() % 800, static_cast<std::uint8_t>(rng())); break;
             default: {
                 int edits = 1 + static_cast<int>(rng() % 16);
                 for (int e = 0; e < edits && !input.empty(); ++e) {
@@ -49,9 +47,13 @@ TEST(StorageFuzzSmoke, ProfileStoreSurvivesDamagedFiles) {
     RunMutations(fuzz::ProfileStoreInput, Seeds("ProfileStoreInput"), 100);
 }
 
-TEST(StorageFuzzSmoke, MacroStoreSurvivesDamagedFiles) { RunMutations(fuzz::MacroStoreInput, Seeds("MacroStoreInput"), 150); }
+TEST(StorageFuzzSmoke, MacroStoreSurvivesDamagedFiles) {
+    RunMutations(fuzz::MacroStoreInput, Seeds("MacroStoreInput"), 150);
+}
 
-TEST(StorageFuzzSmoke, RecordFilesSurviveDamagedFiles) { RunMutations(fuzz::RecordFileInput, Seeds("RecordFileInput"), 100); }
+TEST(StorageFuzzSmoke, RecordFilesSurviveDamagedFiles) {
+    RunMutations(fuzz::RecordFileInput, Seeds("RecordFileInput"), 100);
+}
 
 TEST(StorageFuzzSmoke, SettingsFileSurvivesDamagedFiles) {
     RunMutations(fuzz::SettingsFileInput, Seeds("SettingsFileInput"), 150);

@@ -92,8 +92,10 @@ void RecordFileInput(const std::uint8_t* data, std::size_t size) {
             const ButtonAssignment& b = imported.buttons[i];
             if (b.function != ButtonFunction::Macro) continue;
             Require(b.macroIndex >= 0 && static_cast<std::size_t>(b.macroIndex) < macros.size(), "macro position");
-            Require(macros.at(static_cast<std::size_t>(b.macroIndex)).nameText() == b.macroNameText(), "name written back");
-            Require(CheckMacro(macros.at(static_cast<std::size_t>(b.macroIndex))).ok(), "no macro beyond the rules enters the list");
+            Require(macros.at(static_cast<std::size_t>(b.macroIndex)).nameText() == b.macroNameText(),
+                    "name written back");
+            Require(CheckMacro(macros.at(static_cast<std::size_t>(b.macroIndex))).ok(),
+                    "no macro beyond the rules enters the list");
         }
     }
     MacroImport m = ImportMacro(dir / "in.macro", macros);

@@ -16,7 +16,8 @@ TEST(ToolFuzzSmoke, ShownRecordsReadBackByteForByte) {
     std::mt19937 rng(2828);
     for (int round = 0; round < 300; ++round) {
         std::vector<std::uint8_t> input = seeds[rng() % seeds.size()];
-        for (int e = 1 + static_cast<int>(rng() % 64); e > 0; --e) input[rng() % input.size()] = static_cast<std::uint8_t>(rng());
+        for (int e = 1 + static_cast<int>(rng() % 64); e > 0; --e)
+            input[rng() % input.size()] = static_cast<std::uint8_t>(rng());
         fuzz::ShownProfileInput(input.data(), input.size());
     }
 }
@@ -34,8 +35,10 @@ TEST(ToolFuzzSmoke, SettingsJsonSurvivesDamagedDocumentsAndReadsBackWhatItTakes)
         } else {
             int edits = 1 + static_cast<int>(rng() % 8);
             for (int e = 0; e < edits && !input.empty(); ++e) {
-                static constexpr std::uint8_t kBoundary[] = {'"', '\\', '{', '}', '[', ']', ',', ':', '0', '9', '-', 0x00, 0xC3, 0xFF};
-                input[rng() % input.size()] = rng() % 2 ? static_cast<std::uint8_t>(rng()) : kBoundary[rng() % sizeof kBoundary];
+                static constexpr std::uint8_t kBoundary[] = {'"', '\\', '{', '}', '[',  ']',  ',',
+                                                             ':', '0',  '9', '-', 0x00, 0xC3, 0xFF};
+                input[rng() % input.size()] =
+                    rng() % 2 ? static_cast<std::uint8_t>(rng()) : kBoundary[rng() % sizeof kBoundary];
             }
         }
         fuzz::SettingsJsonInput(input.data(), input.size());

@@ -32,7 +32,8 @@ void RequireRoundTrip(const MouseProfile& profile) {
 
 void SettingsJsonInput(const std::uint8_t* data, std::size_t size) {
     std::string error;
-    std::optional<cli::Json> document = cli::Json::Parse(std::string_view(reinterpret_cast<const char*>(data), size), error);
+    std::optional<cli::Json> document =
+        cli::Json::Parse(std::string_view(reinterpret_cast<const char*>(data), size), error);
     if (!document) {
         Require(OneLine(error), "a refused document says why in one line");
         return;

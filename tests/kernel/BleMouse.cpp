@@ -59,7 +59,9 @@ std::string Hex(std::span<const std::uint8_t> bytes) {
     return s;
 }
 
-std::vector<std::uint8_t> Le16(std::uint16_t v) { return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)}; }
+std::vector<std::uint8_t> Le16(std::uint16_t v) {
+    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+}
 
 // Flags (LE general discoverable, no BR/EDR), the HID service, the appearance of a
 // mouse; the name in the scan response.
@@ -124,14 +126,14 @@ void Mouse::buildTable() {
         pnp.insert(pnp.end(), b.begin(), b.end());
     }
     gatt_.addCharacteristic(0x2A50, kRead, pnp);
-    gatt_.addService(0x1812);  // HID: the pointer
+    gatt_.addService(0x1812);                                          // HID: the pointer
     gatt_.addCharacteristic(0x2A4A, kRead, {0x11, 0x01, 0x00, 0x02});  // HID 1.11, normally connectable
     gatt_.addCharacteristic(0x2A4B, kRead, PointerDescriptor());
     gatt_.addCharacteristic(0x2A4D, kRead | kNotify, {0x00, 0x00, 0x00});
     gatt_.addDescriptor(0x2908, {kPointerReportId, 0x01});  // report reference: input
     gatt_.addCharacteristic(0x2A4C, kWriteWithoutResponse, {0x00});
     gatt_.addCharacteristic(0x2A4E, kRead | kWriteWithoutResponse, {0x01});  // report protocol
-    gatt_.addService(0xFEE0);  // the mouse's own
+    gatt_.addService(0xFEE0);                                                // the mouse's own
     gatt_.addCharacteristic(0xFEE3, kWrite, {}, [this](std::span<const std::uint8_t> value) -> std::uint8_t {
         if (refuse_) return att::kApplicationError;
         // What the firmware makes of the command it says in its acknowledgement; the
@@ -196,8 +198,8 @@ std::string Mouse::command(const std::string& line) {
         const char* state = !radio_.connected() ? "advertising" : radio_.encrypted() ? "encrypted" : "connected";
         const auto& addr = radio_.address().bytes;
         char text[64];
-        std::snprintf(text, sizeof text, "ok %s %02X:%02X:%02X:%02X:%02X:%02X", state, addr[5], addr[4], addr[3], addr[2],
-                      addr[1], addr[0]);
+        std::snprintf(text, sizeof text, "ok %s %02X:%02X:%02X:%02X:%02X:%02X", state, addr[5], addr[4], addr[3],
+                      addr[2], addr[1], addr[0]);
         return text;
     } else if (verb == "disconnect") {
         return radio_.disconnect() ? "ok" : "error: not connected";

@@ -59,8 +59,8 @@ void GattServer::addService(std::uint16_t uuid) {
     add(std::move(a));
 }
 
-std::uint16_t GattServer::addCharacteristic(std::uint16_t uuid, std::uint8_t properties, std::vector<std::uint8_t> value,
-                                            WriteHandler onWrite) {
+std::uint16_t GattServer::addCharacteristic(std::uint16_t uuid, std::uint8_t properties,
+                                            std::vector<std::uint8_t> value, WriteHandler onWrite) {
     const auto valueHandle = static_cast<std::uint16_t>(attributes_.size() + 2);
     Attribute declaration{gatt::kCharacteristic, {properties}};
     PutLe16(declaration.value, valueHandle);
@@ -105,8 +105,7 @@ std::optional<GattServer::Pdu> GattServer::receive(std::span<const std::uint8_t>
         }
         case att::kFindInformationRequest:
             return sized(5, true) ? findInformation(pdu) : error(op, 0, att::kInvalidPdu);
-        case att::kFindByTypeValueRequest:
-            return sized(7) ? findByTypeValue(pdu) : error(op, 0, att::kInvalidPdu);
+        case att::kFindByTypeValueRequest: return sized(7) ? findByTypeValue(pdu) : error(op, 0, att::kInvalidPdu);
         case att::kReadByTypeRequest:
             return sized(7, true) || sized(21, true) ? readByType(pdu) : error(op, 0, att::kInvalidPdu);
         case att::kReadRequest:
@@ -130,10 +129,8 @@ std::optional<GattServer::Pdu> GattServer::receive(std::span<const std::uint8_t>
             if (a && a->writableWithoutResponse) write(handle, pdu.subspan(3));
             return std::nullopt;
         }
-        case att::kPrepareWriteRequest:
-            return sized(5) ? prepareWrite(pdu) : error(op, 0, att::kInvalidPdu);
-        case att::kExecuteWriteRequest:
-            return sized(2, true) ? executeWrite(pdu) : error(op, 0, att::kInvalidPdu);
+        case att::kPrepareWriteRequest: return sized(5) ? prepareWrite(pdu) : error(op, 0, att::kInvalidPdu);
+        case att::kExecuteWriteRequest: return sized(2, true) ? executeWrite(pdu) : error(op, 0, att::kInvalidPdu);
         default:
             // Commands (bit 6) and confirmations go unanswered; other requests are not
             // supported.
@@ -277,7 +274,8 @@ std::optional<GattServer::Pdu> GattServer::notification(std::uint16_t valueHandl
     if (!ccc || ccc->type != gatt::kClientConfiguration || (ccc->value[0] & 0x01) == 0) return std::nullopt;
     Pdu out{att::kNotification};
     PutLe16(out, valueHandle);
-    out.insert(out.end(), value.begin(), value.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(value.size(), att::kMtu - 3)));
+    out.insert(out.end(), value.begin(),
+               value.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(value.size(), att::kMtu - 3)));
     return out;
 }
 

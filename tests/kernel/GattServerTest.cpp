@@ -26,7 +26,8 @@ Pdu Request(std::uint8_t op, std::initializer_list<std::uint16_t> words, std::ve
 }
 
 Pdu Error(std::uint8_t request, std::uint16_t handle, std::uint8_t code) {
-    return {att::kErrorResponse, request, static_cast<std::uint8_t>(handle), static_cast<std::uint8_t>(handle >> 8), code};
+    return {att::kErrorResponse, request, static_cast<std::uint8_t>(handle), static_cast<std::uint8_t>(handle >> 8),
+            code};
 }
 
 class GattServerTest : public ::testing::Test {
@@ -101,7 +102,8 @@ TEST_F(GattServerTest, AHostDiscoversServicesCharacteristicsAndDescriptorsInPart
     EXPECT_EQ(services, expected);
 
     // Declarations: properties, value handle, UUID.
-    std::map<std::uint16_t, std::pair<std::uint8_t, std::uint16_t>> characteristics;  // value handle -> properties, uuid
+    std::map<std::uint16_t, std::pair<std::uint8_t, std::uint16_t>>
+        characteristics;  // value handle -> properties, uuid
     discover(att::kReadByTypeRequest, {0x03, 0x28}, [&](const Pdu& a) {
         EXPECT_EQ(a[1], 7);
         std::uint16_t last = 0;
@@ -157,7 +159,8 @@ TEST_F(GattServerTest, LongValuesAreReadInPartsAndWrittenWhole) {
     }
     read.insert(read.end(), part.begin() + 1, part.end());
     EXPECT_EQ(read, longValue_);
-    EXPECT_EQ(ask(Request(att::kReadBlobRequest, {longHandle_, 62})), Error(att::kReadBlobRequest, longHandle_, att::kInvalidOffset));
+    EXPECT_EQ(ask(Request(att::kReadBlobRequest, {longHandle_, 62})),
+              Error(att::kReadBlobRequest, longHandle_, att::kInvalidOffset));
 
     // 40 bytes in parts of 18, then executed: the firmware gets them as one value.
     std::vector<std::uint8_t> command(40);
@@ -180,7 +183,8 @@ TEST_F(GattServerTest, LongValuesAreReadInPartsAndWrittenWhole) {
     EXPECT_EQ(ask(Pdu{att::kExecuteWriteRequest, 0x00}), (Pdu{att::kExecuteWriteResponse}));
     answer_ = att::kApplicationError;
     ask(Request(att::kPrepareWriteRequest, {commandHandle_, 0}, {4, 5, 6}));
-    EXPECT_EQ(ask(Pdu{att::kExecuteWriteRequest, 0x01}), Error(att::kExecuteWriteRequest, commandHandle_, att::kApplicationError));
+    EXPECT_EQ(ask(Pdu{att::kExecuteWriteRequest, 0x01}),
+              Error(att::kExecuteWriteRequest, commandHandle_, att::kApplicationError));
     ask(Request(att::kPrepareWriteRequest, {commandHandle_, 0}, {7, 8, 9}));
     server_.disconnected();
     answer_ = 0;
@@ -189,7 +193,8 @@ TEST_F(GattServerTest, LongValuesAreReadInPartsAndWrittenWhole) {
     // Parts with a gap between them are no value.
     ask(Request(att::kPrepareWriteRequest, {commandHandle_, 0}, {1}));
     ask(Request(att::kPrepareWriteRequest, {commandHandle_, 5}, {2}));
-    EXPECT_EQ(ask(Pdu{att::kExecuteWriteRequest, 0x01}), Error(att::kExecuteWriteRequest, commandHandle_, att::kInvalidOffset));
+    EXPECT_EQ(ask(Pdu{att::kExecuteWriteRequest, 0x01}),
+              Error(att::kExecuteWriteRequest, commandHandle_, att::kInvalidOffset));
 }
 
 TEST_F(GattServerTest, WritesAndReadsAnswerByTheCharacteristicsProperties) {
@@ -201,11 +206,15 @@ TEST_F(GattServerTest, WritesAndReadsAnswerByTheCharacteristicsProperties) {
     const std::uint16_t pnp = 6;
     const Case cases[] = {
         {"a short command", Request(att::kWriteRequest, {commandHandle_}, {1, 2}), {att::kWriteResponse}},
-        {"a read-only value", Request(att::kWriteRequest, {pnp}, {1}), Error(att::kWriteRequest, pnp, att::kWriteNotPermitted)},
-        {"a write-only value", Request(att::kReadRequest, {commandHandle_}), Error(att::kReadRequest, commandHandle_, att::kReadNotPermitted)},
+        {"a read-only value", Request(att::kWriteRequest, {pnp}, {1}),
+         Error(att::kWriteRequest, pnp, att::kWriteNotPermitted)},
+        {"a write-only value", Request(att::kReadRequest, {commandHandle_}),
+         Error(att::kReadRequest, commandHandle_, att::kReadNotPermitted)},
         {"no such handle", Request(att::kReadRequest, {99}), Error(att::kReadRequest, 99, att::kInvalidHandle)},
-        {"a range upside down", Request(att::kFindInformationRequest, {5, 4}), Error(att::kFindInformationRequest, 5, att::kInvalidHandle)},
-        {"a configuration of one byte", Request(att::kWriteRequest, {static_cast<std::uint16_t>(eventHandle_ + 1)}, {1}),
+        {"a range upside down", Request(att::kFindInformationRequest, {5, 4}),
+         Error(att::kFindInformationRequest, 5, att::kInvalidHandle)},
+        {"a configuration of one byte",
+         Request(att::kWriteRequest, {static_cast<std::uint16_t>(eventHandle_ + 1)}, {1}),
          Error(att::kWriteRequest, static_cast<std::uint16_t>(eventHandle_ + 1), att::kInvalidAttributeValueLength)},
         {"a group other than services", Request(att::kReadByGroupTypeRequest, {1, 0xFFFF}, {0x03, 0x28}),
          Error(att::kReadByGroupTypeRequest, 1, att::kUnsupportedGroupType)},

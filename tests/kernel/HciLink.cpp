@@ -30,8 +30,8 @@ constexpr std::uint8_t kCommandPacket = 0x01, kAclPacket = 0x02, kEventPacket = 
 namespace op {
 constexpr std::uint16_t kDisconnect = 0x0406, kSetEventMask = 0x0C01, kReset = 0x0C03, kReadBufferSize = 0x1005,
                         kReadBdAddr = 0x1009, kLeReadBufferSize = 0x2002, kLeSetAdvertisingParameters = 0x2006,
-                        kLeSetAdvertisingData = 0x2008, kLeSetScanResponseData = 0x2009,
-                        kLeSetAdvertiseEnable = 0x200A, kLeLtkReply = 0x201A, kLeLtkNegativeReply = 0x201B;
+                        kLeSetAdvertisingData = 0x2008, kLeSetScanResponseData = 0x2009, kLeSetAdvertiseEnable = 0x200A,
+                        kLeLtkReply = 0x201A, kLeLtkNegativeReply = 0x201B;
 }
 namespace ev {
 constexpr std::uint8_t kDisconnectionComplete = 0x05, kEncryptionChange = 0x08, kCommandComplete = 0x0E,
@@ -69,7 +69,8 @@ bool HciLink::open(int index, Advertisement advertisement, Handlers handlers, st
         error = std::string("no Bluetooth sockets: ") + std::strerror(errno);
         return false;
     }
-    const SockaddrHci address{static_cast<sa_family_t>(kAfBluetooth), static_cast<unsigned short>(index), kHciChannelUser};
+    const SockaddrHci address{static_cast<sa_family_t>(kAfBluetooth), static_cast<unsigned short>(index),
+                              kHciChannelUser};
     // The kernel sets a new controller up for a moment; it cannot be taken meanwhile.
     int tries = 0;
     while (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
@@ -230,7 +231,8 @@ void HciLink::onEvent(std::span<const std::uint8_t> e) {
         case ev::kCommandComplete:
             if (p.size() >= 3) {
                 commandCredits_ = p[0];
-                if (p.size() >= 4 && p[3] != 0) std::fprintf(stderr, "halvern-ble: HCI command %04x: status %u\n", Le16(p, 1), p[3]);
+                if (p.size() >= 4 && p[3] != 0)
+                    std::fprintf(stderr, "halvern-ble: HCI command %04x: status %u\n", Le16(p, 1), p[3]);
             }
             flushCommands();
             break;
@@ -263,13 +265,13 @@ void HciLink::onEvent(std::span<const std::uint8_t> e) {
         case ev::kLeMeta:
             if (!p.empty()) onLeEvent(p);
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
 void HciLink::onLeEvent(std::span<const std::uint8_t> e) {
-    if ((e[0] == ev::kLeConnectionComplete && e.size() >= 19) || (e[0] == ev::kLeEnhancedConnectionComplete && e.size() >= 31)) {
+    if ((e[0] == ev::kLeConnectionComplete && e.size() >= 19) ||
+        (e[0] == ev::kLeEnhancedConnectionComplete && e.size() >= 31)) {
         if (e[1] != 0 || e[4] != 0x01) return;  // failed, or not as the peripheral
         connection_ = static_cast<std::uint16_t>(Le16(e, 2) & 0x0FFF);
         encrypted_ = false;

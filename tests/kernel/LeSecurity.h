@@ -30,8 +30,8 @@ struct LeAddress {
 
 // The confirm value function c1 and the key generation function s1 of legacy pairing.
 // `preq` and `pres` are the pairing request and response PDUs, opcode included.
-Block SmpC1(const Block& k, const Block& r, std::span<const std::uint8_t, 7> preq, std::span<const std::uint8_t, 7> pres,
-            const LeAddress& initiator, const LeAddress& responder);
+Block SmpC1(const Block& k, const Block& r, std::span<const std::uint8_t, 7> preq,
+            std::span<const std::uint8_t, 7> pres, const LeAddress& initiator, const LeAddress& responder);
 Block SmpS1(const Block& k, const Block& r1, const Block& r2);
 
 namespace smp {

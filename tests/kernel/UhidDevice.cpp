@@ -30,9 +30,9 @@ void Item(std::vector<std::uint8_t>& out, std::uint8_t tag, std::uint32_t value)
     }
 }
 
-constexpr std::uint8_t kUsagePage = 0x04, kUsage = 0x08, kCollection = 0xA0, kEndCollection = 0xC0,
-                       kReportId = 0x84, kLogicalMin = 0x14, kLogicalMax = 0x24, kReportSize = 0x74,
-                       kReportCount = 0x94, kInput = 0x80, kFeature = 0xB0;
+constexpr std::uint8_t kUsagePage = 0x04, kUsage = 0x08, kCollection = 0xA0, kEndCollection = 0xC0, kReportId = 0x84,
+                       kLogicalMin = 0x14, kLogicalMax = 0x24, kReportSize = 0x74, kReportCount = 0x94, kInput = 0x80,
+                       kFeature = 0xB0;
 
 void Reports(std::vector<std::uint8_t>& out, std::uint16_t usage, const std::vector<ReportSpec>& reports,
              std::uint8_t mainTag) {
@@ -62,6 +62,7 @@ std::vector<std::uint8_t> ReportDescriptor(std::span<const CollectionSpec> colle
     return out;
 }
 
+// clang-format off
 std::vector<std::uint8_t> PointerDescriptor() {
     return {
         0x05, 0x01,        // usage page: generic desktop
@@ -86,6 +87,7 @@ std::vector<std::uint8_t> PointerDescriptor() {
         0xC0,
     };
 }
+// clang-format on
 
 bool UhidDevice::create(const UhidIdentity& id, std::span<const std::uint8_t> descriptor, Handlers handlers,
                         std::string& error) {
@@ -154,7 +156,8 @@ void UhidDevice::handle() {
                 break;
             case UHID_SET_REPORT: {
                 const uhid_set_report_req& req = ev->u.set_report;
-                bool ok = handlers_.received && handlers_.received({req.data, std::min<std::size_t>(req.size, UHID_DATA_MAX)});
+                bool ok = handlers_.received &&
+                          handlers_.received({req.data, std::min<std::size_t>(req.size, UHID_DATA_MAX)});
                 uhid_event reply{};
                 reply.type = UHID_SET_REPORT_REPLY;
                 reply.u.set_report_reply.id = req.id;

@@ -40,7 +40,8 @@ public:
     UhidDevice& operator=(const UhidDevice&) = delete;
 
     // Opens /dev/uhid and creates the device. False with `error` set on failure.
-    bool create(const UhidIdentity& id, std::span<const std::uint8_t> descriptor, Handlers handlers, std::string& error);
+    bool create(const UhidIdentity& id, std::span<const std::uint8_t> descriptor, Handlers handlers,
+                std::string& error);
     void destroy();
     bool created() const { return fd_ >= 0; }
     int fd() const { return fd_; }

@@ -26,21 +26,11 @@ struct Layer {
     bool widgetsAllowed;
 };
 constexpr Layer kLayers[] = {
-    {"plugins/abi/", 0, false, false},
-    {"src/records/", 1, false, false},
-    {"src/keys/", 2, false, false},
-    {"src/protocol/", 3, false, false},
-    {"src/storage/", 4, false, false},
-    {"src/platform/", 5, true, false},
-    {"src/device/", 6, true, false},
-    {"emulator/", 7, true, false},
-    {"src/host/", 8, true, false},
-    {"src/ui/kit/", 9, true, true},
-    {"src/ui/dialogs/", 10, true, true},
-    {"src/ui/macro/", 11, true, true},
-    {"src/ui/page/", 12, true, true},
-    {"src/app/", 13, true, true},
-    {"tools/halvernctl/", 13, true, false},
+    {"plugins/abi/", 0, false, false},  {"src/records/", 1, false, false},   {"src/keys/", 2, false, false},
+    {"src/protocol/", 3, false, false}, {"src/storage/", 4, false, false},   {"src/platform/", 5, true, false},
+    {"src/device/", 6, true, false},    {"emulator/", 7, true, false},       {"src/host/", 8, true, false},
+    {"src/ui/kit/", 9, true, true},     {"src/ui/dialogs/", 10, true, true}, {"src/ui/macro/", 11, true, true},
+    {"src/ui/page/", 12, true, true},   {"src/app/", 13, true, true},        {"tools/halvernctl/", 13, true, false},
 };
 
 std::optional<Layer> LayerOf(const std::string& relative) {

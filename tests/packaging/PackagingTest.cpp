@@ -152,7 +152,8 @@ std::vector<std::string> TranslatedLanguages() {
 }
 
 std::size_t Count(const std::string& text, const std::regex& pattern) {
-    return static_cast<std::size_t>(std::distance(std::sregex_iterator(text.begin(), text.end(), pattern), std::sregex_iterator()));
+    return static_cast<std::size_t>(
+        std::distance(std::sregex_iterator(text.begin(), text.end(), pattern), std::sregex_iterator()));
 }
 
 // A menu and a software centre in the user's language describe the program as it then
@@ -273,7 +274,8 @@ TEST(Packaging, TheManualPageOfHalvernctlDescribesEverySettingOfTheTable) {
     // .BI joins its words: "sleep= N min" reads "sleep=Nmin".
     for (std::string& item : items) item.erase(std::remove(item.begin(), item.end(), ' '), item.end());
     for (const std::string& key : keys)
-        EXPECT_TRUE(std::any_of(items.begin(), items.end(), [&](const std::string& i) { return i.rfind(key + "=", 0) == 0; }))
+        EXPECT_TRUE(
+            std::any_of(items.begin(), items.end(), [&](const std::string& i) { return i.rfind(key + "=", 0) == 0; }))
             << "not in halvernctl.1: " << key;
 }
 
@@ -292,7 +294,7 @@ _halvernctl "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
 printf '%s\n' "${COMPREPLY[@]}"
 )";
     std::vector<std::string> args = {"-c", script, "bash", (kSource / "packaging/completion/halvernctl").string(),
-                                      HALVERNCTL_PATH};
+                                     HALVERNCTL_PATH};
     args.insert(args.end(), words.begin() + 1, words.end());
     const auto r = RunProcess("/bin/bash", args, {});
     std::vector<std::string> offered;
@@ -310,8 +312,10 @@ TEST(Packaging, TheBashCompletionOffersTheKeysAndValuesHalvernctlTakes) {
     ASSERT_GE(keys.size(), 1u + 8 * 3 + 14 + 18);
     EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", ""}), keys);
     EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "move"}), std::vector<std::string>{"move-mode="});
-    EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "dpi.8.c"}), std::vector<std::string>{"dpi.8.color="});
-    EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "lift-off="}), (std::vector<std::string>{"low", "high"}));
+    EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "dpi.8.c"}),
+              std::vector<std::string>{"dpi.8.color="});
+    EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "lift-off="}),
+              (std::vector<std::string>{"low", "high"}));
     EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "dpi.3.enabled=y"}), std::vector<std::string>{"yes"});
     EXPECT_EQ(Completed({"halvernctl", "profile", "set", "p.pro", "polling="}),
               (std::vector<std::string>{"125", "250", "500", "1000"}));

@@ -15,6 +15,7 @@ TEST(BatteryWarnings, OncePerMarkAndDischargeAcrossACharge) {
         int level;
         Warning expected;
     };
+    // clang-format off
     const Step steps[] = {
         {100, Warning::None}, {40, Warning::None},  {16, Warning::None},     {15, Warning::Low},
         {16, Warning::None},  {15, Warning::None},  {14, Warning::None},     {6, Warning::None},
@@ -29,13 +30,12 @@ TEST(BatteryWarnings, OncePerMarkAndDischargeAcrossACharge) {
         // Levels the mouse cannot have change nothing.
         {-5, Warning::None}, {101, Warning::None}, {255, Warning::None},    {2, Warning::Critical},
     };
+    // clang-format on
     BatteryWarnings warnings;
     int i = 0;
     for (const Step& s : steps) {
-        if (s.level == kCharge)
-            warnings.charging();
-        else
-            EXPECT_EQ(warnings.discharging(s.level), s.expected) << "step " << i << ", level " << s.level;
+        if (s.level == kCharge) warnings.charging();
+        else EXPECT_EQ(warnings.discharging(s.level), s.expected) << "step " << i << ", level " << s.level;
         ++i;
     }
 }

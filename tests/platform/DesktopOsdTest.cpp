@@ -33,7 +33,8 @@ public:
 
     QString introspect(const QString& path) const override {
         if (plasmaDisplay_ && path == u"/org/kde/osdService")
-            return u"<interface name=\"org.kde.osdService\"><method name=\"showText\"><arg type=\"s\" direction=\"in\"/>"
+            return u"<interface name=\"org.kde.osdService\"><method name=\"showText\"><arg type=\"s\" "
+                   u"direction=\"in\"/>"
                    u"<arg type=\"s\" direction=\"in\"/></method></interface>"_qs;
         return {};
     }
@@ -44,7 +45,8 @@ public:
         if (m.member() == u"Notify") {
             const QList<QVariant> a = m.arguments();
             const QVariantMap hints = qdbus_cast<QVariantMap>(a.value(6));
-            calls_ << u"Notify app=%1 replaces=%2 icon=%3 summary=%4 transient=%5 expire=%6"_qs.arg(a.value(0).toString())
+            calls_ << u"Notify app=%1 replaces=%2 icon=%3 summary=%4 transient=%5 expire=%6"_qs
+                          .arg(a.value(0).toString())
                           .arg(a.value(1).toUInt())
                           .arg(a.value(2).toString().section(u'/', -1))
                           .arg(a.value(3).toString())
@@ -116,7 +118,8 @@ public:
     QStringList calls(int count) {
         QElapsedTimer t;
         t.start();
-        while (fake_.calls().size() < count && t.elapsed() < 3000) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        while (fake_.calls().size() < count && t.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         // Nothing more is on its way.
         for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         return fake_.calls();
@@ -164,9 +167,7 @@ TEST(DesktopOsd, ChoosesPlasmasDisplayThenANotificationThenNothingOnWaylandAndTh
         osd.close();
         const QStringList calls = desktop.calls(c.expected == Route::Window || c.expected == Route::Nothing ? 0 : 1);
         const char* expected = c.expected == Route::PlasmaOsd ? "showText input-mouse DPI :800" : "";
-        if (c.expected != Route::Notification) {
-            EXPECT_EQ(Lines(calls), expected) << c.what;
-        }
+        if (c.expected != Route::Notification) { EXPECT_EQ(Lines(calls), expected) << c.what; }
     }
 }
 
@@ -174,7 +175,8 @@ TEST(DesktopOsd, ANotificationReplacesItselfWhileShownAndIsClosedWhenTheTimeIsOv
     Desktop desktop({.notifications = true});
     if (!desktop.up()) GTEST_SKIP() << "no dbus-daemon to run a private bus";
     DesktopOsd osd(desktop.program(), WindowSystem::Wayland, TheLook());
-    const QString shown = u"Notify app=halvern replaces=%1 icon=halvern_64.png summary=DPI :%2 transient=1 expire=2000"_qs;
+    const QString shown =
+        u"Notify app=halvern replaces=%1 icon=halvern_64.png summary=DPI :%2 transient=1 expire=2000"_qs;
     EXPECT_EQ(osd.show(u"DPI :800"_qs), Route::Notification);
     desktop.calls(1);
     osd.show(u"DPI :1600"_qs);
@@ -192,7 +194,8 @@ TEST(DesktopOsd, ChangesWhileTheServerHasNotAnsweredBecomeOneReplacementOfTheLat
     Desktop desktop({.notifications = true});
     if (!desktop.up()) GTEST_SKIP() << "no dbus-daemon to run a private bus";
     DesktopOsd osd(desktop.program(), WindowSystem::Wayland, TheLook());
-    const QString shown = u"Notify app=halvern replaces=%1 icon=halvern_64.png summary=DPI :%2 transient=1 expire=2000"_qs;
+    const QString shown =
+        u"Notify app=halvern replaces=%1 icon=halvern_64.png summary=DPI :%2 transient=1 expire=2000"_qs;
     // No event is handled between the three: the first call's answer has not come in.
     osd.show(u"DPI :800"_qs);
     osd.show(u"DPI :1600"_qs);
@@ -207,9 +210,7 @@ TEST(DesktopOsd, ChangesWhileTheServerHasNotAnsweredBecomeOneReplacementOfTheLat
     if (rest.size() == 1 && rest[0].startsWith(u"Notify"_qs)) rest = desktop.calls(4).mid(2);
     ASSERT_FALSE(rest.isEmpty());
     EXPECT_EQ(rest.back(), u"CloseNotification 7"_qs);
-    if (rest.size() == 2) {
-        EXPECT_EQ(rest[0], shown.arg(7).arg(3200));
-    }
+    if (rest.size() == 2) { EXPECT_EQ(rest[0], shown.arg(7).arg(3200)); }
     EXPECT_LE(rest.size(), 2);
 }
 

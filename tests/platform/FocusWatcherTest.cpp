@@ -185,9 +185,10 @@ TEST(KWinFocusWatcher, KWinRunsTheScriptAndReportsTheActiveWindow) {
                                                  {"DBUS_SESSION_BUS_ADDRESS", bus.address().toStdString()},
                                                  {"QT_QPA_PLATFORM", "offscreen"},
                                                  {"DISPLAY", ""}};
-    test::BackgroundProcess compositor(kwin.string(), {"--virtual", "--xwayland", "--no-lockscreen", "--width", "800",
-                                                       "--height", "600", "--socket", "halvern-kwin"},
-                                       env);
+    test::BackgroundProcess compositor(
+        kwin.string(),
+        {"--virtual", "--xwayland", "--no-lockscreen", "--width", "800", "--height", "600", "--socket", "halvern-kwin"},
+        env);
     QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), u"kwin-test"_qs);
     ASSERT_TRUE(QtLoop::runUntil(
         [&] { return connection.interface()->isServiceRegistered(u"org.kde.KWin"_qs).value(); }, 20000))
@@ -233,17 +234,18 @@ TEST(WlrFocusWatcher, TheActivatedToplevelIsInFront) {
     test::BackgroundProcess sway("/usr/bin/sway", {"-c", (runtime.path() / "config").string()}, env);
     const std::filesystem::path socket = runtime.path() / "wayland-1";
     ASSERT_TRUE(QtLoop::runUntil([&] { return std::filesystem::exists(socket); }, 10000)) << sway.err();
-    test::BackgroundProcess one("/usr/bin/foot", {"--app-id=shooter"}, {{"XDG_RUNTIME_DIR", runtime.path().string()},
-                                                                          {"WAYLAND_DISPLAY", socket.string()}});
+    test::BackgroundProcess one("/usr/bin/foot", {"--app-id=shooter"},
+                                {{"XDG_RUNTIME_DIR", runtime.path().string()}, {"WAYLAND_DISPLAY", socket.string()}});
     WlrFocusWatcher watcher(socket.string());
     std::vector<Names> heard;
-    ASSERT_TRUE(watcher.start([&](const FocusedWindow& w) { heard.push_back(w.names); })) << watcher.error().toStdString();
+    ASSERT_TRUE(watcher.start([&](const FocusedWindow& w) { heard.push_back(w.names); }))
+        << watcher.error().toStdString();
     ASSERT_TRUE(QtLoop::runUntil([&] { return !heard.empty() && heard.back() == Names{"shooter"}; }, 10000));
-    test::BackgroundProcess two("/usr/bin/foot", {"--app-id=browser"}, {{"XDG_RUNTIME_DIR", runtime.path().string()},
-                                                                          {"WAYLAND_DISPLAY", socket.string()}});
+    test::BackgroundProcess two("/usr/bin/foot", {"--app-id=browser"},
+                                {{"XDG_RUNTIME_DIR", runtime.path().string()}, {"WAYLAND_DISPLAY", socket.string()}});
     ASSERT_TRUE(QtLoop::runUntil([&] { return heard.back() == Names{"browser"}; }, 10000));
-    const test::ProcessResult focus =
-        test::RunProcess("/usr/bin/swaymsg", {"[app_id=shooter] focus"}, {{"SWAYSOCK", (runtime.path() / "sway.sock").string()}});
+    const test::ProcessResult focus = test::RunProcess("/usr/bin/swaymsg", {"[app_id=shooter] focus"},
+                                                       {{"SWAYSOCK", (runtime.path() / "sway.sock").string()}});
     EXPECT_EQ(focus.exitCode, 0) << focus.err;
     ASSERT_TRUE(QtLoop::runUntil([&] { return heard.back() == Names{"shooter"}; }, 10000));
     EXPECT_EQ(watcher.applications().size(), 2u);

@@ -123,14 +123,15 @@ TEST_F(FakeSystem, TheRuleIsFoundInAnyOfTheUdevFoldersAdministratorsFirst) {
 }
 
 TEST_F(FakeSystem, OnlyTheMouseNodesOfItsThreeLinksAreCountedAndCheckedForAccess) {
-    node("hidraw0", "0003:0000046D:0000C52B");           // someone else's receiver
-    node("hidraw1", "0003:00001D57:0000FA60");           // our receiver, first collection
-    node("hidraw2", "0003:00001d57:0000fa60");           // second collection, lower case
-    node("hidraw3", "0003:00001D57:0000215E", false);    // the cable; node not there
-    node("hidraw4", "0005:0000045E:000000EE");           // Bluetooth LE
+    node("hidraw0", "0003:0000046D:0000C52B");         // someone else's receiver
+    node("hidraw1", "0003:00001D57:0000FA60");         // our receiver, first collection
+    node("hidraw2", "0003:00001d57:0000fa60");         // second collection, lower case
+    node("hidraw3", "0003:00001D57:0000215E", false);  // the cable; node not there
+    node("hidraw4", "0005:0000045E:000000EE");         // Bluetooth LE
     const DeviceAccess access = DeviceAccess::Probe(root.path());
     const auto dev = root.path() / "dev";
-    EXPECT_EQ(access.nodes, (std::vector<std::filesystem::path>{dev / "hidraw1", dev / "hidraw2", dev / "hidraw3", dev / "hidraw4"}));
+    EXPECT_EQ(access.nodes,
+              (std::vector<std::filesystem::path>{dev / "hidraw1", dev / "hidraw2", dev / "hidraw3", dev / "hidraw4"}));
     EXPECT_EQ(access.openable, (std::vector<std::filesystem::path>{dev / "hidraw1", dev / "hidraw2", dev / "hidraw4"}));
 }
 

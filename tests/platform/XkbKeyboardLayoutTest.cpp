@@ -34,9 +34,9 @@ TEST(XkbLayout, FrenchKeysAreNamedAndRecordedByPhysicalPosition) {
     EXPECT_EQ(UsageToKeyName(0x14, fr, texts), u"A");
     EXPECT_EQ(UsageToKeyName(0x1D, fr, texts), u"W");
     EXPECT_EQ(UsageToKeyName(0x33, fr, texts), u"M");
-    EXPECT_EQ(UsageToKeyName(0x1E, fr, texts), u"&");   // the "1" key types "&" unshifted
-    EXPECT_EQ(UsageToKeyName(0x1F, fr, texts), u"É");   // upper-cased
-    EXPECT_EQ(UsageToKeyName(0x2F, fr, texts), u"^");   // a dead key reads as its accent
+    EXPECT_EQ(UsageToKeyName(0x1E, fr, texts), u"&");  // the "1" key types "&" unshifted
+    EXPECT_EQ(UsageToKeyName(0x1F, fr, texts), u"É");  // upper-cased
+    EXPECT_EQ(UsageToKeyName(0x2F, fr, texts), u"^");  // a dead key reads as its accent
     EXPECT_EQ(UsageToKeyName(0x28, fr, texts), u"<key_Enter>");
     // Pressing "A" (virtual key 41) on AZERTY is the key at usage 14.
     EXPECT_EQ(VirtualKeyToUsage(0x41, fr).usage, 0x14u);

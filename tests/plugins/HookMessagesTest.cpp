@@ -33,8 +33,8 @@ TEST(HookKeyTranslation, XKeyCodesAreEvdevCodesPlusEight) {
 }
 
 TEST(HookKeyTranslation, KeysWithoutAVirtualKeyPostNothing) {
-    EXPECT_FALSE(KeyMessage(3, true, kUs).has_value());             // below the evdev range
-    EXPECT_FALSE(KeyMessage(240 + 8, true, kUs).has_value());       // KEY_UNKNOWN
+    EXPECT_FALSE(KeyMessage(3, true, kUs).has_value());        // below the evdev range
+    EXPECT_FALSE(KeyMessage(240 + 8, true, kUs).has_value());  // KEY_UNKNOWN
 }
 
 TEST(HookButtonTranslation, TheThreeMainButtonsGiveTheirDownAndUpMessages) {
@@ -47,9 +47,9 @@ TEST(HookButtonTranslation, TheThreeMainButtonsGiveTheirDownAndUpMessages) {
 }
 
 TEST(HookButtonTranslation, SideButtonsSayWhichInTheSecondParameter) {
-    EXPECT_EQ(ButtonMessage(8, true), (HookMessage{0x20B, 2, true}));   // back
+    EXPECT_EQ(ButtonMessage(8, true), (HookMessage{0x20B, 2, true}));  // back
     EXPECT_EQ(ButtonMessage(8, false), (HookMessage{0x20C, 2, true}));
-    EXPECT_EQ(ButtonMessage(9, true), (HookMessage{0x20B, 1, true}));   // forward
+    EXPECT_EQ(ButtonMessage(9, true), (HookMessage{0x20B, 1, true}));  // forward
     EXPECT_EQ(ButtonMessage(9, false), (HookMessage{0x20C, 1, true}));
 }
 

@@ -74,7 +74,8 @@ struct WorkerBench {
         return mainThread.runUntil([&] { return host.finished >= count; });
     }
     bool waitForCall(const std::string& call) {
-        return mainThread.runUntil([&] { return std::find(host.calls.begin(), host.calls.end(), call) != host.calls.end(); });
+        return mainThread.runUntil(
+            [&] { return std::find(host.calls.begin(), host.calls.end(), call) != host.calls.end(); });
     }
     std::vector<std::string> writtenHex() const {
         std::vector<std::string> out;
@@ -99,10 +100,10 @@ TEST(ApplyWorker, FullApplyRunsEveryStepInOrderAndHandsTheMainThreadItsShare) {
     b.worker.requestApply(*p, true);
     ASSERT_TRUE(b.waitForApplied(1));
 
-    const std::vector<std::string> expectedCalls = {
-        "watchdog stop", "ring shown", "progress 0/8", "progress 1/8", "progress 2/8", "progress 3/8",
-        "progress 4/8",  "progress 5/8", "progress 6/8", "progress 7/8", "progress 8/8", "watchdog 6000",
-        "save",          "applied",     "ring hidden", "outcome applied"};
+    const std::vector<std::string> expectedCalls = {"watchdog stop", "ring shown",   "progress 0/8", "progress 1/8",
+                                                    "progress 2/8",  "progress 3/8", "progress 4/8", "progress 5/8",
+                                                    "progress 6/8",  "progress 7/8", "progress 8/8", "watchdog 6000",
+                                                    "save",          "applied",      "ring hidden",  "outcome applied"};
     EXPECT_EQ(b.host.calls, expectedCalls);
     EXPECT_FALSE(b.host.calledOffMainThread);
     EXPECT_EQ(std::memcmp(b.host.applied[0].get(), p.get(), sizeof(MouseProfile)), 0);
@@ -114,7 +115,8 @@ TEST(ApplyWorker, FullApplyRunsEveryStepInOrderAndHandsTheMainThreadItsShare) {
             expected.push_back(test::Hex(r.bytes()));
             continue;
         }
-        for (const Report& part : SplitMacroChunk(r.bytes(), SplitLink::Receiver)) expected.push_back(test::Hex(part.bytes()));
+        for (const Report& part : SplitMacroChunk(r.bytes(), SplitLink::Receiver))
+            expected.push_back(test::Hex(part.bytes()));
     }
     EXPECT_EQ(b.writtenHex(), expected);
     EXPECT_EQ(expected.size(), 5u + 3 * 3);

@@ -110,8 +110,9 @@ TEST(ApplyPlan, FullApplyWithMacrosOnEntriesZeroAndEight) {
     p->buttons[8].assignMacro(test::ShortStepMacro(3), 0, 1, 1);
     std::vector<Report> plan = PlanApply(*p, *p, true);
     using P = std::pair<std::uint8_t, std::uint8_t>;
-    EXPECT_EQ(IdsAndBlocks(plan), (std::vector<P>{{0x0C, 0}, {0x04, 0}, {0x05, 0}, {0x06, 0}, {0x08, 0},
-                                                  {0x09, 1}, {0x09, 2}, {0x09, 21}}));
+    EXPECT_EQ(
+        IdsAndBlocks(plan),
+        (std::vector<P>{{0x0C, 0}, {0x04, 0}, {0x05, 0}, {0x06, 0}, {0x08, 0}, {0x09, 1}, {0x09, 2}, {0x09, 21}}));
     EXPECT_EQ(plan[1], BuildSensorReport(*p));
     EXPECT_EQ(plan[4], BuildButtonReport(*p));
 }
@@ -157,8 +158,10 @@ TEST(ApplyPlan, EveryReportNamesTheGroupItCarries) {
     p->buttons[8].assignMacro(test::ShortStepMacro(3), 0, 1, 1);
     const ApplyPlan plan = PlanGroups(*p, ChangeFlags::All(), true);
     using K = ReportGroup::Kind;
+    // clang-format off
     EXPECT_EQ(plan.groups, (std::vector<ReportGroup>{{K::Preamble}, {K::Dpi}, {K::Light}, {K::Polling}, {K::Button},
                                                      {K::Macro, 0}, {K::Macro, 0}, {K::Macro, 8}}));
+    // clang-format on
     EXPECT_EQ(plan.reports, PlanApply(*p, *p, true));
 }
 
@@ -180,8 +183,8 @@ TEST(ApplyReach, AGroupReachedTheMouseOnlyWhenEveryReportOfItDid) {
     EXPECT_TRUE(all.preambleDelivered);
 
     // The second chunk of entry 0 and the light report did not get through.
-    ApplyReach some = SummarizeDeliveries(
-        plan, std::vector<D>{D::Written, D::Written, D::Unconfirmed, D::Written, D::Written, D::Written, D::Failed, D::Written});
+    ApplyReach some = SummarizeDeliveries(plan, std::vector<D>{D::Written, D::Written, D::Unconfirmed, D::Written,
+                                                               D::Written, D::Written, D::Failed, D::Written});
     ChangeFlags expected;
     expected.light = true;
     expected.macro[0] = true;
@@ -191,8 +194,8 @@ TEST(ApplyReach, AGroupReachedTheMouseOnlyWhenEveryReportOfItDid) {
     // Reports past the end of the deliveries never went.
     ApplyReach cut = SummarizeDeliveries(plan, std::vector<D>{D::NoLink});
     EXPECT_FALSE(cut.preambleDelivered);
-    ChangeFlags everyPlannedGroup = Only(&ChangeFlags::dpi) | Only(&ChangeFlags::light) | Only(&ChangeFlags::polling) |
-                                    Only(&ChangeFlags::button);
+    ChangeFlags everyPlannedGroup =
+        Only(&ChangeFlags::dpi) | Only(&ChangeFlags::light) | Only(&ChangeFlags::polling) | Only(&ChangeFlags::button);
     everyPlannedGroup.macro[0] = everyPlannedGroup.macro[9] = true;
     EXPECT_EQ(cut.undelivered, everyPlannedGroup);
     EXPECT_EQ(cut.outcome, ApplyOutcome::Incomplete);
@@ -233,8 +236,10 @@ TEST(ApplyPlan, AMacroLongerThanItsBlocksIsCutThereAndTheApplySaysSo) {
     p->buttons[2].assignMacro(test::ShortStepMacro(3), 0, 1, 1);
     const ApplyPlan plan = PlanGroups(*p, ChangeFlags::All(), true);
     using P = std::pair<std::uint8_t, std::uint8_t>;
+    // clang-format off
     EXPECT_EQ(IdsAndBlocks(plan.reports), (std::vector<P>{{0x0C, 0}, {0x04, 0}, {0x05, 0}, {0x06, 0}, {0x08, 0},
                                                           {0x09, 5}, {0x09, 6}, {0x09, 7}, {0x09, 8}, {0x09, 9}}));
+    // clang-format on
     EXPECT_EQ(plan.cutMacros, std::vector<std::uint8_t>{1});
     // The fourth block ends the macro: no pair sends the mouse on into block 9.
     const Report& fourth = plan.reports[8];

@@ -42,11 +42,10 @@ TEST(SensorReport, DpiEncodingAcrossEveryRowAndHostileValues) {
         DpiEncoding expected;
     };
     for (const Case& c : std::vector<Case>{
-             {0, {0, 0}},        {1, {1, 0}},        {16, {18, 0}},      {200, {235, 0}},
-             {201, {118, 1}},    {220, {141, 1}},    {221, {142, 0}},    {280, {211, 0}},
-             {300, {235, 0}},    {301, {235, 1}},    {302, {118, 1}},    {303, {118, 1}},
-             {304, {119, 1}},    {320, {129, 1}},    {340, {141, 1}},    {341, {141, 1}},
-             {342, {141, 1}},    {INT_MAX, {141, 1}}, {-1, {0, 0}},      {INT_MIN, {0, 0}},
+             {0, {0, 0}},     {1, {1, 0}},     {16, {18, 0}},       {200, {235, 0}}, {201, {118, 1}},
+             {220, {141, 1}}, {221, {142, 0}}, {280, {211, 0}},     {300, {235, 0}}, {301, {235, 1}},
+             {302, {118, 1}}, {303, {118, 1}}, {304, {119, 1}},     {320, {129, 1}}, {340, {141, 1}},
+             {341, {141, 1}}, {342, {141, 1}}, {INT_MAX, {141, 1}}, {-1, {0, 0}},    {INT_MIN, {0, 0}},
          })
         EXPECT_EQ(EncodeDpiLevel(c.v), c.expected) << c.v;
     for (std::size_t i = 201; i <= 220; ++i) EXPECT_EQ(kDpiRegister[i], kDpiRegister[i - 100]) << i;
@@ -159,9 +158,9 @@ TEST(MacroAction, DelayEncodings) {
     EXPECT_EQ(Encoded({0x04, MacroAction::Press, 128}), "1c040103");
     EXPECT_EQ(Encoded({0x04, MacroAction::Press, 0}), "0204");
     EXPECT_EQ(Encoded({0x04, MacroAction::Press, 1}), "0204");
-    EXPECT_EQ(Encoded({0xF1, MacroAction::Release, 300}), "82f10303");  // 300 mod 100 = 0, sent as 2
+    EXPECT_EQ(Encoded({0xF1, MacroAction::Release, 300}), "82f10303");    // 300 mod 100 = 0, sent as 2
     EXPECT_EQ(Encoded({0x05, MacroAction::Release, 65535}), "a3058f03");  // hundreds cut to 8 bits
-    EXPECT_EQ(Encoded({0x05, 7, 5}), "8505");                           // any kind but press is a release
+    EXPECT_EQ(Encoded({0x05, 7, 5}), "8505");                             // any kind but press is a release
     EXPECT_EQ(Encoded({0x05, MacroAction::None, 5}), "000000000000");
     EXPECT_EQ(Encoded({0x05, MacroAction::None, 500}), "0000000000000503");
 }
@@ -197,7 +196,10 @@ TEST(MacroChunks, SixtyShortActionsTakeTwoChunks) {
     ASSERT_EQ(chunks.size(), 2u);
 
     const Report& first = chunks[0];
-    EXPECT_EQ(Hex(first.bytes().first(8)), "098315" "02a100a3" "07");
+    EXPECT_EQ(Hex(first.bytes().first(8)),
+              "098315"
+              "02a100a3"
+              "07");
     EXPECT_EQ(first[28], 50);
     for (std::size_t i = 0; i < 49; ++i)
         EXPECT_EQ(Hex(first.bytes().subspan(29 + 2 * i, 2)), Encoded(b.macroActions[i])) << i;
@@ -241,7 +243,8 @@ std::vector<std::uint8_t> Reassemble(const std::vector<Report>& chunks, std::uin
             EXPECT_EQ(chunk[29 + bytes - 1], 0xFE);
             bytes -= 2;
         }
-        data.insert(data.end(), chunk.bytes().begin() + 29, chunk.bytes().begin() + 29 + static_cast<std::ptrdiff_t>(bytes));
+        data.insert(data.end(), chunk.bytes().begin() + 29,
+                    chunk.bytes().begin() + 29 + static_cast<std::ptrdiff_t>(bytes));
         for (std::size_t i = 29 + 2u * chunk[28]; i < 129; ++i) EXPECT_EQ(chunk[i], 0);
     }
     return data;
@@ -260,7 +263,8 @@ TEST(MacroChunks, AnyMacroSurvivesChunkingByteForByte) {
         std::vector<std::uint8_t> expected;
         for (const MacroAction& a : actions) {
             std::array<std::uint8_t, 8> out{};
-            expected.insert(expected.end(), out.begin(), out.begin() + static_cast<std::ptrdiff_t>(EncodeMacroAction(a, out)));
+            expected.insert(expected.end(), out.begin(),
+                            out.begin() + static_cast<std::ptrdiff_t>(EncodeMacroAction(a, out)));
         }
         std::vector<Report> chunks = BuildMacroChunks(b, 9);
         ASSERT_FALSE(chunks.empty());

@@ -116,7 +116,10 @@ TEST(SendPathReceiver, AMouseThatNeverAnswersGetsTenAttemptsAndCountsAsUnconfirm
     Bench b;
     b.links.wirelessLink = 5;  // any non-zero value is a live receiver here
     // A negative answer is no answer: it clears an earlier success.
-    b.clock.at(700ms, [&] { b.links.recordAcknowledgement(0x0000); b.links.recordAcknowledgement(0x0001); });
+    b.clock.at(700ms, [&] {
+        b.links.recordAcknowledgement(0x0000);
+        b.links.recordAcknowledgement(0x0001);
+    });
     EXPECT_EQ(b.path.sendCommand(LightReport().bytes()), Delivery::Unconfirmed);
     EXPECT_EQ(b.mouse.written().size(), 10u);
     EXPECT_EQ(b.clock.sleptInTotal(), 5000ms);
@@ -141,7 +144,8 @@ TEST(SendPathReceiver, MacroChunkGoesInPassesOfThreePartsWithALongPauseAfterEach
     EXPECT_EQ(b.writeTimes(), Times({0, 1000, 2000, 3000, 4000, 5000}));
     EXPECT_EQ(b.clock.sleeps(), std::vector<Ms>(6, 1000ms));
     auto parts = SplitMacroChunk(chunk.bytes(), SplitLink::Receiver);
-    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(test::Hex(b.mouse.written()[i].bytes), test::Hex(parts[i % 3].bytes()));
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(test::Hex(b.mouse.written()[i].bytes), test::Hex(parts[i % 3].bytes()));
     EXPECT_EQ(b.mouse.written()[2].bytes[1], 0x0C);
 
     Bench silent;

@@ -56,9 +56,9 @@ TEST(ProfileRecord, NewRecordHoldsExactlyTheInitialValuesAtTheirOffsets) {
     expected[2388] = 1;
     put32(2392, 4);
     putRgb(2396, 0, 255, 0);
-    const int dpiColors[8][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0},
+    const int dpiColors[8][3] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},  {255, 255, 0},
                                  {0, 255, 255}, {255, 0, 255}, {255, 64, 0}, {255, 255, 255}};
-    const int spare[8][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 0, 255},
+    const int spare[8][3] = {{255, 0, 0},   {0, 255, 0},     {0, 0, 255},     {255, 0, 255},
                              {255, 255, 0}, {255, 255, 255}, {255, 255, 255}, {255, 128, 0}};
     for (int k = 0; k < 8; ++k) {
         putRgb(2400 + 4 * k, dpiColors[k][0], dpiColors[k][1], dpiColors[k][2]);

@@ -44,7 +44,8 @@ TEST(SettingNames, EachButtonFunctionWithAFixedTextHasOneTypableName) {
 
 TEST(SettingNames, EveryLightEffectTheRangeAllowsHasOneName) {
     std::set<std::string_view> seen;
-    for (std::int32_t i = Setting(SettingId::LightEffect).range.min; i <= Setting(SettingId::LightEffect).range.max; ++i) {
+    for (std::int32_t i = Setting(SettingId::LightEffect).range.min; i <= Setting(SettingId::LightEffect).range.max;
+         ++i) {
         const LightEffectRow* row = FindLightEffect(i);
         ASSERT_NE(row, nullptr) << i;
         EXPECT_EQ(row->textKey, "light_effect_" + std::to_string(i) + "_text");

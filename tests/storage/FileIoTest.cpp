@@ -144,9 +144,7 @@ TEST(AtomicWrite, WhatIsNotARegularFileIsRefusedAndLeftAsItIs) {
     EXPECT_TRUE(S_ISFIFO(LinkStat(dir / "pipe").st_mode));
     EXPECT_TRUE(S_ISLNK(LinkStat(dir / "to-pipe").st_mode));
     EXPECT_EQ(Text(dir / "folder/inside"), "kept");
-    if (refused.size() == 4) {
-        EXPECT_TRUE(S_ISCHR(LinkStat(dir / "device").st_mode));
-    }
+    if (refused.size() == 4) { EXPECT_TRUE(S_ISCHR(LinkStat(dir / "device").st_mode)); }
 }
 
 // Runs `work` as a user other than root when the test runs as root (root may write any
@@ -254,8 +252,8 @@ TEST(TemporaryLeftovers, OnlyTheWritersOwnLeftoversBesideTheFileAreRemoved) {
     ASSERT_EQ(withLeftovers.size(), 3u);
 
     const std::vector<std::string> lookAlikes = {
-        ".store.tmp-abc12", ".store.tmp-abc1234", ".store.tmp-abc12!", "store.tmp-abc123",
-        ".other.tmp-abc123", ".store.bad", "store.bad", ".store.tmp-",
+        ".store.tmp-abc12",  ".store.tmp-abc1234", ".store.tmp-abc12!", "store.tmp-abc123",
+        ".other.tmp-abc123", ".store.bad",         "store.bad",         ".store.tmp-",
     };
     for (const auto& name : lookAlikes) PutText(dir / name, "not ours");
     fs::create_directories(dir / ".store.tmp-dir123");

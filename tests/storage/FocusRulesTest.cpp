@@ -21,17 +21,20 @@ std::vector<std::string> Apps(const FocusRules& rules) {
 
 TEST(FocusRules, WrittenRulesReadBackWithTheRestOfTheFileKept) {
     test::TempDir dir;
-    WriteText(dir / "CONFIG.ini", "[SETTING]\r\nModelId=1\r\n[AutoProfiles]\r\n; old comment\r\nApp7=x\r\nProfile7=y\r\n[Other]\r\nKey=v\r\n");
+    WriteText(
+        dir / "CONFIG.ini",
+        "[SETTING]\r\nModelId=1\r\n[AutoProfiles]\r\n; old comment\r\nApp7=x\r\nProfile7=y\r\n[Other]\r\nKey=v\r\n");
     FocusRules rules;
     rules.enabled = false;
     rules.fallback = u" Desk top ";  // blanks at the ends survive the quotes
     ASSERT_EQ(rules.set("steam_app_730", u"Shooter"), std::nullopt);
     ASSERT_EQ(rules.set("game.exe", u"Sp\u00e4\u00df"), std::nullopt);
     ASSERT_EQ(SaveFocusRules(dir.path(), rules), std::nullopt);
-    EXPECT_EQ(ReadText(dir / "CONFIG.ini"),
-              "[SETTING]\r\nModelId=1\r\n[AutoProfiles]\r\nEnabled=0\r\nFallback=\" Desk top \"\r\n"
-              "App1=\"steam_app_730\"\r\nProfile1=\"Shooter\"\r\nApp2=\"game.exe\"\r\nProfile2=\"Sp\xc3\xa4\xc3\x9f\"\r\n"
-              "[Other]\r\nKey=v\r\n");
+    EXPECT_EQ(
+        ReadText(dir / "CONFIG.ini"),
+        "[SETTING]\r\nModelId=1\r\n[AutoProfiles]\r\nEnabled=0\r\nFallback=\" Desk top \"\r\n"
+        "App1=\"steam_app_730\"\r\nProfile1=\"Shooter\"\r\nApp2=\"game.exe\"\r\nProfile2=\"Sp\xc3\xa4\xc3\x9f\"\r\n"
+        "[Other]\r\nKey=v\r\n");
     const FocusRulesRead read = ReadFocusRules(dir.path());
     EXPECT_EQ(read.rules, rules);
     EXPECT_TRUE(read.problems.empty());
@@ -68,7 +71,9 @@ TEST(FocusRules, HostileSectionsKeepOnlyWellFormedRules) {
         {"too long a profile name", "App1=a\nProfile1=" + longProfile + "\n", {}, 1},
         {"no profile, no application", "App1=a\nProfile2=B\n", {}, 2},
         {"numbers out of range or malformed",
-         "App0=a\nProfile0=A\nApp101=b\nProfile101=B\nApp01=c\nProfile01=C\nApp-1=d\nApp1x=e\n", {}, 8},
+         "App0=a\nProfile0=A\nApp101=b\nProfile101=B\nApp01=c\nProfile01=C\nApp-1=d\nApp1x=e\n",
+         {},
+         8},
         {"empty values", "App1=\nProfile1=A\nApp2=\"\"\nProfile2=B\nApp3=c\nProfile3=\n", {}, 3},
         {"invalid UTF-8 and control characters", "App1=\xff\xfe\nProfile1=A\nApp2=a\x01\nProfile2=B\n", {}, 2},
         {"quotes are taken off once", "App1=\"\"quoted\"\"\nProfile1=\"A\"\n", {"\"quoted\""}, 0},
@@ -84,8 +89,8 @@ TEST(FocusRules, HostileSectionsKeepOnlyWellFormedRules) {
 
 TEST(FocusRules, ManyRulesStopAtTheLimitAndAHugeFileIsReadOnlyInPart) {
     std::string section = "[AutoProfiles]\n";
-    for (int i = 1; i <= 5000; ++i) section += "App" + std::to_string(i) + "=app" + std::to_string(i) + "\nProfile" +
-                                              std::to_string(i) + "=P\n";
+    for (int i = 1; i <= 5000; ++i)
+        section += "App" + std::to_string(i) + "=app" + std::to_string(i) + "\nProfile" + std::to_string(i) + "=P\n";
     const FocusRulesRead read = Parse(section);
     EXPECT_EQ(read.rules.rules.size(), FocusRules::kMaxRules);
     EXPECT_EQ(read.rules.rules.back().application, "app100");

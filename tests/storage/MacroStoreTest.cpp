@@ -32,8 +32,7 @@ TEST_F(MacroStoreTest, ThreeNewMacrosAreNumberedAndStoredBackToBack) {
     MacroStore reloaded(folder());
     EXPECT_EQ(reloaded.load().outcome, StoreLoadResult::Outcome::Loaded);
     ASSERT_EQ(reloaded.size(), 3u);
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(test::BytesOf(reloaded.at(i)), test::BytesOf(store.at(i)));
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(test::BytesOf(reloaded.at(i)), test::BytesOf(store.at(i)));
 }
 
 TEST_F(MacroStoreTest, AnEmptyListSavesAnEmptyFileThatLoadsEmpty) {
@@ -167,9 +166,9 @@ TEST_F(MacroStoreTest, MalformedStoresAreRepairedAndTheOriginalKept) {
     ASSERT_TRUE(writer.createMacro(u"Macro").ok());
     ASSERT_TRUE(writer.createMacro(u"Macro").ok());
     auto bytes = test::ReadAll(file());
-    bytes[52] = 0xFF;  // actionCount of the first record: 255
+    bytes[52] = 0xFF;                                               // actionCount of the first record: 255
     std::fill(bytes.begin() + 696, bytes.begin() + 696 + 48, 'q');  // second name unterminated
-    bytes.push_back(7);  // partial third record
+    bytes.push_back(7);                                             // partial third record
     test::WriteAll(file(), bytes);
 
     MacroStore store(folder());

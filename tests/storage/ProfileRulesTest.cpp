@@ -45,10 +45,12 @@ TEST(MacroRules, EachRuleRefusesWhatBreaksItAndNamesTheStep) {
          },
          MK::Key, 4},
         {"120 steps of 200 ms", [](MacroRecord& m) { m = test::LongPauseMacro(120, u"Burst"); }, MK::TooLong, 0},
-        {"160 steps of 128 ms", [](MacroRecord& m) {
+        {"160 steps of 128 ms",
+         [](MacroRecord& m) {
              m = test::ShortStepMacro(160);
              for (MacroAction& a : m.actions) a.delay = 128;
-         }, MK::TooLong, 0},
+         },
+         MK::TooLong, 0},
     };
     for (const MacroCase& c : cases) {
         MacroRecord m = test::ShortStepMacro(8);
@@ -62,9 +64,7 @@ TEST(MacroRules, EachRuleRefusesWhatBreaksItAndNamesTheStep) {
         ButtonAssignment b;
         b.copyMacroContent(m);
         b.macroActionCount = static_cast<std::uint16_t>(std::clamp(m.actionCount, 0, 0xFFFF));
-        if (m.actionCount >= 0) {
-            EXPECT_EQ(CheckMacro(b).kind, c.kind) << c.what;
-        }
+        if (m.actionCount >= 0) { EXPECT_EQ(CheckMacro(b).kind, c.kind) << c.what; }
     }
 }
 
@@ -75,9 +75,10 @@ TEST(MacroRules, ATooLongMacroSaysHowFarItReaches) {
     EXPECT_EQ(p.fit.blocks, 5u);
     EXPECT_EQ(p.fit.stepsThatFit, 96u);
     EXPECT_EQ(MacroProblemNumber(p), 5);
-    EXPECT_EQ(MacroProblemText(p),
-              "does not fit the 4 blocks a button has on the mouse: it takes 5, and they hold its first 96 of 120 steps "
-              "(a pause above 127 ms takes twice the room of a shorter one)");
+    EXPECT_EQ(
+        MacroProblemText(p),
+        "does not fit the 4 blocks a button has on the mouse: it takes 5, and they hold its first 96 of 120 steps "
+        "(a pause above 127 ms takes twice the room of a shorter one)");
 }
 
 struct ButtonCase {
@@ -105,9 +106,12 @@ TEST(ButtonRules, AnEditIsCheckedAsThePageChecksAChoice) {
         {"button 13 reassigned", [](MouseProfile& p) { p.buttons[12].function = 33; }, BK::NotAssignable, 12},
         {"button 18's leftover bytes", [](MouseProfile& p) { p.buttons[17].keyUsage = 4; }, BK::NotAssignable, 17},
         {"a macro on button 2", [&](MouseProfile& p) { p.buttons[1].assignMacro(fits, 0, 1, -1); }, BK::None, 0},
-        {"a macro on button 6", [&](MouseProfile& p) { p.buttons[5].assignMacro(fits, 0, 1, -1); }, BK::NoMacroBlocks, 5},
-        {"a macro on button 12", [&](MouseProfile& p) { p.buttons[11].assignMacro(fits, 0, 1, -1); }, BK::NoMacroBlocks, 11},
-        {"a too long macro on button 10", [&](MouseProfile& p) { p.buttons[9].assignMacro(tooLong, 0, 1, -1); }, BK::Macro, 9},
+        {"a macro on button 6", [&](MouseProfile& p) { p.buttons[5].assignMacro(fits, 0, 1, -1); }, BK::NoMacroBlocks,
+         5},
+        {"a macro on button 12", [&](MouseProfile& p) { p.buttons[11].assignMacro(fits, 0, 1, -1); }, BK::NoMacroBlocks,
+         11},
+        {"a too long macro on button 10", [&](MouseProfile& p) { p.buttons[9].assignMacro(tooLong, 0, 1, -1); },
+         BK::Macro, 9},
         {"ctrl alone", [](MouseProfile& p) { p.buttons[3].assignKey(0, kModCtrl); }, BK::None, 0},
         {"ctrl and a key", [](MouseProfile& p) { p.buttons[3].assignKey(0x06, kModCtrl); }, BK::None, 0},
         {"no key and no modifier", [](MouseProfile& p) { p.buttons[3].assignKey(0, 0); }, BK::NoKey, 3},
@@ -119,9 +123,7 @@ TEST(ButtonRules, AnEditIsCheckedAsThePageChecksAChoice) {
         c.edit(*after);
         const ButtonProblem p = CheckButtonEdits(*before, *after);
         EXPECT_EQ(p.kind, c.kind) << c.what;
-        if (!p.ok()) {
-            EXPECT_EQ(p.entry, c.entry) << c.what;
-        }
+        if (!p.ok()) { EXPECT_EQ(p.entry, c.entry) << c.what; }
         EXPECT_EQ(ButtonProblemText(p).empty(), p.ok()) << c.what;
     }
 }
@@ -147,8 +149,8 @@ TEST(RecordRepair, SaysWhatItBroughtIntoRangeByTheTablesNames) {
     p->sleepTimer = -3;
     std::fill(std::begin(p->name), std::end(p->name), u'n');
     p->buttons[2].macroActionCount = 500;
-    EXPECT_EQ(RepairProfile(*p), (std::vector<std::string>{"name", "dpi.7", "dpi.2.color", "polling", "sleep",
-                                                           "button.3 macro"}));
+    EXPECT_EQ(RepairProfile(*p),
+              (std::vector<std::string>{"name", "dpi.7", "dpi.2.color", "polling", "sleep", "button.3 macro"}));
     EXPECT_EQ(p->pollingRate, 3);
     EXPECT_EQ(p->sleepTimer, 1);
     EXPECT_TRUE(RepairProfile(*p).empty()) << "a repaired record stays as it is";

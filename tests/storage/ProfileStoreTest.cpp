@@ -134,6 +134,7 @@ TEST_P(ProfileStoreRepair, RepairsKeepTheOriginalBesideTheStore) {
     EXPECT_EQ(again.size(), GetParam().profilesAfter);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     MalformedStores, ProfileStoreRepair,
     ::testing::Values(
@@ -156,6 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
         std::replace(n.begin(), n.end(), ' ', '_');
         return n;
     });
+// clang-format on
 
 TEST_F(ProfileStoreTest, ASecondRepairDoesNotOverwriteTheFirstBackup) {
     Put({1, 2, 3});

@@ -111,7 +111,8 @@ TEST(SettingsFile, ALanguageOrThemeThatIsNotAPlainNameIsNeitherReadNorWritten) {
     test::TempDir dir;
     SettingsFile settings(dir.path());
     ASSERT_FALSE(settings.saveLanguage("de"));
-    for (const char* bad : {"", "../../etc/passwd", "de/x", "de x", "de\nTheme=light", "abcdefghijklmnopqrstuvwxyz0123456789"}) {
+    for (const char* bad :
+         {"", "../../etc/passwd", "de/x", "de x", "de\nTheme=light", "abcdefghijklmnopqrstuvwxyz0123456789"}) {
         EXPECT_TRUE(settings.saveLanguage(bad)) << bad;
         EXPECT_TRUE(settings.saveTheme(bad)) << bad;
         EXPECT_EQ(settings.readLanguage(), "de") << bad;

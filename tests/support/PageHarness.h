@@ -63,7 +63,8 @@ protected:
     // Before open(): the stored profiles "P1", "P2", ..., each made by its edit.
     void store(const std::vector<std::function<void(MouseProfile&)>>& edits, int selected = 0) {
         std::vector<std::u16string> names;
-        for (std::size_t i = 0; i < edits.size(); ++i) names.push_back(u"P" + std::u16string(1, static_cast<char16_t>(u'1' + i)));
+        for (std::size_t i = 0; i < edits.size(); ++i)
+            names.push_back(u"P" + std::u16string(1, static_cast<char16_t>(u'1' + i)));
         storeProfiles(names, selected, [&](ProfileStore& s) {
             for (std::size_t i = 0; i < edits.size(); ++i) edits[i](s.at(i));
         });

@@ -25,9 +25,10 @@ public:
     PrivateBus() {
         address_ = "unix:path=" + (dir_.path() / "bus").string();
         const std::filesystem::path config = dir_.path() / "bus.conf";
-        std::ofstream(config) << "<busconfig><type>session</type><listen>" << address_
-                              << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
-                                 "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
+        std::ofstream(config)
+            << "<busconfig><type>session</type><listen>" << address_
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" "
+               "eavesdrop=\"true\"/><allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
         const std::string configArg = "--config-file=" + config.string();
         // The daemon prints its address once it accepts connections; the socket file
         // alone appears at bind(), before listen(), and a connection then is refused.

@@ -165,7 +165,8 @@ public:
                 out_.erase(0, nl + 1);
                 return line;
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0 || !pump(static_cast<int>(left.count()))) return std::nullopt;
         }
     }
@@ -183,8 +184,7 @@ public:
             if (std::chrono::steady_clock::now() > deadline) return std::nullopt;
             pump(20);
         }
-        while (pump(0)) {
-        }
+        while (pump(0)) {}
         return exitCode_;
     }
 

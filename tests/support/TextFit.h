@@ -119,7 +119,8 @@ public:
         if (HoverText(b) != b.text() || !AccessibleName(b).contains(b.text()))
             add(b, b.text(),
                 "needs " + std::to_string(QFontMetrics(b.font()).horizontalAdvance(b.text())) + " px, has " +
-                    std::to_string(room.width()) + ", and is not elided with the whole text on hover and for screen readers");
+                    std::to_string(room.width()) +
+                    ", and is not elided with the whole text on hover and for screen readers");
     }
 
     static QString HoverText(QWidget& w) {
@@ -156,7 +157,8 @@ public:
                 add(l, text, "needs " + Size(needed) + ", has " + Size(box));
             return;
         }
-        const QRect needed = QFontMetrics(l.font()).boundingRect(QRect(0, 0, box.width(), 1 << 20), Qt::TextWordWrap, text);
+        const QRect needed =
+            QFontMetrics(l.font()).boundingRect(QRect(0, 0, box.width(), 1 << 20), Qt::TextWordWrap, text);
         if (needed.width() > box.width() || needed.height() > box.height())
             add(l, text, "wrapped needs " + Size(needed) + ", has " + Size(box));
     }
@@ -168,7 +170,8 @@ public:
         option.lineWidth = e.hasFrame() ? e.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &e) : 0;
         option.state |= QStyle::State_Sunken;
         if (e.isReadOnly()) option.state |= QStyle::State_ReadOnly;
-        QRect room = e.style()->subElementRect(QStyle::SE_LineEditContents, &option, &e).marginsRemoved(e.textMargins());
+        QRect room =
+            e.style()->subElementRect(QStyle::SE_LineEditContents, &option, &e).marginsRemoved(e.textMargins());
         // The line edit keeps two pixels on each side of its text (QLineEditPrivate).
         room.adjust(2, 0, -2, 0);
         line(e, e.text().isEmpty() ? e.placeholderText() : e.text(), e.font(), room);
@@ -243,18 +246,21 @@ public:
             if (w->window() != &top || w->isWindow() || !Shown(w)) continue;
             QWidget* parent = w->parentWidget();
             QRect within = parent->rect();
-            if (auto* area = qobject_cast<QAbstractScrollArea*>(parent->parentWidget()); area && area->viewport() == parent) {
+            if (auto* area = qobject_cast<QAbstractScrollArea*>(parent->parentWidget());
+                area && area->viewport() == parent) {
                 within.setTop(std::min(within.top(), w->geometry().top()));
                 within.setBottom(std::max(within.bottom(), w->geometry().bottom()));
             }
             if (!within.contains(w->geometry()))
-                add(*w, {}, "lies outside " + NameOf(parent) + " (" + Size(w->geometry()) + " in " + Size(within) + ")");
+                add(*w, {},
+                    "lies outside " + NameOf(parent) + " (" + Size(w->geometry()) + " in " + Size(within) + ")");
         }
         for (QWidget* parent : top.findChildren<QWidget*>()) {
             if (parent->window() != &top) continue;
             std::vector<QWidget*> children;
             for (QObject* o : parent->children())
-                if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow() && Shown(w) && dynamic_cast<kit::Control*>(w))
+                if (auto* w = qobject_cast<QWidget*>(o);
+                    w && !w->isWindow() && Shown(w) && dynamic_cast<kit::Control*>(w))
                     children.push_back(w);
             for (std::size_t i = 0; i < children.size(); ++i)
                 for (std::size_t j = i + 1; j < children.size(); ++j)

@@ -87,7 +87,8 @@ public:
 
     // Runs the loop until `done` holds, waiting in real time for other threads' posts;
     // false when `timeout` passed first.
-    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::milliseconds{5000}) {
+    bool runUntil(const std::function<bool()>& done,
+                  std::chrono::milliseconds timeout = std::chrono::milliseconds{5000}) {
         auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
             turn();

@@ -26,8 +26,8 @@ public:
 
     std::uint32_t window(const std::string& wmClass) {
         const xcb_window_t id = xcb_generate_id(connection_);
-        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, id, root_, 0, 0, 10, 10, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, id, root_, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          XCB_COPY_FROM_PARENT, 0, nullptr);
         xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                             static_cast<std::uint32_t>(wmClass.size()), wmClass.data());
         windows_.push_back(id);

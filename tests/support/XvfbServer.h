@@ -14,7 +14,8 @@ namespace halvern::test {
 class XvfbServer {
 public:
     XvfbServer()
-        : process_("/usr/bin/Xvfb", {"-displayfd", "1", "-screen", "0", "1280x900x24", "-nolisten", "tcp", "-noreset"}) {
+        : process_("/usr/bin/Xvfb",
+                   {"-displayfd", "1", "-screen", "0", "1280x900x24", "-nolisten", "tcp", "-noreset"}) {
         if (std::optional<std::string> number = process_.readLine(std::chrono::seconds(20)); number && !number->empty())
             display_ = ":" + *number;
     }

@@ -73,8 +73,9 @@ TEST(HalvernctlMonitor, ALongTimeLimitIsTakenAsGiven) {
 
 TEST(HalvernctlEmulatorLog, ALogThatCannotBeOpenedIsOneLineAndAFailure) {
     TempDir dir;
-    ProcessResult r = RunProcess(HALVERNCTL_PATH, {"devices"},
-                                 {{"HALVERN_EMULATOR", "receiver"}, {"HALVERN_EMULATOR_LOG", (dir / "no/such/dir/log").string()}});
+    ProcessResult r =
+        RunProcess(HALVERNCTL_PATH, {"devices"},
+                   {{"HALVERN_EMULATOR", "receiver"}, {"HALVERN_EMULATOR_LOG", (dir / "no/such/dir/log").string()}});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.rfind("halvernctl: HALVERN_EMULATOR_LOG: cannot open ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("no/such/dir/log"), std::string::npos) << r.err;
@@ -105,7 +106,8 @@ std::filesystem::path ProfileWithMacro(const TempDir& dir, int button, int steps
     MacroRecord m;
     m.setName(u"m");
     m.actionCount = steps;
-    for (int i = 0; i < steps; ++i) m.actions[i] = {0x04, static_cast<std::uint8_t>(1 + i % 2), static_cast<std::uint16_t>(10 * i)};
+    for (int i = 0; i < steps; ++i)
+        m.actions[i] = {0x04, static_cast<std::uint8_t>(1 + i % 2), static_cast<std::uint16_t>(10 * i)};
     p->buttons[button].assignMacro(m, 1, 2, 0);
     std::filesystem::path file = dir / "x.pro";
     EXPECT_FALSE(ExportProfile(*p, file));
@@ -151,7 +153,8 @@ TEST_P(HalvernctlApply, TheVirtualMouseReceivesExactlyWhatReportsPrintsWithTheMa
 
     const std::chrono::milliseconds mandated = MandatedPauses(reports.out, transport);
     EXPECT_GE(took, mandated);
-    EXPECT_LT(took, mandated + 3000ms) << "the apply took " << took.count() << " ms for " << mandated.count() << " ms of pauses";
+    EXPECT_LT(took, mandated + 3000ms) << "the apply took " << took.count() << " ms for " << mandated.count()
+                                       << " ms of pauses";
     EXPECT_NE(applied.err.find("halvernctl: applying, 0 of "), std::string::npos) << applied.err;
 }
 
@@ -160,7 +163,8 @@ INSTANTIATE_TEST_SUITE_P(Links, HalvernctlApply, ::testing::Values("receiver", "
 TEST(HalvernctlApplyFailures, NoMouseUnreadableFilesAndMisuse) {
     TempDir dir;
     std::filesystem::path profile = ProfileWithMacro(dir, 0, 1);
-    ProcessResult locked = RunProcess(HALVERNCTL_PATH, {"apply", profile.string()}, {{"HALVERN_EMULATOR", "receiver:locked"}});
+    ProcessResult locked =
+        RunProcess(HALVERNCTL_PATH, {"apply", profile.string()}, {{"HALVERN_EMULATOR", "receiver:locked"}});
     EXPECT_EQ(locked.exitCode, 1);
     // As `devices` says it: the receiver is there, the user may not open it.
     EXPECT_EQ(locked.err.rfind("halvernctl: /dev/", 0), 0u) << locked.err;
@@ -168,12 +172,14 @@ TEST(HalvernctlApplyFailures, NoMouseUnreadableFilesAndMisuse) {
     EXPECT_NE(locked.err.find("packaging/udev/70-halvern.rules"), std::string::npos) << locked.err;
     EXPECT_EQ(std::count(locked.err.begin(), locked.err.end(), '\n'), 1) << locked.err;
 
-    ProcessResult missing = RunProcess(HALVERNCTL_PATH, {"apply", (dir / "none.pro").string()}, {{"HALVERN_EMULATOR", "ble"}});
+    ProcessResult missing =
+        RunProcess(HALVERNCTL_PATH, {"apply", (dir / "none.pro").string()}, {{"HALVERN_EMULATOR", "ble"}});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
 
     EXPECT_EQ(RunProcess(HALVERNCTL_PATH, {"apply"}, {{"HALVERN_EMULATOR", "ble"}}).exitCode, 2);
-    EXPECT_EQ(RunProcess(HALVERNCTL_PATH, {"apply", profile.string(), "--fast"}, {{"HALVERN_EMULATOR", "ble"}}).exitCode, 2);
+    EXPECT_EQ(
+        RunProcess(HALVERNCTL_PATH, {"apply", profile.string(), "--fast"}, {{"HALVERN_EMULATOR", "ble"}}).exitCode, 2);
 }
 
 // A group at its zero value is still sent when nothing says what the mouse holds.
@@ -188,7 +194,8 @@ TEST(HalvernctlApplyFailures, WithoutAgainstEverythingGoesEvenAPollingRateOfZero
     ProcessResult full = RunProcess(HALVERNCTL_PATH, {"reports", (dir / "slow.pro").string(), "--transport", "cable"});
     const std::string log = ReadText(dir / "f");
     EXPECT_EQ(log, full.out);
-    EXPECT_NE(log.find("\n06090108f700000000\n"), std::string::npos) << "the 125 Hz polling report is missing:\n" << log;
+    EXPECT_NE(log.find("\n06090108f700000000\n"), std::string::npos) << "the 125 Hz polling report is missing:\n"
+                                                                     << log;
 }
 
 // `halvernctl apply` of a profile against the last one, which differs only in its
@@ -197,7 +204,8 @@ ProcessResult ApplyDebounceChange(const TempDir& dir, const char* emulator) {
     auto last = MouseProfile::Create(u"x");
     auto next = MouseProfile::Create(u"x");
     next->keyDebounce = 3;
-    if (ExportProfile(*last, dir / "last.pro") || ExportProfile(*next, dir / "next.pro")) return {-1, {}, "export failed"};
+    if (ExportProfile(*last, dir / "last.pro") || ExportProfile(*next, dir / "next.pro"))
+        return {-1, {}, "export failed"};
     return RunProcess(HALVERNCTL_PATH, {"apply", (dir / "next.pro").string(), "--against", (dir / "last.pro").string()},
                       {{"HALVERN_EMULATOR", emulator}, {"HALVERN_EMULATOR_LOG", (dir / "f").string()}});
 }
@@ -215,7 +223,8 @@ TEST(HalvernctlApplyFailures, AMouseThatNeverAcknowledgesFailsTheApplyInOneLine)
     TempDir dir;
     ProcessResult r = ApplyDebounceChange(dir, "receiver:silent");
     EXPECT_EQ(r.exitCode, 1);
-    const std::string lastLine = "halvernctl: the mouse did not confirm every report; it may hold part of the profile\n";
+    const std::string lastLine =
+        "halvernctl: the mouse did not confirm every report; it may hold part of the profile\n";
     ASSERT_GE(r.err.size(), lastLine.size()) << r.err;
     EXPECT_EQ(r.err.substr(r.err.size() - lastLine.size()), lastLine) << r.err;
     std::string log = ReadText(dir / "f");

@@ -37,7 +37,9 @@ protected:
         const auto bytes = ReadAll(dir / "CONFIG.ini");
         return std::string(bytes.begin(), bytes.end());
     }
-    void Put(const std::string& text) { WriteAll(dir / "CONFIG.ini", std::vector<unsigned char>(text.begin(), text.end())); }
+    void Put(const std::string& text) {
+        WriteAll(dir / "CONFIG.ini", std::vector<unsigned char>(text.begin(), text.end()));
+    }
     TempDir dir;
 };
 
@@ -51,11 +53,18 @@ TEST_F(FocusRulesCtl, EachCommandEditsTheFileAsThePageDoesAndARefusalChangesNoth
     const std::string none = "switching: on\nother applications: keep\n";
     const std::vector<Case> cases = {
         {{"rules"}, 0, "", none},
-        {{"rules", "add", "shooter", "shooter"}, 0, "", "switching: on\n1. shooter -> Shooter\nother applications: keep\n"},
-        {{"rules", "add", "Navigator", "Desktop"}, 0, "",
+        {{"rules", "add", "shooter", "shooter"},
+         0,
+         "",
+         "switching: on\n1. shooter -> Shooter\nother applications: keep\n"},
+        {{"rules", "add", "Navigator", "Desktop"},
+         0,
+         "",
          "switching: on\n1. shooter -> Shooter\n2. Navigator -> Desktop\nother applications: keep\n"},
         // The same application (without regard to case) gets the new profile in place.
-        {{"rules", "add", "SHOOTER", "Desktop"}, 0, "",
+        {{"rules", "add", "SHOOTER", "Desktop"},
+         0,
+         "",
          "switching: on\n1. shooter -> Desktop\n2. Navigator -> Desktop\nother applications: keep\n"},
         {{"rules", "add", "game", "Racing"}, 1, "no stored profile is named", ""},
         {{"rules", "add", "bad\nname", "Desktop"}, 2, "control", ""},
@@ -64,7 +73,10 @@ TEST_F(FocusRulesCtl, EachCommandEditsTheFileAsThePageDoesAndARefusalChangesNoth
         {{"rules", "add", "game"}, 2, "usage: halvernctl rules add APP PROFILE", ""},
         {{"rules", "remove", "firefox"}, 1, "no rule for", ""},
         {{"rules", "remove", "navigator"}, 0, "", "switching: on\n1. shooter -> Desktop\nother applications: keep\n"},
-        {{"rules", "fallback", "shooter"}, 0, "", "switching: on\n1. shooter -> Desktop\nother applications: Shooter\n"},
+        {{"rules", "fallback", "shooter"},
+         0,
+         "",
+         "switching: on\n1. shooter -> Desktop\nother applications: Shooter\n"},
         {{"rules", "fallback", "Racing"}, 1, "no stored profile is named", ""},
         {{"rules", "fallback", "keep"}, 0, "", "switching: on\n1. shooter -> Desktop\nother applications: keep\n"},
         {{"rules", "on"}, 2, "usage: halvernctl rules", ""},
@@ -81,9 +93,7 @@ TEST_F(FocusRulesCtl, EachCommandEditsTheFileAsThePageDoesAndARefusalChangesNoth
             EXPECT_NE(r.err.find(c.says), std::string::npos) << what << ": " << r.err;
         }
         EXPECT_LE(std::count(r.err.begin(), r.err.end(), '\n'), 1) << what << ": one line";
-        if (c.exitCode != 0) {
-            EXPECT_EQ(config(), before) << what << ": a refusal writes nothing";
-        }
+        if (c.exitCode != 0) { EXPECT_EQ(config(), before) << what << ": a refusal writes nothing"; }
         if (!c.listing.empty()) listing = c.listing;
         EXPECT_EQ(ctl({"rules"}).out, listing) << what;
     }
@@ -97,12 +107,15 @@ TEST_F(FocusRulesCtl, EachCommandEditsTheFileAsThePageDoesAndARefusalChangesNoth
 
 TEST_F(FocusRulesCtl, AHostileFileIsListedWithWhatItCouldNotUseAndAGoneProfileMarked) {
     Put("[AutoProfiles]\r\nEnabled=0\r\nApp1=shooter\r\nProfile1=Shooter\r\nApp2=shooter\r\nProfile2=Desktop\r\n"
-        "App3=\"" + std::string(300, 'x') + "\"\r\nProfile3=Desktop\r\nApp4=old\r\nProfile4=Deleted\r\n"
+        "App3=\"" +
+        std::string(300, 'x') +
+        "\"\r\nProfile3=Desktop\r\nApp4=old\r\nProfile4=Deleted\r\n"
         "Fallback=\"Gone\"\r\n");
     const ProcessResult r = ctl({"rules"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "switching: off\n1. shooter -> Shooter\n2. old -> Deleted (no such profile)\n"
-                     "other applications: Gone (no such profile)\n");
+    EXPECT_EQ(r.out,
+              "switching: off\n1. shooter -> Shooter\n2. old -> Deleted (no such profile)\n"
+              "other applications: Gone (no such profile)\n");
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << "one line for each rule left out: " << r.err;
     // A change keeps the rule of the deleted profile and drops what could not be read.
     ASSERT_EQ(ctl({"rules", "remove", "shooter"}).exitCode, 0);

@@ -72,7 +72,8 @@ TEST(JsonReader, RefusesMalformedAndHostileTextWithTheOffset) {
 
 TEST(SettingsObject, AKeyGivenTwiceIsRefused) {
     // Applied in turn, the second would keep what the first left in the record.
-    std::optional<Json> v = Read(R"({"name": "x", "button.4": "key:ctrl+c", "button.4": {"macro": "m", "steps": ["a:down"]}})");
+    std::optional<Json> v =
+        Read(R"({"name": "x", "button.4": "key:ctrl+c", "button.4": {"macro": "m", "steps": ["a:down"]}})");
     ASSERT_TRUE(v);
     std::vector<Setting> read;
     EXPECT_EQ(ReadSettingsObject(*v, read), "'button.4' is given twice");
@@ -158,7 +159,8 @@ TEST(RecordJson, ShowThenFromJsonGivesTheSameRecordByteForByte) {
              p.name[60] = u'x';  // after the name's end
          }},
         {"a name that is no UTF-16", [](MouseProfile& p) { p.name[0] = 0xD800; }},
-        {"spare fields", [](MouseProfile& p) {
+        {"spare fields",
+         [](MouseProfile& p) {
              p.spareA = -1;
              p.spareText1[0] = u'é';
              p.buttons[23].spareWord = 65535;

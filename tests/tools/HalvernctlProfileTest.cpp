@@ -89,11 +89,12 @@ TEST(HalvernctlProfile, ShowPrintsEveryFieldIncludingButtonsAndMacros) {
     auto r = Ctl({"profile", "show", (dir / "p.pro").string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string& j = r.out;
-    for (const char* key : {"\"name\"", "\"dpiValue\"", "\"dpiValueCopy\"", "\"dpiEnabled\"", "\"dpiStep\"",
-                            "\"brightness\"", "\"breathSpeed\"", "\"sleepTimer\"", "\"lightOffTimer\"",
-                            "\"pollingRate\"", "\"moveMode\"", "\"rippleControl\"", "\"angleSnap\"",
-                            "\"lightEffect\"", "\"lightEffectBle\"", "\"keyDebounce\"", "\"liftOffDistance\"",
-                            "\"lightColor\"", "\"dpiColor\"", "\"spareColor\"", "\"buttons\"", "\"macroHeader\""})
+    for (const char* key :
+         {"\"name\"",        "\"dpiValue\"",        "\"dpiValueCopy\"", "\"dpiEnabled\"",    "\"dpiStep\"",
+          "\"brightness\"",  "\"breathSpeed\"",     "\"sleepTimer\"",   "\"lightOffTimer\"", "\"pollingRate\"",
+          "\"moveMode\"",    "\"rippleControl\"",   "\"angleSnap\"",    "\"lightEffect\"",   "\"lightEffectBle\"",
+          "\"keyDebounce\"", "\"liftOffDistance\"", "\"lightColor\"",   "\"dpiColor\"",      "\"spareColor\"",
+          "\"buttons\"",     "\"macroHeader\""})
         EXPECT_NE(j.find(key), std::string::npos) << key;
     EXPECT_NE(j.find("\"name\": \"Shown \\\"quoted\\\"\""), std::string::npos);
     EXPECT_NE(j.find("\"dpiValue\": [16, 32, 48, 64, 100, 280, 201, 0]"), std::string::npos);

@@ -144,7 +144,8 @@ TEST_F(Rules, ADamagedFileIsRepairedOnReadingAsTheImportRepairsItAndOneLineSaysS
     repaired.setName(u"Damaged");
     ASSERT_FALSE(ExportProfile(repaired, dir / "repaired.pro"));
 
-    const std::string line = "'" + path("damaged.pro") + "': repaired as halvern repairs what it reads: dpi.3, polling, sleep\n";
+    const std::string line =
+        "'" + path("damaged.pro") + "': repaired as halvern repairs what it reads: dpi.3, polling, sleep\n";
     // reports writes what the program would send for it.
     test::ProcessResult reports = Ctl({"reports", path("damaged.pro"), "--transport", "receiver"});
     EXPECT_EQ(reports.exitCode, 0);
@@ -168,7 +169,8 @@ TEST_F(Rules, AProfileWithAMacroTooLongForItsButtonIsRefusedUntilTheMacroIsGone)
     auto p = MouseProfile::Create(u"p");
     p->buttons[1].assignMacro(LongPauses(120), 0, 1, -1);
     ASSERT_FALSE(ExportProfile(*p, dir / "long.pro"));
-    const std::string reason = "button.2 plays the macro 'Spray', which " + MacroProblemText(CheckMacro(LongPauses(120)));
+    const std::string reason =
+        "button.2 plays the macro 'Spray', which " + MacroProblemText(CheckMacro(LongPauses(120)));
     ProfileStore profiles(dir / "ms_1");
     profiles.load(u"Profile");
     MacroStore macros(dir / "ms_1");
@@ -177,11 +179,11 @@ TEST_F(Rules, AProfileWithAMacroTooLongForItsButtonIsRefusedUntilTheMacroIsGone)
     EXPECT_EQ(profiles.size(), 1u);
     EXPECT_EQ(macros.size(), 0u);
 
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"profile", "show", path("long.pro")},
-             {"reports", path("long.pro"), "--transport", "cable"},
-             {"apply", path("long.pro")},
-             {"profile", "set", path("long.pro"), "dpi.1=800"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"profile", "show", path("long.pro")},
+                                               {"reports", path("long.pro"), "--transport", "cable"},
+                                               {"apply", path("long.pro")},
+                                               {"profile", "set", path("long.pro"), "dpi.1=800"}}) {
         test::ProcessResult r = Ctl(args, {{"HALVERN_EMULATOR", "receiver"}});
         EXPECT_EQ(r.exitCode, 1) << args[0];
         EXPECT_EQ(Lines(r.err), 1u) << r.err;
@@ -231,14 +233,18 @@ TEST_F(Rules, EveryFileACommandReadsIsARegularFileOrRefusedAtOnce) {
 
 // Text a script or a hostile file may hand any command: line breaks, a carriage return,
 // an escape sequence, C1's next line, and bytes that are not UTF-8.
-const std::vector<std::string> kHostile = {"two\nhalvernctl: ok", "cr\rhalvernctl: ok", "esc\x1b[2J", "nel\xc2\x85x",
-                                           "bad\xff\xfe", "ls\xe2\x80\xa8x"};
+const std::vector<std::string> kHostile = {"two\nhalvernctl: ok", "cr\rhalvernctl: ok", "esc\x1b[2J",
+                                           "nel\xc2\x85x",        "bad\xff\xfe",        "ls\xe2\x80\xa8x"};
 
 TEST_F(Rules, EveryErrorOfEveryCommandIsOneLineWhateverTheTextItEchoes) {
     for (const std::string& bad : kHostile) {
         // A settings document whose key carries the text.
         std::string key;
-        for (char c : bad) key += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : c == '\x1b' ? std::string("\\u001b") : std::string(1, c);
+        for (char c : bad)
+            key += c == '\n'     ? std::string("\\n")
+                   : c == '\r'   ? std::string("\\r")
+                   : c == '\x1b' ? std::string("\\u001b")
+                                 : std::string(1, c);
         WriteText(dir / "k.json", "{\"name\": \"x\", \"" + key + "\": 1}");
         const std::vector<std::vector<std::string>> commands = {
             {bad},

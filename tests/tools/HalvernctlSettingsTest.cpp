@@ -101,7 +101,9 @@ TEST_F(ProfileFile, ShowOutputReadBackWithFromJsonGivesTheSameBytes) {
     std::vector<std::string> all;
     for (const Assignment& a : kEveryKey) all.push_back(a.set);
     ASSERT_EQ(set(all).exitCode, 0);
-    ASSERT_EQ(Ctl({"macro", "new", "Burst", (dir / "b.macro").string(), "a:down", "wait:120", "a:up", "left:click"}).exitCode, 0);
+    ASSERT_EQ(
+        Ctl({"macro", "new", "Burst", (dir / "b.macro").string(), "a:down", "wait:120", "a:up", "left:click"}).exitCode,
+        0);
     ASSERT_EQ(set({"button.10=macro:" + (dir / "b.macro").string() + ":repeat=3"}).exitCode, 0);
 
     WriteText(dir / "p.json", show());
@@ -238,8 +240,9 @@ TEST(HalvernctlNames, ControlCharactersAreRefusedAndTheLimitIsStatedInTheUnitThe
 
 TEST(HalvernctlMacro, NewWritesTheStepsThatShowListsTheSameWay) {
     test::TempDir dir;
-    const std::vector<std::string> steps = {"ctrl:down", "c:down", "c:up", "wait:20", "ctrl:up", "left:down", "wait:25000",
-                                            "left:up",   "kp-7:down", "kp-7:up", "arrow-up:down", "wait:1", "arrow-up:up"};
+    const std::vector<std::string> steps = {"ctrl:down",     "c:down",     "c:up",       "wait:20",   "ctrl:up",
+                                            "left:down",     "wait:25000", "left:up",    "kp-7:down", "kp-7:up",
+                                            "arrow-up:down", "wait:1",     "arrow-up:up"};
     std::vector<std::string> args = {"macro", "new", "Copy", (dir / "c.macro").string()};
     args.insert(args.end(), steps.begin(), steps.end());
     test::ProcessResult r = Ctl(args);
@@ -273,12 +276,12 @@ TEST(HalvernctlMacro, ClickIsAPressAndARelease) {
 TEST(HalvernctlMacro, BadStepsAndNamesAreRefusedWithoutAFile) {
     test::TempDir dir;
     const std::vector<std::vector<std::string>> bad = {
-        {"m", "wait:10"},              // nothing to wait after
-        {"m", "a:press"},              // no such kind
-        {"m", "pling:down"},           // no such key
-        {"m", "a:down", "wait:-1"},    // not a pause
+        {"m", "wait:10"},                             // nothing to wait after
+        {"m", "a:press"},                             // no such kind
+        {"m", "pling:down"},                          // no such key
+        {"m", "a:down", "wait:-1"},                   // not a pause
         {"m", "a:down", "wait:40000", "wait:40000"},  // more than one step's pause holds
-        {"m"},                         // no steps
+        {"m"},                                        // no steps
         {std::string(24, 'x'), "a:click"},
         {"two\nlines", "a:click"},
     };
@@ -297,15 +300,15 @@ TEST(HalvernctlMacro, BadStepsAndNamesAreRefusedWithoutAFile) {
 
 TEST(HalvernctlHelp, EveryCommandHasAManualPageAndBothProgramsAVersion) {
     const std::vector<std::vector<std::string>> commands = {
-        {"profile", "new"}, {"profile", "show"}, {"profile", "set"}, {"profile", "from-json"}, {"profile", "export"},
-        {"profiles"},       {"macro", "new"},    {"macro", "show"},  {"reports"},               {"devices"},
-        {"monitor"},        {"apply"}};
+        {"profile", "new"},    {"profile", "show"}, {"profile", "set"}, {"profile", "from-json"},
+        {"profile", "export"}, {"profiles"},        {"macro", "new"},   {"macro", "show"},
+        {"reports"},           {"devices"},         {"monitor"},        {"apply"}};
     for (std::vector<std::string> c : commands) {
         const std::string name = c.size() == 1 ? c[0] : c[0] + " " + c[1];
         c.push_back("--help");
         test::ProcessResult r = Ctl(c);
         EXPECT_EQ(r.exitCode, 0) << name;
-        for (const char* section : {"NAME\n", "SYNOPSIS\n    halvernctl " , "DESCRIPTION\n", "EXIT STATUS\n"})
+        for (const char* section : {"NAME\n", "SYNOPSIS\n    halvernctl ", "DESCRIPTION\n", "EXIT STATUS\n"})
             EXPECT_NE(r.out.find(section), std::string::npos) << name << " lacks " << section;
         EXPECT_NE(r.out.find("halvernctl " + name), std::string::npos) << r.out;
         c.pop_back();

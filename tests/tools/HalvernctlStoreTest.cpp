@@ -82,7 +82,8 @@ TEST_F(StoredProfiles, ExportWritesTheStoredRecordFoundByNameWithoutRegardToCase
 TEST_F(StoredProfiles, ApplyProfileSendsTheStoredBytesAsReportsPrintsThem) {
     TempDir out;
     ASSERT_EQ(ctl({"profile", "export", "FPS", (out / "fps.pro").string()}).exitCode, 0);
-    ProcessResult applied = ctl({"apply", "--profile", "FPS"}, {{"HALVERN_EMULATOR", "cable"}, {"HALVERN_EMULATOR_LOG", (out / "log").string()}});
+    ProcessResult applied = ctl({"apply", "--profile", "FPS"},
+                                {{"HALVERN_EMULATOR", "cable"}, {"HALVERN_EMULATOR_LOG", (out / "log").string()}});
     ASSERT_EQ(applied.exitCode, 0) << applied.err;
     ProcessResult reports = ctl({"reports", (out / "fps.pro").string(), "--transport", "cable"});
     ASSERT_EQ(reports.exitCode, 0) << reports.err;
@@ -130,10 +131,11 @@ TEST(StoredProfilesFromBefore, AStoredProfileWithAMacroTooLongForItsButtonIsNotA
     ProcessResult r = RunProcess(HALVERNCTL_PATH, {"apply", "--profile", "Spray"},
                                  {{"HALVERN_DATA_DIR", dir.path().string()}, {"HALVERN_EMULATOR", "receiver"}});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "halvernctl: the stored profile 'Spray': repaired as halvern repairs what it reads: polling\n"
-                     "halvernctl: the stored profile 'Spray': button.2 plays the macro 'Burst', which does not fit the 4 "
-                     "blocks a button has on the mouse: it takes 5, and they hold its first 96 of 120 steps (a pause "
-                     "above 127 ms takes twice the room of a shorter one); halvern shows it as too long and cuts it\n");
+    EXPECT_EQ(r.err,
+              "halvernctl: the stored profile 'Spray': repaired as halvern repairs what it reads: polling\n"
+              "halvernctl: the stored profile 'Spray': button.2 plays the macro 'Burst', which does not fit the 4 "
+              "blocks a button has on the mouse: it takes 5, and they hold its first 96 of 120 steps (a pause "
+              "above 127 ms takes twice the room of a shorter one); halvern shows it as too long and cuts it\n");
 }
 
 }  // namespace

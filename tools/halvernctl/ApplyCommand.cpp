@@ -76,7 +76,9 @@ class Host final : public ApplyHost {
 public:
     Host(DeviceSession& session, std::ostream& err) : session_(session), err_(err) {}
     void stopLinkWatchdog() override { session_.loop().kill(TimerId::WirelessTimeout); }
-    void startLinkWatchdog(std::chrono::milliseconds delay) override { session_.loop().arm(TimerId::WirelessTimeout, delay); }
+    void startLinkWatchdog(std::chrono::milliseconds delay) override {
+        session_.loop().arm(TimerId::WirelessTimeout, delay);
+    }
     void setApplyRingVisible(bool) override {}
     void saveProfileStore() override {}
     void lastAppliedChanged(const MouseProfile&) override {}
@@ -153,7 +155,8 @@ int Apply(const Invocation& call) {
     if (!session.start(error)) return call.fail(kExitFailure, error);
     LinkState& links = session.links();
     DeviceDiscovery& discovery = session.link().discovery();
-    session.runUntil([&] { return links.applyLinkUp(); }, discovery.inputCount() > 0 ? kReceiverLinkWait : kOtherLinksWait);
+    session.runUntil([&] { return links.applyLinkUp(); },
+                     discovery.inputCount() > 0 ? kReceiverLinkWait : kOtherLinksWait);
     if (!links.applyLinkUp()) {
         if (std::optional<DeniedDevice> denied = session.permissionProblem())
             return call.fail(kExitFailure, PermissionLine(*denied));
@@ -163,9 +166,8 @@ int Apply(const Invocation& call) {
     SteadyClock clock;
     Host host(session, call.err);
     {
-        ApplyWorker worker(links, session.link().transports(), clock, host, [&session](ApplyWorker::Task task) {
-            session.postToMain(std::move(task));
-        });
+        ApplyWorker worker(links, session.link().transports(), clock, host,
+                           [&session](ApplyWorker::Task task) { session.postToMain(std::move(task)); });
         holder.worker = &worker;
         holder.clock = &clock;
         if (against) worker.adoptAsApplied(*against);
@@ -176,7 +178,8 @@ int Apply(const Invocation& call) {
         holder.worker = nullptr;
     }
     if (host.dropped) return call.fail(kExitFailure, "no mouse is linked any more; nothing was applied");
-    if (!host.outcome) return call.fail(kExitFailure, "the apply did not finish; the mouse may hold part of the profile");
+    if (!host.outcome)
+        return call.fail(kExitFailure, "the apply did not finish; the mouse may hold part of the profile");
     switch (*host.outcome) {
         case ApplyOutcome::Applied: return kExitOk;
         case ApplyOutcome::Unconfirmed:
@@ -186,7 +189,8 @@ int Apply(const Invocation& call) {
                              "a macro is too long for its button's blocks; the mouse holds only its start");
         case ApplyOutcome::Incomplete: break;
     }
-    if (!links.applyLinkUp()) return call.fail(kExitFailure, "the mouse went away during the apply; it may hold part of the profile");
+    if (!links.applyLinkUp())
+        return call.fail(kExitFailure, "the mouse went away during the apply; it may hold part of the profile");
     return call.fail(kExitFailure, "some reports could not be written; the mouse may hold part of the profile");
 }
 

@@ -69,9 +69,7 @@ bool ParseCount(const std::string& text, int& out) {
         std::size_t used = 0;
         out = std::stoi(text, &used);
         return used == text.size() && out > 0;
-    } catch (...) {
-        return false;
-    }
+    } catch (...) { return false; }
 }
 
 }  // namespace
@@ -106,8 +104,8 @@ int Devices(const Invocation& call) {
     if (discovery.featureCount() > 0 || discovery.inputCount() > 0) {
         const DeviceSlot& slot = discovery.featureCount() > 0 ? discovery.featureSlot(0) : discovery.inputSlot(0);
         bool answering = answered();
-        call.out << "receiver: " << slot.devicePath << (answering ? " (mouse answering)" : " (no answer from the mouse)")
-                 << '\n';
+        call.out << "receiver: " << slot.devicePath
+                 << (answering ? " (mouse answering)" : " (no answer from the mouse)") << '\n';
         found += answering ? 1 : 0;
     } else if (deniedOn(Link::Receiver)) {
         call.out << "receiver: " << denied->path << " (permission denied)\n";
@@ -121,7 +119,8 @@ int Devices(const Invocation& call) {
         call.err << "halvernctl: " << PermissionLine(*denied) << '\n';
         if (found == 0) return kExitFailure;
     }
-    if (found == 0) return call.fail(kExitFailure, "no mouse is linked (no cable, answering receiver or Bluetooth LE mouse)");
+    if (found == 0)
+        return call.fail(kExitFailure, "no mouse is linked (no cable, answering receiver or Bluetooth LE mouse)");
     return kExitOk;
 }
 
@@ -140,7 +139,8 @@ int Monitor(const Invocation& call) {
     DeviceSession session(observer, profile);
     std::string error;
     if (!session.start(error)) return call.fail(kExitFailure, error);
-    if (std::optional<DeniedDevice> denied = session.permissionProblem()) call.err << "halvernctl: " << PermissionLine(*denied) << '\n';
+    if (std::optional<DeniedDevice> denied = session.permissionProblem())
+        call.err << "halvernctl: " << PermissionLine(*denied) << '\n';
 
     if (count == 0 && seconds == 0) {
         session.run();

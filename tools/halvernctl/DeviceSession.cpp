@@ -79,7 +79,8 @@ void DeviceSession::postToMain(std::function<void()> task) {
         std::lock_guard lock(tasksMutex_);
         tasks_.push_back(std::move(task));
     }
-    QMetaObject::invokeMethod(loop_.get(), [this] { runNextTask(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        loop_.get(), [this] { runNextTask(); }, Qt::QueuedConnection);
 }
 
 void DeviceSession::runNextTask() {
@@ -99,7 +100,8 @@ bool DeviceSession::runUntil(const std::function<bool()>& done, std::chrono::mil
     // is an int of milliseconds: a long or unlimited wait would overflow it.
     using Steady = std::chrono::steady_clock;
     const Steady::time_point start = Steady::now();
-    const bool unlimited = limit >= std::chrono::duration_cast<std::chrono::milliseconds>(Steady::time_point::max() - start);
+    const bool unlimited =
+        limit >= std::chrono::duration_cast<std::chrono::milliseconds>(Steady::time_point::max() - start);
     const Steady::time_point end = unlimited ? Steady::time_point::max() : start + limit;
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, [&] {

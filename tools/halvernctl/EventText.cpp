@@ -28,7 +28,8 @@ std::string DescribeEvent(Link source, DeviceEvent e, bool onCable) {
     switch (e.code()) {
         case EventCode::DpiLevel: return Printf("dpi level %d", value);
         case EventCode::PollingRate:
-            return value > 0 ? Printf("polling every %d ms (%d Hz)", value, 1000 / value) : Printf("polling every %d ms", value);
+            return value > 0 ? Printf("polling every %d ms (%d Hz)", value, 1000 / value)
+                             : Printf("polling every %d ms", value);
         case EventCode::Battery: return DescribeBattery(source, e, onCable);
         case EventCode::Acknowledge:
             return e.valueLow() == 0 ? std::string("acknowledged") : Printf("refused (result %d)", e.valueLow());

@@ -80,13 +80,13 @@ int Rules(const Invocation& call) {
 
 int RulesAdd(const Invocation& call) {
     if (call.args.size() != 2) return call.fail(kExitUsage, "usage: halvernctl rules add APP PROFILE");
-    if (std::optional<std::string> refused = CheckApplicationName(call.args[0]))
-        return call.fail(kExitUsage, *refused);
+    if (std::optional<std::string> refused = CheckApplicationName(call.args[0])) return call.fail(kExitUsage, *refused);
     int code = kExitOk;
     const std::optional<std::u16string> profile = StoredName(call, call.args[1], code);
     if (!profile) return code;
     FocusRules rules = ReadRules(call);
-    if (std::optional<std::string> refused = rules.set(call.args[0], *profile)) return call.fail(kExitFailure, *refused);
+    if (std::optional<std::string> refused = rules.set(call.args[0], *profile))
+        return call.fail(kExitFailure, *refused);
     return Save(call, rules);
 }
 
@@ -117,8 +117,7 @@ int Focused(const Invocation& call) {
     if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(g_argc, g_argv);
     const FocusSource source = ChooseFocusSource(DesktopSession::FromEnvironment());
     std::unique_ptr<FocusWatcher> watcher = CreateFocusWatcher(source);
-    if (!watcher)
-        return call.fail(kExitFailure, "this desktop does not tell programs which window is in front");
+    if (!watcher) return call.fail(kExitFailure, "this desktop does not tell programs which window is in front");
     bool heard = false;
     FocusedWindow focused;
     if (!watcher->start([&](const FocusedWindow& window) {

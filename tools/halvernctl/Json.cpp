@@ -117,7 +117,8 @@ private:
         return std::nullopt;
     }
     void skipSpace() {
-        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\n' || text_[pos_] == '\r' || text_[pos_] == '\t'))
+        while (pos_ < text_.size() &&
+               (text_[pos_] == ' ' || text_[pos_] == '\n' || text_[pos_] == '\r' || text_[pos_] == '\t'))
             ++pos_;
     }
     bool take(char c) {
@@ -242,7 +243,8 @@ private:
         if (negative) digits.insert(digits.begin(), '-');
         std::int64_t v = 0;
         auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
-        if (ec != std::errc() || end != digits.data() + digits.size()) return failAt(start, "numbers must be whole and fit 64 bits");
+        if (ec != std::errc() || end != digits.data() + digits.size())
+            return failAt(start, "numbers must be whole and fit 64 bits");
         return Json(v);
     }
 

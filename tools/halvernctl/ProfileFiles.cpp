@@ -17,7 +17,8 @@ ProfileRead ReadProfileAsHalvern(const std::string& path, MacroRules rules) {
     result.repaired = RepairProfile(*read.record);
     if (rules == MacroRules::Check)
         if (const ProfileMacroProblem bad = CheckProfileMacros(*read.record); !bad.ok()) {
-            result.error = QuoteForLine(path) + ": " + ProfileMacroProblemText(bad) + "; halvern refuses such a profile";
+            result.error =
+                QuoteForLine(path) + ": " + ProfileMacroProblemText(bad) + "; halvern refuses such a profile";
             return result;
         }
     result.profile = std::move(read.record);

@@ -68,7 +68,8 @@ std::optional<KeyCombination> ParseKeyCombination(std::string_view text, std::st
             std::optional<int> code = part.starts_with("code") ? ParseInt(part.substr(4)) : std::nullopt;
             if (code && *code >= 0 && *code <= 255) combo.usage = static_cast<std::uint8_t>(*code);
             else if (!KeyUsageOf(part, combo.usage)) {
-                error = "unknown key " + QuoteForLine(part) + "; keys are a..z, 0..9, f1..f12, enter, esc, space, "
+                error = "unknown key " + QuoteForLine(part) +
+                        "; keys are a..z, 0..9, f1..f12, enter, esc, space, "
                         "arrow-left, kp-1, left, ... (see 'halvernctl profile set --help')";
                 return std::nullopt;
             }
@@ -251,7 +252,9 @@ std::string CheckProfileName(std::string_view utf8) {
 
 std::vector<Setting> DescribeSettings(const MouseProfile& p) {
     std::vector<Setting> s;
-    auto add = [&s](std::string key, std::string value) { s.push_back({std::move(key), std::move(value), std::nullopt}); };
+    auto add = [&s](std::string key, std::string value) {
+        s.push_back({std::move(key), std::move(value), std::nullopt});
+    };
     add("name", Utf16ToUtf8(p.nameText()));
     for (std::size_t i = 0; i < kDpiLevels; ++i) {
         for (const SettingRow& row : kSettings) {
@@ -271,8 +274,8 @@ std::vector<Setting> DescribeSettings(const MouseProfile& p) {
             copy.setName(b.macroNameText());
             copy.actionCount = static_cast<std::int32_t>(b.validActionCount());
             std::copy(std::begin(b.macroActions), std::end(b.macroActions), copy.actions);
-            button.macro = MacroButton{Utf16ToUtf8(b.macroNameText()), b.macroMode, b.macroLoopCount,
-                                       DescribeMacroSteps(copy)};
+            button.macro =
+                MacroButton{Utf16ToUtf8(b.macroNameText()), b.macroMode, b.macroLoopCount, DescribeMacroSteps(copy)};
         }
         s.push_back(std::move(button));
     }
@@ -291,12 +294,11 @@ SettingResult ApplyMacroButton(MouseProfile& profile, std::string_view key, cons
     auto record = std::make_unique<MacroRecord>();
     std::optional<std::u16string> name = Utf8ToUtf16(macro.name);
     if (!name || name->empty() || name->size() > kMacroNameUnits - 1 || HasControlCharacter(*name))
-        r.error = where + ": the macro name is empty, not UTF-8, longer than 23 UTF-16 units or holds "
-                          "a control character";
-    else if (std::string why = CheckRepeat(macro.mode, macro.repeat); !why.empty())
-        r.error = where + ": " + why;
-    else if (std::string bad = ParseMacroSteps(macro.steps, *record); !bad.empty())
-        r.error = where + ": " + bad;
+        r.error = where +
+                  ": the macro name is empty, not UTF-8, longer than 23 UTF-16 units or holds "
+                  "a control character";
+    else if (std::string why = CheckRepeat(macro.mode, macro.repeat); !why.empty()) r.error = where + ": " + why;
+    else if (std::string bad = ParseMacroSteps(macro.steps, *record); !bad.empty()) r.error = where + ": " + bad;
     if (!r.ok()) return r;
     record->setName(*name);
     profile.buttons[static_cast<std::size_t>(k.number - 1)].assignMacro(*record, macro.mode, macro.repeat, -1);

@@ -16,14 +16,14 @@ namespace halvern::cli {
 // settings carry them rather than a file name.
 struct MacroButton {
     std::string name;
-    int mode = 0;    // 0: played `repeat` times; 1, 2: the other repeat modes
-    int repeat = 1;  // 1..255
+    int mode = 0;                    // 0: played `repeat` times; 1, 2: the other repeat modes
+    int repeat = 1;                  // 1..255
     std::vector<std::string> steps;  // as `macro new` takes them
     friend bool operator==(const MacroButton&, const MacroButton&) = default;
 };
 
 struct Setting {
-    std::string key;  // as typed
+    std::string key;    // as typed
     std::string value;  // for a macro button, its value as text ("macro:NAME:repeat=N")
     std::optional<MacroButton> macro;
 };

@@ -146,7 +146,8 @@ Json ValueJson(const std::byte* at, const Field& f, std::size_t actionCount = 0)
             for (std::size_t i = 0; i < f.count; ++i) a.push_back(ButtonJson(at + B::kSize * i));
             break;
         case Kind::Actions:
-            for (std::size_t i = 0; i < actionCount; ++i) a.push_back(StepJson(Load<MacroAction>(at + sizeof(MacroAction) * i)));
+            for (std::size_t i = 0; i < actionCount; ++i)
+                a.push_back(StepJson(Load<MacroAction>(at + sizeof(MacroAction) * i)));
             break;
     }
     return Json(std::move(a));
@@ -154,7 +155,8 @@ Json ValueJson(const std::byte* at, const Field& f, std::size_t actionCount = 0)
 
 Json ButtonJson(const std::byte* entry) {
     // Only the steps the count says the copy holds; any others are unnamed bytes.
-    const std::size_t count = std::min<std::size_t>(Load<std::uint16_t>(entry + offsetof(B, macroActionCount)), kMaxMacroActions);
+    const std::size_t count =
+        std::min<std::size_t>(Load<std::uint16_t>(entry + offsetof(B, macroActionCount)), kMaxMacroActions);
     Json::Object o;
     for (const Field& f : kButtonFields) o.emplace_back(std::string(f.name), ValueJson(entry + f.offset, f, count));
     return Json(std::move(o));
@@ -166,7 +168,9 @@ std::string Member(std::string_view path, std::string_view name) {
     return path.empty() ? std::string(name) : std::string(path) + "." + std::string(name);
 }
 
-std::string Bad(const std::string& where, std::string_view what) { return QuoteForLine(where) + " " + std::string(what); }
+std::string Bad(const std::string& where, std::string_view what) {
+    return QuoteForLine(where) + " " + std::string(what);
+}
 
 bool ReadInteger(const Json& v, std::int64_t min, std::int64_t max, std::int64_t& out) {
     const std::int64_t* n = v.integer();
@@ -247,11 +251,12 @@ std::string ReadValue(std::byte* at, const Field& f, const Json& v, const std::s
             for (std::size_t i = 0; i < array->size(); ++i) {
                 const Json::Array* step = (*array)[i].array();
                 std::int64_t key = 0, kind = 0, delay = 0;
-                if (!step || step->size() != 3 || !ReadInteger((*step)[0], 0, 255, key) || !ReadInteger((*step)[1], 0, 255, kind) ||
-                    !ReadInteger((*step)[2], 0, 65535, delay))
+                if (!step || step->size() != 3 || !ReadInteger((*step)[0], 0, 255, key) ||
+                    !ReadInteger((*step)[1], 0, 255, kind) || !ReadInteger((*step)[2], 0, 65535, delay))
                     return Bad(where + "[" + std::to_string(i) + "]", "is not a step [KEY, KIND, DELAY]");
-                Store(at + sizeof(MacroAction) * i, MacroAction{static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(kind),
-                                                                 static_cast<std::uint16_t>(delay)});
+                Store(at + sizeof(MacroAction) * i,
+                      MacroAction{static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(kind),
+                                  static_cast<std::uint16_t>(delay)});
             }
             return {};
         }
@@ -270,7 +275,8 @@ std::string ReadMembers(std::byte* record, std::span<const Field> fields, const 
         if (std::find(seen.begin(), seen.end(), name) != seen.end()) return Bad(where, "is given twice");
         seen.push_back(name);
         if (std::find(skip.begin(), skip.end(), name) != skip.end()) continue;
-        const auto field = std::find_if(fields.begin(), fields.end(), [name](const Field& f) { return f.name == name; });
+        const auto field =
+            std::find_if(fields.begin(), fields.end(), [name](const Field& f) { return f.name == name; });
         if (field == fields.end()) return Bad(where, "is not a member of a profile as 'profile show' prints it");
         if (std::string error = ReadValue(record + field->offset, *field, member.second, where); !error.empty())
             return error;
@@ -303,8 +309,8 @@ std::string ReadUnnamedBytes(MouseProfile& p, const Json& v) {
         const Json::Array* run = (*runs)[i].array();
         std::int64_t offset = 0;
         const std::string* hex = run && run->size() == 2 ? (*run)[1].string() : nullptr;
-        if (!hex || !ReadInteger((*run)[0], 0, static_cast<std::int64_t>(record.size()), offset) || hex->size() % 2 != 0 ||
-            hex->size() / 2 > record.size() - static_cast<std::size_t>(offset))
+        if (!hex || !ReadInteger((*run)[0], 0, static_cast<std::int64_t>(record.size()), offset) ||
+            hex->size() % 2 != 0 || hex->size() / 2 > record.size() - static_cast<std::size_t>(offset))
             return Bad(where + "[" + std::to_string(i) + "]", "is not [OFFSET, HEX] within the record");
         for (std::size_t k = 0; k < hex->size() / 2; ++k) {
             unsigned byte = 0;
@@ -322,7 +328,8 @@ std::string ReadUnnamedBytes(MouseProfile& p, const Json& v) {
 std::string ReadRaw(const Json::Object& document, MouseProfile& p) {
     p = *MouseProfile::Create(u"");
     static constexpr std::string_view kSkip[] = {"settings", kUnnamedBytes};
-    if (std::string error = ReadMembers(reinterpret_cast<std::byte*>(&p), kProfileFields, document, "", kSkip); !error.empty())
+    if (std::string error = ReadMembers(reinterpret_cast<std::byte*>(&p), kProfileFields, document, "", kSkip);
+        !error.empty())
         return error;
     for (const auto& [name, value] : document)
         if (name == kUnnamedBytes)

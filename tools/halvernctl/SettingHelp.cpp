@@ -15,8 +15,9 @@ namespace {
 // What a setting is for, in a few words; "{}" stands for the values it takes, which
 // come from the table.
 constexpr std::pair<SettingId, std::string_view> kPurpose[] = {
-    {SettingId::DpiValue, "level N (1..8): {}; a DPI between the mouse's steps (50 apart to 10000, 100 above) "
-                          "is taken to the step below, which is printed"},
+    {SettingId::DpiValue,
+     "level N (1..8): {}; a DPI between the mouse's steps (50 apart to 10000, 100 above) "
+     "is taken to the step below, which is printed"},
     {SettingId::DpiEnabled, "whether the DPI button stops at level N: {}"},
     {SettingId::DpiColor, "the colour showing level N: {}"},
     {SettingId::DpiActive, "the level in use: {}"},
@@ -124,15 +125,15 @@ std::string MacroButtons() {
 }  // namespace
 
 std::string SettingKeysHelp() {
-    std::string help = KeyLine("name=TEXT", "the profile's name (at most " + std::to_string(kProfileNameUnits - 1) +
-                                                " UTF-16 units)");
+    std::string help =
+        KeyLine("name=TEXT", "the profile's name (at most " + std::to_string(kProfileNameUnits - 1) + " UTF-16 units)");
     for (const SettingRow& row : kSettings) {
         std::string text(PurposeOf(row.id));
         if (const std::size_t at = text.find("{}"); at != std::string::npos) text.replace(at, 2, AcceptedText(row));
         help += KeyLine(std::string(row.cliName) + "=" + ValueForm(row), text);
     }
-    help += KeyLine("button.N=FUNCTION", "what button N (1.." + std::to_string(kAssignableButtons) + ") does; buttons " +
-                                             std::to_string(kAssignableButtons + 1) + ".." +
+    help += KeyLine("button.N=FUNCTION", "what button N (1.." + std::to_string(kAssignableButtons) +
+                                             ") does; buttons " + std::to_string(kAssignableButtons + 1) + ".." +
                                              std::to_string(kButtonPositions) + " keep theirs, and one of buttons 1.." +
                                              std::to_string(kLeftClickGuardButtons) + " stays a left click. One of:");
     help += Wrapped(FunctionNames(), 8, 88);
@@ -161,7 +162,8 @@ std::vector<std::string> CompletionKeys() {
             if (row.perLevel) keys.push_back(Numbered(row.cliName, level) + "=");
     for (const SettingRow& row : kSettings)
         if (!row.perLevel) keys.push_back(std::string(row.cliName) + "=");
-    for (std::size_t button = 1; button <= kButtonPositions; ++button) keys.push_back("button." + std::to_string(button) + "=");
+    for (std::size_t button = 1; button <= kButtonPositions; ++button)
+        keys.push_back("button." + std::to_string(button) + "=");
     return keys;
 }
 
@@ -179,7 +181,8 @@ std::vector<std::string> CompletionValues(std::string_view key) {
             matches = Numbered(row.cliName, level) == key;
         if (!matches) continue;
         // Words rather than numbers: every value of the range as `profile show` prints it.
-        if (row.unit != SettingUnit::Switch && row.unit != SettingUnit::PollingHz && row.unit != SettingUnit::LightEffect)
+        if (row.unit != SettingUnit::Switch && row.unit != SettingUnit::PollingHz &&
+            row.unit != SettingUnit::LightEffect)
             return {};
         std::vector<std::string> words;
         auto profile = MouseProfile::Create(u"");

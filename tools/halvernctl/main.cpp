@@ -22,7 +22,9 @@ int Invocation::fail(int code, const std::string& message) const {
     return code;
 }
 
-void Invocation::warn(const std::string& message) const { err << "halvernctl: " << EscapeControls(message) << std::endl; }
+void Invocation::warn(const std::string& message) const {
+    err << "halvernctl: " << EscapeControls(message) << std::endl;
+}
 
 namespace {
 
@@ -53,6 +55,7 @@ std::string ProfileSetKeys() {
            "        polling=1000 button.4=key:ctrl+c button.5=media:volume-up\n";
 }
 
+// clang-format off
 const Command kCommands[] = {
     {{"profile", "new"}, "profile new NAME OUT.pro", "write a default profile named NAME",
      "    Writes a profile file with every default setting and the given name. The name\n"
@@ -169,6 +172,7 @@ const Command kCommands[] = {
      "    selected profile does not change.\n",
      Apply},
 };
+// clang-format on
 
 void PrintUsage(std::ostream& os) {
     os << "usage: halvernctl COMMAND [ARGS]\n"
@@ -185,8 +189,8 @@ void PrintUsage(std::ostream& os) {
 void PrintHelp(std::ostream& os, const Command& c) {
     os << "NAME\n    halvernctl ";
     for (std::string_view w : c.words) os << w << ' ';
-    os << "- " << c.summary << "\n\nSYNOPSIS\n    halvernctl " << c.synopsis << "\n\nDESCRIPTION\n" << c.help
-       << (c.more ? c.more() : std::string()) << kExitText;
+    os << "- " << c.summary << "\n\nSYNOPSIS\n    halvernctl " << c.synopsis << "\n\nDESCRIPTION\n"
+       << c.help << (c.more ? c.more() : std::string()) << kExitText;
     if (c.run == Apply || c.run == Devices || c.run == Monitor) os << kEmulatorText;
 }
 
@@ -232,8 +236,9 @@ int Main(const std::vector<std::string>& args) {
     }
     for (const Command& c : kCommands) {
         if (!Matches(c, args)) continue;
-        Invocation call{std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(c.words.size()), args.end()),
-                        std::cout, std::cerr};
+        Invocation call{
+            std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(c.words.size()), args.end()), std::cout,
+            std::cerr};
         if (AsksForHelp(call.args)) {
             PrintHelp(std::cout, c);
             return kExitOk;

@@ -37,10 +37,13 @@ QString PathOf(const QVariant& v) { return qvariant_cast<QDBusObjectPath>(v).pat
 
 }  // namespace
 
-bool ModaliasIsMouse(const QString& modalias) { return modalias.contains(QStringLiteral("v045Ep00EE"), Qt::CaseInsensitive); }
+bool ModaliasIsMouse(const QString& modalias) {
+    return modalias.contains(QStringLiteral("v045Ep00EE"), Qt::CaseInsensitive);
+}
 
 bool IsShortUuid(const QString& uuid, std::uint16_t shortUuid) {
-    const QString expected = QStringLiteral("0000%1-0000-1000-8000-00805f9b34fb").arg(shortUuid, 4, 16, QLatin1Char('0'));
+    const QString expected =
+        QStringLiteral("0000%1-0000-1000-8000-00805f9b34fb").arg(shortUuid, 4, 16, QLatin1Char('0'));
     return uuid.compare(expected, Qt::CaseInsensitive) == 0;
 }
 
@@ -48,7 +51,8 @@ std::optional<BluezGatt::Characteristics> FindMouseCharacteristics(const BluezOb
     QString device;
     for (auto it = objects.begin(); it != objects.end() && device.isEmpty(); ++it) {
         auto props = it.value().find(kDevice);
-        if (props != it.value().end() && ModaliasIsMouse(props->value(QStringLiteral("Modalias")).toString())) device = it.key().path();
+        if (props != it.value().end() && ModaliasIsMouse(props->value(QStringLiteral("Modalias")).toString()))
+            device = it.key().path();
     }
     if (device.isEmpty()) return std::nullopt;
 
@@ -56,7 +60,8 @@ std::optional<BluezGatt::Characteristics> FindMouseCharacteristics(const BluezOb
     QStringList services;
     for (auto it = objects.begin(); it != objects.end(); ++it) {
         auto props = it.value().find(kService);
-        if (props != it.value().end() && PathOf(props->value(QStringLiteral("Device"))) == device) services << it.key().path();
+        if (props != it.value().end() && PathOf(props->value(QStringLiteral("Device"))) == device)
+            services << it.key().path();
     }
     for (const QString& service : services) {
         BluezGatt::Characteristics found;
@@ -65,9 +70,11 @@ std::optional<BluezGatt::Characteristics> FindMouseCharacteristics(const BluezOb
             if (props == it.value().end() || PathOf(props->value(QStringLiteral("Service"))) != service) continue;
             const QString uuid = props->value(QStringLiteral("UUID")).toString();
             const QStringList flags = props->value(QStringLiteral("Flags")).toStringList();
-            bool writable = flags.contains(QStringLiteral("write")) || flags.contains(QStringLiteral("write-without-response"));
+            bool writable =
+                flags.contains(QStringLiteral("write")) || flags.contains(QStringLiteral("write-without-response"));
             if (IsShortUuid(uuid, kCommandUuid) && writable) found.command = it.key().path();
-            if (IsShortUuid(uuid, kEventUuid) && flags.contains(QStringLiteral("notify"))) found.event = it.key().path();
+            if (IsShortUuid(uuid, kEventUuid) && flags.contains(QStringLiteral("notify")))
+                found.event = it.key().path();
         }
         if (!found.command.isEmpty() && !found.event.isEmpty()) return found;
     }
@@ -88,7 +95,8 @@ BluezGatt::BluezGatt(QDBusConnection bus, QString service) : bus_(std::move(bus)
 BluezGatt::~BluezGatt() { unsubscribe(); }
 
 std::optional<BluezGatt::Characteristics> BluezGatt::find() const {
-    QDBusMessage call = QDBusMessage::createMethodCall(service_, QStringLiteral("/"), QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+    QDBusMessage call = QDBusMessage::createMethodCall(service_, QStringLiteral("/"),
+                                                       QStringLiteral("org.freedesktop.DBus.ObjectManager"),
                                                        QStringLiteral("GetManagedObjects"));
     QDBusReply<BluezObjects> reply = bus_.call(call, QDBus::Block, kCallTimeoutMs);
     if (!reply.isValid()) return std::nullopt;
@@ -148,7 +156,8 @@ void BluezGatt::startNotify(const QString& path) {
         const QDBusMessage reply = w->reply();
         // InProgress: bluetoothd is still enabling this program's notifications,
         // asked for earlier, and they stand.
-        if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() != QLatin1String("org.bluez.Error.InProgress"))
+        if (reply.type() == QDBusMessage::ErrorMessage &&
+            reply.errorName() != QLatin1String("org.bluez.Error.InProgress"))
             DeviceTrace("StartNotify fail: %s\r\n", reply.errorMessage().toUtf8().constData());
     });
 }
@@ -173,7 +182,9 @@ void BluezGatt::onPropertiesChanged(const QString& interface, const QVariantMap&
         std::lock_guard lock(mutex_);
         handler = handler_;
     }
-    if (handler) handler(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes->constData()), static_cast<std::size_t>(bytes->size())));
+    if (handler)
+        handler(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes->constData()),
+                                              static_cast<std::size_t>(bytes->size())));
 }
 
 }  // namespace halvern

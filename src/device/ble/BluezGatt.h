@@ -40,7 +40,8 @@ class BluezGatt final : public QObject, public BleGatt {
     Q_OBJECT
 public:
     // `bus`: the system bus normally; tests hand a private one.
-    explicit BluezGatt(QDBusConnection bus = QDBusConnection::systemBus(), QString service = QStringLiteral("org.bluez"));
+    explicit BluezGatt(QDBusConnection bus = QDBusConnection::systemBus(),
+                       QString service = QStringLiteral("org.bluez"));
     ~BluezGatt() override;
 
     bool writeCommand(std::span<const std::uint8_t> report) override;
@@ -64,8 +65,8 @@ private:
 
     QDBusConnection bus_;
     QString service_;
-    std::mutex mutex_;           // guards the fields below
-    QString commandPath_;        // cached by the last successful lookup
+    std::mutex mutex_;     // guards the fields below
+    QString commandPath_;  // cached by the last successful lookup
     QString subscribedPath_;
     NotificationHandler handler_;
 };

@@ -38,16 +38,14 @@ void UdevHotplugSource::dispatch() {
         const char* devnode = udev_device_get_devnode(dev);
         DeviceChange change;
         std::string name;
-        bool known = DeviceChangeFromUdev(action ? action : "", devpath ? devpath : "", devnode ? devnode : "",
-                                          change, name);
+        bool known =
+            DeviceChangeFromUdev(action ? action : "", devpath ? devpath : "", devnode ? devnode : "", change, name);
         udev_device_unref(dev);
         if (known && sink_) sink_(change, name);
     }
 }
 
-const char* UdevMonitorSource(const char* udevControl) {
-    return ::access(udevControl, F_OK) == 0 ? "udev" : "kernel";
-}
+const char* UdevMonitorSource(const char* udevControl) { return ::access(udevControl, F_OK) == 0 ? "udev" : "kernel"; }
 
 bool DeviceChangeFromUdev(std::string_view action, std::string_view devpath, std::string_view devnode,
                           DeviceChange& change, std::string& interfaceName) {

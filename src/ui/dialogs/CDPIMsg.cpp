@@ -7,7 +7,8 @@
 
 namespace halvern {
 
-CDPIMsg::CDPIMsg(kit::Skin& skin, QWidget* owner, QString text) : kit::SkinWindow(skin, owner), m_sText(std::move(text)) {}
+CDPIMsg::CDPIMsg(kit::Skin& skin, QWidget* owner, QString text)
+    : kit::SkinWindow(skin, owner), m_sText(std::move(text)) {}
 
 QRect CDPIMsg::PlaceIn(const QRect& workArea) {
     // Measured from the work area's own corner, so a panel on the left or top, or a

@@ -15,8 +15,8 @@ class CDPIMsg : public kit::SkinWindow {
 public:
     static constexpr int kWidth = 200;
     static constexpr int kHeight = 50;
-    static constexpr int kRightGap = 210;   // from the work area's right edge to the left edge
-    static constexpr int kBottomGap = 60;   // from the work area's bottom edge to the top edge
+    static constexpr int kRightGap = 210;  // from the work area's right edge to the left edge
+    static constexpr int kBottomGap = 60;  // from the work area's bottom edge to the top edge
 
     CDPIMsg(kit::Skin& skin, QWidget* owner, QString text);
 

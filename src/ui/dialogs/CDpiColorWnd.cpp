@@ -36,9 +36,10 @@ void CDpiColorWnd::onInit() {
     // Under the button that opened it, but never off the screen it opens on.
     QRect placed(origin_, size());
     if (const QScreen* screen = QGuiApplication::screenAt(origin_) ? QGuiApplication::screenAt(origin_)
-                                                                    : QGuiApplication::primaryScreen()) {
+                                                                   : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
-        placed.moveLeft(std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() - placed.width() + 1)));
+        placed.moveLeft(
+            std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() - placed.width() + 1)));
         placed.moveTop(std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() - placed.height() + 1)));
     }
     move(placed.topLeft());
@@ -52,7 +53,8 @@ void CDpiColorWnd::onInit() {
         swatches_[i] = find<kit::Button>(u"mouse_dpi_color_%1"_qs.arg(i + 1));
         if (!swatches_[i]) continue;
         swatches_[i]->setBkColor(QColor::fromRgba(kPresets[i]));
-        swatches_[i]->setSpokenName(skin().text(u"color_preset_name_text"_qs)
+        swatches_[i]->setSpokenName(skin()
+                                        .text(u"color_preset_name_text"_qs)
                                         .arg(QString::number(i + 1), QString::number(Component(kPresets[i], 0)),
                                              QString::number(Component(kPresets[i], 1)),
                                              QString::number(Component(kPresets[i], 2))));
@@ -102,7 +104,8 @@ void CDpiColorWnd::notify(const kit::Notification& n) {
         showColor();
     } else if (n.type == kTextChanged && !settingEdits_) {
         for (int c = 0; c < 3; ++c)
-            if (componentEdits_[static_cast<std::size_t>(c)] && n.sender == componentEdits_[static_cast<std::size_t>(c)])
+            if (componentEdits_[static_cast<std::size_t>(c)] &&
+                n.sender == componentEdits_[static_cast<std::size_t>(c)])
                 onComponentEdited(c);
     }
 }

@@ -1,6 +1,5 @@
 #include "ui/dialogs/CMS_1_ProfileName.h"
 
-
 #include <utility>
 
 #include "ui/dialogs/CMsgWnd.h"

@@ -34,8 +34,7 @@ public:
 
     // Opens the dialog modally over `owner`, centred; the accepted name, or nullopt
     // when the user cancelled.
-    static std::optional<QString> Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey,
-                                      NameTaken nameTaken);
+    static std::optional<QString> Ask(kit::Skin& skin, QWidget* owner, const QString& titleKey, NameTaken nameTaken);
 
 protected:
     void onInit() override;

@@ -1,6 +1,5 @@
 #include "ui/dialogs/CMsgWnd.h"
 
-
 #include "ui/kit/Button.h"
 #include "ui/kit/Label.h"
 #include "ui/kit/Skin.h"

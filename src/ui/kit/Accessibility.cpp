@@ -80,7 +80,8 @@ private:
 class WindowInterface final : public QAccessibleWidget {
 public:
     explicit WindowInterface(SkinWindow* window)
-        : QAccessibleWidget(window, window->windowKind() == WindowKind::Main ? QAccessible::Window : QAccessible::Dialog) {}
+        : QAccessibleWidget(window,
+                            window->windowKind() == WindowKind::Main ? QAccessible::Window : QAccessible::Dialog) {}
 
     QAccessible::Role role() const override {
         return skinWindow()->windowKind() == WindowKind::Main ? QAccessible::Window : QAccessible::Dialog;
@@ -100,8 +101,10 @@ QAccessibleInterface* KitFactory(const QString&, QObject* object) {
     if (!widget) return nullptr;
     if (auto* window = dynamic_cast<SkinWindow*>(widget)) return new WindowInterface(window);
     if (auto* slider = dynamic_cast<Slider*>(widget)) return new SliderInterface(slider);
-    if (auto* option = dynamic_cast<Option*>(widget)) return new CheckableButtonInterface(option, QAccessible::RadioButton);
-    if (auto* check = dynamic_cast<CheckBox*>(widget)) return new CheckableButtonInterface(check, QAccessible::CheckBox);
+    if (auto* option = dynamic_cast<Option*>(widget))
+        return new CheckableButtonInterface(option, QAccessible::RadioButton);
+    if (auto* check = dynamic_cast<CheckBox*>(widget))
+        return new CheckableButtonInterface(check, QAccessible::CheckBox);
     if (dynamic_cast<Container*>(widget)) return new QAccessibleWidget(widget, QAccessible::Grouping);
     if (dynamic_cast<PlainControl*>(widget)) return new QAccessibleWidget(widget, QAccessible::Graphic);
     if (dynamic_cast<ColorPalette*>(widget)) return new QAccessibleWidget(widget, QAccessible::ColorChooser);

@@ -55,7 +55,8 @@ void ColorPalette::paintEvent(QPaintEvent*) {
     p.fillRect(strip, g);
 
     p.setRenderHint(QPainter::Antialiasing);
-    const QPointF marker(field.left() + hue_ * field.width(), field.top() + (1.0f - saturation_) * (field.height() - 1));
+    const QPointF marker(field.left() + hue_ * field.width(),
+                         field.top() + (1.0f - saturation_) * (field.height() - 1));
     p.setPen(QPen(Qt::white, 2));
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(marker, 5, 5);
@@ -66,15 +67,16 @@ void ColorPalette::paintEvent(QPaintEvent*) {
 void ColorPalette::pickAt(QPoint pos) {
     if (drag_ == Drag::Field) {
         const QRect field = fieldRect();
-        hue_ = std::clamp(static_cast<float>(pos.x() - field.left()) / static_cast<float>(field.width()), 0.0f, 0.9999f);
-        saturation_ = std::clamp(1.0f - static_cast<float>(pos.y() - field.top()) /
-                                            static_cast<float>(std::max(1, field.height() - 1)),
-                                 0.0f, 1.0f);
+        hue_ =
+            std::clamp(static_cast<float>(pos.x() - field.left()) / static_cast<float>(field.width()), 0.0f, 0.9999f);
+        saturation_ = std::clamp(
+            1.0f - static_cast<float>(pos.y() - field.top()) / static_cast<float>(std::max(1, field.height() - 1)),
+            0.0f, 1.0f);
     } else if (drag_ == Drag::Strip) {
         const QRect strip = stripRect();
-        value_ = std::clamp(1.0f - static_cast<float>(pos.y() - strip.top()) /
-                                       static_cast<float>(std::max(1, strip.height() - 1)),
-                            0.0f, 1.0f);
+        value_ = std::clamp(
+            1.0f - static_cast<float>(pos.y() - strip.top()) / static_cast<float>(std::max(1, strip.height() - 1)),
+            0.0f, 1.0f);
     } else {
         return;
     }

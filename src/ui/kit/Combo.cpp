@@ -47,7 +47,8 @@ bool Combo::selectItem(int index, Notify notify) {
     setCurrentIndex(index);
     programChange_ = false;
     last_ = index;
-    if (notify == Notify::Yes && old != index) raiseNotify(notify::kItemSelect, static_cast<std::uintptr_t>(index), old);
+    if (notify == Notify::Yes && old != index)
+        raiseNotify(notify::kItemSelect, static_cast<std::uintptr_t>(index), old);
     return true;
 }
 

@@ -100,7 +100,8 @@ void Control::paintBackground(QPainter& painter) {
     // A colour fills the control to its edge, where the theme draws the focus ring: with
     // the keyboard's focus it leaves the ring room (colour swatches).
     const int ring = keyFocus_ ? kFocusRingRoom : 0;
-    if (bkColor_.isValid() && bkColor_.alpha() > 0) painter.fillRect(bounds.adjusted(ring, ring, -ring, -ring), bkColor_);
+    if (bkColor_.isValid() && bkColor_.alpha() > 0)
+        painter.fillRect(bounds.adjusted(ring, ring, -ring, -ring), bkColor_);
     if (skin_) PaintImage(painter, bounds, bkImage_, *skin_);
 }
 

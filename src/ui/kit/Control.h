@@ -25,9 +25,9 @@ class SkinWindow;
 // every property of the widget's Qt classes has been compared by name; declared by the
 // control's own class, it is found first. Every control class puts this beside its
 // Q_OBJECT.
-#define HALVERN_KIT_STYLE_PROPERTIES                                  \
-    Q_PROPERTY(QString class READ styleClass WRITE setStyleClass)      \
-    Q_PROPERTY(QString kind READ kind)                                 \
+#define HALVERN_KIT_STYLE_PROPERTIES                              \
+    Q_PROPERTY(QString class READ styleClass WRITE setStyleClass) \
+    Q_PROPERTY(QString kind READ kind)                            \
     Q_PROPERTY(bool keyfocus READ keyFocus WRITE setKeyFocus)
 
 class Control {

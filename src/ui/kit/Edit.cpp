@@ -72,9 +72,7 @@ public:
 
 }  // namespace
 
-void Edit::setNumberOnly(bool on) {
-    setValidator(on ? new DigitsValidator(this) : nullptr);
-}
+void Edit::setNumberOnly(bool on) { setValidator(on ? new DigitsValidator(this) : nullptr); }
 
 void Edit::setPlaceholderKey(const QString& key) {
     placeholderKey_ = key;

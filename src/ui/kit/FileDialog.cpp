@@ -24,15 +24,12 @@ FileDialogRequest& LastRequest() {
 
 QString ChooseFile(QWidget* parent, const FileDialogRequest& request) {
     LastRequest() = request;
-    if (std::optional<QString>& answer = PendingAnswer(); answer) {
-        return *std::exchange(answer, std::nullopt);
-    }
+    if (std::optional<QString>& answer = PendingAnswer(); answer) { return *std::exchange(answer, std::nullopt); }
     if (request.kind == FileDialogKind::Open)
         return QFileDialog::getOpenFileName(parent, request.title, request.folder, request.filter);
     const QFileDialog::Options options =
         request.confirmOverwrite ? QFileDialog::Options{} : QFileDialog::DontConfirmOverwrite;
-    return QFileDialog::getSaveFileName(parent, request.title, request.folder, request.filter, nullptr,
-                                        options);
+    return QFileDialog::getSaveFileName(parent, request.title, request.folder, request.filter, nullptr, options);
 }
 
 QString WithExtension(const QString& path, const QString& extension) {

@@ -45,7 +45,8 @@ std::optional<QString> LanguageFile::overlay(const QByteArray& xml, const QStrin
             if (!translation.contains(it.key())) missing->append(it.key());
         missing->sort();
     }
-    for (auto it = translation.texts_.cbegin(); it != translation.texts_.cend(); ++it) texts_.insert(it.key(), it.value());
+    for (auto it = translation.texts_.cbegin(); it != translation.texts_.cend(); ++it)
+        texts_.insert(it.key(), it.value());
     return std::nullopt;
 }
 

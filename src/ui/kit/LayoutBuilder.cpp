@@ -50,7 +50,8 @@ bool ArrangesOnly(const LayoutNode& node) {
 // widget). A fixed width or height holds as it would on a widget.
 class FixedBoxLayout : public QBoxLayout {
 public:
-    FixedBoxLayout(Direction direction, int width, int height) : QBoxLayout(direction), width_(width), height_(height) {}
+    FixedBoxLayout(Direction direction, int width, int height)
+        : QBoxLayout(direction), width_(width), height_(height) {}
 
     QSize sizeHint() const override { return fixed(QBoxLayout::sizeHint()); }
     QSize minimumSize() const override { return fixed(QBoxLayout::minimumSize()); }
@@ -87,10 +88,8 @@ void LayoutBuilder::buildChildren(const LayoutNode& node, QBoxLayout* layout, co
         if (child.element == u"Fill") {
             const bool vertical = layout->direction() == QBoxLayout::TopToBottom;
             const int fixed = IntOr(child, vertical ? u"height"_qs : u"width"_qs, -1);
-            if (fixed >= 0)
-                layout->addSpacing(fixed);
-            else
-                layout->addStretch(1);
+            if (fixed >= 0) layout->addSpacing(fixed);
+            else layout->addStretch(1);
             continue;
         }
         if (ArrangesOnly(child)) {
@@ -206,10 +205,8 @@ Control* LayoutBuilder::build(const LayoutNode& node, const QString& inheritedVi
         progress->setValue(IntOr(node, u"value"_qs, progress->minimum()));
     } else if (auto* combo = dynamic_cast<Combo*>(control)) {
         for (const LayoutNode& item : node.children) {
-            if (auto key = item.attribute(u"textkey"_qs))
-                combo->addItem(*key, true);
-            else
-                combo->addItem(item.attributeOr(u"text"_qs), false);
+            if (auto key = item.attribute(u"textkey"_qs)) combo->addItem(*key, true);
+            else combo->addItem(item.attributeOr(u"text"_qs), false);
         }
         combo->selectItem(IntOr(node, u"selected"_qs, node.children.empty() ? -1 : 0), Notify::No);
     } else if (auto* list = dynamic_cast<List*>(control)) {

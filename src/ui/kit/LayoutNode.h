@@ -11,7 +11,7 @@
 namespace halvern::kit {
 
 struct LayoutNode {
-    QString element;                                   // "Button", "Vertical", ...
+    QString element;                                      // "Button", "Vertical", ...
     std::vector<std::pair<QString, QString>> attributes;  // in file order, names lower-case
     std::vector<LayoutNode> children;
     qint64 line = 0;

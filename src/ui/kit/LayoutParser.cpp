@@ -21,14 +21,14 @@ struct AttributeRule {
 
 // Attributes every control element accepts.
 constexpr std::array kCommon{
-    AttributeRule{"name", Type::Name},          AttributeRule{"class", Type::Name},
-    AttributeRule{"width", Type::Int},          AttributeRule{"height", Type::Int},
-    AttributeRule{"minwidth", Type::Int},       AttributeRule{"minheight", Type::Int},
-    AttributeRule{"maxwidth", Type::Int},       AttributeRule{"maxheight", Type::Int},
-    AttributeRule{"visible", Type::Bool},       AttributeRule{"enabled", Type::Bool},
-    AttributeRule{"tooltip", Type::Text},       AttributeRule{"tooltipkey", Type::Name},
-    AttributeRule{"bkcolor", Type::Color},      AttributeRule{"bkimage", Type::Image},
-    AttributeRule{"virtualwnd", Type::Name},    AttributeRule{"userdata", Type::Text},
+    AttributeRule{"name", Type::Name},       AttributeRule{"class", Type::Name},
+    AttributeRule{"width", Type::Int},       AttributeRule{"height", Type::Int},
+    AttributeRule{"minwidth", Type::Int},    AttributeRule{"minheight", Type::Int},
+    AttributeRule{"maxwidth", Type::Int},    AttributeRule{"maxheight", Type::Int},
+    AttributeRule{"visible", Type::Bool},    AttributeRule{"enabled", Type::Bool},
+    AttributeRule{"tooltip", Type::Text},    AttributeRule{"tooltipkey", Type::Name},
+    AttributeRule{"bkcolor", Type::Color},   AttributeRule{"bkimage", Type::Image},
+    AttributeRule{"virtualwnd", Type::Name}, AttributeRule{"userdata", Type::Text},
     AttributeRule{"deferred", Type::Bool},
 };
 
@@ -43,11 +43,8 @@ constexpr std::array kTexted{
     AttributeRule{"align", Type::Align},
 };
 constexpr std::array kWindow{
-    AttributeRule{"size", Type::Size},
-    AttributeRule{"caption", Type::Int},
-    AttributeRule{"class", Type::Name},
-    AttributeRule{"inset", Type::Four},
-    AttributeRule{"childpadding", Type::Int},
+    AttributeRule{"size", Type::Size},  AttributeRule{"caption", Type::Int},      AttributeRule{"class", Type::Name},
+    AttributeRule{"inset", Type::Four}, AttributeRule{"childpadding", Type::Int},
 };
 constexpr std::array kGrouped{AttributeRule{"group", Type::Name}, AttributeRule{"selected", Type::Bool}};
 constexpr std::array kSelectedBool{AttributeRule{"selected", Type::Bool}};
@@ -55,18 +52,21 @@ constexpr std::array kSelectedIndex{AttributeRule{"selected", Type::Int}};
 constexpr std::array kLabel{AttributeRule{"wordbreak", Type::Bool}};
 constexpr std::array kButton{AttributeRule{"cancel", Type::Bool}, AttributeRule{"elide", Type::Bool}};
 constexpr std::array kEdit{
-    AttributeRule{"maxchar", Type::Int},       AttributeRule{"numberonly", Type::Bool},
-    AttributeRule{"readonly", Type::Bool},     AttributeRule{"placeholderkey", Type::Name},
+    AttributeRule{"maxchar", Type::Int},
+    AttributeRule{"numberonly", Type::Bool},
+    AttributeRule{"readonly", Type::Bool},
+    AttributeRule{"placeholderkey", Type::Name},
 };
 constexpr std::array kRange{
-    AttributeRule{"min", Type::Int}, AttributeRule{"max", Type::Int}, AttributeRule{"value", Type::Int},
+    AttributeRule{"min", Type::Int},
+    AttributeRule{"max", Type::Int},
+    AttributeRule{"value", Type::Int},
 };
 constexpr std::array kList{AttributeRule{"rowheight", Type::Int}};
 constexpr std::array kPalette{AttributeRule{"color", Type::Color}};
 constexpr std::array kItem{
-    AttributeRule{"name", Type::Name},     AttributeRule{"text", Type::Text},
-    AttributeRule{"textkey", Type::Name},  AttributeRule{"userdata", Type::Text},
-    AttributeRule{"visible", Type::Bool},  AttributeRule{"checkable", Type::Bool},
+    AttributeRule{"name", Type::Name},     AttributeRule{"text", Type::Text},    AttributeRule{"textkey", Type::Name},
+    AttributeRule{"userdata", Type::Text}, AttributeRule{"visible", Type::Bool}, AttributeRule{"checkable", Type::Bool},
 };
 constexpr std::array kFill{AttributeRule{"width", Type::Int}, AttributeRule{"height", Type::Int}};
 constexpr std::array<AttributeRule, 0> kNone{};
@@ -126,8 +126,8 @@ bool ValidName(const QString& text) {
     for (QChar c : text) {
         const char16_t u = c.unicode();
         const bool ok = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' ||
-                        u == '-' || u == '.' || u == ' ' || u == '/' || u == '\\' || u == '*' || u == '+' ||
-                        u == '`' || u == '&';
+                        u == '-' || u == '.' || u == ' ' || u == '/' || u == '\\' || u == '*' || u == '+' || u == '`' ||
+                        u == '&';
         if (!ok) return false;
     }
     return true;
@@ -279,12 +279,9 @@ std::optional<QMargins> LayoutParser::ParseFour(const QString& text) {
 
 std::optional<QColor> LayoutParser::ParseColor(const QString& text) {
     QStringView digits;
-    if (text.startsWith(u'#'))
-        digits = QStringView(text).mid(1);
-    else if (text.startsWith(u"0x") || text.startsWith(u"0X"))
-        digits = QStringView(text).mid(2);
-    else
-        return std::nullopt;
+    if (text.startsWith(u'#')) digits = QStringView(text).mid(1);
+    else if (text.startsWith(u"0x") || text.startsWith(u"0X")) digits = QStringView(text).mid(2);
+    else return std::nullopt;
     if (digits.size() != 6 && digits.size() != 8) return std::nullopt;
     bool ok = false;
     const uint value = digits.toUInt(&ok, 16);

@@ -37,9 +37,9 @@ public:
     // Value forms shared by the parser, the builder and run-time attribute changes.
     static std::optional<int> ParseInt(const QString& text);
     static std::optional<bool> ParseBool(const QString& text);
-    static std::optional<QSize> ParseSize(const QString& text);    // "w,h"
+    static std::optional<QSize> ParseSize(const QString& text);     // "w,h"
     static std::optional<QMargins> ParseFour(const QString& text);  // "l,t,r,b": insets, or a box in an image's dest
-    static std::optional<QColor> ParseColor(const QString& text);  // #RRGGBB, #AARRGGBB, 0xAARRGGBB
+    static std::optional<QColor> ParseColor(const QString& text);   // #RRGGBB, #AARRGGBB, 0xAARRGGBB
 };
 
 }  // namespace halvern::kit

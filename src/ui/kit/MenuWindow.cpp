@@ -13,8 +13,7 @@ std::unique_ptr<MenuWindow> MenuWindow::Create(const Skin& skin, const QString& 
                                                QString* error) {
     const LayoutResult& layout = skin.layout(file);
     QString problem;
-    if (auto* failure = std::get_if<LayoutError>(&layout))
-        problem = failure->message;
+    if (auto* failure = std::get_if<LayoutError>(&layout)) problem = failure->message;
     else if (std::get<LayoutNode>(layout).element != u"Menu")
         problem = u"%1: the root element must be <Menu>"_qs.arg(file);
     if (!problem.isEmpty()) {

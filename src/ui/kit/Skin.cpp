@@ -74,7 +74,9 @@ std::optional<QString> Skin::setLanguage(const QString& code) {
         } else {
             shown = code;
             if (!missing.isEmpty())
-                problem = u"%1: %2 texts missing, shown in English (first: %3)"_qs.arg(file).arg(missing.size()).arg(missing.first());
+                problem = u"%1: %2 texts missing, shown in English (first: %3)"_qs.arg(file)
+                              .arg(missing.size())
+                              .arg(missing.first());
         }
     }
     language_ = std::move(texts);

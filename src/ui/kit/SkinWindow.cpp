@@ -120,8 +120,8 @@ namespace {
 
 bool Acts(std::string_view type) {
     using namespace notify;
-    for (std::string_view acting : {kClick, kSelectChanged, kItemSelect, kCheckClick, kValueChanged, kColorChanged,
-                                    kColorChangedButtonUp})
+    for (std::string_view acting :
+         {kClick, kSelectChanged, kItemSelect, kCheckClick, kValueChanged, kColorChanged, kColorChangedButtonUp})
         if (type == acting) return true;
     return false;
 }
@@ -420,10 +420,8 @@ void SkinWindow::closeEvent(QCloseEvent* e) {
 
 void SkinWindow::centerWindow() {
     QRect area;
-    if (QWidget* owner = parentWidget(); owner && owner->isVisible())
-        area = owner->window()->frameGeometry();
-    else if (QScreen* screen = QGuiApplication::primaryScreen())
-        area = screen->availableGeometry();
+    if (QWidget* owner = parentWidget(); owner && owner->isVisible()) area = owner->window()->frameGeometry();
+    else if (QScreen* screen = QGuiApplication::primaryScreen()) area = screen->availableGeometry();
     if (area.isEmpty()) return;
     move(area.center() - QPoint(width() / 2, height() / 2));
 }

@@ -45,9 +45,7 @@ constexpr const char* kReleaseImage = "res='skins/macro_key_up.png' dest='5,6,21
 constexpr int kKeyTextIndent = 42;
 constexpr int kActionTextIndent = 28;
 
-long long NumberIn(const kit::Edit* edit) {
-    return edit ? edit->QLineEdit::text().toLongLong() : 0;
-}
+long long NumberIn(const kit::Edit* edit) { return edit ? edit->QLineEdit::text().toLongLong() : 0; }
 
 QString MacroFileFilter() { return u"Macro File (*.macro *.MACRO)"_qs; }
 
@@ -90,7 +88,8 @@ void CMS_1_Macro::onInit() {
     owner.stop = [this] { endKeyCapture(); };
     owner.taken = [this](std::uintptr_t virtualKey) { onKeyCaptured(virtualKey); };
     owner.keyboard = [this]() -> const KeyboardLayout& { return keyboard(); };
-    keyCapture_ = std::make_unique<KeyCaptureBox>(actionEdit_, skin().text(u"key_capture_running_text"_qs), std::move(owner));
+    keyCapture_ =
+        std::make_unique<KeyCaptureBox>(actionEdit_, skin().text(u"key_capture_running_text"_qs), std::move(owner));
     hidePanel();
     followCurrentMacro();
 }
@@ -303,7 +302,8 @@ void CMS_1_Macro::deleteMacro() {
     int row = macroList_->selectedRow();
     if (row < 0 || static_cast<std::size_t>(row) >= parts_.store.size()) return;
     parts_.store.remove(static_cast<std::size_t>(row));
-    if (auto error = parts_.store.save()) qCWarning(lcMacro).noquote() << "macro store not saved:" << QString::fromStdString(*error);
+    if (auto error = parts_.store.save())
+        qCWarning(lcMacro).noquote() << "macro store not saved:" << QString::fromStdString(*error);
     currentMacroIndex_ = -1;
     macroList_->removeRow(row);
     if (row >= macroList_->rowCount()) --row;
@@ -344,7 +344,8 @@ void CMS_1_Macro::commit() {
     MacroRecord* macro = currentMacro();
     if (!macro) return;
     copy_.storeInto(*macro);
-    if (auto error = parts_.store.save()) qCWarning(lcMacro).noquote() << "macro store not saved:" << QString::fromStdString(*error);
+    if (auto error = parts_.store.save())
+        qCWarning(lcMacro).noquote() << "macro store not saved:" << QString::fromStdString(*error);
 }
 
 void CMS_1_Macro::setLimitNote(bool shown) {
@@ -399,7 +400,8 @@ void CMS_1_Macro::nameRow(int index) {
 void CMS_1_Macro::rebuildActionList() {
     if (!actionList_) return;
     actionList_->removeAll();
-    for (int i = 0; i < copy_.actionCount; ++i) fillRow(actionList_->addLayoutRow(u"keylistitem.xml"_qs, kRowHeight), i, false, false);
+    for (int i = 0; i < copy_.actionCount; ++i)
+        fillRow(actionList_->addLayoutRow(u"keylistitem.xml"_qs, kRowHeight), i, false, false);
     if (reloading_ && copy_.insertStart >= 0) {
         actionList_->selectRow(copy_.insertStart, kit::Notify::Yes);
         setControlTimer(actionList_, kScrollToStartTimer, kScrollDelay);
@@ -633,7 +635,8 @@ void CMS_1_Macro::importMacro() {
         }
         return;
     }
-    if (imported.saveError) qCWarning(lcMacro).noquote() << "macro store not saved:" << QString::fromStdString(*imported.saveError);
+    if (imported.saveError)
+        qCWarning(lcMacro).noquote() << "macro store not saved:" << QString::fromStdString(*imported.saveError);
     if (!macroList_) return;
     const MacroRecord& macro = parts_.store.at(imported.macroPosition);
     const int row = macroList_->addLabelRow(QString::fromStdU16String(macro.nameText()), kRowHeight);
@@ -656,7 +659,8 @@ void CMS_1_Macro::exportMacro() {
     const QString path = kit::WithExtension(chosen, u"macro"_qs);
     const std::filesystem::path target = path.toStdString();
     std::error_code ec;
-    if (std::filesystem::exists(target, ec) && ask(u"warning_title_text"_qs, u"macro_file_replace_text"_qs) != 1) return;
+    if (std::filesystem::exists(target, ec) && ask(u"warning_title_text"_qs, u"macro_file_replace_text"_qs) != 1)
+        return;
     if (auto error = ExportMacro(*macro, target)) {
         qCWarning(lcMacro).noquote() << "macro file not written:" << QString::fromStdString(*error);
         ask(u"warning_title_text"_qs, u"macro_file_not_written_text"_qs);

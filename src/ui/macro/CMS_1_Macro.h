@@ -178,8 +178,8 @@ private:
     bool reloading_ = false;
     HookTarget hookTarget_ = HookTarget::None;
     bool globalInput_ = true;
-    bool ownInput_ = false;       // the window takes its own input as hook events
-    bool ownKeysOn_ = false;      // what enablehook and enablemousehook asked for
+    bool ownInput_ = false;   // the window takes its own input as hook events
+    bool ownKeysOn_ = false;  // what enablehook and enablemousehook asked for
     bool ownMouseOn_ = false;
 
     kit::Button* exitBtn_ = nullptr;

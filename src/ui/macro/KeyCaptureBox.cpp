@@ -79,9 +79,7 @@ bool KeyCaptureBox::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonPress:
             if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) start();
             return false;
-        case QEvent::FocusOut:
-            cancel();
-            return false;
+        case QEvent::FocusOut: cancel(); return false;
         case QEvent::ShortcutOverride:
             // While it waits, every key is the box's: no shortcut of the window acts on it.
             if (running_ || keepingKey()) event->accept();

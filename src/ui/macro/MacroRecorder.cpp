@@ -21,9 +21,9 @@ struct MouseMessage {
     std::uint8_t kind;
 };
 constexpr MouseMessage kMouseMessages[] = {
-    {0x201, kMouseLeft, MacroAction::Press},    {0x202, kMouseLeft, MacroAction::Release},
-    {0x204, kMouseRight, MacroAction::Press},   {0x205, kMouseRight, MacroAction::Release},
-    {0x207, kMouseMiddle, MacroAction::Press},  {0x208, kMouseMiddle, MacroAction::Release},
+    {0x201, kMouseLeft, MacroAction::Press},   {0x202, kMouseLeft, MacroAction::Release},
+    {0x204, kMouseRight, MacroAction::Press},  {0x205, kMouseRight, MacroAction::Release},
+    {0x207, kMouseMiddle, MacroAction::Press}, {0x208, kMouseMiddle, MacroAction::Release},
 };
 constexpr std::uintptr_t kSideDown = 0x20B, kSideUp = 0x20C;
 
@@ -76,7 +76,8 @@ void MacroRecorder::stop() {
 
 std::uint16_t MacroRecorder::pauseSinceLastEvent(std::uint32_t nowMs) const {
     switch (mode_) {
-        case DelayMode::Record: return static_cast<std::uint16_t>(std::min<std::uint32_t>(nowMs - memory_.lastEventTime, kMaxDelay));
+        case DelayMode::Record:
+            return static_cast<std::uint16_t>(std::min<std::uint32_t>(nowMs - memory_.lastEventTime, kMaxDelay));
         case DelayMode::Default: return defaultDelay_;
         case DelayMode::None: break;
     }
@@ -100,7 +101,8 @@ MacroRecorder::Outcome MacroRecorder::onEvent(MacroWorkingCopy& copy, std::uintp
         int carrier = -1;
         if (copy.insertIndex == -1) carrier = copy.actionCount - 1;
         else if (copy.insertIndex != copy.insertStart) carrier = copy.insertIndex - 1;
-        if (carrier >= 0 && carrier < copy.actionCount) copy.actions[static_cast<std::size_t>(carrier)].delay = action.delay;
+        if (carrier >= 0 && carrier < copy.actionCount)
+            copy.actions[static_cast<std::size_t>(carrier)].delay = action.delay;
     }
     if (copy.insert(action)) {
         const int added = copy.insertIndex == -1 ? copy.actionCount - 1 : copy.insertIndex - 1;

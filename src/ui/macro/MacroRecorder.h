@@ -42,10 +42,10 @@ public:
     bool recording() const { return recording_; }
 
     enum class Outcome {
-        Ignored,      // a repeat of the previous event
-        Added,        // one action added
-        AddedFull,    // one action added, and the macro is now full: stop
-        Full,         // nothing added, the macro is full: stop
+        Ignored,    // a repeat of the previous event
+        Added,      // one action added
+        AddedFull,  // one action added, and the macro is now full: stop
+        Full,       // nothing added, the macro is full: stop
     };
     Outcome onEvent(MacroWorkingCopy& copy, std::uintptr_t wParam, std::intptr_t lParam, std::uint32_t nowMs,
                     const KeyboardLayout& layout);

@@ -40,7 +40,8 @@ QString Fitted(kit::Combo& combo, const QString& text) {
     option.initFrom(&combo);
     option.frame = combo.hasFrame();
     option.subControls = QStyle::SC_All;
-    const QRect room = combo.style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &combo);
+    const QRect room =
+        combo.style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &combo);
     return combo.fontMetrics().elidedText(text, Qt::ElideRight, room.width() - 2);
 }
 
@@ -150,9 +151,7 @@ void AutoProfileSection::profileRenamed(std::u16string_view from, std::u16string
 
 // ---- Showing ----
 
-void AutoProfileSection::refresh(const MouseProfile&) {
-    showRules();
-}
+void AutoProfileSection::refresh(const MouseProfile&) { showRules(); }
 
 QString AutoProfileSection::profileText(std::u16string_view profile) const {
     if (rowOf(profile)) return FromUtf16(profile);

@@ -17,22 +17,15 @@ BatteryDisplay::BatteryDisplay(TimerService& timers, kit::Progress* bar, kit::La
 void BatteryDisplay::show(BatteryState state) {
     using Kind = BatteryState::Kind;
     switch (state.kind) {
-        case Kind::Plugged:
-            return showCharging(true);
-        case Kind::Charging:
-            return showCharging(false);
-        case Kind::Charged:
-            return showCharged();
-        case Kind::Level:
-            stopAnimation();
-            return showBatteryLevel(state.level);
-        case Kind::OnBattery:
-            return stopAnimation();
+        case Kind::Plugged: return showCharging(true);
+        case Kind::Charging: return showCharging(false);
+        case Kind::Charged: return showCharged();
+        case Kind::Level: stopAnimation(); return showBatteryLevel(state.level);
+        case Kind::OnBattery: return stopAnimation();
         case Kind::Unreported:
             // A charge the cable started may still be under way.
             return showFullBattery();
-        case Kind::Unknown:
-            return clearBatteryDisplay();
+        case Kind::Unknown: return clearBatteryDisplay();
     }
 }
 
@@ -81,10 +74,8 @@ void BatteryDisplay::setShown(bool shown) {
     if (shown == shown_) return;
     shown_ = shown;
     if (!animating_) return;
-    if (shown_)
-        timers_.arm(TimerId::ChargingAnimation, kChargingAnimationPeriod);
-    else
-        timers_.kill(TimerId::ChargingAnimation);
+    if (shown_) timers_.arm(TimerId::ChargingAnimation, kChargingAnimationPeriod);
+    else timers_.kill(TimerId::ChargingAnimation);
 }
 
 void BatteryDisplay::startAnimation() {

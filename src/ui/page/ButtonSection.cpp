@@ -231,9 +231,8 @@ PageEdit ButtonSection::reconcileMacroCopies(const std::vector<MacroRename>& ren
     // bears a name the macro list no longer has.
     PageEdit edit;
     edit.keep = PageEdit::Keep::Now;
-    const bool currentTouched = std::any_of(touched.begin(), touched.end(), [&](std::size_t p) {
-        return profiles.profiles()[p].get() == &current;
-    });
+    const bool currentTouched = std::any_of(touched.begin(), touched.end(),
+                                            [&](std::size_t p) { return profiles.profiles()[p].get() == &current; });
     if (currentTouched) {
         refresh(current);
         edit.send = PageEdit::Send::AtOnce;

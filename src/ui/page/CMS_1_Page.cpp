@@ -76,20 +76,18 @@ void CMS_1_Page::bindSections() {
     buttons_ = std::make_unique<ButtonSection>(context_);
     light_ = std::make_unique<LightSection>(context_);
     polling_ = std::make_unique<PollingSection>(context_);
-    power_ = std::make_unique<SettingsSection>(context_, std::initializer_list<SettingId>{SettingId::SleepTimer,
-                                                                                         SettingId::LightOffTimer});
+    power_ = std::make_unique<SettingsSection>(
+        context_, std::initializer_list<SettingId>{SettingId::SleepTimer, SettingId::LightOffTimer});
     sensor_ = std::make_unique<SettingsSection>(
         context_, std::initializer_list<SettingId>{SettingId::KeyDebounce, SettingId::LiftOff, SettingId::Ripple,
                                                    SettingId::AngleSnap, SettingId::MoveMode});
     picture_ = std::make_unique<MousePicture>(parts_.dataFolder);
-    autoProfiles_ = std::make_unique<AutoProfileSection>(context_, parts_.focus, parts_.ownApplications,
-                                                         [this] { followFocus(); });
-    profileSection_->onRenamed([this](std::u16string_view from, std::u16string_view to) {
-        autoProfiles_->profileRenamed(from, to);
-    });
-    sections_ = {headers_.get(), profileSection_.get(), dpi_.get(),     light_.get(),
-                 polling_.get(), power_.get(),          sensor_.get(),  buttons_.get(),
-                 picture_.get(), autoProfiles_.get()};
+    autoProfiles_ =
+        std::make_unique<AutoProfileSection>(context_, parts_.focus, parts_.ownApplications, [this] { followFocus(); });
+    profileSection_->onRenamed(
+        [this](std::u16string_view from, std::u16string_view to) { autoProfiles_->profileRenamed(from, to); });
+    sections_ = {headers_.get(), profileSection_.get(), dpi_.get(),     light_.get(),   polling_.get(),
+                 power_.get(),   sensor_.get(),         buttons_.get(), picture_.get(), autoProfiles_.get()};
     for (PageSection* section : sections_) {
         SectionBinder binder(*window_, [this, section](kit::Control* c) { routes_[c] = section; });
         section->bind(binder);
@@ -110,8 +108,8 @@ void CMS_1_Page::bindSections() {
 
 void CMS_1_Page::loadProfiles() {
     // Until the store is read the page shows nothing and applies nothing.
-    const StoreLoadResult loaded =
-        profiles_.load(context_.text("add_profile_text").toStdU16String(), Leftovers::Remove, MissingStore::CallerSaves);
+    const StoreLoadResult loaded = profiles_.load(context_.text("add_profile_text").toStdU16String(), Leftovers::Remove,
+                                                  MissingStore::CallerSaves);
     storeToWrite_ = loaded.outcome == StoreLoadResult::Outcome::Missing;
     LogStoreLoad("profile store", loaded);
     LogStoreLoad("macro store", macros_.load());
@@ -317,7 +315,8 @@ void CMS_1_Page::keepBeforeQuit() {
     // OK tries again and Cancel ends the program without the changes.
     while (!keeper_.saveIfUnsaved()) {
         if (!window_) return;
-        if (CMsgWnd::Ask(window_->skin(), window_, u"warning_title_text"_qs, u"store_not_saved_quit_text"_qs) != 1) return;
+        if (CMsgWnd::Ask(window_->skin(), window_, u"warning_title_text"_qs, u"store_not_saved_quit_text"_qs) != 1)
+            return;
     }
 }
 

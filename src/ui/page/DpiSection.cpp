@@ -19,9 +19,8 @@ struct DpiLevelDefault {
     RgbColor color;
 };
 constexpr DpiLevelDefault kDpiDefaults[kDpiLevels] = {
-    {16, 1, {255, 0, 0, 0}},    {32, 1, {0, 255, 0, 0}},    {48, 1, {0, 0, 255, 0}},
-    {64, 1, {255, 255, 0, 0}},  {100, 1, {0, 255, 255, 0}}, {280, 1, {255, 0, 255, 0}},
-    {0, 0, {255, 64, 0, 0}},    {0, 0, {255, 255, 255, 0}},
+    {16, 1, {255, 0, 0, 0}},    {32, 1, {0, 255, 0, 0}},    {48, 1, {0, 0, 255, 0}}, {64, 1, {255, 255, 0, 0}},
+    {100, 1, {0, 255, 255, 0}}, {280, 1, {255, 0, 255, 0}}, {0, 0, {255, 64, 0, 0}}, {0, 0, {255, 255, 255, 0}},
 };
 constexpr std::int32_t kResetActiveLevel = 1;
 // Beyond any DPI: a longer number saturates here.
@@ -57,7 +56,8 @@ void DpiSection::bind(SectionBinder& controls) {
         Level& level = levels_[i];
         level.slider = controls.find<kit::Slider>(SectionBinder::Numbered(value.controlName, n));
         level.label = controls.find<kit::Label>(SectionBinder::Numbered(value.valueLabel, n));
-        level.option = controls.find<kit::Option>(SectionBinder::Numbered(Setting(SettingId::DpiActive).controlName, n));
+        level.option =
+            controls.find<kit::Option>(SectionBinder::Numbered(Setting(SettingId::DpiActive).controlName, n));
         level.color = controls.find<kit::Button>(SectionBinder::Numbered(Setting(SettingId::DpiColor).controlName, n));
         level.edit = controls.find<kit::RichEdit>(SectionBinder::Numbered("ms_1_edit_dpi_%d", n));
         // Screen readers read the DPI, as the label beside the slider shows it: 0 for a
@@ -93,7 +93,8 @@ void DpiSection::refresh(const MouseProfile& p) {
 
 void DpiSection::selectLevel(int level) {
     if (level < 1 || level > static_cast<int>(kDpiLevels)) return;
-    if (kit::Option* option = levels_[static_cast<std::size_t>(level - 1)].option) option->setSelected(true, kit::Notify::No);
+    if (kit::Option* option = levels_[static_cast<std::size_t>(level - 1)].option)
+        option->setSelected(true, kit::Notify::No);
 }
 
 void DpiSection::showValue(int i, std::int32_t value, const kit::Control* except) {

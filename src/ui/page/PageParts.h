@@ -27,9 +27,9 @@ class KeyboardLayout;
 struct PageParts {
     std::filesystem::path dataFolder;  // CONFIG.ini; the stores in its model folder
     LinkState& links;
-    TimerService& timers;              // the window's timer table
-    Clock& clock;                      // the apply worker's pauses
-    DeviceLink* device = nullptr;      // null: no transports, no initial BLE step
+    TimerService& timers;          // the window's timer table
+    Clock& clock;                  // the apply worker's pauses
+    DeviceLink* device = nullptr;  // null: no transports, no initial BLE step
     // Starts the desktop's own mouse settings; false when none could be started.
     std::function<bool()> openMouseSettings{};
     // Asks for a colour under a button: the start colour as 0xAARRGGBB and where the

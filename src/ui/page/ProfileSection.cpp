@@ -25,7 +25,9 @@ namespace {
 constexpr int kProfileRowHeight = 22;
 QString ProfileFilter() { return u"Profile File (*.pro *.PRO)"_qs; }
 
-std::filesystem::path LocalPath(const QString& path) { return std::filesystem::path(QFile::encodeName(path).toStdString()); }
+std::filesystem::path LocalPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
 
 QString ProfileName(const MouseProfile& profile) { return QString::fromStdU16String(profile.nameText()); }
 
@@ -53,7 +55,8 @@ void ProfileSection::bind(SectionBinder& controls) {
 void ProfileSection::fillList() {
     if (!list_) return;
     list_->removeAll();
-    for (const auto& profile : context_.profiles().profiles()) list_->addLabelRow(ProfileName(*profile), kProfileRowHeight);
+    for (const auto& profile : context_.profiles().profiles())
+        list_->addLabelRow(ProfileName(*profile), kProfileRowHeight);
     list_->selectRow(context_.profiles().selectedProfile(), kit::Notify::No);
 }
 
@@ -180,8 +183,9 @@ void ProfileSection::exportProfile(const MouseProfile& profile) {
     if (!window) return;
     // The dialog does not ask about replacing a file: the name it returns may still get
     // its extension, and only the final name can be asked about.
-    const QString chosen = kit::ChooseFile(window, {kit::FileDialogKind::Save, context_.text("export_profile_title_text"),
-                                                    profileFileFolder(), ProfileFilter(), false});
+    const QString chosen =
+        kit::ChooseFile(window, {kit::FileDialogKind::Save, context_.text("export_profile_title_text"),
+                                 profileFileFolder(), ProfileFilter(), false});
     if (chosen.isEmpty()) return;
     const QString path = kit::WithExtension(chosen, u"pro"_qs);
     if (QFileInfo(path).exists() && context_.askUser("overwrite_file_text") != 1) return;
@@ -205,8 +209,8 @@ PageEdit ProfileSection::importProfile() {
         // A macro the mouse could not hold as it is refuses the whole file: said with its name.
         if (const ProfileMacroProblem& bad = imported.refusedMacro; !bad.ok()) {
             const std::string key(MacroProblemTextKey(bad.problem));
-            context_.askUser(key.c_str(), {QString::fromStdU16String(bad.name),
-                                           QString::number(MacroProblemNumber(bad.problem))});
+            context_.askUser(key.c_str(),
+                             {QString::fromStdU16String(bad.name), QString::number(MacroProblemNumber(bad.problem))});
         } else {
             context_.askUser("profile_file_refused_text");
         }

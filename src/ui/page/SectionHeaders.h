@@ -18,7 +18,20 @@ class CheckBox;
 
 class SectionHeaders final : public PageSection {
 public:
-    enum class Id { Button, Profile, Power, Dpi, Light, Polling, MouseAttribute, PowerSetting, LiftOff, Debounce, Ripple, AngleSnap };
+    enum class Id {
+        Button,
+        Profile,
+        Power,
+        Dpi,
+        Light,
+        Polling,
+        MouseAttribute,
+        PowerSetting,
+        LiftOff,
+        Debounce,
+        Ripple,
+        AngleSnap
+    };
 
     explicit SectionHeaders(TimerService& timers) : timers_(timers) {}
 

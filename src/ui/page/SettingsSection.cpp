@@ -126,7 +126,8 @@ void SettingsSection::showInt(const Bound& b, std::int32_t v) {
     if (b.check) b.check->setChecked(v != 0, kit::Notify::No);
     if (b.combo && v >= 0 && v < b.combo->count()) b.combo->selectItem(v, kit::Notify::No);
     const int option = v - row.range.min;
-    if (option >= 0 && static_cast<std::size_t>(option) < b.options.size() && b.options[static_cast<std::size_t>(option)])
+    if (option >= 0 && static_cast<std::size_t>(option) < b.options.size() &&
+        b.options[static_cast<std::size_t>(option)])
         b.options[static_cast<std::size_t>(option)]->setSelected(true, kit::Notify::No);
     showValueText(b, v);
 }
@@ -222,7 +223,8 @@ PageEdit PollingSection::handleMore(const kit::Notification& n, MouseProfile&) {
     // The desktop's own settings; whether they opened is all that is known.
     const auto& open = context_.parts().openMouseSettings;
     if ((!open || !open()) && context_.window())
-        CMsgWnd::Ask(context_.window()->skin(), context_.window(), u"warning_title_text"_qs, u"no_mouse_settings_text"_qs);
+        CMsgWnd::Ask(context_.window()->skin(), context_.window(), u"warning_title_text"_qs,
+                     u"no_mouse_settings_text"_qs);
     return {};
 }
 

@@ -78,10 +78,8 @@ TEST_F(Picker, OkHandsTheColourBackAndCancelGivesNothing) {
             modal->template find<kit::Button>(QString::fromLatin1(button))->click();
         });
         const std::optional<std::uint32_t> chosen = CDpiColorWnd::Pick(skin, nullptr, 0xFF00FF00, {50, 50});
-        if (std::string(button) == "confirm_btn")
-            EXPECT_EQ(chosen, std::optional<std::uint32_t>(0xFF0000FFu));
-        else
-            EXPECT_EQ(chosen, std::nullopt);
+        if (std::string(button) == "confirm_btn") EXPECT_EQ(chosen, std::optional<std::uint32_t>(0xFF0000FFu));
+        else EXPECT_EQ(chosen, std::nullopt);
     }
 }
 

@@ -23,7 +23,8 @@ protected:
     // every message box it opens is noted and confirmed. Returns the dialog's result.
     int run(const std::function<void(CMS_1_ProfileName&)>& act) {
         CMS_1_ProfileName dialog(skin, nullptr, QStringLiteral("profile_name_2_text"), [](const QString& typed) {
-            return typed.compare(u"Game"_qs, Qt::CaseInsensitive) == 0 || typed.compare(u"Work"_qs, Qt::CaseInsensitive) == 0;
+            return typed.compare(u"Game"_qs, Qt::CaseInsensitive) == 0 ||
+                   typed.compare(u"Work"_qs, Qt::CaseInsensitive) == 0;
         });
         EXPECT_FALSE(dialog.create(kit::WindowKind::Dialog));
         title = dialog.find<kit::Label>(u"title_string"_qs)->QLabel::text();
@@ -128,8 +129,10 @@ TEST_F(ProfileNameDialog, EscapeCancelAndTheCloseButtonEndWithZero) {
                   QTest::keyClick(d.find<kit::Edit>(u"edit_name"_qs), Qt::Key_Escape);
               }),
               0);
-    EXPECT_EQ(run([](CMS_1_ProfileName& d) { QTest::mouseClick(d.find<kit::Button>(u"btn_cancel"_qs), Qt::LeftButton); }), 0);
-    EXPECT_EQ(run([](CMS_1_ProfileName& d) { QTest::mouseClick(d.find<kit::Button>(u"btn_exit"_qs), Qt::LeftButton); }), 0);
+    EXPECT_EQ(
+        run([](CMS_1_ProfileName& d) { QTest::mouseClick(d.find<kit::Button>(u"btn_cancel"_qs), Qt::LeftButton); }), 0);
+    EXPECT_EQ(run([](CMS_1_ProfileName& d) { QTest::mouseClick(d.find<kit::Button>(u"btn_exit"_qs), Qt::LeftButton); }),
+              0);
     EXPECT_EQ(run([](CMS_1_ProfileName& d) { d.close(); }), 0);
     EXPECT_EQ(name, QString());
 }

@@ -32,7 +32,9 @@ protected:
     }
 
     static kit::Edit* countBox(CMS_1_SelectMacro& d) { return d.find<kit::Edit>(u"edit_loop_time"_qs); }
-    static bool countRowShown(CMS_1_SelectMacro& d) { return !d.findControl(u"hor_loop_time"_qs)->widget()->isHidden(); }
+    static bool countRowShown(CMS_1_SelectMacro& d) {
+        return !d.findControl(u"hor_loop_time"_qs)->widget()->isHidden();
+    }
     static void click(CMS_1_SelectMacro& d, const char* name) {
         QTest::mouseClick(d.find<kit::Button>(QString::fromLatin1(name)), Qt::LeftButton);
     }

@@ -39,7 +39,9 @@ protected:
 }  // namespace
 
 TEST_F(MsgBox, OkConfirmsWithOneAndShowsTheTextsOfItsKeys) {
-    EXPECT_EQ(answer([](CMsgWnd& box) { QTest::mouseClick(box.find<kit::Button>(QStringLiteral("btn_ok")), Qt::LeftButton); }),
+    EXPECT_EQ(answer([](CMsgWnd& box) {
+                  QTest::mouseClick(box.find<kit::Button>(QStringLiteral("btn_ok")), Qt::LeftButton);
+              }),
               1);
     EXPECT_EQ(title, skin.text(QStringLiteral("warning_title_text")));
     EXPECT_EQ(message, skin.text(QStringLiteral("delete_profile_text")));

@@ -138,8 +138,7 @@ TEST_F(KitControls, EnterAndSpaceActLikeAClick) {
     QTest::keyClick(widget("apply"), Qt::Key_Return);
     QTest::keyClick(widget("apply"), Qt::Key_Enter);
     QTest::keyClick(widget("apply"), Qt::Key_Space);
-    EXPECT_EQ(test::OfTypes(window.take(), {"click"}),
-              std::vector<Seen>(3, Seen{"click", "apply", 0, 0}));
+    EXPECT_EQ(test::OfTypes(window.take(), {"click"}), std::vector<Seen>(3, Seen{"click", "apply", 0, 0}));
     QTest::keyClick(widget("section"), Qt::Key_Return);
     QTest::keyClick(widget("section"), Qt::Key_Space);
     const auto checks = test::OfTypes(window.take(), {"checkclick"});
@@ -300,7 +299,6 @@ TEST_F(KitControls, TheFocusRingShowsOnAColouredButton) {
     EXPECT_NE(ringPixel(), QColor(Qt::red));
     EXPECT_EQ(middle(), QColor(Qt::red));
 }
-
 
 // A keyboard user who opens a window with a key sees where its focus starts; one who
 // opened it with a click sees no ring until Tab.

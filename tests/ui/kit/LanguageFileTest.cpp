@@ -82,7 +82,8 @@ TEST(LanguageFile, TruncatedAndCorruptedCopiesNeverCrash) {
     for (int round = 0; round < 300; ++round) {
         QByteArray bad = good;
         for (int f = 0; f < 6; ++f)
-            bad[static_cast<qsizetype>(random() % static_cast<unsigned>(bad.size()))] = static_cast<char>(random() % 256);
+            bad[static_cast<qsizetype>(random() % static_cast<unsigned>(bad.size()))] =
+                static_cast<char>(random() % 256);
         LanguageFile lan;
         lan.load(bad, QStringLiteral("lan.xml"));
     }
@@ -98,13 +99,13 @@ TEST(LanguageFile, TheShippedFileHoldsEveryKeyTheKeyTablesAskFor) {
         halvern::VirtualKeyToKeyName(code, us, recorder);
     }
     ASSERT_GT(recorder.keys.size(), 60u);
-    for (const std::string& key : recorder.keys)
-        EXPECT_TRUE(lan.contains(QString::fromStdString(key))) << key;
+    for (const std::string& key : recorder.keys) EXPECT_TRUE(lan.contains(QString::fromStdString(key))) << key;
 }
 
 TEST(LanguageFile, TheShippedFileHoldsTheShellAndDialogKeys) {
     LanguageFile lan;
     ASSERT_FALSE(lan.load(RealLanguageFile(), QStringLiteral("lan.xml")));
+    // clang-format off
     for (const char* key :
          {"mouse_name_text", "warning_title_text", "delete_macro_text", "one_profile_text", "delete_profile_text",
           "restore_text", "one_click_text", "warn_name_1_text", "warn_name_2_text", "profile_name_1_text",
@@ -114,4 +115,5 @@ TEST(LanguageFile, TheShippedFileHoldsTheShellAndDialogKeys) {
           "stop_recording_text", "key_down_action", "key_up_action", "button_off_text", "left_click_text",
           "titl_right_text", "lock_pc_text", "my_computer_text", "profile_down_text", "mute_text"})
         EXPECT_TRUE(lan.contains(QString::fromLatin1(key))) << key;
+    // clang-format on
 }

@@ -68,8 +68,8 @@ TEST(FindLanguages, ListsEnglishFirstThenTheFilesBesideItByCode) {
     folder.write("lan.xml", kEnglish);
     folder.write("lan_de.xml", R"(<Language name="Deutsch"><Text key="ok_text">OK</Text></Language>)");
     folder.write("lan_cs.xml", R"(<Language><Text key="ok_text">OK</Text></Language>)");
-    folder.write("lan_x-y.xml", "<Language/>");    // not a code
-    folder.write("lan_.xml", "<Language/>");       // no code
+    folder.write("lan_x-y.xml", "<Language/>");     // not a code
+    folder.write("lan_.xml", "<Language/>");        // no code
     folder.write("lan_fr.xml.bak", "<Language/>");  // not a language file
     const std::vector<kit::LanguageInfo> found = kit::FindLanguages(QString::fromStdString(folder.path().string()));
     ASSERT_EQ(found.size(), 3u);
@@ -125,7 +125,8 @@ TEST_F(Translation, ACompleteTranslationReportsNothingAndEnglishComesBack) {
 TEST_F(Translation, ABrokenHostileOrMissingFileFallsBackToEnglishWhole) {
     folder.write("lan_de.xml", R"(<Language><Text key="ok_text">Gut</Text><Text key="cancel_text">Abb)");
     folder.write("lan_fr.xml", std::string(kit::LanguageFile::kMaxFileBytes + 1, ' '));
-    folder.write("lan_cs.xml", R"(<!DOCTYPE x [<!ENTITY a "aaaa">]><Language><Text key="ok_text">&a;</Text></Language>)");
+    folder.write("lan_cs.xml",
+                 R"(<!DOCTYPE x [<!ENTITY a "aaaa">]><Language><Text key="ok_text">&a;</Text></Language>)");
     for (const char* code : {"de", "fr", "cs", "sv", "../lan"}) {
         const std::optional<QString> problem = skin.setLanguage(QString::fromUtf8(code));
         ASSERT_TRUE(problem) << code;

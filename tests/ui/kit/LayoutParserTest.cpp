@@ -119,10 +119,10 @@ TEST(ImageSpec, BareFileAndResDestForms) {
 }
 
 TEST(ImageSpec, RefusesPathsOutOfTheSkinAndMalformedForms) {
-    for (const char* bad : {"/etc/passwd", "../secret.png", "skins/../../x.png", "res='/abs.png'",
-                            "res='skins/x.png' dest='1,2,3'", "res='a.png' dest='10,10,5,5'", "dest='1,1,2,2'",
-                            "res='a.png' res='b.png'", "res='a.png' colour='x'", "res='a.png", "C:/x.png",
-                            "='a.png'", "RES='a.png'", "res='a.png' =", "res=a.png"})
+    for (const char* bad :
+         {"/etc/passwd", "../secret.png", "skins/../../x.png", "res='/abs.png'", "res='skins/x.png' dest='1,2,3'",
+          "res='a.png' dest='10,10,5,5'", "dest='1,1,2,2'", "res='a.png' res='b.png'", "res='a.png' colour='x'",
+          "res='a.png", "C:/x.png", "='a.png'", "RES='a.png'", "res='a.png' =", "res=a.png"})
         EXPECT_FALSE(ParseImageSpec(QString::fromLatin1(bad))) << bad;
 }
 
@@ -130,8 +130,7 @@ TEST(LayoutParser, EverySkinFileParses) {
     for (const char* file : {"main.xml", "msg.xml", "DPImsg.xml", "traymenu.xml", "shortcut.xml",
                              "MS/MS_1/selectmacro.xml", "MS/MS_1/ms_1_menu.xml"}) {
         auto r = LayoutParser::Parse(ReadSkinFile(file), QString::fromLatin1(file));
-        EXPECT_TRUE(std::holds_alternative<LayoutNode>(r))
-            << std::get<LayoutError>(r).message.toStdString();
+        EXPECT_TRUE(std::holds_alternative<LayoutNode>(r)) << std::get<LayoutError>(r).message.toStdString();
     }
 }
 
@@ -150,7 +149,8 @@ TEST(LayoutParser, TruncatedAndCorruptedFilesNeverCrash) {
             QByteArray bad = good;
             const int flips = 1 + static_cast<int>(random() % 8);
             for (int f = 0; f < flips; ++f)
-                bad[static_cast<qsizetype>(random() % static_cast<unsigned>(bad.size()))] = static_cast<char>(random() % 256);
+                bad[static_cast<qsizetype>(random() % static_cast<unsigned>(bad.size()))] =
+                    static_cast<char>(random() % 256);
             auto r = LayoutParser::Parse(bad, QString::fromLatin1(file));
             if (auto* e = std::get_if<LayoutError>(&r)) {
                 EXPECT_TRUE(e->message.startsWith(QString::fromLatin1(file)));

@@ -26,8 +26,7 @@ QSet<QString> Selectors(const QString& file) {
     QSet<QString> out;
     const QRegularExpression rule(QStringLiteral("([^{}]+)\\{"));
     for (auto it = rule.globalMatch(text); it.hasNext();)
-        for (const QString& selector : it.next().captured(1).split(u','))
-            out.insert(selector.simplified());
+        for (const QString& selector : it.next().captured(1).split(u',')) out.insert(selector.simplified());
     return out;
 }
 
@@ -89,7 +88,8 @@ class Menus : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.write("w.xml", "<Window/>");
-        folder.write("lan.xml", "<Language><Text key='lang_text'>Language</Text><Text key='quit_text'>Quit</Text></Language>");
+        folder.write("lan.xml",
+                     "<Language><Text key='lang_text'>Language</Text><Text key='quit_text'>Quit</Text></Language>");
         folder.write("menu.xml", R"(<Menu class="mainmenu">
             <Item name="autostart" text="Start at login" checkable="true"/>
             <Item name="language" textkey="lang_text">
@@ -128,7 +128,8 @@ TEST_F(Menus, CheckableItemsAndSubmenusComeFromTheFile) {
 
 TEST_F(Menus, ItemsAddedToASubmenuAreFoundByNameAndUserDataAndPostTheirCommand) {
     menu->findItem(QStringLiteral("lang"), QStringLiteral("en"))->setChecked(true);
-    EXPECT_TRUE(menu->addItem(QStringLiteral("language"), {QStringLiteral("lang"), QStringLiteral("de"), QStringLiteral("Deutsch")}, false));
+    EXPECT_TRUE(menu->addItem(QStringLiteral("language"),
+                              {QStringLiteral("lang"), QStringLiteral("de"), QStringLiteral("Deutsch")}, false));
     EXPECT_FALSE(menu->addItem(QStringLiteral("nothere"), {QStringLiteral("x"), {}, QStringLiteral("X")}, false));
     EXPECT_EQ(menu->describeItems(),
               QStringList({QStringLiteral("autostart=0"), QStringLiteral("language"), QStringLiteral("lang:en=1"),

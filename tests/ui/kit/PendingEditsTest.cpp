@@ -118,35 +118,44 @@ TEST_F(PendingEdits, TypedTextIsCommittedBeforeAnotherControlActsOrDroppedByACan
         {"a check box", click("chk"), {"killfocus edit 42", "click chk", "checkclick chk"}, "42"},
         {"a program change with a notification",
          [](PendingEdits& t) { t.get<kit::Slider>("slider")->setValue(2, Notify::Yes); },
-         {"killfocus edit 42", "valuechanged slider"}, "42"},
-        {"a combo", [](PendingEdits& t) { t.get<kit::Combo>("combo")->selectItem(1, Notify::Yes); },
-         {"killfocus edit 42", "itemselect combo"}, "42"},
+         {"killfocus edit 42", "valuechanged slider"},
+         "42"},
+        {"a combo",
+         [](PendingEdits& t) { t.get<kit::Combo>("combo")->selectItem(1, Notify::Yes); },
+         {"killfocus edit 42", "itemselect combo"},
+         "42"},
         {"a menu item, before it is posted",
          [](PendingEdits& t) {
              auto menu = kit::MenuWindow::Create(t.skin, QStringLiteral("menu.xml"), &t.window);
              menu->findItem(QStringLiteral("item"))->trigger();
          },
-         {"killfocus edit 42"}, "42"},
+         {"killfocus edit 42"},
+         "42"},
         {"committed once: a second click finds nothing pending",
          [](PendingEdits& t) {
              QTest::mouseClick(t.get<QWidget>("btn"), Qt::LeftButton);
              QTest::mouseClick(t.get<QWidget>("btn"), Qt::LeftButton);
          },
-         {"killfocus edit 42", "click btn", "click btn"}, "42"},
+         {"killfocus edit 42", "click btn", "click btn"},
+         "42"},
         {"Enter commits, and the click after it has nothing to commit",
          [](PendingEdits& t) {
              QTest::keyClick(t.edit(), Qt::Key_Return);
              QTest::mouseClick(t.get<QWidget>("btn"), Qt::LeftButton);
          },
-         {"return edit 42", "click btn"}, "42"},
+         {"return edit 42", "click btn"},
+         "42"},
         {"leaving the box commits again what a click committed",
          [](PendingEdits& t) {
              QTest::mouseClick(t.get<QWidget>("btn"), Qt::LeftButton);
              QTest::mouseClick(t.get<QWidget>("digits"), Qt::LeftButton);
          },
-         {"killfocus edit 42", "click btn", "killfocus edit 42"}, "42"},
+         {"killfocus edit 42", "click btn", "killfocus edit 42"},
+         "42"},
         {"Escape drops the typing", key(Qt::Key_Escape), {"textchanged edit start"}, "start"},
-        {"a cancel button drops it before its click", click("cancel"), {"textchanged edit start", "click cancel"},
+        {"a cancel button drops it before its click",
+         click("cancel"),
+         {"textchanged edit start", "click cancel"},
          "start"},
         {"a drop goes back to the last commit, not to the first text",
          [](PendingEdits& t) {
@@ -154,18 +163,24 @@ TEST_F(PendingEdits, TypedTextIsCommittedBeforeAnotherControlActsOrDroppedByACan
              QTest::keyClicks(t.edit(), QStringLiteral("5"));
              QTest::keyClick(t.edit(), Qt::Key_Escape);
          },
-         {"return edit 42", "textchanged edit 425", "textchanged edit 42"}, "42"},
+         {"return edit 42", "textchanged edit 425", "textchanged edit 42"},
+         "42"},
         {"what the program writes counts as committed",
          [](PendingEdits& t) {
              t.edit()->setText(QStringLiteral("7"), Notify::No);
              QTest::keyClick(t.edit(), Qt::Key_Escape);
              QTest::mouseClick(t.get<QWidget>("btn"), Qt::LeftButton);
          },
-         {"click btn"}, "7"},
-        {"closing with result 0 drops it", [](PendingEdits& t) { t.window.closeWindow(0); },
-         {"textchanged edit start"}, "start"},
-        {"closing with another result commits it", [](PendingEdits& t) { t.window.closeWindow(1); },
-         {"killfocus edit 42"}, "42"},
+         {"click btn"},
+         "7"},
+        {"closing with result 0 drops it",
+         [](PendingEdits& t) { t.window.closeWindow(0); },
+         {"textchanged edit start"},
+         "start"},
+        {"closing with another result commits it",
+         [](PendingEdits& t) { t.window.closeWindow(1); },
+         {"killfocus edit 42"},
+         "42"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -207,10 +222,15 @@ TEST_F(PendingEdits, InAScrollingColumnTheWheelIsTheFocusedControlsOnly) {
         bool taken;
     };
     const Case cases[] = {
-        {"inner_slider", false, false}, {"inner_combo", false, false}, {"inner_list", false, false},
-        {"inner_slider", true, true},   {"inner_combo", true, true},   {"inner_list", true, true},
+        {"inner_slider", false, false},
+        {"inner_combo", false, false},
+        {"inner_list", false, false},
+        {"inner_slider", true, true},
+        {"inner_combo", true, true},
+        {"inner_list", true, true},
         // Outside a scrolling container there is nothing else for the wheel to move.
-        {"slider", false, true},        {"combo", false, true},
+        {"slider", false, true},
+        {"combo", false, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.control) + (c.focused ? " focused" : " not focused"));

@@ -208,8 +208,8 @@ TEST(SkinWindow, RowsThatOnlyArrangeTakeNoWidgetYetKeepTheirSizeAndOrder) {
     QWidget* c = window.findControl(QStringLiteral("c"))->widget();
     EXPECT_EQ(label->parentWidget(), col);
     EXPECT_EQ(button->parentWidget(), col);
-    EXPECT_EQ(label->height(), 40);                     // the row's fixed height, not the column's
-    EXPECT_EQ(button->y(), 10);                         // centred in the row
+    EXPECT_EQ(label->height(), 40);  // the row's fixed height, not the column's
+    EXPECT_EQ(button->y(), 10);      // centred in the row
     EXPECT_EQ(button->x(), label->geometry().right() + 1 + 4);
     EXPECT_EQ(c->y(), 40);
     EXPECT_EQ(c->width(), 120);
@@ -233,8 +233,8 @@ TEST(Skin, TheBaseFontIsTheStyleSheetsRuleForEveryWidget) {
         "QWidget {\n  color: #fff;\n  font-family: \"Inter\", 'DejaVu Sans', sans-serif;\n  font-size: 13px;\n}\n"
         "QLabel { font-size: 20px; }"));
     ASSERT_TRUE(font);
-    EXPECT_EQ(font->families(), (QStringList{QStringLiteral("Inter"), QStringLiteral("DejaVu Sans"),
-                                             QStringLiteral("sans-serif")}));
+    EXPECT_EQ(font->families(),
+              (QStringList{QStringLiteral("Inter"), QStringLiteral("DejaVu Sans"), QStringLiteral("sans-serif")}));
     EXPECT_EQ(font->pixelSize(), 13);
 
     EXPECT_FALSE(kit::Skin::BaseFontOf(QStringLiteral("QLabel { font-size: 20px; }")));
@@ -469,5 +469,6 @@ TEST(MenuWindow, AnItemHoldingItemsOpensThemAsASubmenuWhoseItemsAreFoundByName) 
     mute->trigger();
     QCoreApplication::processEvents();
     ASSERT_EQ(w.messages.size(), 1u);
-    EXPECT_EQ(std::any_cast<std::shared_ptr<const kit::MenuCommand>>(w.messages[0].payload)->name, QStringLiteral("mute"));
+    EXPECT_EQ(std::any_cast<std::shared_ptr<const kit::MenuCommand>>(w.messages[0].payload)->name,
+              QStringLiteral("mute"));
 }

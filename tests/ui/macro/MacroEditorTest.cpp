@@ -37,6 +37,7 @@ int gInstallResult = 1;
 
 HookTable RecordingHooks() {
     HookTable t;
+    // clang-format off
     t.installmousehook = [](const HalvernHostWindow*) { HookCalls().push_back("installmousehook"); return 0; };
     t.removemousehook = [] { HookCalls().push_back("removemousehook"); return 0; };
     t.enablemousehook = [](int on) { HookCalls().push_back("enablemousehook " + std::to_string(on)); return 0; };
@@ -44,6 +45,7 @@ HookTable RecordingHooks() {
     t.removehook = [] { HookCalls().push_back("removehook"); return 0; };
     t.enablehook = [](int on) { HookCalls().push_back("enablehook " + std::to_string(on)); return 0; };
     t.mousewheelenable = [](int on) { HookCalls().push_back("mousewheelenable " + std::to_string(on)); return 0; };
+    // clang-format on
     return t;
 }
 
@@ -93,7 +95,8 @@ protected:
     }
     void click(const char* name) { QTest::mouseClick(control<kit::Button>(name), Qt::LeftButton); }
     void raise(std::string_view type, const char* name, std::uintptr_t wParam = 0) {
-        editor->dispatchNotification({std::string(type), editor->findControl(QString::fromLatin1(name)), wParam, 0, {}});
+        editor->dispatchNotification(
+            {std::string(type), editor->findControl(QString::fromLatin1(name)), wParam, 0, {}});
     }
     void type(const char* name, const QString& text) {
         auto* edit = control<kit::Edit>(name);
@@ -294,7 +297,8 @@ TEST_F(MacroEditor, InsertedClicksTakeTheDefaultDelayInDefaultModeAnd10Otherwise
     open();
     selectMacro(0);
     control<kit::List>("ms_1_macro_action_list")->selectRow(-1, kit::Notify::No);
-    editor->dispatchNotification({"itemselect", editor->findControl(u"ms_1_macro_action_list"_qs), std::uintptr_t(-1), 0, {}});
+    editor->dispatchNotification(
+        {"itemselect", editor->findControl(u"ms_1_macro_action_list"_qs), std::uintptr_t(-1), 0, {}});
     type("ms_1_default_delay_edit", u"33"_qs);
     click("ms_1_macro_key4_btn");
     MacroRecord stored = reread()->at(0);
@@ -518,8 +522,8 @@ TEST_F(MacroEditor, RecordingWithNoMacroCreatesOneAndCommitsWhenItStops) {
     HookCalls().clear();
     click("ms_1_macro_record_btn");
     EXPECT_FALSE(editor->recording());
-    EXPECT_EQ(HookCalls(), (std::vector<std::string>{"removehook", "removemousehook", "enablemousehook 0", "enablehook 0",
-                                                     "mousewheelenable 0"}));
+    EXPECT_EQ(HookCalls(), (std::vector<std::string>{"removehook", "removemousehook", "enablemousehook 0",
+                                                     "enablehook 0", "mousewheelenable 0"}));
     MacroRecord stored = reread()->at(0);
     ASSERT_EQ(stored.actionCount, 4);
     EXPECT_EQ(stored.actions[0], (MacroAction{0x04, 1, 60}));
@@ -559,8 +563,8 @@ TEST_F(MacroEditor, ThePointerOverTheRecordButtonPausesMouseEvents) {
 TEST_F(MacroEditor, ClicksCountFromTheStartExceptOnTheRecordButton) {
     struct Case {
         const char* start;
-        bool byKey;          // Space on the focused button, else a click on it
-        bool pointerOnIt;    // where the pointer is as recording starts
+        bool byKey;        // Space on the focused button, else a click on it
+        bool pointerOnIt;  // where the pointer is as recording starts
     };
     const Case cases[] = {{"Space, the pointer elsewhere", true, false},
                           {"Space, the pointer on the button", true, true},
@@ -733,7 +737,7 @@ TEST_F(MacroEditor, ExportAddsTheExtensionOnlyToANameWithoutOne) {
     open();
     selectMacro(0);
     const std::pair<const char*, const char*> cases[] = {
-        {"burst", "burst.macro"}, {"x.txt", "x.txt"},       {"y.MACRO", "y.MACRO"},
+        {"burst", "burst.macro"}, {"x.txt", "x.txt"},           {"y.MACRO", "y.MACRO"},
         {"z.", "z.macro"},        {".hidden", ".hidden.macro"}, {"dir.d/w", "dir.d/w.macro"},
     };
     std::filesystem::create_directory(dir.path() / "dir.d");
@@ -742,9 +746,7 @@ TEST_F(MacroEditor, ExportAddsTheExtensionOnlyToANameWithoutOne) {
         kit::AnswerNextFileDialog(QString::fromStdString((dir.path() / typed).string()));
         click("ms_1_macro_export_btn");
         EXPECT_TRUE(std::filesystem::exists(dir.path() / written));
-        if (std::string(typed) != written) {
-            EXPECT_FALSE(std::filesystem::exists(dir.path() / typed));
-        }
+        if (std::string(typed) != written) { EXPECT_FALSE(std::filesystem::exists(dir.path() / typed)); }
     }
     EXPECT_TRUE(asked.empty());
 }

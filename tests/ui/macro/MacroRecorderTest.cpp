@@ -116,9 +116,10 @@ TEST_F(Recording, AnInsertedRecordingLeavesEveryPauseThatWasThere) {
         DelayMode mode;
         std::uint16_t pause;  // what the first recorded action carries
     };
-    for (const Case& c : {Case{0, DelayMode::Record, 150}, Case{1, DelayMode::Default, 50},
-                          Case{2, DelayMode::None, 1}, Case{0, DelayMode::None, 1}}) {
-        SCOPED_TRACE("after action " + std::to_string(c.selected) + ", mode " + std::to_string(static_cast<int>(c.mode)));
+    for (const Case& c : {Case{0, DelayMode::Record, 150}, Case{1, DelayMode::Default, 50}, Case{2, DelayMode::None, 1},
+                          Case{0, DelayMode::None, 1}}) {
+        SCOPED_TRACE("after action " + std::to_string(c.selected) + ", mode " +
+                     std::to_string(static_cast<int>(c.mode)));
         memory = {};
         recorder.stop();
         copy = {};

@@ -69,7 +69,8 @@ protected:
     std::vector<int> diffIds(int from, int to) {
         std::vector<int> ids;
         const ProfileStore& s = page->profileStore();
-        for (const Report& r : PlanApply(s.at(static_cast<std::size_t>(to)), s.at(static_cast<std::size_t>(from)), false))
+        for (const Report& r :
+             PlanApply(s.at(static_cast<std::size_t>(to)), s.at(static_cast<std::size_t>(from)), false))
             ids.push_back(r.bytes().empty() ? -1 : r.bytes()[0]);
         return ids;
     }

@@ -118,7 +118,7 @@ TEST_F(Battery, EveryWayOutOfChargingStopsTheOneTimer) {
     display.clearBatteryDisplay();  // cable detached while charging
     EXPECT_FALSE(timers.running());
     EXPECT_EQ(label(), QString());
-    EXPECT_EQ(bar.value(), 18);  // the bar stays where it stopped
+    EXPECT_EQ(bar.value(), 18);                 // the bar stays where it stopped
     EXPECT_EQ(ticks(1), std::vector<int>{18});  // a late firing moves nothing
 
     display.showCharging(false);

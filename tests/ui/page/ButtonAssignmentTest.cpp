@@ -121,7 +121,8 @@ TEST(AssignMenuOrigin, BesideTheButtonUnlessTheScreenEndsFirst) {
     EXPECT_EQ(halvern::ButtonSection::AssignMenuOrigin(QRect(100, 300, 150, 28), {180, 700}, QRect(0, 0, 1280, 600)),
               QPoint(250, 0));
     // No room on the right: it opens on the button's left.
-    EXPECT_EQ(halvern::ButtonSection::AssignMenuOrigin(QRect(1150, 100, 100, 28), {180, 300}, screen), QPoint(970, 100));
+    EXPECT_EQ(halvern::ButtonSection::AssignMenuOrigin(QRect(1150, 100, 100, 28), {180, 300}, screen),
+              QPoint(970, 100));
     // On a second screen to the right and lower down, the same rules in its coordinates.
     const QRect second(1280, 200, 1024, 768);
     EXPECT_EQ(halvern::ButtonSection::AssignMenuOrigin(QRect(1400, 900, 150, 28), {180, 400}, second),
@@ -202,11 +203,10 @@ TEST_F(ButtonSection, EveryPlainItemAssignsItsCodeShowsItsTextAndSendsTheButtons
         mouse.clear();
         choose(2, std::string(row.menuItem).c_str());
         EXPECT_EQ(entry(2).function, row.code);
-        EXPECT_EQ(shownText(2), skin.text(QString::fromLatin1(row.textKey.data(), static_cast<qsizetype>(row.textKey.size()))));
+        EXPECT_EQ(shownText(2),
+                  skin.text(QString::fromLatin1(row.textKey.data(), static_cast<qsizetype>(row.textKey.size()))));
         // Right click is button 2's function already: nothing changed, nothing to send.
-        if (row.code != ButtonFunction::RightClick) {
-            EXPECT_TRUE(reportIdsSent().count(ReportId::Buttons));
-        }
+        if (row.code != ButtonFunction::RightClick) { EXPECT_TRUE(reportIdsSent().count(ReportId::Buttons)); }
     }
 }
 
@@ -248,7 +248,8 @@ TEST_F(ButtonSection, ALeftClickOnButtonsThirteenToSixteenCountsAndBeyondDoesNot
         SCOPED_TRACE(holder);
         reopen();
         shownWindows.clear();
-        store({u"A"}, {}, [holder](ProfileStore& s) { s.at(0).buttons[holder - 1].function = ButtonFunction::LeftClick; });
+        store({u"A"}, {},
+              [holder](ProfileStore& s) { s.at(0).buttons[holder - 1].function = ButtonFunction::LeftClick; });
         open();
         if (holder > 16) then([](kit::SkinWindow& w) { w.closeWindow(1); });
         choose(1, "ms_1_menu");

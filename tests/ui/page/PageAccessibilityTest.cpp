@@ -82,9 +82,7 @@ TEST_F(PageForEveryone, EveryControlOfThePageInTheAccessibleTreeHasAName) {
     std::set<std::string> seen;
     for (const Visit& v : visits) {
         seen.insert(v.control);
-        if (NeedsName(v.role)) {
-            EXPECT_FALSE(v.name.trimmed().isEmpty()) << v.control << " role " << v.role;
-        }
+        if (NeedsName(v.role)) { EXPECT_FALSE(v.name.trimmed().isEmpty()) << v.control << " role " << v.role; }
         auto* label = window->find<kit::Label>(QString::fromStdString(v.control));
         if (label && !label->shownText().trimmed().isEmpty()) {
             EXPECT_EQ(v.name, label->shownText().trimmed()) << v.control;
@@ -105,9 +103,7 @@ TEST_F(PageForEveryone, TheNamesAreThoseOfTheLanguageShown) {
         const std::map<std::string, QString> expected = {{"ms_1_apply_btn", QStringLiteral("Übernehmen")},
                                                          {"ms_1_slider_dpi_1", QStringLiteral("DPI der Stufe 1")},
                                                          {"main_menu_btn", QStringLiteral("Menü")}};
-        if (auto it = expected.find(v.control); it != expected.end()) {
-            EXPECT_EQ(v.name, it->second);
-        }
+        if (auto it = expected.find(v.control); it != expected.end()) { EXPECT_EQ(v.name, it->second); }
     }
 }
 
@@ -117,7 +113,8 @@ TEST_F(PageForEveryone, TabFollowsTheLayoutFromTheTitleBarToTheLastSection) {
         if ((c->widget()->focusPolicy() & Qt::TabFocus) && c->widget()->window() == window.get())
             byLayout.push_back(c->name().toStdString());
     for (QWidget* w = window->nextInFocusChain(); w != window.get(); w = w->nextInFocusChain())
-        if (auto* c = dynamic_cast<kit::Control*>(w); c && (w->focusPolicy() & Qt::TabFocus)) byTab.push_back(c->name().toStdString());
+        if (auto* c = dynamic_cast<kit::Control*>(w); c && (w->focusPolicy() & Qt::TabFocus))
+            byTab.push_back(c->name().toStdString());
     EXPECT_EQ(byTab, byLayout);
     ASSERT_FALSE(byTab.empty());
     EXPECT_EQ(byTab.front(), "skin_btn");

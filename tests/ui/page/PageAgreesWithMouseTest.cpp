@@ -47,8 +47,8 @@ using namespace std::chrono_literals;
 constexpr int kRuns = 100;
 constexpr int kStepsPerRun = 14;
 // Plain functions a button can take without a dialog.
-constexpr const char* kMenuItems[] = {"ms_1_menu", "ms_1_scroll", "ms_1_forward", "ms_1_dpi_up", "ms_1_volume_up",
-                                      "ms_1_copy", "ms_1_button_off", "ms_1_fire_button"};
+constexpr const char* kMenuItems[] = {"ms_1_menu",      "ms_1_scroll", "ms_1_forward",    "ms_1_dpi_up",
+                                      "ms_1_volume_up", "ms_1_copy",   "ms_1_button_off", "ms_1_fire_button"};
 
 class PageAgreesWithMouse : public ::testing::Test {
 protected:
@@ -70,7 +70,6 @@ protected:
         stop(false);
         world.reset();
     }
-
 
     // A start of the program over the data folder, the mouse as it was left.
     void start() {
@@ -240,7 +239,9 @@ protected:
             case 1: return editASetting();
             case 2: return typeADpi();
             case 3: return assignAButton();
-            case 4: control<kit::Button>(pick(2) ? u"ms_1_apply_btn"_qs : u"ms_1_btn_apply_dpi"_qs)->click(); return "apply";
+            case 4:
+                control<kit::Button>(pick(2) ? u"ms_1_apply_btn"_qs : u"ms_1_btn_apply_dpi"_qs)->click();
+                return "apply";
             case 5: return pressOnTheMouse();
             case 6: return plugOrUnplug();
             case 7: wait(std::chrono::milliseconds(pick(1500))); return "time";
@@ -284,7 +285,11 @@ protected:
         // The mouse holds it.
         for (const std::string& d : emu::Differences(world->mouse().state(), emu::ExpectedState(current)))
             ADD_FAILURE() << "the mouse: " << d;
-        if (std::getenv("HALVERN_INTERLEAVING_DUMP")) std::fprintf(stderr, "applies %d link %d accepted %d state %s wireless %d\n", page->appliesDone(), links->applyLinkUp() ? 1 : 0, world->mouse().commandsAccepted(), control<kit::Label>(u"ms_1_label_apply_state"_qs)->shownText().toStdString().c_str(), links->wirelessLink.load());
+        if (std::getenv("HALVERN_INTERLEAVING_DUMP"))
+            std::fprintf(stderr, "applies %d link %d accepted %d state %s wireless %d\n", page->appliesDone(),
+                         links->applyLinkUp() ? 1 : 0, world->mouse().commandsAccepted(),
+                         control<kit::Label>(u"ms_1_label_apply_state"_qs)->shownText().toStdString().c_str(),
+                         links->wirelessLink.load());
         if (std::getenv("HALVERN_INTERLEAVING_DUMP"))
             for (const auto& b : world->mouse().received()) {
                 std::string hex;

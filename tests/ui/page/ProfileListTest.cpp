@@ -316,17 +316,15 @@ TEST_F(ProfileFiles, ExportThenImportAddsSuffixedProfileAndMacrosTheButtonsPlay)
 TEST_F(ProfileFiles, ExportAddsTheExtensionOnlyToANameWithoutOne) {
     store({u"Game"});
     open();
-    const std::pair<const char*, const char*> cases[] = {{"p", "p.pro"}, {"p.txt", "p.txt"}, {"q.PRO", "q.PRO"},
-                                                         {"r.", "r.pro"}};
+    const std::pair<const char*, const char*> cases[] = {
+        {"p", "p.pro"}, {"p.txt", "p.txt"}, {"q.PRO", "q.PRO"}, {"r.", "r.pro"}};
     for (const auto& [typed, written] : cases) {
         SCOPED_TRACE(typed);
         kit::AnswerNextFileDialog(file(typed));
         click("ms_1_profile_export_btn");
         std::error_code ec;
         EXPECT_EQ(fs::file_size(files / written, ec), MouseProfile::kSize);
-        if (std::string(typed) != written) {
-            EXPECT_FALSE(fs::exists(files / typed));
-        }
+        if (std::string(typed) != written) { EXPECT_FALSE(fs::exists(files / typed)); }
     }
     EXPECT_TRUE(shownWindows.empty());
 }
@@ -401,7 +399,8 @@ TEST_F(ProfileFiles, FilesThatAreNoProfileAreRefusedAndChangeNothing) {
         fs::permissions(files / "locked.pro", fs::perms::none);
         unreadable = (files / "locked.pro").string();
     }
-    for (const QString& path : {file("short.pro"), file("long.pro"), file("folder.pro"), QString::fromStdString(unreadable)}) {
+    for (const QString& path :
+         {file("short.pro"), file("long.pro"), file("folder.pro"), QString::fromStdString(unreadable)}) {
         SCOPED_TRACE(path.toStdString());
         shownWindows.clear();
         thenAnswer(1);
@@ -426,8 +425,9 @@ TEST_F(ProfileFiles, AnImportedProfileWithValuesOutOfRangeIsShownAndSentWithinRa
     hostile->pollingRate = -4;
     hostile->name[99] = u'x';  // no terminator in the field
     const auto bytes = hostile->bytes();
-    test::WriteAll(files / "odd.pro", std::vector<unsigned char>(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                                                 reinterpret_cast<const unsigned char*>(bytes.data()) + bytes.size()));
+    test::WriteAll(files / "odd.pro",
+                   std::vector<unsigned char>(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                              reinterpret_cast<const unsigned char*>(bytes.data()) + bytes.size()));
     kit::AnswerNextFileDialog(file("odd.pro"));
     click("ms_1_profile_import_btn");
     EXPECT_EQ(rows(), (QStringList{u"Game"_qs, u"Odd"_qs}));

@@ -56,8 +56,10 @@ TEST_F(Page, AStoredProfileIsShownInEveryControl) {
     EXPECT_TRUE(find<kit::Option>("ms_1_btn_prate_2")->isSelected());
     EXPECT_EQ(shown("ms_1_label_prate"), skin.text(u"prate_2_text"_qs));
     EXPECT_EQ(shown("ms_1_label_key_debounce"), u"8 MS"_qs);
-    EXPECT_EQ(shown("ms_1_label_light_off"), skin.text(u"sleep_timer_1_text"_qs) + u"1.5 "_qs + skin.text(u"sleep_timer_2_text"_qs));
-    EXPECT_EQ(shown("ms_1_label_sleep_timer"), skin.text(u"sleep_timer_3_text"_qs) + u"10 "_qs + skin.text(u"sleep_timer_2_text"_qs));
+    EXPECT_EQ(shown("ms_1_label_light_off"),
+              skin.text(u"sleep_timer_1_text"_qs) + u"1.5 "_qs + skin.text(u"sleep_timer_2_text"_qs));
+    EXPECT_EQ(shown("ms_1_label_sleep_timer"),
+              skin.text(u"sleep_timer_3_text"_qs) + u"10 "_qs + skin.text(u"sleep_timer_2_text"_qs));
     EXPECT_TRUE(find<kit::Option>("ms_1_option_angle_snap_2")->isSelected());
     EXPECT_EQ(find<kit::List>("ms_1_list_profile")->rowText(0), u"P1"_qs);
     // The light section starts closed and the lift-off toggle cannot be opened.
@@ -308,7 +310,8 @@ TEST_F(Page, TheSkinHasEveryControlTheTableNamesWithTheTablesRange) {
     for (const SettingRow& row : kSettings) {
         SCOPED_TRACE(std::string(row.cliName));
         if (!row.textKey.empty()) {
-            EXPECT_NE(text(std::string(row.textKey).c_str()), QString::fromLatin1(row.textKey.data(), row.textKey.size()));
+            EXPECT_NE(text(std::string(row.textKey).c_str()),
+                      QString::fromLatin1(row.textKey.data(), row.textKey.size()));
         }
         if (!row.valueLabel.empty()) {
             EXPECT_TRUE(window->find<kit::Label>(SectionBinder::Numbered(row.valueLabel, 1)));
@@ -338,7 +341,8 @@ TEST_F(Page, TheSkinHasEveryControlTheTableNamesWithTheTablesRange) {
 
 // Move mode included, which once kept the state the user last gave it.
 TEST_F(Page, EveryControlOfTheTableShowsTheProfileChosen) {
-    store({[](MouseProfile&) {}, [](MouseProfile& p) {
+    store({[](MouseProfile&) {},
+           [](MouseProfile& p) {
                for (const SettingRow& row : kSettings) test::SetOtherSettingValue(p, row);
            }});
     open();
@@ -529,7 +533,8 @@ TEST_F(Page, TimerTextsFollowTheirSliders) {
     find<kit::Slider>("ms_1_slider_key_debounce")->QSlider::setValue(7);
     EXPECT_EQ(shown("ms_1_label_key_debounce"), u"14 MS"_qs);
     find<kit::Slider>("ms_1_slider_light_off")->QSlider::setValue(4);
-    EXPECT_EQ(shown("ms_1_label_light_off"), skin.text(u"sleep_timer_1_text"_qs) + u"2.0 "_qs + skin.text(u"sleep_timer_2_text"_qs));
+    EXPECT_EQ(shown("ms_1_label_light_off"),
+              skin.text(u"sleep_timer_1_text"_qs) + u"2.0 "_qs + skin.text(u"sleep_timer_2_text"_qs));
     EXPECT_TRUE(window->isTimerActive(TimerId::ApplyDebounce));
 }
 

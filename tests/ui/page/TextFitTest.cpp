@@ -39,6 +39,7 @@ namespace {
 using test::Misfit;
 
 // The message box's texts, by the key the program asks with.
+// clang-format off
 constexpr const char* kMessages[] = {
     "delete_macro_text",        "one_profile_text",          "delete_profile_text",
     "restore_text",             "one_click_text",            "warn_name_1_text",
@@ -47,6 +48,7 @@ constexpr const char* kMessages[] = {
     "export_failed_text",       "profile_file_refused_text", "autostart_write_failed_text",
     "autostart_remove_failed_text",
 };
+// clang-format on
 
 // The notices under the link panel.
 constexpr const char* kApplyNotices[] = {"apply_unconfirmed_text", "apply_incomplete_text", "apply_macro_cut_text"};
@@ -133,9 +135,10 @@ protected:
     void macroEditor(const Visit& visit, const std::string& in) {
         test::TempDir folder;
         MacroStore store(folder.path() / "ms_1");
-        store.append(std::make_unique<MacroRecord>(Macro(
-            u"Reload", {{0x15, MacroAction::Press, 40}, {0x15, MacroAction::Release, 300},
-                        {kMouseForward, MacroAction::Press, 20}, {kMouseForward, MacroAction::Release, 10}})));
+        store.append(std::make_unique<MacroRecord>(Macro(u"Reload", {{0x15, MacroAction::Press, 40},
+                                                                     {0x15, MacroAction::Release, 300},
+                                                                     {kMouseForward, MacroAction::Press, 20},
+                                                                     {kMouseForward, MacroAction::Release, 10}})));
         CMS_1_Macro::Parts parts{store};
         parts.keyboard = [this]() -> const KeyboardLayout& { return us; };
         parts.ask = [](const QString&, const QString&) { return 0; };
@@ -228,7 +231,8 @@ TEST_F(TextFit, TextsFilledInAtRunTimeFitAtTheirLongest) {
         notice->hide();
 
         {
-            CMS_1_SelectMacro select(skin, nullptr, {u"Burst"_qs, QString::fromStdU16String(longestMacro)}, {1, 0, 255});
+            CMS_1_SelectMacro select(skin, nullptr, {u"Burst"_qs, QString::fromStdU16String(longestMacro)},
+                                     {1, 0, 255});
             ASSERT_FALSE(select.create(kit::WindowKind::Dialog));
             select.show();
             check(select, "macro select, the longest name" + in);
