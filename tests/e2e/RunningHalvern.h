@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -195,6 +196,13 @@ private:
                                                   {"LC_MESSAGES", ""},
                                                   {"LANG", "C.UTF-8"},
                                                   {"XDG_CONFIG_HOME", (dir_.path() / "config").string()}};
+        // Without a session bus of the caller's (scripts/desktop-test brings one), libdbus
+        // would autolaunch one through the X display under Xvfb and the accessibility
+        // bridge would have it start at-spi's launcher: daemons outside the test that its
+        // start would wait on (a start under AddressSanitizer once never got ready). An
+        // address that leads nowhere fails at once instead.
+        if (!std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+            env["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + (dir_.path() / "no-session-bus").string();
         for (const auto& [key, value] : extraEnv) env[key] = value;
         return env;
     }
