@@ -11,6 +11,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "records/Text.h"
+
 namespace halvern {
 
 namespace {
@@ -49,8 +51,6 @@ bool WriteAll(int fd, std::span<const std::byte> data) {
     return true;
 }
 
-std::string Quote(const std::filesystem::path& p) { return p.string(); }
-
 // The kernel's own limit on links followed in one lookup.
 constexpr int kMaxLinkHops = 40;
 
@@ -86,14 +86,14 @@ LinkTarget FollowLinks(const std::filesystem::path& path) {
         if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {current, {}};
         char buffer[PATH_MAX];
         ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
-        if (n < 0) return {current, Quote(path) + ": " + ErrnoText(errno)};
+        if (n < 0) return {current, PathForMessage(path) + ": " + ErrnoText(errno)};
         if (static_cast<std::size_t>(n) == sizeof buffer)
-            return {current, Quote(path) + ": " + ErrnoText(ENAMETOOLONG)};
+            return {current, PathForMessage(path) + ": " + ErrnoText(ENAMETOOLONG)};
         std::filesystem::path next(std::string(buffer, static_cast<std::size_t>(n)));
         // Not normalised: ".." after a linked folder must mean what the kernel takes it to.
         current = next.is_absolute() ? next : current.parent_path() / next;
     }
-    return {{}, Quote(path) + ": " + ErrnoText(ELOOP)};
+    return {{}, PathForMessage(path) + ": " + ErrnoText(ELOOP)};
 }
 
 // Why the atomic writer must not replace `target` (a path that is no link), as a short
@@ -158,7 +158,7 @@ FileContents ReadFileBytes(const std::filesystem::path& path, std::uintmax_t max
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         out.exists = errno != ENOENT;
-        if (out.exists) out.error = Quote(path) + ": " + ErrnoText(errno);
+        if (out.exists) out.error = PathForMessage(path) + ": " + ErrnoText(errno);
         return out;
     }
     out.exists = true;
@@ -166,15 +166,15 @@ FileContents ReadFileBytes(const std::filesystem::path& path, std::uintmax_t max
     // may never end.
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
-        out.error = Quote(path) + ": " + ErrnoText(errno);
+        out.error = PathForMessage(path) + ": " + ErrnoText(errno);
         return out;
     }
     if (S_ISDIR(st.st_mode)) {
-        out.error = Quote(path) + ": is a folder, not a file";
+        out.error = PathForMessage(path) + ": is a folder, not a file";
         return out;
     }
     if (!S_ISREG(st.st_mode)) {
-        out.error = Quote(path) + ": not a regular file";
+        out.error = PathForMessage(path) + ": not a regular file";
         return out;
     }
     std::byte buffer[65536];
@@ -182,7 +182,7 @@ FileContents ReadFileBytes(const std::filesystem::path& path, std::uintmax_t max
         ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            out.error = Quote(path) + ": " + ErrnoText(errno);
+            out.error = PathForMessage(path) + ": " + ErrnoText(errno);
             return out;
         }
         if (n == 0) break;
@@ -201,11 +201,11 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
                                                std::span<const std::span<const std::byte>> pieces) {
     LinkTarget target = FollowLinks(path);
     if (!target.error.empty()) return target.error;
-    if (auto why = WhyNotReplaceable(target.path)) return Quote(path) + ": cannot write: " + *why;
+    if (auto why = WhyNotReplaceable(target.path)) return PathForMessage(path) + ": cannot write: " + *why;
 
     std::string tmpl = (FolderOf(target.path) / (TemporaryPrefix(target.path) + "XXXXXX")).string();
     Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
-    if (fd.get() < 0) return Quote(path) + ": cannot write: " + ErrnoText(errno);
+    if (fd.get() < 0) return PathForMessage(path) + ": cannot write: " + ErrnoText(errno);
     // mkstemp creates the file private; give it the owner and mode of the file it replaces.
     struct stat old {};
     if (::stat(target.path.c_str(), &old) == 0) {
@@ -217,7 +217,7 @@ std::optional<std::string> WriteFileAtomically(const std::filesystem::path& path
 
     auto fail = [&](int error) {
         ::unlink(tmpl.c_str());
-        return Quote(path) + ": cannot write: " + ErrnoText(error);
+        return PathForMessage(path) + ": cannot write: " + ErrnoText(error);
     };
     for (std::span<const std::byte> piece : pieces)
         if (!WriteAll(fd.get(), piece)) return fail(errno);
@@ -269,5 +269,7 @@ void EnsureDirectory(const std::filesystem::path& dir) {
     if (std::filesystem::is_directory(dir, ec)) return;
     std::filesystem::create_directories(dir, ec);
 }
+
+std::string PathForMessage(const std::filesystem::path& path) { return EscapeControls(path.string()); }
 
 }  // namespace halvern

@@ -55,4 +55,8 @@ void EnsureDirectory(const std::filesystem::path& dir);
 
 std::string ErrnoText(int error);
 
+// A path as a one-line message shows it: a file name may hold line breaks, terminal
+// controls or bytes that are no UTF-8, and those are written as escapes.
+std::string PathForMessage(const std::filesystem::path& path);
+
 }  // namespace halvern

@@ -228,7 +228,7 @@ std::optional<std::string> SaveFocusRules(const std::filesystem::path& dataFolde
     SettingsText settings{ReadFileBytes(path, SettingsFile::kMaxBytes)};
     // Rewriting a file we could not read whole would lose what else it holds.
     if (settings.file.exists && (!settings.file.ok() || settings.file.truncated))
-        return path.string() + ": cannot update a file that cannot be read whole";
+        return PathForMessage(path) + ": cannot update a file that cannot be read whole";
     IniDocument doc = settings.file.ok() ? IniDocument::Parse(settings.text()) : IniDocument();
     WriteFocusRules(doc, rules);
     EnsureDirectory(dataFolder);

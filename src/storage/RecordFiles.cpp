@@ -16,11 +16,11 @@ RecordRead<Record> ReadRecordFile(const std::filesystem::path& path, const char*
     RecordRead<Record> out;
     FileContents file = ReadFileBytes(path, Record::kSize + 1);
     if (!file.exists) {
-        out.error = path.string() + ": no such file";
+        out.error = PathForMessage(path) + ": no such file";
     } else if (!file.ok()) {
         out.error = file.error;
     } else if (file.data.size() != Record::kSize) {
-        out.error = path.string() + ": not a " + what + " file (" +
+        out.error = PathForMessage(path) + ": not a " + what + " file (" +
                     (file.truncated ? "more than " + std::to_string(Record::kSize) : std::to_string(file.data.size())) +
                     " bytes, expected " + std::to_string(Record::kSize) + ")";
     } else {
@@ -59,7 +59,7 @@ ProfileImport ImportProfile(const std::filesystem::path& path, ProfileStore& pro
     result.repaired = RepairProfile(profile);
     result.refusedMacro = CheckProfileMacros(profile);
     if (!result.refusedMacro.ok()) {
-        result.error = path.string() + ": " + ProfileMacroProblemText(result.refusedMacro);
+        result.error = PathForMessage(path) + ": " + ProfileMacroProblemText(result.refusedMacro);
         return result;
     }
     profile.setName(profiles.importName(profile.nameText()));
@@ -94,7 +94,7 @@ MacroImport ImportMacro(const std::filesystem::path& path, MacroStore& macros) {
     if (!result.problem.ok()) {
         RepairRecord(*read.record);
         result.macroName = read.record->nameText();
-        result.error = path.string() + ": the macro " + QuoteForLine(Utf16ToUtf8(result.macroName)) + " " +
+        result.error = PathForMessage(path) + ": the macro " + QuoteForLine(Utf16ToUtf8(result.macroName)) + " " +
                        MacroProblemText(result.problem);
         return result;
     }

@@ -161,7 +161,7 @@ std::optional<std::string> SettingsFile::saveValue(std::string_view key, std::st
     FileContents file = ReadFileBytes(filePath(), kMaxSettingsBytes);
     // Rewriting a file we could not read whole would lose what else it holds.
     if (file.exists && (!file.ok() || file.truncated))
-        return filePath().string() + ": cannot update a file that cannot be read whole";
+        return PathForMessage(filePath()) + ": cannot update a file that cannot be read whole";
     IniDocument doc;
     if (file.ok())
         doc = IniDocument::Parse(std::string_view(reinterpret_cast<const char*>(file.data.data()), file.data.size()));

@@ -100,6 +100,17 @@ TEST_F(RecordFilesTest, FilesOfTheWrongLengthAreRefusedAndChangeNothing) {
     EXPECT_EQ(macros_.size(), 0u);
 }
 
+// A refusal names the file on one line, whatever bytes its name holds.
+TEST_F(RecordFilesTest, ARefusalNamesTheFileOnOneLine) {
+    const std::string name = "two\nlines\x1b[2J\xc7\xc7.macro";
+    for (bool exists : {false, true}) {
+        if (exists) test::WriteAll(dir_ / name, std::vector<unsigned char>(3, 1));
+        const std::string error = ImportMacro(dir_ / name, macros_).error;
+        EXPECT_NE(error.find("two\\nlines\\x1b[2J\\xc7\\xc7.macro"), std::string::npos) << error;
+        EXPECT_EQ(error.find_first_of("\n\x1b"), std::string::npos) << error;
+    }
+}
+
 TEST_F(RecordFilesTest, AMacroFileWithMoreThan160ActionsIsRefusedAndNothingAdded) {
     for (std::int32_t count : {161, -1, 100000}) {
         MacroRecord m = MakeMacro(u"Long", 3);
