@@ -1,6 +1,11 @@
 #include "ui/kit/Combo.h"
 
+#include <QAbstractItemView>
+#include <QStyleOptionComboBox>
 #include <QWheelEvent>
+#include <QtMath>
+
+#include <algorithm>
 
 #include "ui/kit/Skin.h"
 
@@ -22,6 +27,30 @@ void Combo::wheelEvent(QWheelEvent* event) {
         return;
     }
     QComboBox::wheelEvent(event);
+}
+
+void Combo::changeEvent(QEvent* event) {
+    // QComboBox builds its drop-down (a popup frame, a list view, scroll bars and
+    // scrollers, each styled by the sheet) on the first style or font change, which
+    // every combo gets as it joins a styled window: about 130 KB each, for a list most
+    // combos never open. Until it is first opened or asked for it is not built; it is
+    // built then, in the look of that moment. The change still re-measures the combo.
+    const bool restyle = event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange;
+    if (restyle && !findChild<QAbstractItemView*>()) {
+        QWidget::changeEvent(event);
+        return;
+    }
+    QComboBox::changeEvent(event);
+}
+
+QSize Combo::measure() const {
+    const QFontMetrics metrics = fontMetrics();
+    int width = count() == 0 ? 7 * metrics.horizontalAdvance(u'x') : 0;
+    for (int i = 0; i < count(); ++i) width = std::max(width, metrics.boundingRect(itemText(i)).width());
+    const QSize text(width, std::max(qCeil(QFontMetricsF(metrics).height()), 14) + 2);
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    return style()->sizeFromContents(QStyle::CT_ComboBox, &option, text, this);
 }
 
 void Combo::addItem(const QString& text, bool isKey) {

@@ -2,6 +2,7 @@
 // other threads, modal results and menus.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTest>
@@ -16,6 +17,7 @@
 #include "support/SkinFolder.h"
 #include "support/VirtualTimerSource.h"
 #include "ui/kit/Button.h"
+#include "ui/kit/Combo.h"
 #include "ui/kit/MenuWindow.h"
 
 using namespace halvern;
@@ -166,6 +168,43 @@ TEST(SkinWindowDeferred, AWindowClosedBeforeItsFirstPaintFreesWhatWaited) {
         EXPECT_FALSE(parked->isVisible());
     }
     EXPECT_TRUE(parked.isNull());
+}
+
+// A combo builds its drop-down when it is first opened, not as it joins the styled
+// window, and measures and opens as one that joined at once does.
+TEST(SkinWindowDeferred, ACombosDropDownIsBuiltWhenFirstOpenedInTheLookOfThatMoment) {
+    test::SkinFolder folder;
+    folder.write("theme.qss",
+                 "QComboBox { padding: 5px 24px; border: 1px solid #2d3242; }\n"
+                 "QComboBox QAbstractItemView { background-color: #1b1e27; }\n");
+    folder.write("w.xml", R"(<Window size="300,200"><Vertical>
+  <Combo name="now" height="30"><Item text="a rather long effect name"/><Item text="b"/></Combo>
+  <Vertical deferred="true" height="40">
+    <Combo name="later" height="30"><Item text="a rather long effect name"/><Item text="b"/></Combo>
+  </Vertical>
+</Vertical></Window>)");
+    kit::Skin skin = folder.makeSkin();
+    CompletionCounting window{skin, QStringLiteral("w.xml")};
+    window.setDeferredBuilding(true);
+    window.create(kit::WindowKind::Dialog);
+    auto* now = window.find<kit::Combo>(QStringLiteral("now"));
+    auto* later = window.find<kit::Combo>(QStringLiteral("later"));
+    ASSERT_TRUE(now && later);
+    const QSize unstyled = later->minimumSizeHint();  // measured before it has the look
+    window.show();
+    ASSERT_TRUE(WaitFor([&] { return window.layoutComplete() && later->isVisible(); }));
+
+    for (kit::Combo* combo : {now, later}) EXPECT_EQ(combo->findChild<QAbstractItemView*>(), nullptr);
+    EXPECT_EQ(later->sizeHint(), now->sizeHint());
+    EXPECT_EQ(later->minimumSizeHint(), now->minimumSizeHint()) << "measured before the look: " << unstyled.width();
+
+    later->showPopup();
+    auto* list = later->findChild<QAbstractItemView*>();
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return list->isVisible(); }));
+    EXPECT_EQ(list->model()->rowCount(), 2);
+    EXPECT_EQ(list->palette().color(QPalette::Base), QColor(0x1b1e27)) << "the drop-down has the sheet's look";
+    later->hidePopup();
 }
 
 TEST(SkinWindow, BuildsFromTheLayoutAndFindsControlsBeforeInit) {
