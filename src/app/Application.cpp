@@ -119,11 +119,8 @@ bool ChooseLook(kit::Skin& skin, const SettingsFile& settings, DesktopColorSchem
     // The skin's face is every text's default: layouts measure texts as they are built,
     // before the style sheet reaches a widget, and the desktop's default face would be
     // loaded only for that. Read from the look chosen above, so that one style sheet is
-    // read, not both. Latin labels look the same without OpenType shaping, and shaping
-    // every text of the page through the face's large tables costs more than building it.
-    QFont font = skin.baseFont().value_or(QApplication::font());
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    QApplication::setFont(font);
+    // read, not both.
+    kit::ApplyBaseLook(skin);
     return !keptTheme;
 }
 

@@ -338,6 +338,7 @@ void CMainWnd::switchTheme(kit::Skin::Theme theme, bool chosen) {
     }
     if (theme == skin().theme()) return;
     skin().setTheme(theme);
+    kit::ApplyBaseLook(skin());
     const QString sheet = skin().styleSheet();
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (dynamic_cast<kit::SkinWindow*>(top) || dynamic_cast<kit::MenuWindow*>(top)) {

@@ -38,7 +38,7 @@ namespace halvern::test {
 class ProgramFont {
 public:
     explicit ProgramFont(const kit::Skin& skin) : before_(QApplication::font()) {
-        QFont font = skin.baseFont().value_or(QApplication::font());
+        QFont font = skin.baseLook().font.value_or(QApplication::font());
         font.setStyleStrategy(QFont::PreferNoShaping);
         QApplication::setFont(font);
     }

@@ -1,8 +1,10 @@
 #include "ui/kit/Skin.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QPalette>
 
 #include <algorithm>
 
@@ -101,6 +103,7 @@ std::optional<Skin::Theme> Skin::ThemeNamed(const QString& name) {
 void Skin::setTheme(Theme theme) {
     if (theme == theme_) return;
     theme_ = theme;
+    themeText_.reset();
     styleSheet_.reset();
     images_.clear();
 }
@@ -120,54 +123,103 @@ const QPixmap* Skin::image(const QString& file) const {
     return it->has_value() ? &**it : nullptr;
 }
 
-std::optional<QFont> Skin::BaseFontOf(const QString& sheet) {
+namespace {
+
+// Where the rule for every widget is in a sheet, and which of its declarations the
+// base look takes.
+struct BaseRule {
+    qsizetype start = -1;  // of "QWidget {"
+    qsizetype end = -1;    // just past its "}"
+    QStringList kept;      // declarations left to the sheet
+    Skin::BaseLook look;
+};
+
+BaseRule FindBaseRule(const QString& sheet) {
     static const QString kRule = u"QWidget {"_qs;
+    BaseRule found;
     qsizetype start = 0;
     // The rule for every widget, not one that merely ends in "QWidget {".
     while ((start = sheet.indexOf(kRule, start)) > 0 && sheet[start - 1] != u'\n') start += kRule.size();
-    if (start < 0) return std::nullopt;
-    const qsizetype end = sheet.indexOf(u'}', start);
-    const QStringView rule = QStringView(sheet).mid(start + kRule.size(), end < 0 ? -1 : end - start - kRule.size());
-    auto value = [&](QStringView property) -> QStringView {
-        for (QStringView declaration : rule.split(u';')) {
-            const qsizetype colon = declaration.indexOf(u':');
-            if (colon > 0 && declaration.left(colon).trimmed() == property) return declaration.mid(colon + 1).trimmed();
-        }
-        return {};
-    };
+    const qsizetype close = start < 0 ? -1 : sheet.indexOf(u'}', start);
+    if (close < 0) return found;
+    found.start = start;
+    found.end = close + 1;
     QFont font;
-    bool any = false;
-    QStringList families;
-    for (QStringView family : value(u"font-family").split(u',')) {
-        family = family.trimmed();
-        if (family.size() >= 2 && (family.front() == u'"' || family.front() == u'\''))
-            family = family.mid(1, family.size() - 2);
-        if (!family.isEmpty()) families << family.toString();
-    }
-    if (!families.isEmpty()) {
-        font.setFamilies(families);
-        any = true;
-    }
-    if (QStringView size = value(u"font-size"); size.endsWith(u"px")) {
-        bool ok = false;
-        const int px = size.chopped(2).trimmed().toInt(&ok);
-        if (ok && px > 0 && px < 200) {
-            font.setPixelSize(px);
-            any = true;
+    bool anyFont = false;
+    const QStringView body = QStringView(sheet).mid(start + kRule.size(), close - start - kRule.size());
+    for (QStringView declaration : body.split(u';')) {
+        const qsizetype colon = declaration.indexOf(u':');
+        const QStringView property = colon > 0 ? declaration.left(colon).trimmed() : QStringView();
+        const QStringView value = colon > 0 ? declaration.mid(colon + 1).trimmed() : QStringView();
+        bool taken = false;
+        if (property == u"font-family") {
+            QStringList families;
+            for (QStringView family : value.split(u',')) {
+                family = family.trimmed();
+                if (family.size() >= 2 && (family.front() == u'"' || family.front() == u'\''))
+                    family = family.mid(1, family.size() - 2);
+                if (!family.isEmpty()) families << family.toString();
+            }
+            if ((taken = !families.isEmpty())) font.setFamilies(families);
+        } else if (property == u"font-size" && value.endsWith(u"px")) {
+            bool ok = false;
+            const int px = value.chopped(2).trimmed().toInt(&ok);
+            if ((taken = ok && px > 0 && px < 200)) font.setPixelSize(px);
+        } else if (property == u"color") {
+            const QColor color(value.toString());
+            if ((taken = color.isValid())) found.look.text = color;
         }
+        anyFont = anyFont || (taken && property != u"color");
+        if (!taken && !declaration.trimmed().isEmpty()) found.kept << declaration.trimmed().toString();
     }
-    return any ? std::optional<QFont>(font) : std::nullopt;
+    if (anyFont) found.look.font = font;
+    return found;
 }
 
-QString Skin::styleSheet() const {
-    if (!styleSheet_) {
+}  // namespace
+
+Skin::BaseLook Skin::BaseLookOf(const QString& sheet) { return FindBaseRule(sheet).look; }
+
+QString Skin::WithoutBaseLook(const QString& sheet) {
+    const BaseRule rule = FindBaseRule(sheet);
+    if (rule.start < 0) return sheet;
+    const QString rest = rule.kept.isEmpty() ? QString() : u"QWidget { "_qs + rule.kept.join(u"; "_qs) + u"; }"_qs;
+    qsizetype end = rule.end;
+    if (rest.isEmpty() && end < sheet.size() && sheet[end] == u'\n') ++end;
+    return sheet.left(rule.start) + rest + sheet.mid(end);
+}
+
+const QString& Skin::themeText() const {
+    if (!themeText_) {
         QString text;
         const QString file = theme_ == Theme::Light ? u"theme_light.qss"_qs : u"theme.qss"_qs;
         if (auto data = ReadLimited(path(file), 1 << 20)) text = QString::fromUtf8(*data);
         text.replace(u"url(skins/"_qs, u"url(%1/skins/"_qs.arg(folder_));
-        styleSheet_ = text;
+        themeText_ = std::move(text);
     }
+    return *themeText_;
+}
+
+QString Skin::styleSheet() const {
+    if (!styleSheet_) styleSheet_ = WithoutBaseLook(themeText());
     return *styleSheet_;
+}
+
+void ApplyBaseLook(const Skin& skin) {
+    const Skin::BaseLook look = skin.baseLook();
+    QFont font = look.font.value_or(QApplication::font());
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    if (QApplication::font() != font) QApplication::setFont(font);
+    if (!look.text) return;
+    QPalette palette = QApplication::palette();
+    QColor placeholder = *look.text;
+    placeholder.setAlpha((placeholder.alpha() + 1) / 2);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(group, role, *look.text);
+        palette.setColor(group, QPalette::PlaceholderText, placeholder);
+    }
+    if (QApplication::palette() != palette) QApplication::setPalette(palette);
 }
 
 }  // namespace halvern::kit

@@ -3,8 +3,9 @@
 // handed down from the application shell.
 #pragma once
 
-#include <QHash>
+#include <QColor>
 #include <QFont>
+#include <QHash>
 #include <QLocale>
 #include <QPixmap>
 #include <QString>
@@ -63,15 +64,28 @@ public:
     static QString ThemeName(Theme theme) { return theme == Theme::Light ? u"light"_qs : u"dark"_qs; }
     static std::optional<Theme> ThemeNamed(const QString& name);
 
-    // The current theme's style sheet with its "url(skins/...)" references made absolute.
+    // The current theme's style sheet with its "url(skins/...)" references made absolute,
+    // as windows take it: without what baseLook() takes from it.
     QString styleSheet() const;
 
-    // The face and pixel size the style sheet's "QWidget { ... }" rule gives every
-    // widget; nullopt when the sheet names neither.
-    std::optional<QFont> baseFont() const { return BaseFontOf(styleSheet()); }
-    static std::optional<QFont> BaseFontOf(const QString& styleSheet);
+    // The sheet's rule for every widget ("QWidget { ... }" at the start of a line): its
+    // face, pixel size and text colour. Left in the sheet, Qt's style sheet engine would
+    // give each of some three hundred widgets a font and a palette of its own for them;
+    // as the application's font and palette (ApplyBaseLook) they are inherited instead.
+    struct BaseLook {
+        std::optional<QFont> font;
+        std::optional<QColor> text;
+    };
+    BaseLook baseLook() const { return BaseLookOf(themeText()); }
+    static BaseLook BaseLookOf(const QString& sheet);
+    // `sheet` without the declarations BaseLookOf reads; the rule goes when nothing else
+    // is left in it.
+    static QString WithoutBaseLook(const QString& sheet);
 
 private:
+    // The theme file as read, references made absolute.
+    const QString& themeText() const;
+
     QString folder_;
     LanguageFile language_;
     QString languageCode_ = u"en"_qs;
@@ -79,7 +93,14 @@ private:
     Theme theme_ = Theme::Dark;
     mutable QHash<QString, std::shared_ptr<const LayoutResult>> layouts_;
     mutable QHash<QString, std::optional<QPixmap>> images_;
+    mutable std::optional<QString> themeText_;
     mutable std::optional<QString> styleSheet_;
 };
+
+// Makes the skin's base look the application's font (with shaping left out: Latin
+// labels look the same without OpenType shaping, and shaping every text of the page
+// through the face's large tables costs more than building it) and its text colour in
+// every state. Before the first window, and again when the look changes.
+void ApplyBaseLook(const Skin& skin);
 
 }  // namespace halvern::kit

@@ -13,6 +13,7 @@
 #include "support/SkinFolder.h"
 #include "ui/kit/LayoutParser.h"
 #include "ui/kit/MenuWindow.h"
+#include "ui/kit/Skin.h"
 
 using namespace halvern;
 
@@ -80,6 +81,18 @@ TEST(ShippedThemes, TheLightLookStylesEverythingTheDarkOneDoes) {
     QStringList onlyDark = (dark - light).values(), onlyLight = (light - dark).values();
     EXPECT_TRUE(onlyDark.isEmpty()) << onlyDark.join(QStringLiteral(" | ")).toStdString();
     EXPECT_TRUE(onlyLight.isEmpty()) << onlyLight.join(QStringLiteral(" | ")).toStdString();
+}
+
+// Each look's face and text colour are the application's, not a rule Qt's style sheet
+// engine would apply to every widget one by one.
+TEST(ShippedThemes, EachLookHasABaseFaceAndColourAndHandsNoRuleForEveryWidgetToQt) {
+    kit::Skin skin(QString::fromStdString(test::SourceSkinFolder().string()));
+    for (auto theme : {kit::Skin::Theme::Dark, kit::Skin::Theme::Light}) {
+        skin.setTheme(theme);
+        const kit::Skin::BaseLook look = skin.baseLook();
+        EXPECT_TRUE(look.font && look.text) << kit::Skin::ThemeName(theme).toStdString();
+        EXPECT_FALSE(skin.styleSheet().contains(QRegularExpression(QStringLiteral("(^|\\n)QWidget \\{"))));
+    }
 }
 
 // ---- Menus ----

@@ -266,19 +266,41 @@ TEST(Skin, AForgottenLayoutIsParsedAgainWhenAskedFor) {
     EXPECT_EQ(std::get<kit::LayoutNode>(again).children.at(0).element, QStringLiteral("Label"));
 }
 
-TEST(Skin, TheBaseFontIsTheStyleSheetsRuleForEveryWidget) {
-    const std::optional<QFont> font = kit::Skin::BaseFontOf(QStringLiteral(
+TEST(Skin, TheRuleForEveryWidgetBecomesTheBaseLookAndLeavesTheSheet) {
+    const QString sheet = QStringLiteral(
         "QPushButton QWidget { font-size: 30px; }\n"
         "QWidget {\n  color: #fff;\n  font-family: \"Inter\", 'DejaVu Sans', sans-serif;\n  font-size: 13px;\n}\n"
-        "QLabel { font-size: 20px; }"));
-    ASSERT_TRUE(font);
-    EXPECT_EQ(font->families(),
+        "QLabel { font-size: 20px; }");
+    const kit::Skin::BaseLook look = kit::Skin::BaseLookOf(sheet);
+    ASSERT_TRUE(look.font && look.text);
+    EXPECT_EQ(look.font->families(),
               (QStringList{QStringLiteral("Inter"), QStringLiteral("DejaVu Sans"), QStringLiteral("sans-serif")}));
-    EXPECT_EQ(font->pixelSize(), 13);
+    EXPECT_EQ(look.font->pixelSize(), 13);
+    EXPECT_EQ(*look.text, QColor(Qt::white));
+    EXPECT_EQ(kit::Skin::WithoutBaseLook(sheet),
+              QStringLiteral("QPushButton QWidget { font-size: 30px; }\nQLabel { font-size: 20px; }"));
 
-    EXPECT_FALSE(kit::Skin::BaseFontOf(QStringLiteral("QLabel { font-size: 20px; }")));
-    EXPECT_FALSE(kit::Skin::BaseFontOf(QStringLiteral("QWidget { color: red; }")));
-    EXPECT_FALSE(kit::Skin::BaseFontOf(QStringLiteral("QWidget { font-size: 99999px")));
+    // What it cannot read stays in the sheet for Qt to read.
+    struct Case {
+        const char* sheet;
+        int pixelSize;  // 0: no font
+        const char* text;
+        const char* left;
+    };
+    for (const Case& c : {
+             Case{"QLabel { font-size: 20px; }", 0, "", "QLabel { font-size: 20px; }"},
+             Case{"QWidget { color: red; }", 0, "#ff0000", ""},
+             Case{"QWidget { font-size: 99999px", 0, "", "QWidget { font-size: 99999px"},
+             Case{"QWidget { color: rgb(1, 2, 3); background: #000; font-size: 12px; }", 12, "",
+                  "QWidget { color: rgb(1, 2, 3); background: #000; }"},
+             Case{"QWidget { font-size: 99999px; }\nQLabel {}", 0, "", "QWidget { font-size: 99999px; }\nQLabel {}"},
+         }) {
+        const QString in = QString::fromUtf8(c.sheet);
+        const kit::Skin::BaseLook got = kit::Skin::BaseLookOf(in);
+        EXPECT_EQ(got.font ? got.font->pixelSize() : 0, c.pixelSize) << c.sheet;
+        EXPECT_EQ(got.text ? got.text->name() : QString(), QString::fromUtf8(c.text)) << c.sheet;
+        EXPECT_EQ(kit::Skin::WithoutBaseLook(in), QString::fromUtf8(c.left)) << c.sheet;
+    }
 }
 
 TEST(SkinWindow, ABrokenOrMissingLayoutGivesAnEmptyWindowAndAnError) {
