@@ -205,21 +205,39 @@ QString Skin::styleSheet() const {
     return *styleSheet_;
 }
 
+namespace {
+
+// Classes a platform theme (KDE's, GNOME's) may give a font or palette of their own,
+// which would win over the application's for every widget of the class.
+constexpr const char* kThemedClasses[] = {"QLabel",    "QAbstractButton", "QPushButton", "QAbstractItemView",
+                                          "QListView", "QLineEdit",       "QMenu",       "QComboMenuItem",
+                                          "QTipLabel"};
+
+}  // namespace
+
 void ApplyBaseLook(const Skin& skin) {
     const Skin::BaseLook look = skin.baseLook();
     QFont font = look.font.value_or(QApplication::font());
     font.setStyleStrategy(QFont::PreferNoShaping);
-    if (QApplication::font() != font) QApplication::setFont(font);
-    if (!look.text) return;
     QPalette palette = QApplication::palette();
-    QColor placeholder = *look.text;
-    placeholder.setAlpha((placeholder.alpha() + 1) / 2);
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-            palette.setColor(group, role, *look.text);
-        palette.setColor(group, QPalette::PlaceholderText, placeholder);
+    if (look.text) {
+        QColor placeholder = *look.text;
+        placeholder.setAlpha((placeholder.alpha() + 1) / 2);
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+                palette.setColor(group, role, *look.text);
+            palette.setColor(group, QPalette::PlaceholderText, placeholder);
+        }
     }
+    // Set without a class, they also drop every class's own.
+    if (QApplication::font() != font) QApplication::setFont(font);
     if (QApplication::palette() != palette) QApplication::setPalette(palette);
+    // Qt drops them only when the application's own changes; a desktop's theme change
+    // can bring them back while it stays.
+    for (const char* themed : kThemedClasses) {
+        if (QApplication::font(themed) != font) QApplication::setFont(font, themed);
+        if (QApplication::palette(themed) != palette) QApplication::setPalette(palette, themed);
+    }
 }
 
 }  // namespace halvern::kit

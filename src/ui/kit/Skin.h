@@ -100,7 +100,9 @@ private:
 // Makes the skin's base look the application's font (with shaping left out: Latin
 // labels look the same without OpenType shaping, and shaping every text of the page
 // through the face's large tables costs more than building it) and its text colour in
-// every state. Before the first window, and again when the look changes.
+// every state. Before the first window, when the look changes, and when the desktop's
+// theme changes (a platform theme may then give some classes a font or palette of
+// their own again); nothing happens when all of that already holds.
 void ApplyBaseLook(const Skin& skin);
 
 }  // namespace halvern::kit

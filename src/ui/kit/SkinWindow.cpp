@@ -300,6 +300,7 @@ void SkinWindow::completeLayout() {
 
 bool SkinWindow::event(QEvent* e) {
     HandOverAcquire(static_cast<QObject*>(this));
+    if (e->type() == QEvent::ThemeChange) ApplyBaseLook(skin_);
     if ((e->type() == QEvent::Paint || e->type() == QEvent::Hide) && !deferred_.empty() && !completionQueued_) {
         // The first screen is painted (or the window went away before it was): the
         // rest joins right after.

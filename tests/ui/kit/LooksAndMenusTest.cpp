@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
@@ -93,6 +94,40 @@ TEST(ShippedThemes, EachLookHasABaseFaceAndColourAndHandsNoRuleForEveryWidgetToQ
         EXPECT_TRUE(look.font && look.text) << kit::Skin::ThemeName(theme).toStdString();
         EXPECT_FALSE(skin.styleSheet().contains(QRegularExpression(QStringLiteral("(^|\\n)QWidget \\{"))));
     }
+}
+
+// A platform theme may give labels or menus a face and colours of their own when the
+// desktop's theme changes; the skin's base look comes back over them.
+TEST(SkinThemes, TheBaseLookComesBackWhenTheDesktopsThemeChanges) {
+    const QFont fontBefore = QApplication::font();
+    const QPalette paletteBefore = QApplication::palette();
+    test::SkinFolder folder;
+    folder.write("theme.qss", "QWidget {\n    font-size: 17px;\n    color: #123456;\n}\n");
+    folder.write("w.xml", "<Window size='100,60'><Label name='l' text='L'/></Window>");
+    kit::Skin skin = folder.makeSkin();
+    kit::ApplyBaseLook(skin);
+    test::RecordingWindow window(skin, QStringLiteral("w.xml"));
+    window.create(kit::WindowKind::Dialog);
+    QWidget* label = window.findControl(QStringLiteral("l"))->widget();
+    auto holdsTheLook = [&] {
+        return label->font().pixelSize() == 17 && label->palette().color(QPalette::WindowText) == QColor(0x123456);
+    };
+    EXPECT_TRUE(holdsTheLook());
+
+    QFont theirs;
+    theirs.setPixelSize(9);
+    QApplication::setFont(theirs, "QLabel");
+    QPalette theirColours = QApplication::palette();
+    theirColours.setColor(QPalette::WindowText, Qt::black);
+    QApplication::setPalette(theirColours, "QLabel");
+    EXPECT_FALSE(holdsTheLook());
+    QEvent themeChange(QEvent::ThemeChange);
+    QCoreApplication::sendEvent(&window, &themeChange);
+    EXPECT_TRUE(holdsTheLook()) << "the label has " << label->font().pixelSize() << " px in "
+                                << label->palette().color(QPalette::WindowText).name().toStdString();
+
+    QApplication::setFont(fontBefore);
+    QApplication::setPalette(paletteBefore);
 }
 
 // ---- Menus ----
