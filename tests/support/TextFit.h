@@ -32,15 +32,13 @@
 namespace halvern::test {
 
 // The program's text face for the life of the object: the skin's face and size with
-// shaping left out, as Application.cpp makes every widget's default before the first
+// shaping left out, as kit::ApplyBaseLook makes every widget's default before the first
 // window. Without it the widths measured differ from those drawn by a pixel here and
 // there.
 class ProgramFont {
 public:
     explicit ProgramFont(const kit::Skin& skin) : before_(QApplication::font()) {
-        QFont font = skin.baseLook().font.value_or(QApplication::font());
-        font.setStyleStrategy(QFont::PreferNoShaping);
-        QApplication::setFont(font);
+        QApplication::setFont(kit::BaseFont(skin));
     }
     ~ProgramFont() { QApplication::setFont(before_); }
     ProgramFont(const ProgramFont&) = delete;

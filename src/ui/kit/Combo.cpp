@@ -44,6 +44,7 @@ void Combo::changeEvent(QEvent* event) {
 }
 
 QSize Combo::measure() const {
+    if (auto size = FixedSize(*this)) return *size;
     const QFontMetrics metrics = fontMetrics();
     int width = count() == 0 ? 7 * metrics.horizontalAdvance(u'x') : 0;
     for (int i = 0; i < count(); ++i) width = std::max(width, metrics.boundingRect(itemText(i)).width());

@@ -17,8 +17,8 @@ class Combo : public QComboBox, public Control {
 public:
     explicit Combo(QWidget* parent = nullptr);
     QWidget* widget() override { return this; }
-    QSize sizeHint() const override { return FixedSize(*this).value_or(measure()); }
-    QSize minimumSizeHint() const override { return FixedSize(*this).value_or(measure()); }
+    QSize sizeHint() const override { return measure(); }
+    QSize minimumSizeHint() const override { return measure(); }
 
     void addItem(const QString& text, bool isKey);
     // Removes every item without a notification; nothing is chosen afterwards.
@@ -34,7 +34,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // The widest item's text in the look of the moment. QComboBox keeps what it measured
+    // Its fixed size, else the widest item's text in the look of the moment. QComboBox
+    // keeps what it measured
     // until a style or font change that this combo does not pass on before its drop-down
     // is built (see changeEvent), so it measures itself.
     QSize measure() const;

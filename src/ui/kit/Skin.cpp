@@ -103,8 +103,7 @@ std::optional<Skin::Theme> Skin::ThemeNamed(const QString& name) {
 void Skin::setTheme(Theme theme) {
     if (theme == theme_) return;
     theme_ = theme;
-    themeText_.reset();
-    styleSheet_.reset();
+    parts_.reset();
     images_.clear();
 }
 
@@ -176,12 +175,7 @@ BaseRule FindBaseRule(const QString& sheet) {
     return found;
 }
 
-}  // namespace
-
-Skin::BaseLook Skin::BaseLookOf(const QString& sheet) { return FindBaseRule(sheet).look; }
-
-QString Skin::WithoutBaseLook(const QString& sheet) {
-    const BaseRule rule = FindBaseRule(sheet);
+QString Without(const BaseRule& rule, const QString& sheet) {
     if (rule.start < 0) return sheet;
     const QString rest = rule.kept.isEmpty() ? QString() : u"QWidget { "_qs + rule.kept.join(u"; "_qs) + u"; }"_qs;
     qsizetype end = rule.end;
@@ -189,21 +183,25 @@ QString Skin::WithoutBaseLook(const QString& sheet) {
     return sheet.left(rule.start) + rest + sheet.mid(end);
 }
 
-const QString& Skin::themeText() const {
-    if (!themeText_) {
+}  // namespace
+
+Skin::BaseLook Skin::BaseLookOf(const QString& sheet) { return FindBaseRule(sheet).look; }
+
+QString Skin::WithoutBaseLook(const QString& sheet) { return Without(FindBaseRule(sheet), sheet); }
+
+const Skin::ThemeParts& Skin::themeParts() const {
+    if (!parts_) {
         QString text;
         const QString file = theme_ == Theme::Light ? u"theme_light.qss"_qs : u"theme.qss"_qs;
         if (auto data = ReadLimited(path(file), 1 << 20)) text = QString::fromUtf8(*data);
         text.replace(u"url(skins/"_qs, u"url(%1/skins/"_qs.arg(folder_));
-        themeText_ = std::move(text);
+        BaseRule rule = FindBaseRule(text);
+        parts_ = ThemeParts{Without(rule, text), std::move(rule.look)};
     }
-    return *themeText_;
+    return *parts_;
 }
 
-QString Skin::styleSheet() const {
-    if (!styleSheet_) styleSheet_ = WithoutBaseLook(themeText());
-    return *styleSheet_;
-}
+QString Skin::styleSheet() const { return themeParts().sheet; }
 
 namespace {
 
@@ -215,17 +213,22 @@ constexpr const char* kThemedClasses[] = {"QLabel",    "QAbstractButton", "QPush
 
 }  // namespace
 
-void ApplyBaseLook(const Skin& skin) {
-    const Skin::BaseLook look = skin.baseLook();
-    QFont font = look.font.value_or(QApplication::font());
+QFont BaseFont(const Skin& skin) {
+    QFont font = skin.baseLook().font.value_or(QApplication::font());
     font.setStyleStrategy(QFont::PreferNoShaping);
+    return font;
+}
+
+void ApplyBaseLook(const Skin& skin) {
+    const std::optional<QColor>& text = skin.baseLook().text;
+    const QFont font = BaseFont(skin);
     QPalette palette = QApplication::palette();
-    if (look.text) {
-        QColor placeholder = *look.text;
+    if (text) {
+        QColor placeholder = *text;
         placeholder.setAlpha((placeholder.alpha() + 1) / 2);
         for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
             for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-                palette.setColor(group, role, *look.text);
+                palette.setColor(group, role, *text);
             palette.setColor(group, QPalette::PlaceholderText, placeholder);
         }
     }

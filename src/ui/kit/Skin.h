@@ -76,15 +76,20 @@ public:
         std::optional<QFont> font;
         std::optional<QColor> text;
     };
-    BaseLook baseLook() const { return BaseLookOf(themeText()); }
+    const BaseLook& baseLook() const { return themeParts().look; }
     static BaseLook BaseLookOf(const QString& sheet);
     // `sheet` without the declarations BaseLookOf reads; the rule goes when nothing else
     // is left in it.
     static QString WithoutBaseLook(const QString& sheet);
 
 private:
-    // The theme file as read, references made absolute.
-    const QString& themeText() const;
+    // The theme file, references made absolute, split into the sheet windows take and
+    // the base look; read and split once for each look.
+    struct ThemeParts {
+        QString sheet;
+        BaseLook look;
+    };
+    const ThemeParts& themeParts() const;
 
     QString folder_;
     LanguageFile language_;
@@ -93,13 +98,15 @@ private:
     Theme theme_ = Theme::Dark;
     mutable QHash<QString, std::shared_ptr<const LayoutResult>> layouts_;
     mutable QHash<QString, std::optional<QPixmap>> images_;
-    mutable std::optional<QString> themeText_;
-    mutable std::optional<QString> styleSheet_;
+    mutable std::optional<ThemeParts> parts_;
 };
 
-// Makes the skin's base look the application's font (with shaping left out: Latin
+// The skin's base face and size, else the application's, with shaping left out: Latin
 // labels look the same without OpenType shaping, and shaping every text of the page
-// through the face's large tables costs more than building it) and its text colour in
+// through the face's large tables costs more than building it.
+QFont BaseFont(const Skin& skin);
+
+// Makes BaseFont the application's font and the base look's text colour its colour in
 // every state. Before the first window, when the look changes, and when the desktop's
 // theme changes (a platform theme may then give some classes a font or palette of
 // their own again); nothing happens when all of that already holds.
