@@ -1,6 +1,7 @@
 // The real program under a real pointer, keyboard and wheel (xdotool under Xvfb):
 // what was typed into a box lands before a clicked button acts, a cancel drops it,
-// and the wheel scrolls the settings column instead of changing what it passes over.
+// the wheel scrolls the settings column instead of changing what it passes over, and a
+// drop-down opened by a click chooses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,6 +96,26 @@ TEST(PointerAndWheel, TheMacroEditorTakesWhatWasTypedBeforeAClickOrAQuitAndDrops
         EXPECT_EQ(h->quit(), 0);
         EXPECT_EQ(stored()[0].nameText(), u"Burst");
     }
+}
+
+// A combo builds its drop-down only when it is first opened: opened by a real click, it
+// shows its effects, and the one the keys then choose is sent.
+TEST(PointerAndWheel, AnEffectChosenFromTheDropDownAClickOpenedReachesTheMouse) {
+    HalvernUnderX h;
+    ASSERT_EQ(h.problem(), "");
+    ASSERT_TRUE(h->apply());
+    // The sections above closed, so that the light section's combo is on the screen.
+    for (const char* above : {"ms_1_check_profile", "ms_1_check_dpi", "ms_1_check_button", "ms_1_check_light"})
+        ASSERT_EQ(h->ask(std::string("click ") + above), "ok");
+    ASSERT_TRUE(h->fieldBecomes("ms_1_combo_light", "visible", "1"));
+    std::this_thread::sleep_for(300ms);  // the column settles
+    const std::string before = h->field("ms_1_combo_light", "value");
+    const std::size_t seen = h->received().size();
+
+    ASSERT_TRUE(h.clickOn("ms_1_combo_light"));
+    ASSERT_TRUE(h.x().xdotool({"key", "Down", "sleep", "0.2", "key", "Return"}));
+    EXPECT_TRUE(WaitFor([&] { return h->field("ms_1_combo_light", "value") != before; }));
+    EXPECT_TRUE(WaitFor([&] { return !h->receivedSince(seen).empty(); })) << "nothing reached the mouse";
 }
 
 TEST(PointerAndWheel, AWheelFlickScrollsTheSettingsColumnPastItsControls) {
