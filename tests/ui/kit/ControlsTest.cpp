@@ -182,6 +182,62 @@ TEST_F(Controls, SliderRaisesValueChangedForUserValuesOnly) {
     EXPECT_TRUE(window.take().empty());
 }
 
+TEST_F(Controls, SliderDrawsItselfInTheSheetsColoursAndFollowsThePointer) {
+    auto* slider = get<kit::Slider>("slider");
+    window.setStyleSheet(
+        QStringLiteral("QSlider[kind] { qproperty-grooveColor: #102030; "
+                       "qproperty-progressBrush: #708090; qproperty-handleColor: #405060; }"));
+    slider->setValue(5, Notify::No);
+    const QRect groove = slider->grooveRect();
+    const QImage look = slider->grab().toImage();
+    const int middle = groove.center().y();
+    EXPECT_EQ(look.pixelColor(groove.left() + 3, middle), QColor(0x708090)) << "the part up to the handle";
+    EXPECT_EQ(look.pixelColor(slider->handleRect().center()), QColor(0x405060)) << "the handle";
+    EXPECT_EQ(look.pixelColor(groove.right() - 3, middle), QColor(0x102030)) << "the groove after it";
+
+    // Where the pointer goes, the slider goes, each change a notification.
+    slider->setPageStep(2);
+    const QPoint start = slider->rect().topLeft() + QPoint(0, middle);
+    const QPoint end = start + QPoint(groove.width() - 1, 0);
+    struct Case {
+        const char* what;
+        int from;
+        std::function<void()> act;
+        int to;
+    };
+    const Case cases[] = {
+        {"the handle dragged to the end", 5,
+         [&] {
+             QTest::mousePress(slider, Qt::LeftButton, {}, slider->handleRect().center());
+             QTest::mouseMove(slider, end);
+             QTest::mouseRelease(slider, Qt::LeftButton, {}, end);
+         },
+         10},
+        {"the handle dragged past the start", 5,
+         [&] {
+             QTest::mousePress(slider, Qt::LeftButton, {}, slider->handleRect().center());
+             QTest::mouseMove(slider, start - QPoint(40, 0));
+             QTest::mouseRelease(slider, Qt::LeftButton, {}, start);
+         },
+         0},
+        {"a click on the groove pages towards it", 5, [&] { QTest::mouseClick(slider, Qt::LeftButton, {}, end); }, 7},
+        {"the middle button puts the handle under the pointer", 2,
+         [&] { QTest::mouseClick(slider, Qt::MiddleButton, {}, QPoint(groove.center().x(), middle)); }, 5},
+    };
+    slider->setFocus();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        slider->setValue(c.from, Notify::No);
+        window.take();
+        c.act();
+        EXPECT_EQ(slider->value(), c.to);
+        EXPECT_FALSE(slider->isSliderDown());
+        const auto seen = window.take();
+        EXPECT_FALSE(seen.empty());
+        for (const Seen& n : seen) EXPECT_EQ(n, Seen({"valuechanged", "slider", 0, 0}));
+    }
+}
+
 TEST_F(Controls, ComboRaisesItemSelectWithNewAndOldIndex) {
     auto* combo = get<kit::Combo>("combo");
     EXPECT_EQ(combo->itemText(1), QStringLiteral("One"));
