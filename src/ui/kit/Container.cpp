@@ -44,10 +44,38 @@ void Container::scrollToEnd() {
 int Container::scrollPosition() const { return scroll_ ? scroll_->verticalScrollBar()->value() : 0; }
 int Container::scrollMaximum() const { return scroll_ ? scroll_->verticalScrollBar()->maximum() : 0; }
 
+void Container::setLeadingText(const QString& text, int width) {
+    if (scroll_ || !leadingText_.isEmpty() || text.isEmpty()) return;
+    leadingText_ = text;
+    const QMargins m = layout_->contentsMargins();
+    leadingBand_ = QRect(m.left(), m.top(), std::max(0, width), 0);
+    layout_->setContentsMargins(m.left() + leadingBand_.width() + layout_->spacing(), m.top(), m.right(), m.bottom());
+}
+
+void Container::setTextColor(const QColor& color) {
+    if (color == textColor_) return;
+    textColor_ = color;
+    update();
+}
+
+void Container::setTextPixelSize(int size) {
+    if (size == textPixelSize_) return;
+    textPixelSize_ = size;
+    update();
+}
+
 void Container::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
     paintBackground(painter);
+    if (leadingText_.isEmpty()) return;
+    QFont face = font();
+    if (textPixelSize_ > 0) face.setPixelSize(textPixelSize_);
+    painter.setFont(face);
+    painter.setPen(textColor_.isValid() ? textColor_ : palette().color(QPalette::WindowText));
+    const QMargins m = layout_->contentsMargins();
+    const QRect band(leadingBand_.x(), m.top(), leadingBand_.width(), height() - m.top() - m.bottom());
+    painter.drawText(band, Qt::AlignRight | Qt::AlignVCenter, leadingText_);
 }
 
 }  // namespace halvern::kit

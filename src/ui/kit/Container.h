@@ -1,6 +1,8 @@
 // Vertical and horizontal containers ("Vertical", "Horizontal"), optionally scrolling
 // vertically ("vscroll"). Children are laid out in order with "childpadding" between
-// them and "inset" around them.
+// them and "inset" around them. A short "text" (a row's number) may head the
+// children: drawn right-aligned in its own band of "textwidth" pixels, in the colour
+// and pixel size the sheet gives as properties, without a label widget of its own.
 #pragma once
 
 #include <QFrame>
@@ -15,9 +17,20 @@ namespace halvern::kit {
 class Container : public QFrame, public Control {
     Q_OBJECT
     HALVERN_KIT_STYLE_PROPERTIES
+    Q_PROPERTY(QColor textColor READ textColor WRITE setTextColor)
+    Q_PROPERTY(int textPixelSize READ textPixelSize WRITE setTextPixelSize)
 
 public:
     Container(bool vertical, bool scrolling, QWidget* parent = nullptr);
+
+    // The text heading the children, in a band of `width` pixels before them.
+    void setLeadingText(const QString& text, int width);
+    QString leadingText() const { return leadingText_; }
+    // Unset, the text colour and size are those of the window's text.
+    QColor textColor() const { return textColor_; }
+    void setTextColor(const QColor& color);
+    int textPixelSize() const { return textPixelSize_; }
+    void setTextPixelSize(int size);
 
     QWidget* widget() override { return this; }
 
@@ -37,6 +50,10 @@ private:
     QScrollArea* scroll_ = nullptr;
     QWidget* content_ = nullptr;
     QBoxLayout* layout_ = nullptr;
+    QString leadingText_;
+    QRect leadingBand_;
+    QColor textColor_;
+    int textPixelSize_ = 0;
 };
 
 }  // namespace halvern::kit

@@ -141,6 +141,7 @@ Control* LayoutBuilder::build(const LayoutNode& node, const QString& inheritedVi
     if (e == u"Vertical" || e == u"Horizontal") {
         auto* c = new Container(e == u"Vertical", BoolOr(node, u"vscroll"_qs, false));
         ApplyBoxAttributes(node, c->contentLayout());
+        if (auto text = node.attribute(u"text"_qs)) c->setLeadingText(*text, IntOr(node, u"textwidth"_qs, 0));
         control = c;
         control->attach(window_, &skin_, e, node.attributeOr(u"name"_qs), virtualWindow);
         applyCommon(node, control);

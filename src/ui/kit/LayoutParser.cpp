@@ -33,9 +33,8 @@ constexpr std::array kCommon{
 };
 
 constexpr std::array kContainer{
-    AttributeRule{"inset", Type::Four},
-    AttributeRule{"childpadding", Type::Int},
-    AttributeRule{"vscroll", Type::Bool},
+    AttributeRule{"inset", Type::Four}, AttributeRule{"childpadding", Type::Int}, AttributeRule{"vscroll", Type::Bool},
+    AttributeRule{"text", Type::Text},  AttributeRule{"textwidth", Type::Int},
 };
 constexpr std::array kTexted{
     AttributeRule{"text", Type::Text},

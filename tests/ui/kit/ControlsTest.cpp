@@ -38,6 +38,9 @@ constexpr const char* kLayout = R"(<Window size="500,700">
     <List name="list" height="100" rowheight="24"><Item text="r0"/><Item text="r1"/><Item text="r2"/></List>
     <ColorPalette name="palette" width="200" height="100" color="#FF0000"/>
     <Label name="label" textkey="hello_text" height="20"/>
+    <Horizontal name="row" height="28" childpadding="6" text="17" textwidth="18" class="keyrow">
+      <Button name="row_btn" text="r"/>
+    </Horizontal>
     <Tab name="tab" height="30" selected="1"><Label name="t0" text="a"/><Label name="t1" text="b"/></Tab>
     <Vertical name="page" virtualwnd="Page" height="70">
       <Button name="page_btn" text="p" height="30"/>
@@ -236,6 +239,25 @@ TEST_F(Controls, SliderDrawsItselfInTheSheetsColoursAndFollowsThePointer) {
         EXPECT_FALSE(seen.empty());
         for (const Seen& n : seen) EXPECT_EQ(n, Seen({"valuechanged", "slider", 0, 0}));
     }
+}
+
+TEST_F(Controls, ARowsNumberIsDrawnInItsOwnBandBeforeTheChildren) {
+    auto* row = get<kit::Container>("row");
+    window.setStyleSheet(QStringLiteral("QFrame[class=\"keyrow\"] { qproperty-textColor: #ff0000; "
+                                        "qproperty-textPixelSize: 20; }"));
+    EXPECT_EQ(row->leadingText(), QStringLiteral("17"));
+    EXPECT_EQ(get<kit::Button>("row_btn")->x(), 18 + 6) << "the children start after the band and the padding";
+    EXPECT_TRUE(row->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size() == 1) << "no widget for the number";
+
+    const QImage look = row->grab().toImage();
+    int red = 0;
+    for (int y = 0; y < look.height(); ++y)
+        for (int x = 0; x < look.width(); ++x)
+            if (look.pixelColor(x, y) == QColor(0xff0000)) {
+                EXPECT_LT(x, 18) << "drawn outside its band";
+                ++red;
+            }
+    EXPECT_GT(red, 10) << "the number in the sheet's colour";
 }
 
 TEST_F(Controls, ComboRaisesItemSelectWithNewAndOldIndex) {
