@@ -243,8 +243,9 @@ TEST_F(Controls, SliderDrawsItselfInTheSheetsColoursAndFollowsThePointer) {
 
 TEST_F(Controls, ARowsNumberIsDrawnInItsOwnBandBeforeTheChildren) {
     auto* row = get<kit::Container>("row");
-    window.setStyleSheet(QStringLiteral("QFrame[class=\"keyrow\"] { qproperty-textColor: #ff0000; "
-                                        "qproperty-textPixelSize: 20; }"));
+    window.setStyleSheet(
+        QStringLiteral("QFrame[class=\"keyrow\"] { qproperty-textColor: #ff0000; "
+                       "qproperty-textPixelSize: 20; }"));
     EXPECT_EQ(row->leadingText(), QStringLiteral("17"));
     EXPECT_EQ(get<kit::Button>("row_btn")->x(), 18 + 6) << "the children start after the band and the padding";
     EXPECT_TRUE(row->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size() == 1) << "no widget for the number";
