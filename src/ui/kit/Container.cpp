@@ -48,8 +48,9 @@ void Container::setLeadingText(const QString& text, int width) {
     if (scroll_ || !leadingText_.isEmpty() || text.isEmpty()) return;
     leadingText_ = text;
     const QMargins m = layout_->contentsMargins();
-    leadingBand_ = QRect(m.left(), m.top(), std::max(0, width), 0);
-    layout_->setContentsMargins(m.left() + leadingBand_.width() + layout_->spacing(), m.top(), m.right(), m.bottom());
+    leadingLeft_ = m.left();
+    leadingWidth_ = std::max(0, width);
+    layout_->setContentsMargins(m.left() + leadingWidth_ + layout_->spacing(), m.top(), m.right(), m.bottom());
 }
 
 void Container::setTextColor(const QColor& color) {
@@ -74,7 +75,7 @@ void Container::paintEvent(QPaintEvent* event) {
     painter.setFont(face);
     painter.setPen(textColor_.isValid() ? textColor_ : palette().color(QPalette::WindowText));
     const QMargins m = layout_->contentsMargins();
-    const QRect band(leadingBand_.x(), m.top(), leadingBand_.width(), height() - m.top() - m.bottom());
+    const QRect band(leadingLeft_, m.top(), leadingWidth_, height() - m.top() - m.bottom());
     painter.drawText(band, Qt::AlignRight | Qt::AlignVCenter, leadingText_);
 }
 

@@ -51,7 +51,8 @@ private:
     QWidget* content_ = nullptr;
     QBoxLayout* layout_ = nullptr;
     QString leadingText_;
-    QRect leadingBand_;
+    int leadingLeft_ = 0;
+    int leadingWidth_ = 0;
     QColor textColor_;
     int textPixelSize_ = 0;
 };

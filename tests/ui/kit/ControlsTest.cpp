@@ -248,7 +248,7 @@ TEST_F(Controls, ARowsNumberIsDrawnInItsOwnBandBeforeTheChildren) {
                        "qproperty-textPixelSize: 20; }"));
     EXPECT_EQ(row->leadingText(), QStringLiteral("17"));
     EXPECT_EQ(get<kit::Button>("row_btn")->x(), 18 + 6) << "the children start after the band and the padding";
-    EXPECT_TRUE(row->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size() == 1) << "no widget for the number";
+    EXPECT_EQ(row->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 1) << "no widget for the number";
 
     const QImage look = row->grab().toImage();
     int red = 0;
