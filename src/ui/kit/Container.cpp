@@ -53,18 +53,6 @@ void Container::setLeadingText(const QString& text, int width) {
     layout_->setContentsMargins(m.left() + leadingWidth_ + layout_->spacing(), m.top(), m.right(), m.bottom());
 }
 
-void Container::setTextColor(const QColor& color) {
-    if (color == textColor_) return;
-    textColor_ = color;
-    update();
-}
-
-void Container::setTextPixelSize(int size) {
-    if (size == textPixelSize_) return;
-    textPixelSize_ = size;
-    update();
-}
-
 void Container::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);

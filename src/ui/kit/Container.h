@@ -28,9 +28,9 @@ public:
     QString leadingText() const { return leadingText_; }
     // Unset, the text colour and size are those of the window's text.
     QColor textColor() const { return textColor_; }
-    void setTextColor(const QColor& color);
+    void setTextColor(const QColor& color) { SetLook(*this, textColor_, color); }
     int textPixelSize() const { return textPixelSize_; }
-    void setTextPixelSize(int size);
+    void setTextPixelSize(int size) { SetLook(*this, textPixelSize_, size); }
 
     QWidget* widget() override { return this; }
 

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QWidget>
 
 #include <cstdint>
 #include <string_view>
@@ -133,5 +134,14 @@ private:
 void SetVisible(Control* control, bool visible);
 // Whether the control is not hidden itself, shown on screen or not.
 bool IsShown(const Control* control);
+
+// A look property the style sheet sets (qproperty-...): kept, and the widget repainted
+// when it changed.
+template <typename T>
+void SetLook(QWidget& widget, T& field, const T& value) {
+    if (field == value) return;
+    field = value;
+    widget.update();
+}
 
 }  // namespace halvern::kit

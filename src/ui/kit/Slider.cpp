@@ -82,16 +82,15 @@ void Slider::paintEvent(QPaintEvent*) {
     FillRounded(painter, groove, kGroove / 2.0, groove_);
     FillRounded(painter, QRect(groove.topLeft(), QPoint(handle.x() + kHandle / 2, groove.bottom())), kGroove / 2.0,
                 progress_);
-    QPainterPath round;
-    if (handleBorder_.isValid() && handleBorder_.alpha() > 0) {
-        round.addEllipse(QRectF(handle));
-        painter.fillPath(round, handleBorder_);
-        round.clear();
-        round.addEllipse(QRectF(handle).adjusted(1, 1, -1, -1));
-    } else {
-        round.addEllipse(QRectF(handle));
+    // A ring, if the look has one, is the handle's edge in its colour.
+    const int ring = handleBorder_.isValid() && handleBorder_.alpha() > 0 ? 1 : 0;
+    painter.setPen(Qt::NoPen);
+    if (ring) {
+        painter.setBrush(handleBorder_);
+        painter.drawEllipse(QRectF(handle));
     }
-    painter.fillPath(round, handle_);
+    painter.setBrush(handle_);
+    painter.drawEllipse(QRectF(handle).adjusted(ring, ring, -ring, -ring));
 }
 
 void Slider::mousePressEvent(QMouseEvent* event) {

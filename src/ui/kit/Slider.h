@@ -44,13 +44,13 @@ public:
     void setShownValueByUser(double shown);
 
     QColor grooveColor() const { return groove_; }
-    void setGrooveColor(const QColor& c) { repaintWith(groove_, c); }
+    void setGrooveColor(const QColor& c) { SetLook(*this, groove_, c); }
     QBrush progressBrush() const { return progress_; }
-    void setProgressBrush(const QBrush& b) { repaintWith(progress_, b); }
+    void setProgressBrush(const QBrush& b) { SetLook(*this, progress_, b); }
     QColor handleColor() const { return handle_; }
-    void setHandleColor(const QColor& c) { repaintWith(handle_, c); }
+    void setHandleColor(const QColor& c) { SetLook(*this, handle_, c); }
     QColor handleBorderColor() const { return handleBorder_; }
-    void setHandleBorderColor(const QColor& c) { repaintWith(handleBorder_, c); }
+    void setHandleBorderColor(const QColor& c) { SetLook(*this, handleBorder_, c); }
 
     // Where the parts lie for the current position.
     QRect grooveRect() const;
@@ -68,12 +68,6 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    template <typename T>
-    void repaintWith(T& field, const T& value) {
-        if (field == value) return;
-        field = value;
-        update();
-    }
     // The position whose handle would start at x.
     int positionAt(int x) const;
 
