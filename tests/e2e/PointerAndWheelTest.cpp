@@ -1,7 +1,7 @@
 // The real program under a real pointer, keyboard and wheel (xdotool under Xvfb):
 // what was typed into a box lands before a clicked button acts, a cancel drops it,
-// the wheel scrolls the settings column instead of changing what it passes over, and a
-// drop-down opened by a click chooses.
+// the wheel scrolls the settings column instead of changing what it passes over, a
+// slider follows the pointer, and a drop-down opened by a click chooses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -96,6 +96,39 @@ TEST(PointerAndWheel, TheMacroEditorTakesWhatWasTypedBeforeAClickOrAQuitAndDrops
         EXPECT_EQ(h->quit(), 0);
         EXPECT_EQ(stored()[0].nameText(), u"Burst");
     }
+}
+
+// The kit draws its sliders and follows the pointer itself, as QSlider would: a left
+// click beside the handle pages towards the pointer, the middle button puts the handle
+// under it, and the handle dragged past the start stops there; the box follows each.
+TEST(PointerAndWheel, ASliderFollowsTheRealPointerAsQSliderWould) {
+    HalvernUnderX h;
+    ASSERT_EQ(h.problem(), "");
+    const std::string slider = "ms_1_slider_dpi_3";
+    ASSERT_EQ(h->ask("slide " + slider + " 100"), "ok");
+    const auto [cx, cy] = h.where(slider);
+    // The slider is 286 pixels wide for positions 1 to 280: at 100 the handle lies in
+    // its left half, and 120 pixels right of the centre is groove beyond it.
+    const std::string beside = std::to_string(std::stoi(cx) + 120), end = std::to_string(std::stoi(cx) + 140);
+    const std::string before = std::to_string(std::stoi(cx) - 200);
+    auto value = [&] { return std::stoi(h->field(slider, "value")); };
+
+    ASSERT_TRUE(h.x().xdotool({"mousemove", beside, cy, "sleep", "0.2", "click", "1", "sleep", "0.3"}));
+    EXPECT_TRUE(WaitFor([&] { return value() > 100; })) << "a click beside the handle did not page";
+    const int paged = value();
+    EXPECT_LT(paged, 280) << "one click pages once, it does not jump";
+
+    ASSERT_TRUE(h.x().xdotool({"mousemove", end, cy, "sleep", "0.2", "click", "2", "sleep", "0.3"}));
+    EXPECT_TRUE(WaitFor([&] { return value() > paged; })) << "the middle button did not move the handle there";
+
+    // The handle is now under the pointer: held and dragged past the slider's start.
+    ASSERT_TRUE(h.x().xdotool(
+        {"mousedown", "1", "sleep", "0.2", "mousemove", before, cy, "sleep", "0.2", "mouseup", "1", "sleep", "0.3"}));
+    EXPECT_TRUE(WaitFor([&] { return value() == 1; })) << "the drag did not take the handle to the start";
+    EXPECT_TRUE(h->fieldBecomes("ms_1_edit_dpi_3", "text", std::to_string(DpiFromValue(1))));
+    // Released: moving the pointer back over the slider no longer moves it.
+    ASSERT_TRUE(h.x().xdotool({"mousemove", end, cy, "sleep", "0.3"}));
+    EXPECT_EQ(value(), 1);
 }
 
 // A combo builds its drop-down only when it is first opened: opened by a real click, it
