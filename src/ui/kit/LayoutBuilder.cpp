@@ -106,6 +106,12 @@ void LayoutBuilder::buildChildren(const LayoutNode& node, QBoxLayout* layout, co
         }
         Control* control = build(child, virtualWindow);
         if (!control) continue;
+        // Polished now, by the base style, while it has no style sheet: joining the
+        // window then polishes it by the sheet, once. Joined unpolished, it would be asked
+        // for its margins under the sheet as it joined, and the rules matched for that
+        // answer thrown away by its polish at the first show: every control matched
+        // against the whole sheet twice.
+        control->widget()->ensurePolished();
         if (deferredSink_ && BoolOr(child, u"deferred"_qs, false)) {
             const Deferred d{layout, layout->count(), control->widget(), AlignmentIn(layout, child)};
             // Parked under a widget that is never shown and has no style sheet: the
