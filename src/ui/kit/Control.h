@@ -5,7 +5,6 @@
 
 #include <QColor>
 #include <QString>
-#include <QWidget>
 
 #include <cstdint>
 #include <string_view>
@@ -136,9 +135,9 @@ void SetVisible(Control* control, bool visible);
 bool IsShown(const Control* control);
 
 // A look property the style sheet sets (qproperty-...): kept, and the widget repainted
-// when it changed.
-template <typename T>
-void SetLook(QWidget& widget, T& field, const T& value) {
+// when it changed. The widget's own type, so that this header needs no QWidget.
+template <typename Widget, typename T>
+void SetLook(Widget& widget, T& field, const T& value) {
     if (field == value) return;
     field = value;
     widget.update();
