@@ -16,6 +16,9 @@
 //   /proc/PID/task/*/schedstat (clock ticks of /proc/PID/stat when the kernel has no
 //   schedstat); wake-ups are the per-thread voluntary and involuntary context switches.
 //   Every thread counts, not only the main one.
+// Both programs find a session bus of the bench's own, as every desktop session has one:
+// without a bus, a program that asks for it (the accessibility bridge does) has libdbus
+// run dbus-launch at every start, a cost no desktop start pays.
 // Not a test: run it by hand, `build/bench/gui_bench --help`.
 #include <fcntl.h>
 #include <poll.h>
@@ -400,6 +403,52 @@ private:
     xcb_atom_t pidAtom_ = XCB_NONE;
 };
 
+// ---- The session bus ---------------------------------------------------------------
+
+class SessionBus {
+public:
+    ~SessionBus() {
+        if (daemon_ > 0) {
+            kill(daemon_, SIGTERM);
+            waitpid(daemon_, nullptr, 0);
+        }
+    }
+
+    // dbus-daemon tells its address on a descriptor once it accepts clients.
+    bool start(const fs::path& folder, const fs::path& log) {
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0) return false;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const std::string address = "--address=unix:path=" + (folder / "bus").string();
+        const char* argv[] = {"dbus-daemon",       "--session",     "--nofork", "--nopidfile",
+                              "--print-address=3", address.c_str(), nullptr};
+        const int rc = posix_spawnp(&daemon_, "dbus-daemon", &actions, nullptr, const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ready[1]);
+        if (rc != 0) {
+            close(ready[0]);
+            daemon_ = -1;
+            return false;
+        }
+        std::string buffer;
+        const auto line = ReadLine(ready[0], buffer, std::chrono::seconds(10));
+        close(ready[0]);
+        if (!line || line->empty()) return false;
+        address_ = *line;
+        return true;
+    }
+
+    // Empty when there is none.
+    const std::string& address() const { return address_; }
+
+private:
+    pid_t daemon_ = -1;
+    std::string address_;
+};
+
 // ---- One start of each program -----------------------------------------------------
 
 struct Run {
@@ -412,8 +461,8 @@ struct Run {
 
 class Bench {
 public:
-    Bench(const Options& options, Display& display, fs::path work)
-        : options_(options), display_(display), work_(std::move(work)) {}
+    Bench(const Options& options, Display& display, const SessionBus& bus, fs::path work)
+        : options_(options), display_(display), bus_(bus), work_(std::move(work)) {}
 
     std::optional<Run> floorRun() {
         const fs::path folder = freshFolder("floor");
@@ -488,7 +537,11 @@ private:
 
     std::vector<std::string> baseEnv(const fs::path& folder) const {
         const fs::path& runtime = runtime_.empty() ? folder : runtime_;
-        return {"DISPLAY=" + display_.name(), "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + runtime.string()};
+        std::vector<std::string> env{"DISPLAY=" + display_.name(), "QT_QPA_PLATFORM=xcb",
+                                     "XDG_RUNTIME_DIR=" + runtime.string()};
+        // Never the bus of the desktop the bench runs in: the program would take its names.
+        env.push_back("DBUS_SESSION_BUS_ADDRESS=" + (bus_.address().empty() ? "disabled:" : bus_.address()));
+        return env;
     }
 
     std::optional<Run> startup(Child& child, const fs::path& folder, std::string* out) {
@@ -534,6 +587,7 @@ private:
 
     const Options& options_;
     Display& display_;
+    const SessionBus& bus_;
     fs::path work_;
     fs::path last_;
     fs::path runtime_;
@@ -657,18 +711,23 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "gui_bench: no X display (is Xvfb installed?); see %s\n", (work / "xvfb.log").c_str());
             return 1;
         }
+        SessionBus bus;
+        if (!bus.start(work, work / "dbus.log"))
+            std::fprintf(stderr,
+                         "gui_bench: no session bus (is dbus-daemon installed?); the programs run without one\n");
         double load[1] = {0};
         getloadavg(load, 1);
         std::printf(
-            "gui_bench: %d runs of each, interleaved, after %d warm-up; idle windows %.0f s; Xvfb %s; "
+            "gui_bench: %d runs of each, interleaved, after %d warm-up; idle windows %.0f s; Xvfb %s; %s; "
             "load average %.2f\n",
-            options->runs, options->warmups, options->idleSeconds, display.name().c_str(), load[0]);
+            options->runs, options->warmups, options->idleSeconds, display.name().c_str(),
+            bus.address().empty() ? "no session bus" : "a session bus", load[0]);
         std::fflush(stdout);
-        Bench bench(*options, display, work);
+        Bench bench(*options, display, bus, work);
         std::vector<Run> floors, halverns, compares;
         Options warm = *options;
         warm.idleSeconds = 0;
-        Bench warmBench(warm, display, work / "warm");
+        Bench warmBench(warm, display, bus, work / "warm");
         for (int i = 0; i < options->warmups; ++i) {
             warmBench.floorRun();
             warmBench.halvernRun();
