@@ -96,7 +96,11 @@ private:
     SkinWindow* skinWindow() const { return static_cast<SkinWindow*>(widget()); }
 };
 
-QAccessibleInterface* KitFactory(const QString&, QObject* object) {
+QAccessibleInterface* KitFactory(const QString& className, QObject* object) {
+    // The toolkit asks once for each class the object descends from, its own first. The
+    // answer depends on the object alone, so the first asking settles it; the others
+    // would repeat the casts below for every control that changes its name.
+    if (!object || className != QLatin1StringView(object->metaObject()->className())) return nullptr;
     auto* widget = qobject_cast<QWidget*>(object);
     if (!widget) return nullptr;
     if (auto* window = dynamic_cast<SkinWindow*>(widget)) return new WindowInterface(window);
