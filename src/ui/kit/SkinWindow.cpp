@@ -106,6 +106,7 @@ std::optional<QString> SkinWindow::create(WindowKind kind, const QString& title)
 void SkinWindow::registerControl(Control* control) {
     ordered_.push_back(control);
     if (auto* edit = dynamic_cast<Edit*>(control)) edits_.emplace_back(edit);
+    if (auto* option = dynamic_cast<Option*>(control)) options_.push_back(option);
     if (!control->name().isEmpty() && !controls_.contains(control->name())) controls_.insert(control->name(), control);
     control->widget()->installEventFilter(this);
 }
@@ -174,8 +175,8 @@ void SkinWindow::dispatchNotification(const Notification& n) {
 
 std::vector<Option*> SkinWindow::optionsInGroup(const QString& group) const {
     std::vector<Option*> out;
-    for (Control* c : ordered_)
-        if (auto* o = dynamic_cast<Option*>(c); o && o->group() == group) out.push_back(o);
+    for (Option* o : options_)
+        if (o->group() == group) out.push_back(o);
     return out;
 }
 

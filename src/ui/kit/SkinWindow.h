@@ -165,6 +165,8 @@ private:
     std::unique_ptr<TimerSource> timers_;
     QHash<QString, Control*> controls_;
     std::vector<Control*> ordered_;
+    // The options among them, in the same order: a group is looked up at every selection.
+    std::vector<Option*> options_;
     // The window's text boxes, list rows' included; a row's go with it.
     std::vector<QPointer<Edit>> edits_;
     QHash<Control*, std::uint32_t> controlSerials_;
