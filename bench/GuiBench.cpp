@@ -291,39 +291,66 @@ double PeakRssMb(pid_t pid) {
     return status ? static_cast<double>(StatusField(*status, "VmHWM")) / 1024.0 : 0;
 }
 
+// ---- Servers the bench runs --------------------------------------------------------
+
+// A server started in the background that says one line on descriptor 3 once it
+// accepts clients (Xvfb its display number, dbus-daemon its address); ended and waited
+// for with this object.
+class Server {
+public:
+    Server() = default;
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+    ~Server() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    // The line, or nothing when the server could not be started or said nothing within
+    // ten seconds. Its standard error goes to LOG.
+    std::optional<std::string> start(std::vector<std::string> argv, const fs::path& log) {
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0) return std::nullopt;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<char*> argvPtrs;
+        for (std::string& a : argv) argvPtrs.push_back(a.data());
+        argvPtrs.push_back(nullptr);
+        const int rc = posix_spawnp(&pid_, argv[0].c_str(), &actions, nullptr, argvPtrs.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ready[1]);
+        if (rc != 0) {
+            close(ready[0]);
+            std::fprintf(stderr, "gui_bench: cannot start %s: %s\n", argv[0].c_str(), std::strerror(rc));
+            pid_ = -1;
+            return std::nullopt;
+        }
+        std::string buffer;
+        auto line = ReadLine(ready[0], buffer, std::chrono::seconds(10));
+        close(ready[0]);
+        return line;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
 // ---- The X display -----------------------------------------------------------------
 
 class Display {
 public:
     ~Display() {
         if (connection_) xcb_disconnect(connection_);
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            waitpid(server_, nullptr, 0);
-        }
     }
 
-    // Xvfb tells the display number it chose on a descriptor once it accepts clients.
+    // Xvfb tells the display number it chose once it accepts clients.
     bool start(const fs::path& log) {
-        int ready[2];
-        if (pipe2(ready, O_CLOEXEC) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const char* argv[] = {"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp", nullptr};
-        const int rc = posix_spawnp(&server_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(ready[1]);
-        if (rc != 0) {
-            close(ready[0]);
-            std::fprintf(stderr, "gui_bench: cannot start Xvfb: %s\n", std::strerror(rc));
-            server_ = -1;
-            return false;
-        }
-        std::string buffer;
-        const auto number = ReadLine(ready[0], buffer, std::chrono::seconds(10));
-        close(ready[0]);
+        const auto number =
+            server_.start({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, log);
         if (!number) return false;
         name_ = ":" + *number;
         connection_ = xcb_connect(name_.c_str(), nullptr);
@@ -396,7 +423,7 @@ private:
         return m;
     }
 
-    pid_t server_ = -1;
+    Server server_;
     std::string name_;
     xcb_connection_t* connection_ = nullptr;
     xcb_window_t root_ = 0;
@@ -407,37 +434,13 @@ private:
 
 class SessionBus {
 public:
-    ~SessionBus() {
-        if (daemon_ > 0) {
-            kill(daemon_, SIGTERM);
-            waitpid(daemon_, nullptr, 0);
-        }
-    }
-
-    // dbus-daemon tells its address on a descriptor once it accepts clients.
+    // dbus-daemon tells its address once it accepts clients.
     bool start(const fs::path& folder, const fs::path& log) {
-        int ready[2];
-        if (pipe2(ready, O_CLOEXEC) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const std::string address = "--address=unix:path=" + (folder / "bus").string();
-        const char* argv[] = {"dbus-daemon",       "--session",     "--nofork", "--nopidfile",
-                              "--print-address=3", address.c_str(), nullptr};
-        const int rc = posix_spawnp(&daemon_, "dbus-daemon", &actions, nullptr, const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(ready[1]);
-        if (rc != 0) {
-            close(ready[0]);
-            daemon_ = -1;
-            return false;
-        }
-        std::string buffer;
-        const auto line = ReadLine(ready[0], buffer, std::chrono::seconds(10));
-        close(ready[0]);
-        if (!line || line->empty()) return false;
-        address_ = *line;
+        const auto address = daemon_.start({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=3",
+                                            "--address=unix:path=" + (folder / "bus").string()},
+                                           log);
+        if (!address || address->empty()) return false;
+        address_ = *address;
         return true;
     }
 
@@ -445,7 +448,7 @@ public:
     const std::string& address() const { return address_; }
 
 private:
-    pid_t daemon_ = -1;
+    Server daemon_;
     std::string address_;
 };
 
