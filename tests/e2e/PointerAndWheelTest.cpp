@@ -1,7 +1,8 @@
 // The real program under a real pointer, keyboard and wheel (xdotool under Xvfb):
 // what was typed into a box lands before a clicked button acts, a cancel drops it,
 // the wheel scrolls the settings column instead of changing what it passes over, a
-// slider follows the pointer, and a drop-down opened by a click chooses.
+// slider follows the pointer, the arrow keys move through an option group, and a
+// drop-down opened by a click chooses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -129,6 +130,29 @@ TEST(PointerAndWheel, ASliderFollowsTheRealPointerAsQSliderWould) {
     // Released: moving the pointer back over the slider no longer moves it.
     ASSERT_TRUE(h.x().xdotool({"mousemove", end, cy, "sleep", "0.3"}));
     EXPECT_EQ(value(), 1);
+}
+
+// With an option focused, the real arrow keys move the selection through its group
+// alone, and stop at the group's ends.
+TEST(PointerAndWheel, ArrowKeysMoveTheSelectionThroughTheFocusedOptionsGroup) {
+    HalvernUnderX h;
+    ASSERT_EQ(h.problem(), "");
+    auto selected = [&] {
+        std::string steps;
+        for (int i = 1; i <= 8; ++i)
+            if (h->field("ms_1_option_dpi_step_" + std::to_string(i), "selected") == "1") steps += std::to_string(i);
+        return steps;
+    };
+    const std::string picture = h->field("ms_1_option_mouse_pic_1", "selected");
+
+    ASSERT_EQ(h->ask("click ms_1_option_dpi_step_2"), "ok");
+    ASSERT_EQ(h->ask("focus ms_1_option_dpi_step_2"), "ok");
+    ASSERT_EQ(selected(), "2");
+    ASSERT_TRUE(h.x().xdotool({"key", "Left", "sleep", "0.2", "key", "Left", "sleep", "0.3"}));
+    EXPECT_TRUE(WaitFor([&] { return selected() == "1"; })) << selected();
+    ASSERT_TRUE(h.x().xdotool({"key", "Right", "sleep", "0.2", "key", "Right", "sleep", "0.3"}));
+    EXPECT_TRUE(WaitFor([&] { return selected() == "3"; })) << selected();
+    EXPECT_EQ(h->field("ms_1_option_mouse_pic_1", "selected"), picture) << "another group moved";
 }
 
 // A combo builds its drop-down only when it is first opened: opened by a real click, it
