@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 #include "RunningHalvern.h"
 #include "platform/DataPaths.h"
@@ -54,13 +55,32 @@ protected:
         windows.push_back(
             std::make_unique<BackgroundProcess>("/usr/bin/xmessage", std::vector<std::string>{"-name", name, name},
                                                 std::map<std::string, std::string>{{"DISPLAY", x.display()}}));
-        ProcessResult found = RunProcess("/usr/bin/xdotool", {"search", "--sync", "--onlyvisible", "--classname", name},
-                                         {{"DISPLAY", x.display()}});
+        ProcessResult found = xdotoolWaiting({"search", "--sync", "--onlyvisible", "--classname", name});
         EXPECT_EQ(found.exitCode, 0) << found.err;
         const std::vector<std::string> ids = NonEmptyLines(found.out);
         return ids.empty() ? std::string() : ids.front();
     }
-    bool activate(const std::string& id) { return x.xdotool({"windowactivate", "--sync", id}); }
+    bool activate(const std::string& id) {
+        ProcessResult r = xdotoolWaiting({"windowactivate", "--sync", id});
+        EXPECT_EQ(r.exitCode, 0) << "xdotool: " << r.err;
+        return r.exitCode == 0;
+    }
+    // xdotool's --sync waits for ever for what never comes (a window never mapped, an
+    // activation no window manager saw): a failure, not a hang, after ten seconds.
+    ProcessResult xdotoolWaiting(std::vector<std::string> args) {
+        args.insert(args.begin(), {"10", "/usr/bin/xdotool"});
+        return RunProcess("/usr/bin/timeout", args, {{"DISPLAY", x.display()}});
+    }
+    // An activation asked for before the window manager took the screen goes unseen.
+    bool windowManagerUp() {
+        for (int i = 0; i < 100; ++i) {
+            const ProcessResult r =
+                RunProcess("/usr/bin/xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, {{"DISPLAY", x.display()}});
+            if (r.out.find("window id") != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
 
     XvfbServer x;
     TempDir data, files;
@@ -70,6 +90,7 @@ protected:
 TEST_F(FollowingTheFront, EachSwitchSendsTheDifferenceAndTheSameApplicationAgainNothing) {
     BackgroundProcess wm("/usr/bin/openbox", {"--sm-disable"}, {{"DISPLAY", x.display()}});
     ASSERT_TRUE(wm.started());
+    ASSERT_TRUE(windowManagerUp()) << "openbox did not take the screen";
     const std::string shooter = window("shooter");
     const std::string browser = window("browser");
     const std::string other = window("other");
