@@ -278,7 +278,11 @@ class Census:
         windows = found.stdout.split()
         if not windows:
             return False
-        subprocess.run(["xdotool", "windowactivate", "--sync", windows[-1]], capture_output=True)
+        try:
+            # --sync waits for ever for an activation the window manager never makes.
+            subprocess.run(["xdotool", "windowactivate", "--sync", windows[-1]], capture_output=True, timeout=10)
+        except subprocess.TimeoutExpired:
+            return False
         self.pump(SETTLE)
         return True
 
