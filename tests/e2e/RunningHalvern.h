@@ -163,8 +163,9 @@ public:
         return {std::stoi(*done), *busy == "1"};
     }
 
-    // Until more applies than `before` are done and none is running.
-    bool waitForAppliesAfter(int before, std::chrono::milliseconds timeout = 20s) {
+    // Until more applies than `before` are done and none is running. An apply with four
+    // macro blocks on the receiver takes 16 s of the protocol's own pauses.
+    bool waitForAppliesAfter(int before, std::chrono::milliseconds timeout = 60s) {
         return WaitFor(
             [&] {
                 const auto [done, busy] = applies();
