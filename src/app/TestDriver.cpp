@@ -166,6 +166,9 @@ std::span<const TestDriver::Verb> TestDriver::verbs() {
              kit::MenuWindow* menu = d.window_.trayMenu();
              QAction* item = menu ? menu->findItem(a) : nullptr;
              if (!item) return u"error no menu item "_qs + a;
+             // As a click on the item would: the menu closes before the choice acts, so
+             // that a window the choice opens is not drawn under the open menu.
+             menu->hide();
              item->trigger();
              return u"ok"_qs;
          }},
