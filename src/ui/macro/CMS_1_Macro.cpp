@@ -280,8 +280,11 @@ void CMS_1_Macro::showNoMacro() {
 }
 
 void CMS_1_Macro::followCurrentMacro() {
-    // Without a macro there is nothing to write: the button says so rather than doing nothing.
-    if (exportBtn_) exportBtn_->setEnabled(currentMacro() != nullptr);
+    // Without a macro there is nothing to write and nothing to name: the button and the
+    // box say so, rather than doing nothing or dropping what was typed into them.
+    const bool current = currentMacro() != nullptr;
+    if (exportBtn_) exportBtn_->setEnabled(current);
+    if (nameEdit_) nameEdit_->setEnabled(current);
 }
 
 void CMS_1_Macro::addMacro() {

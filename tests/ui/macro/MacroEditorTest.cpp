@@ -716,20 +716,28 @@ TEST_F(MacroEditor, AFileThatIsNotAMacroIsRefusedAndNothingIsAdded) {
     EXPECT_EQ(reread()->size(), 1u);
 }
 
-TEST_F(MacroEditor, CancelledFileDialogsChangeNothingAndExportWaitsForAMacro) {
+// Export and the name box act on the current macro: without one, Export would write
+// nothing and a typed name would go nowhere, so neither takes input.
+TEST_F(MacroEditor, CancelledFileDialogsChangeNothingAndExportAndTheNameWaitForAMacro) {
     addStored(MakeMacro(u"Burst", 5));
     open();
     kit::AnswerNextFileDialog(QString());
     click("ms_1_macro_import_btn");
     EXPECT_EQ(store.size(), 1u);
     auto* exportBtn = control<kit::Button>("ms_1_macro_export_btn");
-    EXPECT_FALSE(exportBtn->isEnabled()) << "nothing selected";
+    auto* nameEdit = control<kit::Edit>("ms_1_macro_name_edit");
+    auto expectEnabled = [&](bool enabled, const char* when) {
+        EXPECT_EQ(exportBtn->isEnabled(), enabled) << when;
+        EXPECT_EQ(nameEdit->isEnabled(), enabled) << when;
+    };
+    expectEnabled(false, "nothing selected");
     selectMacro(0);
-    EXPECT_TRUE(exportBtn->isEnabled());
+    expectEnabled(true, "selected");
     click("ms_1_macro_delete_btn");
-    EXPECT_FALSE(exportBtn->isEnabled()) << "the only macro deleted";
+    expectEnabled(false, "the only macro deleted");
+    EXPECT_EQ(nameEdit->QLineEdit::text(), "");
     click("ms_1_macro_add_btn");
-    EXPECT_TRUE(exportBtn->isEnabled());
+    expectEnabled(true, "added");
 }
 
 TEST_F(MacroEditor, ExportAddsTheExtensionOnlyToANameWithoutOne) {
