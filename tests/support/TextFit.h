@@ -6,12 +6,15 @@
 
 #include <QAbstractScrollArea>
 #include <QAccessible>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QComboBox>
 #include <QFont>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QHash>
+#include <QImage>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +25,9 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
+#include <tuple>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -281,6 +287,28 @@ private:
     int measured_ = 0;
 };
 
+// WCAG's contrast ratio of two colours, 1 (the same) to 21 (black on white).
+inline double ContrastRatio(QRgb a, QRgb b) {
+    auto luminance = [](QRgb c) {
+        auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// The text of a control as it draws it (empty: none, or one drawn another way).
+inline QString DrawnText(QWidget& w) {
+    if (auto* b = qobject_cast<QAbstractButton*>(&w)) return b->text();
+    if (auto* l = qobject_cast<QLabel*>(&w)) return l->textFormat() == Qt::PlainText ? l->text() : QString();
+    if (auto* e = qobject_cast<QLineEdit*>(&w)) return e->text();
+    if (auto* c = qobject_cast<QComboBox*>(&w)) return c->currentText();
+    return {};
+}
+
 }  // namespace textfit
 
 // Runs the event loop until the window's layout holds still. A text that changed
@@ -316,6 +344,42 @@ inline std::vector<Misfit> PlaceMisfits(QWidget& window, const std::string& name
     textfit::Walk walk(name);
     walk.places(window);
     return std::move(walk.misfits);
+}
+
+// The texts of a shown window that hardly stand out from what they are drawn on: in the
+// picture of the window, no pixel of the control's visible part reaches a contrast of 3
+// (WCAG's least for large text) against its most common colour, the surface. A control
+// that cannot act is left out: it is meant to recede.
+inline std::vector<Misfit> ContrastMisfits(QWidget& window, const std::string& name) {
+    LayOut(window);
+    const QImage picture = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    std::vector<Misfit> misfits;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (w->window() != &window || !textfit::Shown(w) || !w->isEnabled()) continue;
+        const QString text = textfit::DrawnText(*w);
+        // Scrolled out of sight, or covered by its parent's frame: nothing of it to see.
+        const QRect seen = w->visibleRegion().boundingRect();
+        if (text.trimmed().isEmpty() || seen.width() < 4 || seen.height() < 4) continue;
+        const QRect area = QRect(w->mapTo(&window, seen.topLeft()), seen.size()).intersected(picture.rect());
+        QHash<QRgb, int> counts;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) ++counts[picture.pixel(x, y)];
+        QRgb surface = 0;
+        int most = 0;
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            if (it.value() > most) std::tie(surface, most) = std::pair(it.key(), it.value());
+        double best = 1;
+        QRgb strongest = surface;
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+            if (const double ratio = textfit::ContrastRatio(it.key(), surface); ratio > best)
+                std::tie(best, strongest) = std::pair(ratio, it.key());
+        if (best < 3)
+            misfits.push_back({name + ": " + textfit::NameOf(w),
+                               "\"" + text.toStdString() + "\" is at most " + QColor(strongest).name().toStdString() +
+                                   " on " + QColor(surface).name().toStdString() + " (contrast " +
+                                   std::to_string(best).substr(0, 4) + ")"});
+    }
+    return misfits;
 }
 
 }  // namespace halvern::test

@@ -124,34 +124,36 @@ const QPixmap* Skin::image(const QString& file) const {
 
 namespace {
 
-// Where the rule for every widget is in a sheet, and which of its declarations the
-// base look takes.
+// Where a rule for every widget is in a sheet, and which of its declarations the base
+// look takes.
 struct BaseRule {
-    qsizetype start = -1;  // of "QWidget {"
+    qsizetype start = -1;  // of its head
     qsizetype end = -1;    // just past its "}"
     QStringList kept;      // declarations left to the sheet
-    Skin::BaseLook look;
+    std::optional<QFont> font;
+    std::optional<QColor> color;
 };
 
-BaseRule FindBaseRule(const QString& sheet) {
-    static const QString kRule = u"QWidget {"_qs;
+// `head`: "QWidget {" or "QWidget:disabled {"; `withFont`: whether the face and size
+// are taken too (a disabled control keeps its font).
+BaseRule FindBaseRule(const QString& sheet, QStringView head, bool withFont) {
     BaseRule found;
     qsizetype start = 0;
     // The rule for every widget, not one that merely ends in "QWidget {".
-    while ((start = sheet.indexOf(kRule, start)) > 0 && sheet[start - 1] != u'\n') start += kRule.size();
+    while ((start = sheet.indexOf(head, start)) > 0 && sheet[start - 1] != u'\n') start += head.size();
     const qsizetype close = start < 0 ? -1 : sheet.indexOf(u'}', start);
     if (close < 0) return found;
     found.start = start;
     found.end = close + 1;
     QFont font;
     bool anyFont = false;
-    const QStringView body = QStringView(sheet).mid(start + kRule.size(), close - start - kRule.size());
+    const QStringView body = QStringView(sheet).mid(start + head.size(), close - start - head.size());
     for (QStringView declaration : body.split(u';')) {
         const qsizetype colon = declaration.indexOf(u':');
         const QStringView property = colon > 0 ? declaration.left(colon).trimmed() : QStringView();
         const QStringView value = colon > 0 ? declaration.mid(colon + 1).trimmed() : QStringView();
         bool taken = false;
-        if (property == u"font-family") {
+        if (withFont && property == u"font-family") {
             QStringList families;
             for (QStringView family : value.split(u',')) {
                 family = family.trimmed();
@@ -160,34 +162,58 @@ BaseRule FindBaseRule(const QString& sheet) {
                 if (!family.isEmpty()) families << family.toString();
             }
             if ((taken = !families.isEmpty())) font.setFamilies(families);
-        } else if (property == u"font-size" && value.endsWith(u"px")) {
+        } else if (withFont && property == u"font-size" && value.endsWith(u"px")) {
             bool ok = false;
             const int px = value.chopped(2).trimmed().toInt(&ok);
             if ((taken = ok && px > 0 && px < 200)) font.setPixelSize(px);
         } else if (property == u"color") {
             const QColor color(value.toString());
-            if ((taken = color.isValid())) found.look.text = color;
+            if ((taken = color.isValid())) found.color = color;
         }
         anyFont = anyFont || (taken && property != u"color");
         if (!taken && !declaration.trimmed().isEmpty()) found.kept << declaration.trimmed().toString();
     }
-    if (anyFont) found.look.font = font;
+    if (anyFont) found.font = font;
     return found;
 }
 
-QString Without(const BaseRule& rule, const QString& sheet) {
+QString Without(const BaseRule& rule, QStringView head, const QString& sheet) {
     if (rule.start < 0) return sheet;
-    const QString rest = rule.kept.isEmpty() ? QString() : u"QWidget { "_qs + rule.kept.join(u"; "_qs) + u"; }"_qs;
+    const QString rest =
+        rule.kept.isEmpty() ? QString() : head.toString() + u' ' + rule.kept.join(u"; "_qs) + u"; }"_qs;
     qsizetype end = rule.end;
     if (rest.isEmpty() && end < sheet.size() && sheet[end] == u'\n') ++end;
     return sheet.left(rule.start) + rest + sheet.mid(end);
 }
 
+constexpr QStringView kEveryWidget = u"QWidget {";
+constexpr QStringView kEveryDisabledWidget = u"QWidget:disabled {";
+
+// The base look out of `sheet`, which is left without what the look took.
+Skin::BaseLook TakeBaseLook(QString& sheet) {
+    Skin::BaseLook look;
+    const BaseRule every = FindBaseRule(sheet, kEveryWidget, true);
+    look.font = every.font;
+    look.text = every.color;
+    sheet = Without(every, kEveryWidget, sheet);
+    const BaseRule disabled = FindBaseRule(sheet, kEveryDisabledWidget, false);
+    look.disabledText = disabled.color;
+    sheet = Without(disabled, kEveryDisabledWidget, sheet);
+    return look;
+}
+
 }  // namespace
 
-Skin::BaseLook Skin::BaseLookOf(const QString& sheet) { return FindBaseRule(sheet).look; }
+Skin::BaseLook Skin::BaseLookOf(const QString& sheet) {
+    QString rest = sheet;
+    return TakeBaseLook(rest);
+}
 
-QString Skin::WithoutBaseLook(const QString& sheet) { return Without(FindBaseRule(sheet), sheet); }
+QString Skin::WithoutBaseLook(const QString& sheet) {
+    QString rest = sheet;
+    TakeBaseLook(rest);
+    return rest;
+}
 
 const Skin::ThemeParts& Skin::themeParts() const {
     if (!parts_) {
@@ -195,8 +221,8 @@ const Skin::ThemeParts& Skin::themeParts() const {
         const QString file = theme_ == Theme::Light ? u"theme_light.qss"_qs : u"theme.qss"_qs;
         if (auto data = ReadLimited(path(file), 1 << 20)) text = QString::fromUtf8(*data);
         text.replace(u"url(skins/"_qs, u"url(%1/skins/"_qs.arg(folder_));
-        BaseRule rule = FindBaseRule(text);
-        parts_ = ThemeParts{Without(rule, text), std::move(rule.look)};
+        BaseLook look = TakeBaseLook(text);
+        parts_ = ThemeParts{std::move(text), std::move(look)};
     }
     return *parts_;
 }
@@ -220,17 +246,18 @@ QFont BaseFont(const Skin& skin) {
 }
 
 void ApplyBaseLook(const Skin& skin) {
-    const std::optional<QColor>& text = skin.baseLook().text;
+    const Skin::BaseLook& look = skin.baseLook();
     const QFont font = BaseFont(skin);
     QPalette palette = QApplication::palette();
-    if (text) {
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const std::optional<QColor>& text =
+            group == QPalette::Disabled && look.disabledText ? look.disabledText : look.text;
+        if (!text) continue;
         QColor placeholder = *text;
         placeholder.setAlpha((placeholder.alpha() + 1) / 2);
-        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-            for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-                palette.setColor(group, role, *text);
-            palette.setColor(group, QPalette::PlaceholderText, placeholder);
-        }
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(group, role, *text);
+        palette.setColor(group, QPalette::PlaceholderText, placeholder);
     }
     // Set without a class, they also drop every class's own.
     if (QApplication::font() != font) QApplication::setFont(font);

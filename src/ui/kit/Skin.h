@@ -68,13 +68,15 @@ public:
     // as windows take it: without what baseLook() takes from it.
     QString styleSheet() const;
 
-    // The sheet's rule for every widget ("QWidget { ... }" at the start of a line): its
-    // face, pixel size and text colour. Left in the sheet, Qt's style sheet engine would
+    // The sheet's rules for every widget ("QWidget { ... }" and "QWidget:disabled { ... }"
+    // at the start of a line): the face, pixel size and text colour, and the text colour
+    // of a control that cannot act. Left in the sheet, Qt's style sheet engine would
     // give each of some three hundred widgets a font and a palette of its own for them;
     // as the application's font and palette (ApplyBaseLook) they are inherited instead.
     struct BaseLook {
         std::optional<QFont> font;
         std::optional<QColor> text;
+        std::optional<QColor> disabledText;
     };
     const BaseLook& baseLook() const { return themeParts().look; }
     static BaseLook BaseLookOf(const QString& sheet);

@@ -102,8 +102,9 @@ TEST(SkinThemes, TheBaseLookComesBackWhenTheDesktopsThemeChanges) {
     const QFont fontBefore = QApplication::font();
     const QPalette paletteBefore = QApplication::palette();
     test::SkinFolder folder;
-    folder.write("theme.qss", "QWidget {\n    font-size: 17px;\n    color: #123456;\n}\n");
-    folder.write("w.xml", "<Window size='100,60'><Label name='l' text='L'/></Window>");
+    folder.write("theme.qss",
+                 "QWidget {\n    font-size: 17px;\n    color: #123456;\n}\nQWidget:disabled { color: #654321; }\n");
+    folder.write("w.xml", "<Window size='100,60'><Label name='l' text='L'/><Button name='b' text='B'/></Window>");
     kit::Skin skin = folder.makeSkin();
     kit::ApplyBaseLook(skin);
     test::RecordingWindow window(skin, QStringLiteral("w.xml"));
@@ -113,6 +114,12 @@ TEST(SkinThemes, TheBaseLookComesBackWhenTheDesktopsThemeChanges) {
         return label->font().pixelSize() == 17 && label->palette().color(QPalette::WindowText) == QColor(0x123456);
     };
     EXPECT_TRUE(holdsTheLook());
+    // A control that cannot act is drawn in the look's own colour for it.
+    QWidget* button = window.findControl(QStringLiteral("b"))->widget();
+    button->setEnabled(false);
+    EXPECT_EQ(button->palette().color(QPalette::ButtonText), QColor(0x654321));
+    button->setEnabled(true);
+    EXPECT_EQ(button->palette().color(QPalette::ButtonText), QColor(0x123456));
 
     QFont theirs;
     theirs.setPixelSize(9);

@@ -270,13 +270,15 @@ TEST(Skin, TheRuleForEveryWidgetBecomesTheBaseLookAndLeavesTheSheet) {
     const QString sheet = QStringLiteral(
         "QPushButton QWidget { font-size: 30px; }\n"
         "QWidget {\n  color: #fff;\n  font-family: \"Inter\", 'DejaVu Sans', sans-serif;\n  font-size: 13px;\n}\n"
+        "QWidget:disabled { color: #5d6375; }\n"
         "QLabel { font-size: 20px; }");
     const kit::Skin::BaseLook look = kit::Skin::BaseLookOf(sheet);
-    ASSERT_TRUE(look.font && look.text);
+    ASSERT_TRUE(look.font && look.text && look.disabledText);
     EXPECT_EQ(look.font->families(),
               (QStringList{QStringLiteral("Inter"), QStringLiteral("DejaVu Sans"), QStringLiteral("sans-serif")}));
     EXPECT_EQ(look.font->pixelSize(), 13);
     EXPECT_EQ(*look.text, QColor(Qt::white));
+    EXPECT_EQ(*look.disabledText, QColor(0x5d6375));
     EXPECT_EQ(kit::Skin::WithoutBaseLook(sheet),
               QStringLiteral("QPushButton QWidget { font-size: 30px; }\nQLabel { font-size: 20px; }"));
 
@@ -294,6 +296,8 @@ TEST(Skin, TheRuleForEveryWidgetBecomesTheBaseLookAndLeavesTheSheet) {
              Case{"QWidget { color: rgb(1, 2, 3); background: #000; font-size: 12px; }", 12, "",
                   "QWidget { color: rgb(1, 2, 3); background: #000; }"},
              Case{"QWidget { font-size: 99999px; }\nQLabel {}", 0, "", "QWidget { font-size: 99999px; }\nQLabel {}"},
+             // A disabled control keeps its font: only the colour is taken.
+             Case{"QWidget:disabled { color: blue; font-size: 12px; }", 0, "", "QWidget:disabled { font-size: 12px; }"},
          }) {
         const QString in = QString::fromUtf8(c.sheet);
         const kit::Skin::BaseLook got = kit::Skin::BaseLookOf(in);

@@ -192,6 +192,23 @@ TEST_F(TextFit, EveryControlLiesInsideItsWindowClearOfTheOthers) {
     EXPECT_TRUE(misfits.empty()) << Report(misfits);
 }
 
+// In each look every text stands out from the surface it is drawn on: a colour one rule
+// gives a kind of control and a surface another rule gives it can meet as white on white.
+TEST_F(TextFit, EveryTextStandsOutFromItsSurfaceInEachLook) {
+    std::vector<Misfit> misfits;
+    for (const auto theme : {kit::Skin::Theme::Dark, kit::Skin::Theme::Light}) {
+        skin.setTheme(theme);
+        kit::ApplyBaseLook(skin);
+        const std::string look = ", " + kit::Skin::ThemeName(theme).toStdString() + " look";
+        forEachWindow(languages.front(), [&](QWidget& w, const std::string& name) {
+            for (Misfit& m : test::ContrastMisfits(w, name + look)) misfits.push_back(std::move(m));
+        });
+    }
+    skin.setTheme(kit::Skin::Theme::Dark);
+    kit::ApplyBaseLook(skin);
+    EXPECT_TRUE(misfits.empty()) << Report(misfits);
+}
+
 // The texts the program fills in at their longest: every level at 18000 DPI, the
 // timers and the debounce at their ends, the battery full and charging, each notice,
 // the DPI display, the About lines, every key name in the macro editor and the
