@@ -51,6 +51,10 @@ void CShortcutWnd::onInit() {
     owner.keyboard = [this]() -> const KeyboardLayout& { return keyboard(); };
     capture_ = std::make_unique<KeyCaptureBox>(keyEdit_, skin().text(u"key_capture_running_text"_qs), std::move(owner));
     showKey();
+    // The box is what the dialog is for, and its hint says "press Enter": with the focus
+    // left to the first control, the title bar's close button, that Enter closed the
+    // dialog. The focus alone starts no capture.
+    if (keyEdit_) keyEdit_->setFocus(Qt::OtherFocusReason);
 }
 
 const KeyboardLayout& CShortcutWnd::keyboard() const {

@@ -173,6 +173,23 @@ TEST_F(ShortcutDialog, WithoutTheDesktopWatchedTheBoxTakesItsOwnKeyEnterIncluded
 // A keyboard user's keys on the key box, with and without the hook library watching the
 // desktop: only a started capture takes a key, it takes one, Escape ends it without
 // one, and outside a capture Tab and Shift+Tab leave the box and Escape is Cancel.
+// Opened, the dialog has its key box focused: Enter, as its hint says, starts the capture
+// rather than pressing the close button the focus would otherwise start on.
+TEST_F(ShortcutDialog, OpensWithTheKeyBoxFocusedSoThatEnterThenAKeyTakesIt) {
+    bool focus = false;
+    auto chosen = run({0, 0}, WithHooks(), [&](CShortcutWnd& d) {
+        d.activateWindow();
+        QCoreApplication::processEvents();
+        focus = keyBox(d)->hasFocus();
+        press(d, Qt::Key_Return, kXkbEnter);
+        hookKey(d, kVkA);
+        hookKey(d, kVkA, true);
+        if (d.isVisible()) click(d, "btn_ok");
+    });
+    EXPECT_TRUE(focus);
+    EXPECT_EQ(chosen, (Shortcut{0, 0x04}));
+}
+
 TEST_F(ShortcutDialog, KeysTakeNothingUntilACaptureIsStartedFromTheKeyboard) {
     struct Key {
         Qt::Key key;
