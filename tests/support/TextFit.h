@@ -1,12 +1,13 @@
 // Whether what a shown window draws fits it: every text in the box its control draws it
 // in (padding and borders of the style sheet taken off), and every control inside its
 // parent and clear of its neighbours. Texts are measured with the font the control has
-// once the style sheet reached it, which is the font it paints with.
+// once the style sheet reached it, which is the font it paints with. And whether each
+// text stands out from the surface it is drawn on, in the window's picture.
 #pragma once
 
+#include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAccessible>
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QComboBox>
@@ -14,8 +15,8 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QHash>
-#include <QImage>
 #include <QHelpEvent>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,9 +27,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <tuple>
 #include <utility>
-#include <string>
 #include <vector>
 
 #include "ui/kit/Button.h"
