@@ -55,22 +55,12 @@ protected:
         windows.push_back(
             std::make_unique<BackgroundProcess>("/usr/bin/xmessage", std::vector<std::string>{"-name", name, name},
                                                 std::map<std::string, std::string>{{"DISPLAY", x.display()}}));
-        ProcessResult found = xdotoolWaiting({"search", "--sync", "--onlyvisible", "--classname", name});
+        ProcessResult found = x.runXdotool({"search", "--sync", "--onlyvisible", "--classname", name}, 10);
         EXPECT_EQ(found.exitCode, 0) << found.err;
         const std::vector<std::string> ids = NonEmptyLines(found.out);
         return ids.empty() ? std::string() : ids.front();
     }
-    bool activate(const std::string& id) {
-        ProcessResult r = xdotoolWaiting({"windowactivate", "--sync", id});
-        EXPECT_EQ(r.exitCode, 0) << "xdotool: " << r.err;
-        return r.exitCode == 0;
-    }
-    // xdotool's --sync waits for ever for what never comes (a window never mapped, an
-    // activation no window manager saw): a failure, not a hang, after ten seconds.
-    ProcessResult xdotoolWaiting(std::vector<std::string> args) {
-        args.insert(args.begin(), {"10", "/usr/bin/xdotool"});
-        return RunProcess("/usr/bin/timeout", args, {{"DISPLAY", x.display()}});
-    }
+    bool activate(const std::string& id) { return x.xdotool({"windowactivate", "--sync", id}, 10); }
     // An activation asked for before the window manager took the screen goes unseen.
     bool windowManagerUp() {
         for (int i = 0; i < 100; ++i) {

@@ -24,9 +24,17 @@ public:
     const std::string& display() const { return display_; }
     std::string err() const { return process_.err(); }
 
-    // Runs xdotool with `args` against this server; true when it succeeded.
-    bool xdotool(const std::vector<std::string>& args) const {
-        ProcessResult result = RunProcess("/usr/bin/xdotool", args, {{"DISPLAY", display_}});
+    // Runs xdotool with `args` against this server, ended after `seconds`: its --sync
+    // waits for ever for what never comes (a window never mapped, an activation no window
+    // manager saw), which is a failure, not a test that hangs until ctest's timeout.
+    ProcessResult runXdotool(std::vector<std::string> args, int seconds = 60) const {
+        args.insert(args.begin(), {std::to_string(seconds), "/usr/bin/xdotool"});
+        return RunProcess("/usr/bin/timeout", args, {{"DISPLAY", display_}});
+    }
+
+    // The same; true when it succeeded.
+    bool xdotool(const std::vector<std::string>& args, int seconds = 60) const {
+        ProcessResult result = runXdotool(args, seconds);
         EXPECT_EQ(result.exitCode, 0) << "xdotool: " << result.err;
         return result.exitCode == 0;
     }
