@@ -1,8 +1,8 @@
 // The real program under a real pointer, keyboard and wheel (xdotool under Xvfb):
 // what was typed into a box lands before a clicked button acts, a cancel drops it,
 // the wheel scrolls the settings column instead of changing what it passes over, a
-// slider follows the pointer, the arrow keys move through an option group, and a
-// drop-down opened by a click chooses.
+// slider follows the pointer, the arrow keys move through an option group, the key
+// combination dialog takes Enter and a key, and a drop-down opened by a click chooses.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -153,6 +153,22 @@ TEST(PointerAndWheel, ArrowKeysMoveTheSelectionThroughTheFocusedOptionsGroup) {
     ASSERT_TRUE(h.x().xdotool({"key", "Right", "sleep", "0.2", "key", "Right", "sleep", "0.3"}));
     EXPECT_TRUE(WaitFor([&] { return selected() == "3"; })) << selected();
     EXPECT_EQ(h->field("ms_1_option_mouse_pic_1", "selected"), picture) << "another group moved";
+}
+
+// The key combination dialog opens on its key box: the real Enter its hint asks for,
+// then a real key, gives the key, where Enter once pressed the close button the focus
+// began on.
+TEST(PointerAndWheel, TheKeyCombinationDialogTakesEnterThenAKeyFromTheKeyboard) {
+    HalvernUnderX h;
+    ASSERT_EQ(h.problem(), "");
+    ASSERT_EQ(h->ask("click ms_1_btn_key_6"), "ok");
+    ASSERT_EQ(h->ask("click ms_1_shortcut"), "ok");
+    ASSERT_TRUE(WaitFor([&] { return h->ask("modal") == "ok shortcut.xml"; }));
+    ASSERT_TRUE(h.x().xdotool({"sleep", "0.3", "key", "Return", "sleep", "0.3", "key", "k", "sleep", "0.3"}));
+    ASSERT_EQ(h->ask("modal"), "ok shortcut.xml") << "Enter closed the dialog";
+    EXPECT_TRUE(h->fieldBecomes("edit_key", "text", "K"));
+    ASSERT_EQ(h->ask("click btn_ok"), "ok");
+    EXPECT_TRUE(h->fieldBecomes("ms_1_btn_key_6", "text", "K"));
 }
 
 // A combo builds its drop-down only when it is first opened: opened by a real click, it
